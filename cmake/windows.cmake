@@ -29,5 +29,8 @@ if(KALVANE_TESTS)
   add_dependencies(kalvane_win_tests Kalvane)  # the resource tests read the built executable
   # One Wine process for the whole suite: starting Wine per test case costs seconds each.
   add_test(NAME kalvane_win_tests COMMAND kalvane_win_tests)
-  set_tests_properties(kalvane_win_tests PROPERTIES TIMEOUT 600)
+  # Again with the Chinese locale, whose ANSI code page (936) is the program's home.
+  add_test(NAME kalvane_win_tests_cp936 COMMAND kalvane_win_tests)
+  set_tests_properties(kalvane_win_tests PROPERTIES TIMEOUT 600 ENVIRONMENT "LC_ALL=C.UTF-8")
+  set_tests_properties(kalvane_win_tests_cp936 PROPERTIES TIMEOUT 600 ENVIRONMENT "LC_ALL=zh_CN.UTF-8")
 endif()
