@@ -35,7 +35,10 @@ unshare -n -m bash -c '
   mount --bind "$run_dir/hosts.ns" /etc/hosts
   python3 "$root/tools/fake_service.py" --log "$run_dir/service.jsonl" >"$run_dir/service.log" 2>&1 &
   service=$!
-  sleep 1
+  for _ in $(seq 1 50); do
+    python3 -c "import urllib.request; urllib.request.urlopen(\"http://127.0.0.1:8079/health\")" 2>/dev/null && break
+    sleep 0.2
+  done
   python3 - <<PY
 import json, urllib.request
 demo = {"ok": True, "repeat": 1000,
