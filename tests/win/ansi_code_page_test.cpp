@@ -89,8 +89,10 @@ TEST(SystemAnsiCodePage, SystemCodePage1252) {
 // A name outside every ANSI code page: only the wide file functions can open it.
 TEST(DigestFileToHexStr, OpensFilesWithWideNames) {
   const std::filesystem::path file =
-      std::filesystem::temp_directory_path() / L"kalvane-\u4E2D\u00E9\u0416-md5.bin";
+      std::filesystem::temp_directory_path() / L"kalvane-\u4E2D\u0E01\u00E9-md5.bin";
   std::ofstream(file, std::ios::binary) << "abc";
+  // Wine keeps file names in the host's character set, which may lack these characters.
+  if (!std::filesystem::exists(file)) GTEST_SKIP() << "the file system cannot hold the name";
   const DigestTextResult digest = DigestFileToHexStr(file);
   std::filesystem::remove(file);
   ASSERT_TRUE(digest.ok()) << digest.error().message;
