@@ -1,0 +1,47 @@
+#pragma once
+
+#include <array>
+#include <bit>
+#include <cstddef>
+#include <cstdint>
+#include <span>
+
+namespace kalvane {
+
+// `value` rotated left by `count` bits, the count taken modulo 32 (0 and 32 leave it unchanged; a
+// negative count turns right).
+[[nodiscard]] constexpr std::uint32_t LongLeftRotate(std::uint32_t value, int count) noexcept {
+  return std::rotl(value, count);
+}
+
+// Incremental MD5 (RFC 1321). A small value type: copy it to fork a digest in progress.
+//
+// A digest is MD5Init, any number of MD5Update calls (of any size, the message of any length),
+// MD5Final, and then the state words A to D are read (State). Until the next MD5Init, further
+// MD5Update or MD5Final calls continue from the finished state and give no meaningful digest.
+class Md5Engine {
+ public:
+  static constexpr std::size_t kBlockSize = 64;
+
+  // The state words A, B, C, D; after MD5Final they hold the digest, each word's bytes least
+  // significant first.
+  using Words = std::array<std::uint32_t, 4>;
+
+  Md5Engine() noexcept { MD5Init(); }
+
+  void MD5Init() noexcept;
+  void MD5Update(std::span<const std::uint8_t> bytes) noexcept;
+  void MD5Final() noexcept;
+
+  [[nodiscard]] const Words& State() const noexcept { return MD5State; }
+
+  // Bytes fed through MD5Update since MD5Init, the padding and length fed by MD5Final included.
+  [[nodiscard]] std::uint64_t ByteCount() const noexcept { return MD5ByteCount; }
+
+ private:
+  Words MD5State;
+  std::uint64_t MD5ByteCount;
+  std::array<std::uint8_t, kBlockSize> MD5Buffer{};  // the partial block: MD5ByteCount % 64 bytes
+};
+
+}  // namespace kalvane

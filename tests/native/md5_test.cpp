@@ -1,0 +1,135 @@
+#include "md5/md5.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <random>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "md5/digest_text.h"
+#include "md5_reference.h"
+
+namespace kalvane {
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+using testing::OpenSslDigestText;
+
+Bytes RandomBytes(std::size_t size, unsigned seed) {
+  std::mt19937 generator(seed);
+  Bytes bytes(size);
+  for (auto& byte : bytes) byte = static_cast<std::uint8_t>(generator());
+  return bytes;
+}
+
+Bytes BytesOf(std::string_view text) { return Bytes(text.begin(), text.end()); }
+
+// Feeds `bytes` in pieces of `piece` bytes (the whole at once for 0).
+std::string EngineDigestText(const Bytes& bytes, std::size_t piece = 0) {
+  Md5Engine engine;
+  engine.MD5Init();
+  const std::span<const std::uint8_t> all(bytes);
+  if (piece == 0) piece = bytes.size() + 1;
+  for (std::size_t at = 0; at < bytes.size(); at += piece) {
+    engine.MD5Update(all.subspan(at, std::min(piece, bytes.size() - at)));
+  }
+  engine.MD5Final();
+  return GetValues(engine);
+}
+
+TEST(Md5Engine, Rfc1321TestSuiteWholeSplitAndByteByByte) {
+  for (const auto& [message, expected] : testing::kRfc1321Suite) {
+    const Bytes bytes = BytesOf(message);
+    EXPECT_EQ(EngineDigestText(bytes), expected) << message;
+    EXPECT_EQ(EngineDigestText(bytes, 1), expected) << message;
+    for (std::size_t cut = 0; cut <= bytes.size(); ++cut) {
+      Md5Engine engine;
+      engine.MD5Update(std::span(bytes).first(cut));
+      engine.MD5Update(std::span(bytes).subspan(cut));
+      engine.MD5Final();
+      EXPECT_EQ(GetValues(engine), expected) << message << " cut at " << cut;
+    }
+  }
+}
+
+TEST(Md5Engine, NoUpdateOrEmptyUpdatesGiveTheEmptyDigest) {
+  Md5Engine engine;
+  engine.MD5Final();
+  EXPECT_EQ(GetValues(engine), "D41D8CD98F00B204E9800998ECF8427E");
+  engine.MD5Init();
+  engine.MD5Update({});
+  engine.MD5Update({});
+  engine.MD5Final();
+  EXPECT_EQ(GetValues(engine), "D41D8CD98F00B204E9800998ECF8427E");
+}
+
+TEST(Md5Engine, EveryShortLengthMatchesOpenSslInEverySplit) {
+  const Bytes data = RandomBytes(330, 1);
+  for (std::size_t length = 0; length <= data.size(); ++length) {
+    const Bytes message(data.begin(), data.begin() + static_cast<std::ptrdiff_t>(length));
+    const std::string expected = OpenSslDigestText(message);
+    for (const std::size_t piece : {0, 1, 7, 55, 63, 64, 65, 129}) {
+      EXPECT_EQ(EngineDigestText(message, piece), expected) << length << " bytes by " << piece;
+    }
+  }
+}
+
+TEST(Md5Engine, LongMessagesMatchOpenSslInEverySplit) {
+  const Bytes data = RandomBytes(std::size_t{1} << 20, 2);
+  for (const std::size_t length : {1000, 4096, 32767, 32768, 65537, 100003, 1 << 20}) {
+    const Bytes message(data.begin(), data.begin() + static_cast<std::ptrdiff_t>(length));
+    const std::string expected = OpenSslDigestText(message);
+    for (const std::size_t piece : {0, 61, 64, 4096, 65535}) {
+      EXPECT_EQ(EngineDigestText(message, piece), expected) << length << " bytes by " << piece;
+    }
+  }
+}
+
+TEST(Md5Engine, PaddingFillsOneOrTwoBlocksAroundTheLengthField) {
+  const Bytes data = RandomBytes(65, 3);
+  const std::pair<std::size_t, std::uint64_t> cases[] = {
+      {55, 64}, {56, 128}, {63, 128}, {64, 128}, {65, 128}};
+  for (const auto& [length, padded] : cases) {
+    const Bytes message(data.begin(), data.begin() + static_cast<std::ptrdiff_t>(length));
+    Md5Engine engine;
+    engine.MD5Update(message);
+    EXPECT_EQ(engine.ByteCount(), length);
+    engine.MD5Final();
+    EXPECT_EQ(engine.ByteCount(), padded) << length;
+    EXPECT_EQ(GetValues(engine), OpenSslDigestText(message)) << length;
+  }
+}
+
+TEST(Md5Engine, CopiesContinueIndependentlyAndInitDiscardsADigestUnderWay) {
+  const Bytes data = RandomBytes(200, 4);
+  Md5Engine first;
+  first.MD5Update(std::span(data).first(100));
+  Md5Engine second = first;
+  first.MD5Update(std::span(data).subspan(100));
+  first.MD5Final();
+  second.MD5Final();
+  EXPECT_EQ(GetValues(first), OpenSslDigestText(data));
+  EXPECT_EQ(GetValues(second), OpenSslDigestText(Bytes(data.begin(), data.begin() + 100)));
+
+  second.MD5Init();
+  second.MD5Update(BytesOf("abc"));
+  second.MD5Final();
+  EXPECT_EQ(GetValues(second), "900150983CD24FB0D6963F7D28E17F72");
+}
+
+TEST(LongLeftRotate, CountIsTakenModulo32) {
+  EXPECT_EQ(LongLeftRotate(0x12345678, 0), 0x12345678u);
+  EXPECT_EQ(LongLeftRotate(0x12345678, 32), 0x12345678u);
+  EXPECT_EQ(LongLeftRotate(0x12345678, 1), 0x2468ACF0u);
+  EXPECT_EQ(LongLeftRotate(0x12345678, 33), 0x2468ACF0u);
+  EXPECT_EQ(LongLeftRotate(0x12345678, 31), 0x091A2B3Cu);
+  EXPECT_EQ(LongLeftRotate(0x12345678, -1), 0x091A2B3Cu);
+  EXPECT_EQ(LongLeftRotate(0x80000000, 1), 1u);  // bit 31 comes round to bit 0
+  EXPECT_EQ(LongLeftRotate(0x40000000, 1), 0x80000000u);
+  EXPECT_EQ(LongLeftRotate(0xC0000001, 4), 0x0000001Cu);
+}
+
+}  // namespace
+}  // namespace kalvane
