@@ -1,0 +1,125 @@
+#include "tray/tray_icon-win32.h"
+
+#include <commctrl.h>
+
+#include <memory>
+#include <string_view>
+#include <type_traits>
+#include <utility>
+
+namespace kalvane {
+namespace {
+
+constexpr UINT_PTR kTraySubclassId = 1;
+constexpr std::wstring_view kTrayTip = L"Kalvane";
+constexpr const wchar_t* kExitCaption = L"退出";
+
+struct MenuDeleter {
+  void operator()(HMENU menu) const { DestroyMenu(menu); }
+};
+using UniqueMenu = std::unique_ptr<std::remove_pointer_t<HMENU>, MenuDeleter>;
+
+}  // namespace
+
+TrayIcon::TrayIcon(HWND window, ExitPicked on_exit_picked)
+    : window_(window),
+      on_exit_picked_(std::move(on_exit_picked)),
+      taskbar_created_(RegisterWindowMessageW(L"TaskbarCreated")) {
+  data_.cbSize = sizeof(data_);
+  data_.hWnd = window_;
+  data_.uID = 0;
+  data_.uCallbackMessage = TrayCallbackMessage;
+  kTrayTip.copy(data_.szTip, kTrayTip.size());
+  // An elevated process only sees the shell's broadcast when it lets it through.
+  if (taskbar_created_ != 0) {
+    ChangeWindowMessageFilterEx(window_, taskbar_created_, MSGFLT_ALLOW, nullptr);
+  }
+}
+
+TrayIcon::~TrayIcon() { TrayRemove(); }
+
+bool TrayIcon::TrayInstall() {
+  if (installed_) return true;
+  // The hook goes first, so the icon's first message already finds it.
+  if (!SetWindowSubclass(window_, TrayWndProc, kTraySubclassId,
+                         reinterpret_cast<DWORD_PTR>(this))) {
+    return false;
+  }
+  data_.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
+  if (!Shell_NotifyIconW(NIM_ADD, &data_)) {
+    data_.uFlags = 0;
+    RemoveWindowSubclass(window_, TrayWndProc, kTraySubclassId);
+    return false;
+  }
+  installed_ = true;
+  return true;
+}
+
+void TrayIcon::MinimizeToTray() {
+  if (installed_ && IsIconic(window_)) ShowWindow(window_, SW_HIDE);
+}
+
+void TrayIcon::TrayRemove() {
+  if (!installed_) return;
+  installed_ = false;
+  data_.uFlags = 0;
+  Shell_NotifyIconW(NIM_DELETE, &data_);
+  RemoveWindowSubclass(window_, TrayWndProc, kTraySubclassId);
+}
+
+bool TrayIcon::TrayModify() { return installed_ && Shell_NotifyIconW(NIM_MODIFY, &data_); }
+
+LRESULT CALLBACK TrayIcon::TrayWndProc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam, UINT_PTR,
+                                       DWORD_PTR ref_data) {
+  auto* self = reinterpret_cast<TrayIcon*>(ref_data);
+  if (msg == TrayCallbackMessage) return self->OnTrayCallback(hwnd, msg, wparam, lparam);
+  if (msg == self->taskbar_created_ && self->taskbar_created_ != 0) self->OnTaskbarCreated();
+  // The window is going away while still in the tray: take the icon and the hook with it.
+  if (msg == WM_NCDESTROY) self->TrayRemove();
+  return DefSubclassProc(hwnd, msg, wparam, lparam);
+}
+
+LRESULT TrayIcon::OnTrayCallback(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam) {
+  // Without NOTIFYICON_VERSION_4 the whole lParam is the mouse message; wParam is the icon id.
+  const auto mouse = static_cast<UINT>(lparam);
+  if (mouse == WM_LBUTTONUP && IsIconic(window_)) {
+    RestoreFromTray();
+    return 0;
+  }
+  if (mouse == WM_RBUTTONUP) {
+    // Copied first: the owner may destroy this object from inside the call.
+    ExitPicked on_exit_picked = on_exit_picked_;
+    if (TrackTrayMenu() == kTrayExitCommand && on_exit_picked) on_exit_picked();
+    return 0;
+  }
+  return DefSubclassProc(hwnd, msg, wparam, lparam);
+}
+
+void TrayIcon::RestoreFromTray() {
+  TrayRemove();
+  ShowWindow(window_, SW_RESTORE);
+  SetForegroundWindow(window_);
+  SetFocus(window_);
+}
+
+UINT TrayIcon::TrackTrayMenu() {
+  UniqueMenu menu(CreatePopupMenu());
+  if (!menu || !AppendMenuW(menu.get(), MF_STRING, kTrayExitCommand, kExitCaption)) return 0;
+  POINT at{};
+  GetCursorPos(&at);
+  // Without the foreground the menu would not close when the user clicks elsewhere; the WM_NULL
+  // afterwards makes the switch back take effect at once.
+  SetForegroundWindow(window_);
+  const auto picked = static_cast<UINT>(
+      TrackPopupMenu(menu.get(), TPM_RETURNCMD | TPM_NONOTIFY, at.x, at.y, 0, window_, nullptr));
+  PostMessageW(window_, WM_NULL, 0, 0);
+  return picked;
+}
+
+void TrayIcon::OnTaskbarCreated() {
+  if (!installed_) return;
+  // A new shell has no icon of ours; a shell that only changed its DPI still has it.
+  if (!Shell_NotifyIconW(NIM_ADD, &data_)) Shell_NotifyIconW(NIM_MODIFY, &data_);
+}
+
+}  // namespace kalvane

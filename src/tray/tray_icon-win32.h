@@ -1,0 +1,67 @@
+#pragma once
+
+#include <windows.h>
+// The shell's declarations build on windows.h.
+#include <shellapi.h>
+
+#include <functional>
+
+namespace kalvane {
+
+// The message the shell sends to the main window for the tray icon's mouse events.
+inline constexpr UINT TrayCallbackMessage = WM_USER + 1001;  // 2025
+// Command id of the tray menu's one item, "退出".
+inline constexpr UINT kTrayExitCommand = 1;
+
+// The main window's one notification-area icon and the window hook that serves it. The icon
+// exists only while the program is in the tray: `TrayInstall` hooks the window and adds the icon,
+// `TrayRemove` deletes it and unhooks the window. While hooked, the icon's callback message is
+// handled here (left release restores the window, right release opens the menu) and every other
+// message goes on to the window's own procedure; when Explorer restarts the icon is added again.
+// The window handle is borrowed: the hook removes itself if the window is destroyed first.
+class TrayIcon {
+ public:
+  // Called when the user picks "退出", after the menu has closed and the icon and hook are still
+  // in place. The owner decides what exit means (for example, ending a cycle that waits for the
+  // network first); it may remove the icon or destroy the window from inside the call.
+  using ExitPicked = std::function<void()>;
+
+  TrayIcon(HWND window, ExitPicked on_exit_picked);
+  ~TrayIcon();
+  TrayIcon(const TrayIcon&) = delete;
+  TrayIcon& operator=(const TrayIcon&) = delete;
+
+  // Hooks the window, then adds the icon with the handle last given to SetIcon. True when the
+  // icon is there (also when it already was); when the shell refuses the icon the hook is taken
+  // off again and the answer is false.
+  bool TrayInstall();
+  // Hides the window when it is minimised and the icon exists, so there is always a way back.
+  void MinimizeToTray();
+  // Deletes the icon, then unhooks the window. Harmless when not installed.
+  void TrayRemove();
+  // Applies the record to the existing icon; false when there is none (the handle waits for the
+  // next TrayInstall).
+  bool TrayModify();
+
+  // Writes the icon handle into the record; nothing goes to the shell until TrayInstall or
+  // TrayModify. The icon stays owned by the caller and must outlive its use here.
+  void SetIcon(HICON icon) { data_.hIcon = icon; }
+  HICON Icon() const { return data_.hIcon; }
+  bool IsInstalled() const { return installed_; }
+
+ private:
+  static LRESULT CALLBACK TrayWndProc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam,
+                                      UINT_PTR subclass_id, DWORD_PTR ref_data);
+  LRESULT OnTrayCallback(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam);
+  void RestoreFromTray();
+  UINT TrackTrayMenu();
+  void OnTaskbarCreated();
+
+  HWND window_;
+  ExitPicked on_exit_picked_;
+  NOTIFYICONDATAW data_{};
+  UINT taskbar_created_;
+  bool installed_ = false;
+};
+
+}  // namespace kalvane
