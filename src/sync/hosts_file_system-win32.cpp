@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <memory>
 #include <utility>
 
 namespace kalvane {
@@ -57,13 +58,13 @@ FileStatus ReadAll(HANDLE file, std::string& content) {
   }
   content.clear();
   content.reserve(static_cast<std::size_t>(size.QuadPart));
-  std::string chunk(kChunk, '\0');
+  const auto chunk = std::make_unique_for_overwrite<char[]>(kChunk);
   for (;;) {
     DWORD read = 0;
-    if (!::ReadFile(file, chunk.data(), kChunk, &read, nullptr)) return FileStatus::kFailed;
+    if (!::ReadFile(file, chunk.get(), kChunk, &read, nullptr)) return FileStatus::kFailed;
     if (read == 0) return FileStatus::kOk;
     if (content.size() + read > kMaxFileSize) return FileStatus::kFailed;
-    content.append(chunk.data(), read);
+    content.append(chunk.get(), read);
   }
 }
 

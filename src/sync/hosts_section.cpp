@@ -21,12 +21,25 @@ void AppendLine(std::string& out, std::string_view line) {
   out.append(kLineEnd);
 }
 
+// Lines that already end in CR LF are copied in runs, as they stand; a line ended by a lone CR,
+// or the last line without an end, is written with a CR LF of its own.
 void AppendUserLines(std::string& out, std::string_view old_content) {
   HostsLineReader reader(old_content);
+  std::size_t run_start = 0;
+  std::size_t run_end = 0;
   while (auto line = reader.Next()) {
     if (*line == kSectionMarker) break;
-    AppendLine(out, *line);
+    const auto line_end =
+        static_cast<std::size_t>(line->data() - old_content.data()) + line->size();
+    if (old_content.substr(line_end, kLineEnd.size()) == kLineEnd) {
+      run_end = line_end + kLineEnd.size();
+      continue;
+    }
+    out.append(old_content.substr(run_start, line_end - run_start));
+    out.append(kLineEnd);
+    run_start = run_end = std::min(line_end + 1, old_content.size());
   }
+  out.append(old_content.substr(run_start, run_end - run_start));
 }
 
 }  // namespace

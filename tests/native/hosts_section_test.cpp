@@ -128,7 +128,6 @@ TEST_F(HostsStoreTest, WritesAndClearsTheSectionThroughTheWorkingCopy) {
   EXPECT_EQ(WorkingCopy(), written);
   EXPECT_EQ(changes_, 1);
   EXPECT_EQ(disk_.files.size(), 2u) << "temporary or backup file left behind";
-  EXPECT_FALSE(disk_.files.at(kHosts).hidden);
 
   // The same list again: nothing to replace, no flush, but the working copy is written.
   const int hosts_writes = files_->writes_to(kHosts);

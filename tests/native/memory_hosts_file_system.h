@@ -19,7 +19,6 @@ struct MemoryFile {
   std::string content;
   bool durable = true;  // on the disk; content that was never flushed is lost with the power
   bool read_only = false;
-  bool hidden = false;
   bool locked = false;  // held open by another program without any sharing
 };
 
@@ -91,7 +90,7 @@ class MemoryHostsFileSystem final : public HostsFileSystem {
     if (step == StepResult::kOff) return FileStatus::kFailed;
     if (disk_.missing_folders.contains(path.parent_path())) return FileStatus::kFailed;
     if (const auto* existing = Find(path);
-        existing != nullptr && (existing->read_only || existing->locked || existing->hidden)) {
+        existing != nullptr && (existing->read_only || existing->locked)) {
       return FileStatus::kFailed;
     }
     ++writes_[path];
@@ -128,14 +127,11 @@ class MemoryHostsFileSystem final : public HostsFileSystem {
     auto kept = std::move(disk_.files.at(target));
     disk_.files.erase(target);
     if (step == StepResult::kFail) {
-      // The replacement takes on the old file's attributes before it fails to move.
-      disk_.files.at(replacement).hidden = kept.hidden;
       disk_.files[backup] = std::move(kept);
       return ReplaceResult::kReplacedMovedToBackup;
     }
     auto moved = std::move(disk_.files.at(replacement));
     disk_.files.erase(replacement);
-    moved.hidden = kept.hidden;
     disk_.files[backup] = std::move(kept);
     disk_.files[target] = std::move(moved);
     return ReplaceResult::kReplaced;
