@@ -82,6 +82,8 @@ bool HostsStore::SaveWorkingCopy(std::string_view content) {
 
 HostsOutcome HostsStore::Install(std::string_view old_content, std::string_view new_content) {
   if (new_content == old_content) return HostsOutcome::kUnchanged;
+  // A temporary file left by an interrupted run may carry the hosts file's read-only attribute.
+  if (files_->Exists(temp_)) files_->Remove(temp_);
   if (files_->WriteWhole(temp_, new_content, SyncMode::kFlush) != FileStatus::kOk) {
     files_->Remove(temp_);
     return HostsOutcome::kTempFileFailed;
