@@ -27,4 +27,5 @@ if(KALVANE_TESTS)
   # One Wine process for the whole suite: starting Wine per test case costs seconds each.
   add_test(NAME kalvane_win_tests COMMAND kalvane_win_tests)
   set_tests_properties(kalvane_win_tests PROPERTIES TIMEOUT 600)
+  add_subdirectory(${CMAKE_SOURCE_DIR}/tests/e2e/driver ${CMAKE_BINARY_DIR}/kdriver)
 endif()
