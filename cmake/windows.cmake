@@ -15,6 +15,8 @@ target_compile_definitions(kalvane_win PUBLIC
 add_executable(Kalvane WIN32 ${CMAKE_SOURCE_DIR}/src/app/winmain-win32.cpp ${CMAKE_SOURCE_DIR}/src/app/kalvane.rc)
 target_link_options(Kalvane PRIVATE -municode)
 target_link_libraries(Kalvane PRIVATE kalvane_win)
+set_source_files_properties(${CMAKE_SOURCE_DIR}/src/app/kalvane.rc PROPERTIES OBJECT_DEPENDS
+  "${CMAKE_SOURCE_DIR}/src/app/resource_ids.h;${CMAKE_SOURCE_DIR}/src/app/kalvane.manifest;${CMAKE_SOURCE_DIR}/src/app/picture1.ico;${CMAKE_SOURCE_DIR}/src/app/picture2.ico")
 
 if(KALVANE_TESTS)
   set(gtest_force_shared_crt OFF CACHE BOOL "" FORCE)
@@ -24,8 +26,12 @@ if(KALVANE_TESTS)
   file(GLOB KALVANE_WIN_TESTS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/win/*.cpp)
   add_executable(kalvane_win_tests ${KALVANE_WIN_TESTS})
   target_link_libraries(kalvane_win_tests PRIVATE kalvane_win gtest gtest_main)
+  add_dependencies(kalvane_win_tests Kalvane)  # the resource tests read the built executable
   # One Wine process for the whole suite: starting Wine per test case costs seconds each.
   add_test(NAME kalvane_win_tests COMMAND kalvane_win_tests)
-  set_tests_properties(kalvane_win_tests PROPERTIES TIMEOUT 600)
+  # Again with the Chinese locale, whose ANSI code page (936) is the program's home.
+  add_test(NAME kalvane_win_tests_cp936 COMMAND kalvane_win_tests)
+  set_tests_properties(kalvane_win_tests PROPERTIES TIMEOUT 600 ENVIRONMENT "LC_ALL=C.UTF-8")
+  set_tests_properties(kalvane_win_tests_cp936 PROPERTIES TIMEOUT 600 ENVIRONMENT "LC_ALL=zh_CN.UTF-8")
   add_subdirectory(${CMAKE_SOURCE_DIR}/tests/e2e/driver ${CMAKE_BINARY_DIR}/kdriver)
 endif()

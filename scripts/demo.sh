@@ -1,0 +1,67 @@
+#!/usr/bin/env bash
+# Builds Kalvane.exe and runs it under Wine against the bundled demo service, in a private
+# network namespace where the service's host name points at the loopback service. On a machine
+# without a display it runs on a virtual one, saves a screenshot and closes the program again.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$(pwd)
+
+bash scripts/install-deps.sh
+cmake --preset windows >/dev/null
+cmake --build --preset windows -j2 --target Kalvane >/dev/null
+
+host=$(sed -n 's/^KALVANE_SERVER_HOST:STRING=//p' build/windows/CMakeCache.txt)
+run_dir="$root/build/demo"
+mkdir -p "$run_dir/app"
+cp build/windows/Kalvane.exe "$run_dir/app/"
+export WINEPREFIX="$root/build/wineprefix-demo" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+export LC_ALL=${LC_ALL:-zh_CN.UTF-8}
+
+own_display=""
+if [[ -z "${DISPLAY:-}" ]]; then
+  export DISPLAY=":$((190 + RANDOM % 50))"
+  Xvfb "$DISPLAY" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+  own_display=$!
+  sleep 1
+fi
+[[ -d "$WINEPREFIX" ]] || wineboot -i >/dev/null 2>&1
+
+export root host run_dir own_display
+unshare -n -m bash -c '
+  set -euo pipefail
+  ip link set lo up
+  cp /etc/hosts "$run_dir/hosts.ns"
+  echo "127.0.0.1 $host" >>"$run_dir/hosts.ns"
+  mount --bind "$run_dir/hosts.ns" /etc/hosts
+  python3 "$root/tools/fake_service.py" --log "$run_dir/service.jsonl" >"$run_dir/service.log" 2>&1 &
+  service=$!
+  sleep 1
+  python3 - <<PY
+import json, urllib.request
+demo = {"ok": True, "repeat": 1000,
+        "mappings": [["demo1.kalvane.example", "10.0.0.1"], ["demo2.kalvane.example", "10.0.0.2"]]}
+urllib.request.urlopen(urllib.request.Request("http://127.0.0.1:8079/default",
+                       data=json.dumps(demo).encode(), method="POST")).read()
+PY
+  if [[ -n "$own_display" ]]; then
+    wine "$run_dir/app/Kalvane.exe" &
+    app=$!
+    for _ in $(seq 1 60); do
+      xdotool search --name "^Kalvane\$" >/dev/null 2>&1 && break
+      sleep 0.5
+    done
+    sleep 2
+    import -window root "$run_dir/screenshot.png"
+    echo "Screenshot of the window: $run_dir/screenshot.png"
+    xdotool search --name "^Kalvane\$" | while read -r w; do xdotool windowclose "$w" 2>/dev/null || true; done
+    wait "$app" || true
+  else
+    echo "Kalvane is running; close its window to end the demo."
+    wine "$run_dir/app/Kalvane.exe" || true
+  fi
+  echo "The service received:"; sed -n "s/.*\"text\": \"\\([^\"]*\\)\".*/  \\1/p" "$run_dir/service.jsonl" | head -n 5
+  echo "The hosts file now ends with:"; tail -n 4 "$WINEPREFIX/drive_c/windows/system32/drivers/etc/hosts" || true
+  kill "$service" 2>/dev/null || true
+'
+wineserver -k 2>/dev/null || true
+[[ -n "$own_display" ]] && kill "$own_display" 2>/dev/null || true

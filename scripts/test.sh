@@ -1,0 +1,94 @@
+#!/usr/bin/env bash
+# Builds everything and runs every test: the portable core natively (ASan + UBSan), its fuzzers
+# for a bounded time, the Windows layer under Wine, and the shipped executable end to end.
+set -uo pipefail
+cd "$(dirname "$0")/.."
+root=$(pwd)
+
+bash scripts/install-deps.sh || exit 1
+
+passed=0
+failed=0
+record() { # name, passed, failed
+  echo "== $1: $2 passed, $3 failed"
+  passed=$((passed + $2))
+  failed=$((failed + $3))
+}
+ctest_counts() { # log file -> "passed failed"
+  local line total fails
+  line=$(grep -E 'tests passed, [0-9]+ tests? failed out of [0-9]+' "$1" | tail -n 1)
+  if [[ -z "$line" ]]; then echo "0 1"; return; fi
+  fails=$(sed -E 's/.* ([0-9]+) tests? failed out of ([0-9]+).*/\1/' <<<"$line")
+  total=$(sed -E 's/.* failed out of ([0-9]+).*/\1/' <<<"$line")
+  echo "$((total - fails)) $fails"
+}
+logs="$root/build/test-logs"
+mkdir -p "$logs"
+
+# 1. Portable core.
+if cmake --preset native >"$logs/native-configure.log" 2>&1 &&
+  cmake --build --preset native -j2 >"$logs/native-build.log" 2>&1; then
+  ctest --preset native -j2 2>&1 | tee "$logs/native-ctest.log" | tail -n 4
+  read -r p f < <(ctest_counts "$logs/native-ctest.log")
+  record native "$p" "$f"
+else
+  tail -n 40 "$logs"/native-*.log
+  record native 0 1
+fi
+
+# 2. Fuzzers, a short bounded run each.
+if cmake --preset fuzz >"$logs/fuzz-configure.log" 2>&1 &&
+  cmake --build --preset fuzz -j2 >"$logs/fuzz-build.log" 2>&1; then
+  fp=0 ff=0
+  for fuzzer in build/fuzz/*_fuzz; do
+    corpus="build/fuzz/corpus-$(basename "$fuzzer")"
+    mkdir -p "$corpus"
+    if "$fuzzer" -max_total_time=20 -timeout=5 -rss_limit_mb=2048 "$corpus" \
+      >"$logs/$(basename "$fuzzer").log" 2>&1; then
+      fp=$((fp + 1))
+    else
+      ff=$((ff + 1))
+      tail -n 30 "$logs/$(basename "$fuzzer").log"
+    fi
+  done
+  record fuzz "$fp" "$ff"
+else
+  tail -n 40 "$logs"/fuzz-*.log
+  record fuzz 0 1
+fi
+
+# 3. Windows layer under Wine (on a virtual display: windows and tray icons need one).
+export WINEPREFIX="$root/build/wineprefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+if cmake --preset windows >"$logs/windows-configure.log" 2>&1 &&
+  cmake --build --preset windows -j2 >"$logs/windows-build.log" 2>&1; then
+  display=":$((90 + RANDOM % 100))"
+  Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+  xvfb_pid=$!
+  sleep 1
+  [[ -d "$WINEPREFIX" ]] || DISPLAY="$display" wineboot -i >/dev/null 2>&1
+  DISPLAY="$display" ctest --preset windows 2>&1 | tee "$logs/windows-ctest.log" | tail -n 4
+  read -r p f < <(ctest_counts "$logs/windows-ctest.log")
+  record windows "$p" "$f"
+  wineserver -k 2>/dev/null
+  kill "$xvfb_pid" 2>/dev/null
+else
+  tail -n 40 "$logs"/windows-*.log
+  record windows 0 1
+fi
+
+# 4. End to end: the shipped executable under Wine against the fake service.
+if [[ -x build/windows/Kalvane.exe || -f build/windows/Kalvane.exe ]]; then
+  bash tests/e2e/run_e2e.sh build/windows/Kalvane.exe 2>&1 | tee "$logs/e2e.log" | tail -n 15
+  line=$(grep -E '^e2e: [0-9]+ passed, [0-9]+ failed' "$logs/e2e.log" | tail -n 1)
+  if [[ -n "$line" ]]; then
+    record e2e "$(sed -E 's/^e2e: ([0-9]+) passed.*/\1/' <<<"$line")" \
+      "$(sed -E 's/.* ([0-9]+) failed.*/\1/' <<<"$line")"
+  else
+    record e2e 0 1
+  fi
+else
+  record e2e 0 1
+fi
+
+echo "all: $passed passed, $failed failed"
+[[ $failed -eq 0 && $passed -gt 0 ]]

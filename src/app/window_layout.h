@@ -1,0 +1,71 @@
+#pragma once
+
+#include <array>
+#include <string_view>
+
+namespace kalvane {
+
+// Control identifiers of the main window.
+enum ControlId : int {
+  kCheck1 = 1001,
+  kText1 = 1002,
+  kText2 = 1003,
+  kCommand1 = 1004,
+  kCommand3 = 1005,
+  kLabel1 = 1006,
+  kLabel2 = 1007,
+};
+
+struct TwipsRect {
+  int left;
+  int top;
+  int width;
+  int height;
+};
+
+struct PixelRect {
+  int left;
+  int top;
+  int width;
+  int height;
+  bool operator==(const PixelRect&) const = default;
+};
+
+enum class ControlKind { CheckBox, Label, TextBox, PasswordBox, Button };
+
+struct ControlSpec {
+  ControlId id;
+  ControlKind kind;
+  std::u16string_view caption;
+  TwipsRect twips;
+};
+
+inline constexpr int kTwipsPerInch = 1440;
+inline constexpr TwipsRect kClientTwips{0, 0, 4125, 1995};
+inline constexpr std::u16string_view kWindowCaption = u"Kalvane";
+
+// The controls in focus order for the ones that take focus: Text1, Text2, Command1, Command3,
+// Check1 (labels take none).
+inline constexpr std::array<ControlSpec, 7> kControls{{
+    {kLabel1, ControlKind::Label, u"域名：", {240, 480, 855, 255}},
+    {kText1, ControlKind::TextBox, u"", {1080, 480, 2295, 270}},
+    {kLabel2, ControlKind::Label, u"密码：", {240, 960, 855, 255}},
+    {kText2, ControlKind::PasswordBox, u"", {1080, 960, 2295, 270}},
+    {kCommand1, ControlKind::Button, u"官网", {1320, 1560, 1215, 255}},
+    {kCommand3, ControlKind::Button, u"保存", {2640, 1560, 1215, 255}},
+    {kCheck1, ControlKind::CheckBox, u"账号更新", {360, 120, 1455, 255}},
+}};
+
+// Twips to pixels at `dpi`, rounded to the nearest pixel.
+constexpr int TwipsToPixels(int twips, int dpi) {
+  const long long scaled = static_cast<long long>(twips) * dpi;
+  return static_cast<int>(scaled >= 0 ? (scaled + kTwipsPerInch / 2) / kTwipsPerInch
+                                      : -((-scaled + kTwipsPerInch / 2) / kTwipsPerInch));
+}
+
+constexpr PixelRect ToPixels(const TwipsRect& twips, int dpi) {
+  return {TwipsToPixels(twips.left, dpi), TwipsToPixels(twips.top, dpi),
+          TwipsToPixels(twips.width, dpi), TwipsToPixels(twips.height, dpi)};
+}
+
+}  // namespace kalvane

@@ -1,0 +1,70 @@
+#pragma once
+
+#include <chrono>
+#include <string>
+#include <string_view>
+
+#include "http/event_pump.h"
+
+namespace kalvane {
+
+// The TCP client: connects to the service's host and port set up once at start-up. Its events
+// come back through HttpClient's Winsock1_* handlers, delivered from inside the event pump.
+class SocketTransport {
+ public:
+  virtual ~SocketTransport() = default;
+  virtual void Connect() = 0;
+  virtual void SendData(std::string_view bytes) = 0;
+  // Ends the connection (or the attempt to make one); later events of it are not delivered.
+  virtual void Close() = 0;
+};
+
+inline constexpr std::chrono::minutes kHttpTimeout{1};
+
+// One HTTP/1.1 GET at a time over the one TCP client, synchronous for its caller: HttpGet waits,
+// running the event pump, until the response is complete, rejected, or a minute has passed.
+class HttpClient {
+ public:
+  HttpClient(SocketTransport& socket, EventPump& pump) : socket_(socket), pump_(pump) {}
+  HttpClient(const HttpClient&) = delete;
+  HttpClient& operator=(const HttpClient&) = delete;
+
+  // True when a complete "HTTP/1.1 200 OK" response arrived; it then stands in ResponseText().
+  bool HttpGet(std::string_view host, std::string_view path);
+
+  // Ends a waiting HttpGet at once with false (the program is closing); stays in force.
+  void Cancel();
+  bool Cancelled() const { return cancelled_; }
+
+  const std::string& ResponseText() const { return response_text_; }
+  bool SocketConnected() const { return socket_connected_; }
+  bool Busy() const { return busy_; }
+
+  // Socket events.
+  void Winsock1_Connect();
+  void Winsock1_DataArrival(std::string_view bytes);
+  void Winsock1_Close();
+  void Winsock1_Error();
+
+ private:
+  enum class WaitFor { Connection, Response };
+
+  bool Wait(WaitFor what);
+  bool WaitSatisfied(WaitFor what) const;
+  void CloseSocket();
+
+  SocketTransport& socket_;
+  EventPump& pump_;
+  std::string response_text_;
+  bool socket_connected_ = false;
+  bool response_complete_ = false;
+  bool response_rejected_ = false;
+  bool cancelled_ = false;
+  bool busy_ = false;
+};
+
+// The request exactly as the service expects it; empty when host or path hold CR, LF or NUL,
+// which would let a typed value forge request lines.
+std::string ComposeGetRequest(std::string_view host, std::string_view path);
+
+}  // namespace kalvane

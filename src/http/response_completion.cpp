@@ -1,0 +1,83 @@
+#include "http/response_completion.h"
+
+#include <algorithm>
+
+namespace kalvane {
+namespace {
+
+constexpr std::string_view kHeaderEnd = "\r\n\r\n";
+constexpr std::string_view kLineEnd = "\r\n";
+constexpr std::string_view kContentLength = "content-length";
+
+char LowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+
+bool StartsWithNoCase(std::string_view text, std::string_view lower_prefix) {
+  if (text.size() < lower_prefix.size()) return false;
+  return std::equal(lower_prefix.begin(), lower_prefix.end(), text.begin(),
+                    [](char want, char got) { return want == LowerAscii(got); });
+}
+
+bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+
+std::string_view TrimBlanks(std::string_view text) {
+  while (!text.empty() && IsBlank(text.front())) text.remove_prefix(1);
+  while (!text.empty() && IsBlank(text.back())) text.remove_suffix(1);
+  return text;
+}
+
+// A decimal number without sign; false when empty, not all digits, or larger than any body we
+// would accept.
+bool ParseLength(std::string_view digits, std::size_t& value) {
+  if (digits.empty()) return false;
+  std::size_t result = 0;
+  for (char c : digits) {
+    if (c < '0' || c > '9') return false;
+    result = result * 10 + static_cast<std::size_t>(c - '0');
+    if (result > kMaxResponseBytes) return false;
+  }
+  value = result;
+  return true;
+}
+
+bool StatusLineAcceptable(std::string_view received) {
+  const std::size_t judged = std::min(received.size(), kAcceptedStatusLine.size());
+  return received.substr(0, judged) == kAcceptedStatusLine.substr(0, judged);
+}
+
+}  // namespace
+
+bool FindContentLength(std::string_view header_block, std::size_t& length) {
+  // Header lines start after the status line; the first Content-Length line decides.
+  std::size_t line_start = header_block.find(kLineEnd);
+  while (line_start != std::string_view::npos) {
+    line_start += kLineEnd.size();
+    const std::size_t line_end = header_block.find(kLineEnd, line_start);
+    const std::string_view line =
+        header_block.substr(line_start, line_end == std::string_view::npos ? std::string_view::npos
+                                                                           : line_end - line_start);
+    if (StartsWithNoCase(line, kContentLength) && line.size() > kContentLength.size() &&
+        line[kContentLength.size()] == ':') {
+      return ParseLength(TrimBlanks(line.substr(kContentLength.size() + 1)), length);
+    }
+    line_start = line_end;
+  }
+  return false;
+}
+
+ResponseState JudgeResponse(std::string_view received) {
+  if (!StatusLineAcceptable(received)) return ResponseState::Rejected;
+  if (received.size() > kMaxResponseBytes) return ResponseState::Rejected;
+  if (received.size() < kAcceptedStatusLine.size()) return ResponseState::Incomplete;
+
+  const std::size_t header_end = received.find(kHeaderEnd);
+  if (header_end == std::string_view::npos) return ResponseState::Incomplete;
+
+  std::size_t content_length = 0;
+  if (!FindContentLength(received.substr(0, header_end + kLineEnd.size()), content_length)) {
+    return ResponseState::Rejected;
+  }
+  const std::size_t body_received = received.size() - (header_end + kHeaderEnd.size());
+  return body_received >= content_length ? ResponseState::Complete : ResponseState::Incomplete;
+}
+
+}  // namespace kalvane

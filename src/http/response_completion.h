@@ -1,0 +1,29 @@
+#pragma once
+
+#include <cstddef>
+#include <string_view>
+
+namespace kalvane {
+
+// The only status line the service answers with when it has the list.
+inline constexpr std::string_view kAcceptedStatusLine = "HTTP/1.1 200 OK";
+
+// Responses larger than this are refused: the list of one account is a few kilobytes, and a
+// peer that sends without end must not exhaust memory.
+inline constexpr std::size_t kMaxResponseBytes = 16 * 1024 * 1024;
+
+enum class ResponseState {
+  Incomplete,  // a correct beginning: wait for more bytes
+  Complete,    // the accepted status line, a whole header block and the whole announced body
+  Rejected,    // another status, no usable Content-Length, or too large: stop now
+};
+
+// Judges the bytes received so far in one transaction. TCP is a stream, so any prefix of a good
+// response is Incomplete, never Rejected. Bytes past the announced body do not prevent completion.
+ResponseState JudgeResponse(std::string_view received);
+
+// The announced body length, when the header block holds a Content-Length line with a number
+// (the name in any letter case, optional spaces or tabs around the value).
+bool FindContentLength(std::string_view header_block, std::size_t& length);
+
+}  // namespace kalvane

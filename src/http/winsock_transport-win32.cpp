@@ -1,0 +1,155 @@
+#include "http/winsock_transport-win32.h"
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+
+namespace kalvane {
+
+WinsockTransport::WinsockTransport(UINT socket_message, UINT resolve_message, std::string host,
+                                   unsigned short port)
+    : socket_message_(socket_message),
+      resolve_message_(resolve_message),
+      host_(std::move(host)),
+      port_(port) {}
+
+WinsockTransport::~WinsockTransport() { Close(); }
+
+void WinsockTransport::Connect() {
+  Close();
+  auto buffer = std::make_unique<char[]>(MAXGETHOSTSTRUCT);
+  HANDLE lookup = WSAAsyncGetHostByName(window_, resolve_message_, host_.c_str(), buffer.get(),
+                                        MAXGETHOSTSTRUCT);
+  if (lookup == nullptr) {
+    Fail();
+    return;
+  }
+  lookup_ = lookup;
+  lookup_buffers_[lookup] = std::move(buffer);
+}
+
+void WinsockTransport::SendData(std::string_view bytes) {
+  pending_send_.append(bytes);
+  FlushPending();
+}
+
+void WinsockTransport::Close() {
+  CancelLookup();
+  socket_.reset();
+  pending_send_.clear();
+}
+
+bool WinsockTransport::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) {
+  if (message == resolve_message_) {
+    OnResolved(reinterpret_cast<HANDLE>(wparam), WSAGETASYNCERROR(lparam));
+    return true;
+  }
+  if (message == socket_message_) {
+    OnSocketEvent(static_cast<SOCKET>(wparam), WSAGETSELECTEVENT(lparam),
+                  WSAGETSELECTERROR(lparam));
+    return true;
+  }
+  return false;
+}
+
+void WinsockTransport::OnResolved(HANDLE lookup, int error) {
+  auto buffer = lookup_buffers_.find(lookup);
+  if (buffer == lookup_buffers_.end()) return;
+  std::unique_ptr<char[]> hostent_bytes = std::move(buffer->second);
+  lookup_buffers_.erase(buffer);
+  if (lookup != lookup_) return;  // a look-up of an earlier attempt
+  lookup_ = nullptr;
+  const auto* host = reinterpret_cast<const hostent*>(hostent_bytes.get());
+  if (error != 0 || host->h_addrtype != AF_INET || host->h_addr_list[0] == nullptr) {
+    Fail();
+    return;
+  }
+  StartConnect(*host);
+}
+
+void WinsockTransport::StartConnect(const hostent& host) {
+  socket_.reset(socket(AF_INET, SOCK_STREAM, IPPROTO_TCP));
+  if (!socket_ || WSAAsyncSelect(socket_.get(), window_, socket_message_,
+                                 FD_CONNECT | FD_READ | FD_WRITE | FD_CLOSE) != 0) {
+    Fail();
+    return;
+  }
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_port = htons(port_);
+  memcpy(&address.sin_addr, host.h_addr_list[0], sizeof(address.sin_addr));
+  if (connect(socket_.get(), reinterpret_cast<const sockaddr*>(&address), sizeof(address)) != 0 &&
+      WSAGetLastError() != WSAEWOULDBLOCK) {
+    Fail();
+  }
+}
+
+void WinsockTransport::OnSocketEvent(SOCKET socket, int event, int error) {
+  if (!socket_ || socket != socket_.get() || client_ == nullptr) return;
+  switch (event) {
+    case FD_CONNECT:
+      if (error != 0) {
+        Fail();
+      } else {
+        client_->Winsock1_Connect();
+      }
+      break;
+    case FD_WRITE:
+      FlushPending();
+      break;
+    case FD_READ:
+      ReceiveAvailable();
+      break;
+    case FD_CLOSE:
+      // Data that came before the close is still delivered.
+      while (socket_ && socket_.get() == socket) {
+        std::array<char, 64 * 1024> chunk;
+        const int got = recv(socket, chunk.data(), static_cast<int>(chunk.size()), 0);
+        if (got <= 0) break;
+        client_->Winsock1_DataArrival(std::string_view(chunk.data(), static_cast<size_t>(got)));
+      }
+      if (socket_ && socket_.get() == socket) {
+        socket_.reset();
+        client_->Winsock1_Close();
+      }
+      break;
+    default:
+      break;
+  }
+}
+
+// One recv per FD_READ: Winsock posts another message while more data waits.
+void WinsockTransport::ReceiveAvailable() {
+  std::array<char, 64 * 1024> chunk;
+  const int got = recv(socket_.get(), chunk.data(), static_cast<int>(chunk.size()), 0);
+  if (got > 0) {
+    client_->Winsock1_DataArrival(std::string_view(chunk.data(), static_cast<size_t>(got)));
+  } else if (got == SOCKET_ERROR && WSAGetLastError() != WSAEWOULDBLOCK) {
+    Fail();
+  }
+}
+
+void WinsockTransport::FlushPending() {
+  while (socket_ && !pending_send_.empty()) {
+    const int sent = send(socket_.get(), pending_send_.data(),
+                          static_cast<int>(std::min<size_t>(pending_send_.size(), 1 << 20)), 0);
+    if (sent == SOCKET_ERROR) {
+      if (WSAGetLastError() != WSAEWOULDBLOCK) Fail();
+      return;  // FD_WRITE says when to go on
+    }
+    pending_send_.erase(0, static_cast<size_t>(sent));
+  }
+}
+
+void WinsockTransport::CancelLookup() {
+  if (lookup_ == nullptr) return;
+  if (WSACancelAsyncRequest(lookup_) == 0) lookup_buffers_.erase(lookup_);
+  lookup_ = nullptr;
+}
+
+void WinsockTransport::Fail() {
+  Close();
+  if (client_ != nullptr) client_->Winsock1_Error();
+}
+
+}  // namespace kalvane

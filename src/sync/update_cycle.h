@@ -1,0 +1,80 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "sync/domain_list.h"
+
+namespace kalvane {
+
+// The outcome of one update cycle, shown as the tray icon's state.
+enum class UpdateResult : std::int16_t {
+  NoFailure = 0,
+  AccountNotConfirmed = 1,  // also: the account's values could not be sent at all
+  TransferFailed = 2,
+};
+
+inline constexpr std::string_view kServicePath = "/kalvanedns/getdomain.asp";
+inline constexpr int kMaxAttempts = 3;
+
+// The account as the window holds it when a cycle starts.
+struct AccountView {
+  bool check1 = false;        // account updating on
+  std::u16string_view text1;  // domain name
+  std::u16string_view text2;  // password, or its digest text
+  bool password_is_digest = false;
+};
+
+// Turns window text into request bytes: the domain in the ANSI code page, the password into its
+// 32-character digest text. Each gives nothing when the text cannot be converted.
+struct RequestEncoding {
+  std::function<std::optional<std::string>(std::u16string_view)> encode_text;
+  std::function<std::optional<std::string>(std::u16string_view)> digest_password;
+};
+
+// The request path for the account; nothing when a value cannot be converted or would break the
+// request line (CR, LF, NUL). The values are otherwise sent unescaped.
+std::optional<std::string> BuildRequestPath(const AccountView& account,
+                                            const RequestEncoding& encoding);
+
+// What the cycle needs from the window it runs in.
+class UpdateCycleHost {
+ public:
+  virtual ~UpdateCycleHost() = default;
+  virtual bool HttpGet(std::string_view path) = 0;
+  virtual const std::string& ResponseText() const = 0;
+  // Read again after the response: the user may have changed it while the cycle waited.
+  virtual bool Check1Checked() const = 0;
+  // The window is closing: the cycle must not touch the hosts file any more.
+  virtual bool Closing() const = 0;
+  virtual void WriteHostsSection(const DomainList& domains) = 0;
+};
+
+// One update cycle at a time: builds the path, makes up to three attempts without pause, reads the
+// confirmation and the mapping list, and has the hosts section written after each response.
+class UpdateCycle {
+ public:
+  explicit UpdateCycle(UpdateCycleHost& host) : host_(host) {}
+
+  // Nothing when a cycle is already running (this one is not started).
+  std::optional<UpdateResult> UpdateDomains(const AccountView& account,
+                                            const RequestEncoding& encoding);
+
+  bool Running() const { return running_; }
+  // The list of the last response read; kept when a cycle gets no response.
+  const DomainList& Domains() const { return domains_; }
+  const std::string& RequestPath() const { return request_path_; }
+
+ private:
+  void HandleResponse(UpdateResult& result);
+
+  UpdateCycleHost& host_;
+  DomainList domains_;
+  std::string request_path_;
+  bool running_ = false;
+};
+
+}  // namespace kalvane
