@@ -1,7 +1,7 @@
 #!/bin/bash
 # End-to-end tests of the shipped Kalvane.exe under Wine (run as root).
 #
-#   tests/e2e/run_e2e.sh [options] [unittest names or -k patterns...]
+#   tests/e2e/run_e2e.sh [options] [path/to/Kalvane.exe] [unittest names or -k patterns...]
 #
 # Options (each also as an environment variable):
 #   --exe PATH        Kalvane.exe to test             KALVANE_EXE (default build/windows/Kalvane.exe)
@@ -31,6 +31,7 @@ if [[ -z "${KALVANE_E2E_INSIDE:-}" ]]; then
       --artifacts) KALVANE_E2E_ARTIFACTS=$2; shift 2 ;;
       --locale) KALVANE_E2E_LOCALE=$2; shift 2 ;;
       -h|--help) sed -n '2,19p' "$0"; exit 0 ;;
+      *.exe) KALVANE_EXE=$1; shift ;;
       *) suite_args+=("$1"); shift ;;
     esac
   done

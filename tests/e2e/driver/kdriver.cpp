@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <cwchar>
 #include <functional>
+#include <initializer_list>
 #include <map>
 #include <memory>
 #include <optional>
@@ -80,7 +81,10 @@ std::string HwndNum(HWND h) { return Num(static_cast<long long>(reinterpret_cast
 class Object {
  public:
   Object& Add(const char* key, const std::string& value) {
-    text_ += (text_.empty() ? "{\"" : ", \"") + std::string(key) + "\": " + value;
+    text_ += text_.empty() ? "{\"" : ", \"";
+    text_ += key;
+    text_ += "\": ";
+    text_ += value;
     return *this;
   }
   std::string Str() const { return text_.empty() ? "{}" : text_ + "}"; }
@@ -89,9 +93,16 @@ class Object {
   std::string text_;
 };
 
-std::string Rect(const RECT& r) {
-  return "[" + Num(r.left) + ", " + Num(r.top) + ", " + Num(r.right) + ", " + Num(r.bottom) + "]";
+std::string List(std::initializer_list<long long> numbers) {
+  std::string out = "[";
+  for (const long long n : numbers) {
+    if (out.size() > 1) out += ", ";
+    out += Num(n);
+  }
+  return out + "]";
 }
+
+std::string Rect(const RECT& r) { return List({r.left, r.top, r.right, r.bottom}); }
 
 int Print(const std::string& json, int code = 0) {
   std::fwrite(json.data(), 1, json.size(), stdout);
@@ -336,7 +347,7 @@ int TrayInfo() {
   return Print(
       Object()
           .Add("window", WindowJson(tray))
-          .Add("client_origin", "[" + Num(origin.x) + ", " + Num(origin.y) + "]")
+          .Add("client_origin", List({origin.x, origin.y}))
           .Add("cell", Num(cell))
           .Add("cells", Num(icons))
           .Add("first_icon",
