@@ -12,7 +12,10 @@ EARLIER_SECTION = b"#BEGIN\r\n10.9.9.9 left-behind\r\n"
 
 class HostsTest(E2ETestCase):
     def working_copy(self):
-        with open(os.path.join(self.folder, "hosts.bak"), "rb") as f:
+        path = os.path.join(self.folder, "hosts.bak")
+        if not os.path.exists(path):
+            self.fail("no working copy hosts.bak beside the program")
+        with open(path, "rb") as f:
             return f.read()
 
     def close_program(self):
