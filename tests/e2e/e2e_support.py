@@ -1,0 +1,187 @@
+"""Shared pieces of the end-to-end tests: the program under Wine, the window driver, the
+Wine prefix's hosts file, screenshots and real X mouse clicks.
+
+The settings come from the environment that run_e2e.sh sets up (see there).
+"""
+
+import json
+import os
+import re
+import shutil
+import subprocess
+import tempfile
+import time
+import unittest
+
+from service_client import ServiceClient
+
+EXE = os.environ.get("KALVANE_EXE", "")
+KDRIVER = os.environ.get("KALVANE_KDRIVER", "")
+WORK = os.environ.get("KALVANE_E2E_WORK", "/tmp/kalvane-e2e")
+ARTIFACTS = os.environ.get("KALVANE_E2E_ARTIFACTS", os.path.join(WORK, "artifacts"))
+SERVICE_HOST = os.environ.get("KALVANE_E2E_HOST", "dns.kalvane.example")
+PRISTINE_HOSTS = os.environ.get("KALVANE_E2E_HOSTS_PRISTINE", "")
+
+TITLE = "Kalvane"
+WINDOW_CLASS = "KalvaneMainWindow"
+CHECK1, TEXT1, TEXT2, COMMAND1, COMMAND3, LABEL1, LABEL2 = range(1001, 1008)
+TRAY_CALLBACK = 2025
+WM_LBUTTONUP, WM_RBUTTONUP = 0x202, 0x205
+REQUEST_PATH = "/kalvanedns/getdomain.asp"
+
+
+def plain_request(path=REQUEST_PATH, host=SERVICE_HOST):
+    """The exact bytes of the program's GET for `path`."""
+    return ("GET %s HTTP/1.1\r\nHost: %s\r\n\r\n" % (path, host)).encode("latin-1")
+
+
+def hosts_path():
+    return os.path.join(os.environ["WINEPREFIX"], "drive_c", "windows", "system32", "drivers",
+                        "etc", "hosts")
+
+
+def read_hosts():
+    with open(hosts_path(), "rb") as f:
+        return f.read()
+
+
+def write_hosts(data):
+    with open(hosts_path(), "wb") as f:
+        f.write(data)
+
+
+class DriverError(AssertionError):
+    pass
+
+
+def run_driver(*args, timeout=30.0, check=True):
+    """Runs kdriver.exe under Wine; its JSON answer, parsed. Raises DriverError when it fails
+    and `check` is set; otherwise a failed command gives {"error": ...} as it printed."""
+    # Output through a file, not a pipe: Wine may start helper processes that inherit the
+    # driver's stdout and keep a pipe open long after the driver has ended.
+    with tempfile.TemporaryFile() as out_file, tempfile.TemporaryFile() as err_file:
+        proc = subprocess.Popen(["wine", KDRIVER] + [str(a) for a in args],
+                                stdin=subprocess.DEVNULL, stdout=out_file, stderr=err_file)
+        try:
+            proc.wait(timeout)
+        except subprocess.TimeoutExpired:
+            proc.kill()
+            proc.wait(10)
+            raise DriverError("kdriver %s: no answer within %gs" % (" ".join(map(str, args)),
+                                                                     timeout))
+        out_file.seek(0)
+        err_file.seek(0)
+        out = out_file.read().decode("utf-8", "replace").strip().splitlines()
+        err = err_file.read().decode("utf-8", "replace")
+    try:
+        answer = json.loads(out[-1]) if out else None
+    except ValueError:
+        answer = None
+    if check and (proc.returncode != 0 or answer is None):
+        raise DriverError("kdriver %s: exit %d, stdout %r, stderr %r" % (
+            " ".join(map(str, args)), proc.returncode, out, err[-500:]))
+    return answer if answer is not None else {"error": "no output", "exit": proc.returncode}
+
+
+def screenshot(name):
+    """Saves the whole screen as ARTIFACTS/<name>.png; the path, or None when it failed."""
+    os.makedirs(ARTIFACTS, exist_ok=True)
+    path = os.path.join(ARTIFACTS, re.sub(r"[^A-Za-z0-9_.-]", "_", name) + ".png")
+    try:
+        subprocess.run(["import", "-window", "root", path], timeout=20, check=True,
+                       capture_output=True)
+        return path
+    except (subprocess.SubprocessError, OSError):
+        return None
+
+
+def x_click(x, y, button=1):
+    """A real mouse click at screen position (x, y), through the X server."""
+    subprocess.run(["xdotool", "mousemove", "--sync", str(x), str(y), "click", str(button)],
+                   timeout=10, check=True, capture_output=True)
+
+
+def click_tray_icon(button=1):
+    """A real click on the first icon of Wine's notification area (button 1 left, 3 right).
+    Fails when no icon is shown."""
+    info = run_driver("tray-info")
+    x_click(info["first_icon"]["x"], info["first_icon"]["y"], button)
+
+
+class Program:
+    """One run of Kalvane.exe under Wine, from its own folder."""
+
+    def __init__(self, folder, log_path):
+        self.folder = folder
+        self._log = open(log_path, "ab")
+        self.proc = subprocess.Popen(["wine", os.path.join(folder, "Kalvane.exe")], cwd=folder,
+                                     stdin=subprocess.DEVNULL, stdout=self._log,
+                                     stderr=subprocess.STDOUT)
+        self.started = time.monotonic()
+
+    def wait_exit(self, timeout):
+        """The exit code, or None when the program is still running after `timeout` seconds."""
+        try:
+            return self.proc.wait(timeout)
+        except subprocess.TimeoutExpired:
+            return None
+
+    def running(self):
+        return self.proc.poll() is None
+
+    def kill(self):
+        if self.running():
+            self.proc.kill()
+            self.proc.wait(10)
+        self._log.close()
+
+
+class E2ETestCase(unittest.TestCase):
+    """Each test gets a reset service, a fresh program folder, the prefix's original hosts file,
+    and a closing screenshot; a program still running at the end is killed."""
+
+    def setUp(self):
+        self.svc = ServiceClient()
+        self.svc.reset()
+        self.name = self.id().split(".", 1)[-1]
+        self.folder = os.path.join(WORK, "tests", self.name)
+        shutil.rmtree(self.folder, ignore_errors=True)
+        os.makedirs(self.folder)
+        shutil.copy2(EXE, os.path.join(self.folder, "Kalvane.exe"))
+        if PRISTINE_HOSTS:
+            shutil.copyfile(PRISTINE_HOSTS, hosts_path())
+        self.program = None
+        self.addCleanup(self._finish)
+
+    def _finish(self):
+        screenshot(self.name)
+        if self.program is not None:
+            self.program.kill()
+
+    def start(self):
+        os.makedirs(ARTIFACTS, exist_ok=True)
+        self.program = Program(self.folder, os.path.join(ARTIFACTS, self.name + ".wine.log"))
+        return self.program
+
+    def wait_window(self, timeout=60.0):
+        """The main window's state once it is visible; fails the test after `timeout` seconds."""
+        deadline = time.monotonic() + timeout
+        info = None
+        while time.monotonic() < deadline:
+            left_ms = int(max(0.5, deadline - time.monotonic()) * 1000)
+            info = run_driver("wait-window", TITLE, left_ms, check=False,
+                              timeout=left_ms / 1000 + 30)
+            if info.get("visible"):
+                return info
+            if not self.program.running():
+                self.fail("the program ended (exit %s) before its window showed"
+                          % self.program.proc.returncode)
+            time.sleep(0.2)
+        self.fail("no visible window %r within %gs: %r" % (TITLE, timeout, info))
+
+    def driver(self, *args, **kw):
+        return run_driver(*args, **kw)
+
+    def assertProgramEnds(self, timeout, code=0):
+        self.assertEqual(self.program.wait_exit(timeout), code,
+                         "the program did not end with exit code %d within %gs" % (code, timeout))

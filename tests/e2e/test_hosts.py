@@ -1,0 +1,63 @@
+"""The program's section of the hosts file, as start-up writes it and closing removes it."""
+
+import os
+import unittest
+
+from e2e_support import TITLE, E2ETestCase, plain_request, read_hosts, write_hosts
+from service_client import answer, status
+
+USER_LINES = b"127.0.0.1 localhost\r\n# the user's own line\r\n10.1.2.3 intranet\r\n"
+EARLIER_SECTION = b"#BEGIN\r\n10.9.9.9 left-behind\r\n"
+
+
+class HostsTest(E2ETestCase):
+    def working_copy(self):
+        path = os.path.join(self.folder, "hosts.bak")
+        if not os.path.exists(path):
+            self.fail("no working copy hosts.bak beside the program")
+        with open(path, "rb") as f:
+            return f.read()
+
+    def close_program(self):
+        closed = self.driver("close", TITLE, 5000)
+        self.assertEqual((closed["exited"], closed.get("exit_code")), (True, 0), closed)
+        self.assertProgramEnds(10, 0)
+
+    def test_two_mappings_go_below_the_user_lines_and_closing_removes_them(self):
+        write_hosts(USER_LINES + EARLIER_SECTION + b"lost below the section\r\n")
+        self.svc.queue(answer([("host1", "10.0.0.1"), ("host2", "10.0.0.2")]))
+        self.start()
+        self.wait_window()
+        section = b"#BEGIN\r\n10.0.0.1 host1\r\n10.0.0.2 host2\r\n"
+        self.assertEqual(read_hosts(), USER_LINES + section)
+        self.assertEqual(self.working_copy(), USER_LINES + section)
+        self.close_program()
+        self.assertEqual(read_hosts(), USER_LINES)
+
+    def test_an_empty_list_leaves_an_earlier_section_in_place(self):
+        write_hosts(USER_LINES + EARLIER_SECTION)
+        self.svc.queue(answer([]))
+        self.start()
+        self.wait_window()
+        self.assertEqual(read_hosts(), USER_LINES + EARLIER_SECTION)
+        # The working copy is composed all the same, without any section.
+        self.assertEqual(self.working_copy(), USER_LINES)
+        self.close_program()
+        self.assertEqual(read_hosts(), USER_LINES + EARLIER_SECTION)
+
+    def test_three_failed_attempts_leave_the_hosts_file_untouched(self):
+        before = USER_LINES + EARLIER_SECTION
+        write_hosts(before)
+        self.svc.set_default(status("HTTP/1.1 500 Internal Server Error"))
+        self.start()
+        self.wait_window()
+        self.assertEqual(len(self.svc.wait_requests(3, 10)), 3)
+        self.assertEqual(read_hosts(), before)
+        self.assertFalse(os.path.exists(os.path.join(self.folder, "hosts.bak")))
+        self.close_program()
+        self.assertEqual(read_hosts(), before)
+        self.assertEqual([r.data for r in self.svc.requests()], [plain_request()] * 3)
+
+
+if __name__ == "__main__":
+    unittest.main()

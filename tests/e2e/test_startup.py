@@ -1,0 +1,73 @@
+"""Start-up and shutdown of the shipped program, seen from the service and from the screen."""
+
+import time
+import unittest
+
+from e2e_support import (CHECK1, COMMAND1, COMMAND3, LABEL1, LABEL2, TEXT1, TEXT2, TITLE,
+                         WINDOW_CLASS, E2ETestCase, plain_request, screenshot, x_click)
+from service_client import answer, status
+
+SERVER_ERROR = "HTTP/1.1 500 Internal Server Error"
+
+
+class StartupTest(E2ETestCase):
+    def test_first_start_asks_once_and_shows_the_window(self):
+        self.svc.set_default(answer())
+        self.start()
+        window = self.wait_window(timeout=60)
+        screenshot(self.name + "-shown")
+        self.assertEqual(window["class"], WINDOW_CLASS)
+        self.assertFalse(window["iconic"])
+
+        # No account is stored yet: one request without account parameters, and no other
+        # request follows while the window stands.
+        time.sleep(2)
+        requests = self.svc.requests()
+        self.assertEqual([r.data for r in requests], [plain_request()])
+
+        controls = {c["id"]: c for c in self.driver("controls", TITLE)}
+        captions = {CHECK1: "账号更新", LABEL1: "域名：", LABEL2: "密码：", COMMAND1: "官网",
+                    COMMAND3: "保存"}
+        for ident, caption in captions.items():
+            with self.subTest(control=ident):
+                self.assertIn(ident, controls)
+                self.assertEqual(controls[ident]["text"], caption)
+                self.assertTrue(controls[ident]["visible"])
+        self.assertEqual(controls[CHECK1]["checked"], 0)
+        self.assertFalse(controls[TEXT1]["visible"])
+        self.assertFalse(controls[TEXT2]["visible"])
+
+    def test_service_error_gives_three_attempts_and_the_window_still_comes_up(self):
+        self.svc.set_default(status(SERVER_ERROR))
+        self.start()
+        # A rejected status line fails an attempt at once, so the three attempts are quick.
+        window = self.wait_window(timeout=60)
+        self.assertFalse(window["iconic"])
+        time.sleep(2)
+        requests = self.svc.requests()
+        self.assertEqual([r.data for r in requests], [plain_request()] * 3)
+        self.assertTrue(self.program.running())
+
+    def test_close_message_ends_the_program_with_code_0_within_a_second(self):
+        self.start()
+        self.wait_window()
+        closed = self.driver("close", TITLE, 5000)
+        self.assertTrue(closed["exited"], closed)
+        self.assertEqual(closed["exit_code"], 0)
+        self.assertLess(closed["elapsed_ms"], 1000)
+        self.assertProgramEnds(10, 0)
+
+    def test_click_on_the_close_box_ends_the_program(self):
+        self.start()
+        self.wait_window()
+        point = self.driver("nc-point", TITLE, "close")  # fails when there is no close box
+        x_click(point["x"], point["y"])
+        clicked = time.monotonic()
+        code = self.program.wait_exit(10)
+        elapsed = time.monotonic() - clicked
+        self.assertEqual(code, 0, "the program did not end with code 0 after the click")
+        self.assertLess(elapsed, 1.0)
+
+
+if __name__ == "__main__":
+    unittest.main()
