@@ -7,7 +7,7 @@ packages=(
   libgtest-dev googletest libbenchmark-dev libssl-dev
   g++-mingw-w64-x86-64 wine wine64
   xvfb xdotool x11-utils imagemagick fonts-wqy-microhei
-  python3 iproute2 util-linux procps
+  python3 iproute2 util-linux procps locales
 )
 
 missing=()
@@ -25,4 +25,10 @@ if ((${#missing[@]})); then
   export DEBIAN_FRONTEND=noninteractive
   apt-get update -qq
   apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+fi
+
+# Wine follows LC_ALL=zh_CN.UTF-8 to code page 936; with the glibc locale present it can also
+# create files with Chinese names.
+if ! locale -a 2>/dev/null | grep -qi '^zh_CN\.utf-\?8$'; then
+  localedef -i zh_CN -f UTF-8 zh_CN.UTF-8 2>/dev/null || true
 fi

@@ -3,8 +3,12 @@
 #include <shellapi.h>
 #include <windowsx.h>
 
+#include "app/account_settings.h"
 #include "app/dpi-win32.h"
+#include "app/resource_ids.h"
 #include "app/window_layout.h"
+#include "md5/digest_text.h"
+#include "sync/hosts_file_system-win32.h"
 
 namespace kalvane {
 namespace {
@@ -14,6 +18,9 @@ constexpr UINT kResolveMessage = WM_APP + 2;
 constexpr unsigned short kServerPort = 80;
 constexpr DWORD kWindowStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
 constexpr DWORD kWindowExStyle = WS_EX_CONTROLPARENT;
+constexpr char ServerHost[] = KALVANE_SERVER_HOST;
+constexpr wchar_t kSettingsFileName[] = L"abc.txt";
+constexpr std::u16string_view kSettingsNotSaved = u"无法写入账号设置文件 abc.txt，账号未保存。";
 
 const wchar_t* AsWide(std::u16string_view text) {
   return reinterpret_cast<const wchar_t*>(text.data());
@@ -40,6 +47,13 @@ ControlClass ClassFor(ControlKind kind) {
   return {L"STATIC", 0};
 }
 
+std::wstring ToWide(std::u16string_view text) { return std::wstring(text.begin(), text.end()); }
+
+UniqueIcon LoadIconResource(HINSTANCE instance, int id, int size) {
+  return UniqueIcon(static_cast<HICON>(
+      LoadImageW(instance, MAKEINTRESOURCEW(id), IMAGE_ICON, size, size, LR_DEFAULTCOLOR)));
+}
+
 }  // namespace
 
 std::unique_ptr<MainWindow> MainWindow::Create(HINSTANCE instance) {
@@ -61,14 +75,17 @@ std::unique_ptr<MainWindow> MainWindow::Create(HINSTANCE instance) {
 }
 
 MainWindow::MainWindow(HINSTANCE instance)
-    : instance_(instance),
-      socket_(kSocketMessage, kResolveMessage, KALVANE_SERVER_HOST, kServerPort) {}
+    : instance_(instance), socket_(kSocketMessage, kResolveMessage, ServerHost, kServerPort) {}
 
 MainWindow::~MainWindow() {
   if (hwnd_ != nullptr) {
     FormQueryUnload();
     DestroyWindow(hwnd_);
   }
+  // The tray pieces refer to the window's icons: they go first.
+  timer1_.reset();
+  status_.reset();
+  tray_.reset();
 }
 
 LRESULT CALLBACK MainWindow::WindowProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
@@ -90,12 +107,22 @@ LRESULT CALLBACK MainWindow::WindowProc(HWND hwnd, UINT message, WPARAM wparam, 
 
 LRESULT MainWindow::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) {
   if (socket_.HandleMessage(message, wparam, lparam)) return 0;
+  if (message == activate_message_ && activate_message_ != 0) {
+    OnActivateRequest();
+    return 0;
+  }
   switch (message) {
     case WM_CREATE:
       OnCreate();
       return 0;
     case WM_COMMAND:
       OnCommand(LOWORD(wparam), HIWORD(wparam));
+      return 0;
+    case WM_TIMER:
+      OnTimer(wparam);
+      return 0;
+    case WM_SIZE:
+      Form_Resize(wparam);
       return 0;
     case WM_CLOSE:
       OnClose();
@@ -122,6 +149,32 @@ void MainWindow::OnCreate() {
   dpi_ = WindowDpi(hwnd_);
   CreateControls();
   LayOut();
+  LoadIcons();
+
+  activate_message_ = RegisterWindowMessageW(kActivateMessageName);
+  ChangeWindowMessageFilterEx(hwnd_, activate_message_, MSGFLT_ALLOW, nullptr);
+
+  files_ = MakeWin32HostsFileSystem();
+  const std::optional<std::filesystem::path> folder = ProgramFolder();
+  settings_ = std::make_unique<SettingsFile>(
+      *files_, folder ? *folder / kSettingsFileName : std::filesystem::path());
+  hosts_ = std::make_unique<HostsStore>(MakeWindowsHostsStore());
+
+  // Both timers tick from the window's creation; the icon record starts with Picture1's icon.
+  tray_ = std::make_unique<TrayIcon>(hwnd_, [this] { mnuTrayexit_Click(); });
+  status_ =
+      std::make_unique<TrayStatus>(*tray_, hwnd_, picture1_small_.get(), picture2_small_.get());
+  timer1_ = std::make_unique<WindowTimer>(hwnd_, kTimer1Id, kTimer1IntervalMs);
+}
+
+void MainWindow::LoadIcons() {
+  const int small_size = GetSystemMetrics(SM_CXSMICON);
+  const int large_size = GetSystemMetrics(SM_CXICON);
+  picture1_small_ = LoadIconResource(instance_, IDI_PICTURE1, small_size);
+  picture2_small_ = LoadIconResource(instance_, IDI_PICTURE2, small_size);
+  picture1_large_ = LoadIconResource(instance_, IDI_PICTURE1, large_size);
+  SendMessageW(hwnd_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(picture1_small_.get()));
+  SendMessageW(hwnd_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(picture1_large_.get()));
 }
 
 void MainWindow::CreateControls() {
@@ -175,19 +228,128 @@ void MainWindow::OnCommand(int control, int notification) {
   if (control == kCommand1 && notification == BN_CLICKED) {
     // The shell's answer is not examined: no browser or no association simply shows nothing.
     ShellExecuteW(hwnd_, L"open", L"" KALVANE_WEB_PAGE, nullptr, nullptr, SW_SHOWNORMAL);
+  } else if (control == kCommand3 && notification == BN_CLICKED) {
+    Command3_Click();
+  } else if (control == kCheck1 && notification == BN_CLICKED) {
+    Check1_Click();
+  } else if (control == kText2 && notification == EN_CHANGE) {
+    Text2_Change();
+  }
+}
+
+void MainWindow::OnTimer(UINT_PTR id) {
+  if (id == kTimer1Id) {
+    if (schedule_.Timer1_Timer(cycle_.Running())) RunUpdateCycle(CycleRequest::Timer);
+  } else if (id == kTimer2Id) {
+    status_->Timer2_Timer();
   }
 }
 
 bool MainWindow::FormLoad() {
+  LoadAccountSettings();
   // The first cycle runs before the window is shown; its result is what the tray will show.
-  RunUpdateCycle();
-  return hwnd_ != nullptr && !destroy_pending_;
+  RunUpdateCycle(CycleRequest::StartUp);
+  loaded_ = hwnd_ != nullptr && !destroy_pending_;
+  return loaded_;
 }
 
-void MainWindow::RunUpdateCycle() {
+void MainWindow::LoadAccountSettings() {
+  SetCheck1(false);
+  ShowWindow(Control(kText1), SW_HIDE);
+  ShowWindow(Control(kText2), SW_HIDE);
+  const std::optional<std::string> content = settings_->Read();
+  if (!content) return;
+  const StoredAccount stored = ParseAccountSettings(*content, ansi_);
+  if (!stored.updating) return;
+
+  const AccountBoxes boxes = BoxesFromStoredAccount(stored);
+  loading_password_ = true;
+  SetWindowTextW(Control(kText1), ToWide(boxes.text1).c_str());
+  SetWindowTextW(Control(kText2), ToWide(boxes.text2).c_str());
+  pump_.PumpOnce();
+  password_is_digest_ = boxes.password_is_digest;
+  loading_password_ = false;
+  SetCheck1(true);
+}
+
+void MainWindow::Command3_Click() {
+  const AccountBoxes boxes{Check1Value(), ControlText(kText1), ControlText(kText2),
+                           password_is_digest_};
+  const SaveOutcome outcome =
+      SaveAccountSettings(boxes, ansi_, [this](std::u16string_view password) {
+        std::optional<std::u16string> digest;
+        if (std::optional<std::string> text = DigestPassword(password)) {
+          digest = std::u16string(text->begin(), text->end());
+        }
+        return digest;
+      });
+  const bool saved = !outcome.file_bytes || settings_->Write(*outcome.file_bytes);
+  if (saved && outcome.new_text2) SetPasswordText(*outcome.new_text2);
+  if (saved) password_is_digest_ = outcome.password_is_digest;
+  if (!saved) {
+    ShowMessage(kSettingsNotSaved);
+  } else if (outcome.message != SaveMessage::kNone) {
+    ShowMessage(SaveMessageText(outcome.message));
+  }
+  RunUpdateCycle(CycleRequest::Save);
+}
+
+void MainWindow::SetPasswordText(const std::u16string& text) {
+  loading_password_ = true;
+  SetWindowTextW(Control(kText2), ToWide(text).c_str());
+  password_is_digest_ = true;
+  pump_.PumpOnce();
+  loading_password_ = false;
+}
+
+void MainWindow::ShowMessage(std::u16string_view text) {
+  MessageBoxW(hwnd_, ToWide(text).c_str(), AsWide(kWindowCaption), MB_OK);
+}
+
+void MainWindow::Check1_Click() {
+  const int show = Check1Value() ? SW_SHOW : SW_HIDE;
+  ShowWindow(Control(kText1), show);
+  ShowWindow(Control(kText2), show);
+}
+
+void MainWindow::Text2_Change() {
+  password_is_digest_ = PasswordIsDigestAfterChange(password_is_digest_, loading_password_);
+}
+
+void MainWindow::SetCheck1(bool checked) {
+  CheckDlgButton(hwnd_, kCheck1, checked ? BST_CHECKED : BST_UNCHECKED);
+  Check1_Click();
+}
+
+void MainWindow::Form_Resize(WPARAM size_type) {
+  if (size_type != SIZE_MINIMIZED || tray_ == nullptr) return;
+  tray_->TrayInstall();
+  tray_->MinimizeToTray();
+}
+
+void MainWindow::mnuTrayexit_Click() {
+  tray_->TrayRemove();
+  OnClose();
+}
+
+void MainWindow::OnActivateRequest() {
+  if (!loaded_ || closing_) return;  // start-up shows the window when it is done
+  if (tray_->IsInstalled()) tray_->TrayRemove();
+  if (IsIconic(hwnd_) || !IsWindowVisible(hwnd_)) ShowWindow(hwnd_, SW_RESTORE);
+  SetForegroundWindow(hwnd_);
+}
+
+std::optional<std::string> MainWindow::DigestPassword(std::u16string_view password) const {
+  DigestTextResult digest =
+      DigestStrToHexStr(password, [this](char16_t c) { return ansi_.SingleByte(c); });
+  if (!digest) return std::nullopt;
+  return std::move(digest).value();
+}
+
+void MainWindow::RunUpdateCycle(CycleRequest request) {
   if (closing_) return;
   if (cycle_.Running()) {
-    cycle_requested_ = true;
+    if (request == CycleRequest::Save) cycle_requested_ = true;
     return;
   }
   do {
@@ -201,20 +363,23 @@ void MainWindow::RunUpdateCycle() {
 std::optional<UpdateResult> MainWindow::UpdateDomains() {
   const std::u16string domain = ControlText(kText1);
   const std::u16string password = ControlText(kText2);
-  AccountView account{Check1Value(), domain, password, false};
+  const AccountView account{Check1Value(), domain, password, password_is_digest_};
   RequestEncoding encoding;
-  encoding.encode_text = [](std::u16string_view) -> std::optional<std::string> {
-    return std::nullopt;
-  };
-  encoding.digest_password = encoding.encode_text;
+  encoding.encode_text = [this](std::u16string_view text) { return ansi_.Encode(text); };
+  encoding.digest_password = [this](std::u16string_view text) { return DigestPassword(text); };
   return cycle_.UpdateDomains(account, encoding);
 }
 
-void MainWindow::ShowUpdateStatus(UpdateResult) {}
+void MainWindow::ShowUpdateStatus(UpdateResult result) {
+  status_->ShowUpdateStatus(static_cast<int>(result));
+}
 
-bool MainWindow::HttpGet(std::string_view path) { return http_.HttpGet(KALVANE_SERVER_HOST, path); }
+bool MainWindow::HttpGet(std::string_view path) { return http_.HttpGet(ServerHost, path); }
 
-void MainWindow::WriteHostsSection(const DomainList&) {}
+void MainWindow::WriteHostsSection(const DomainList& domains) {
+  // Failures leave the hosts file as it was; the tray icon shows the transfer's outcome only.
+  (void)hosts_->WriteHostsSection(domains);
+}
 
 void MainWindow::OnClose() {
   FormQueryUnload();
@@ -234,7 +399,8 @@ void MainWindow::FormQueryUnload() {
   if (cleaned_up_) return;
   cleaned_up_ = true;
   closing_ = true;
-  http_.Cancel();
+  http_.Cancel();  // a waiting cycle ends without writing anything after this clean-up
+  (void)hosts_->ClearHostsSection(cycle_.Domains());
 }
 
 void MainWindow::FinishPendingClose() {
