@@ -65,13 +65,11 @@ if cmake --preset windows >"$logs/windows-configure.log" 2>&1 &&
   Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
   xvfb_pid=$!
   sleep 1
-  if [[ ! -d "$WINEPREFIX" ]]; then
-    DISPLAY="$display" wineboot -i >/dev/null 2>&1
-    # No window manager on the virtual display: Wine draws the frames itself, and closing a
-    # window does not wait for a manager that never answers.
-    DISPLAY="$display" wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
-    wineserver -w
-  fi
+  [[ -d "$WINEPREFIX" ]] || DISPLAY="$display" wineboot -i >/dev/null 2>&1
+  # No window manager on the virtual display: Wine draws the frames itself, and closing a
+  # window does not wait for a manager that never answers.
+  DISPLAY="$display" wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
+  wineserver -w
   DISPLAY="$display" ctest --preset windows 2>&1 | tee "$logs/windows-ctest.log" | tail -n 4
   read -r p f < <(ctest_counts "$logs/windows-ctest.log")
   record windows "$p" "$f"

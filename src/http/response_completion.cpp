@@ -69,8 +69,10 @@ ResponseState JudgeResponse(std::string_view received) {
   if (received.size() > kMaxResponseBytes) return ResponseState::Rejected;
   if (received.size() < kAcceptedStatusLine.size()) return ResponseState::Incomplete;
 
-  const std::size_t header_end = received.find(kHeaderEnd);
-  if (header_end == std::string_view::npos) return ResponseState::Incomplete;
+  const std::size_t header_end = received.substr(0, kMaxHeaderBytes).find(kHeaderEnd);
+  if (header_end == std::string_view::npos) {
+    return received.size() >= kMaxHeaderBytes ? ResponseState::Rejected : ResponseState::Incomplete;
+  }
 
   std::size_t content_length = 0;
   if (!FindContentLength(received.substr(0, header_end + kLineEnd.size()), content_length)) {

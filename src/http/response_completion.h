@@ -11,6 +11,9 @@ inline constexpr std::string_view kAcceptedStatusLine = "HTTP/1.1 200 OK";
 // Responses larger than this are refused: the list of one account is a few kilobytes, and a
 // peer that sends without end must not exhaust memory.
 inline constexpr std::size_t kMaxResponseBytes = 16 * 1024 * 1024;
+// The status line and headers of the service's answer take a few hundred bytes; a header block
+// that has not ended by this size never will.
+inline constexpr std::size_t kMaxHeaderBytes = 64 * 1024;
 
 enum class ResponseState {
   Incomplete,  // a correct beginning: wait for more bytes

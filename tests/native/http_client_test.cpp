@@ -149,6 +149,14 @@ TEST(HttpClient, ResponseOverTheCapIsRejected) {
   EXPECT_LE(rig.client.ResponseText().size(), kMaxResponseBytes);
 }
 
+TEST(HttpClient, HeaderBlockThatNeverEndsIsRejected) {
+  Rig rig;
+  rig.ConnectsThenAnswers(
+      {"HTTP/1.1 200 OK\r\n", "X-Filler: " + std::string(kMaxHeaderBytes, 'x')});
+  EXPECT_FALSE(rig.client.HttpGet("h", "/p"));
+  EXPECT_LT(rig.pump.Elapsed(), 1s);
+}
+
 TEST(HttpClient, PeerClosingEarlyFailsAfterTheResponseWait) {
   Rig rig;
   rig.ConnectsThenAnswers({"HTTP/1.1 200 OK\r\nContent-Length: 10\r\n\r\nabc"});
