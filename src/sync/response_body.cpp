@@ -1,5 +1,7 @@
 #include "sync/response_body.h"
 
+#include <algorithm>
+
 namespace kalvane {
 namespace {
 
@@ -11,6 +13,7 @@ constexpr std::string_view kRowStart = "<p>";
 constexpr std::string_view kSeparator = "&nbsp;";
 constexpr std::string_view kRowEnd = "</p>";
 constexpr std::size_t kLineEndLength = 2;
+constexpr std::size_t kShortestRow = 3 + 6 + 4 + kLineEndLength;  // "<p>", "&nbsp;", "</p>"
 
 }  // namespace
 
@@ -30,6 +33,10 @@ DomainList ReadDomainList(std::string_view body) {
   if (begin == std::string_view::npos) return list;
 
   // The row start skips "<p>" and the line ends by their lengths, as the service writes them.
+  // One row a line, and no row shorter than its markers: sizing the list once keeps long lists
+  // from being moved as they grow, without trusting a body of bare line ends.
+  const auto lines = static_cast<std::size_t>(std::count(body.begin() + begin, body.end(), '\n'));
+  list.reserve(std::min(lines, body.size() / kShortestRow));
   std::size_t row = begin + kBegin.size() + kLineEndLength;
   while (row + 1 < body.size() && body.substr(row, kEnd.size()) != kEnd) {
     const std::size_t host_start = row + kRowStart.size();
