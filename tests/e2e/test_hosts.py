@@ -1,10 +1,14 @@
 """The program's section of the hosts file, as start-up writes it and closing removes it."""
 
 import os
+import time
 import unittest
 
 from e2e_support import TITLE, E2ETestCase, plain_request, read_hosts, write_hosts
-from service_client import answer, status
+from service_client import answer, hold, pieces, status
+
+WM_COMMAND, WM_ENDSESSION = 0x111, 0x16
+COMMAND3 = 1005  # the Save button; BN_CLICKED is 0
 
 USER_LINES = b"127.0.0.1 localhost\r\n# the user's own line\r\n10.1.2.3 intranet\r\n"
 EARLIER_SECTION = b"#BEGIN\r\n10.9.9.9 left-behind\r\n"
@@ -57,6 +61,43 @@ class HostsTest(E2ETestCase):
         self.close_program()
         self.assertEqual(read_hosts(), before)
         self.assertEqual([r.data for r in self.svc.requests()], [plain_request()] * 3)
+
+    def test_a_response_sent_one_byte_at_a_time_is_read_whole(self):
+        write_hosts(USER_LINES)
+        self.svc.queue(pieces([("host1", "10.0.0.1"), ("host2", "10.0.0.2")], chunk=1, delay=0.001))
+        self.start()
+        self.wait_window()
+        self.assertEqual(read_hosts(),
+                         USER_LINES + b"#BEGIN\r\n10.0.0.1 host1\r\n10.0.0.2 host2\r\n")
+        self.assertEqual(len(self.svc.requests()), 1)
+        self.close_program()
+
+    def test_closing_while_a_cycle_waits_removes_the_section_and_writes_nothing_after(self):
+        write_hosts(USER_LINES)
+        self.svc.queue(answer([("host1", "10.0.0.1")]), hold())
+        self.start()
+        self.wait_window()
+        self.assertEqual(read_hosts(), USER_LINES + b"#BEGIN\r\n10.0.0.1 host1\r\n")
+        # Save starts a cycle whose answer never comes; the window is closed while it waits.
+        self.driver("post", TITLE, WM_COMMAND, COMMAND3, 0)
+        self.assertEqual(len(self.svc.wait_requests(2, 10)), 2)
+        self.driver("post", TITLE, 0x10, 0, 0)  # WM_CLOSE
+        self.assertProgramEnds(5, 0)
+        self.assertEqual(read_hosts(), USER_LINES)
+
+    def test_end_of_session_removes_the_section_before_returning(self):
+        write_hosts(USER_LINES)
+        self.svc.queue(answer([("host1", "10.0.0.1")]))
+        self.start()
+        self.wait_window()
+        self.assertEqual(read_hosts(), USER_LINES + b"#BEGIN\r\n10.0.0.1 host1\r\n")
+        self.driver("post", TITLE, WM_ENDSESSION, 1, 0)
+        deadline = time.monotonic() + 5
+        while read_hosts() != USER_LINES and time.monotonic() < deadline:
+            time.sleep(0.1)
+        self.assertEqual(read_hosts(), USER_LINES)
+        self.close_program()
+        self.assertEqual(read_hosts(), USER_LINES)
 
 
 if __name__ == "__main__":
