@@ -2,28 +2,14 @@
 
 #include <algorithm>
 
+#include "app/scoped_flag.h"
 #include "http/response_completion.h"
 
 namespace kalvane {
-namespace {
 
 bool BreaksRequestLine(std::string_view text) {
   return text.find_first_of(std::string_view("\r\n\0", 3)) != std::string_view::npos;
 }
-
-// Sets a flag for the duration of a scope.
-class BusyScope {
- public:
-  explicit BusyScope(bool& flag) : flag_(flag) { flag_ = true; }
-  ~BusyScope() { flag_ = false; }
-  BusyScope(const BusyScope&) = delete;
-  BusyScope& operator=(const BusyScope&) = delete;
-
- private:
-  bool& flag_;
-};
-
-}  // namespace
 
 std::string ComposeGetRequest(std::string_view host, std::string_view path) {
   if (BreaksRequestLine(host) || BreaksRequestLine(path)) return {};
@@ -38,7 +24,7 @@ bool HttpClient::HttpGet(std::string_view host, std::string_view path) {
   if (busy_ || cancelled_) return false;  // one transaction at a time over the one socket
   const std::string request = ComposeGetRequest(host, path);
   if (request.empty()) return false;
-  BusyScope busy(busy_);
+  ScopedFlag busy(busy_);
 
   CloseSocket();
   socket_.Connect();

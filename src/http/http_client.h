@@ -63,6 +63,9 @@ class HttpClient {
   bool busy_ = false;
 };
 
+// CR, LF and NUL end or cut a request line: a value holding one is never sent.
+bool BreaksRequestLine(std::string_view text);
+
 // The request exactly as the service expects it; empty when host or path hold CR, LF or NUL,
 // which would let a typed value forge request lines.
 std::string ComposeGetRequest(std::string_view host, std::string_view path);

@@ -1,5 +1,7 @@
 #include "sync/update_cycle.h"
 
+#include "app/scoped_flag.h"
+#include "http/http_client.h"
 #include "sync/response_body.h"
 
 namespace kalvane {
@@ -13,21 +15,6 @@ std::u16string_view TrimSpaces(std::u16string_view text) {
   while (!text.empty() && text.back() == u' ') text.remove_suffix(1);
   return text;
 }
-
-bool BreaksRequestLine(std::string_view text) {
-  return text.find_first_of(std::string_view("\r\n\0", 3)) != std::string_view::npos;
-}
-
-class RunningScope {
- public:
-  explicit RunningScope(bool& flag) : flag_(flag) { flag_ = true; }
-  ~RunningScope() { flag_ = false; }
-  RunningScope(const RunningScope&) = delete;
-  RunningScope& operator=(const RunningScope&) = delete;
-
- private:
-  bool& flag_;
-};
 
 }  // namespace
 
@@ -49,7 +36,7 @@ std::optional<std::string> BuildRequestPath(const AccountView& account,
 std::optional<UpdateResult> UpdateCycle::UpdateDomains(const AccountView& account,
                                                        const RequestEncoding& encoding) {
   if (running_) return std::nullopt;
-  RunningScope running(running_);
+  ScopedFlag running(running_);
 
   std::optional<std::string> path = BuildRequestPath(account, encoding);
   if (!path) return UpdateResult::AccountNotConfirmed;  // nothing that is not the account goes out
