@@ -8,11 +8,12 @@ root=$(pwd)
 
 bash scripts/install-deps.sh
 cmake --preset windows >/dev/null
-cmake --build --preset windows -j2 --target Kalvane >/dev/null
+cmake --build --preset windows -j2 --target Kalvane kdriver >/dev/null
 
 host=$(sed -n 's/^KALVANE_SERVER_HOST:STRING=//p' build/windows/CMakeCache.txt)
 run_dir="$root/build/demo"
 mkdir -p "$run_dir/app"
+rm -f "$run_dir/service.jsonl" "$run_dir/screenshot.png"
 cp build/windows/Kalvane.exe "$run_dir/app/"
 export WINEPREFIX="$root/build/wineprefix-demo" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 export LC_ALL=${LC_ALL:-zh_CN.UTF-8}
@@ -24,7 +25,12 @@ if [[ -z "${DISPLAY:-}" ]]; then
   own_display=$!
   sleep 1
 fi
-[[ -d "$WINEPREFIX" ]] || wineboot -i >/dev/null 2>&1
+if [[ ! -d "$WINEPREFIX" ]]; then
+  wineboot -i >/dev/null 2>&1
+  # Without a window manager Wine draws the window frames itself.
+  [[ -n "$own_display" ]] && wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
+  wineserver -w
+fi
 
 export root host run_dir own_display
 unshare -n -m bash -c '
@@ -56,15 +62,18 @@ PY
     sleep 2
     import -window root "$run_dir/screenshot.png"
     echo "Screenshot of the window: $run_dir/screenshot.png"
-    xdotool search --name "^Kalvane\$" | while read -r w; do xdotool windowclose "$w" 2>/dev/null || true; done
+    echo "The hosts file while Kalvane runs ends with:"
+    tail -n 3 "$WINEPREFIX/drive_c/windows/system32/drivers/etc/hosts" | sed "s/^/  /"
+    wine "$root/build/windows/kdriver/kdriver.exe" close Kalvane 5000 >/dev/null 2>&1 || kill "$app"
     wait "$app" || true
   else
     echo "Kalvane is running; close its window to end the demo."
     wine "$run_dir/app/Kalvane.exe" || true
   fi
   echo "The service received:"; sed -n "s/.*\"text\": \"\\([^\"]*\\)\".*/  \\1/p" "$run_dir/service.jsonl" | head -n 5
-  echo "The hosts file now ends with:"; tail -n 4 "$WINEPREFIX/drive_c/windows/system32/drivers/etc/hosts" || true
+  echo "After closing, the hosts file ends with:"
+  tail -n 2 "$WINEPREFIX/drive_c/windows/system32/drivers/etc/hosts" | sed "s/^/  /"
   kill "$service" 2>/dev/null || true
 '
 wineserver -k 2>/dev/null || true
-[[ -n "$own_display" ]] && kill "$own_display" 2>/dev/null || true
+if [[ -n "$own_display" ]]; then kill "$own_display" 2>/dev/null || true; fi
