@@ -124,6 +124,12 @@ LRESULT MainWindow::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) {
     case WM_SIZE:
       Form_Resize(wparam);
       return 0;
+    case WM_ACTIVATE:
+      OnActivate(LOWORD(wparam));
+      return DefWindowProcW(hwnd_, message, wparam, lparam);
+    case WM_SETFOCUS:
+      OnSetFocus();
+      return 0;
     case WM_CLOSE:
       OnClose();
       return 0;
@@ -211,6 +217,23 @@ void MainWindow::OnDpiChanged(UINT dpi, const RECT& suggested) {
   SetWindowPos(hwnd_, nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
                suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
   LayOut();
+}
+
+void MainWindow::OnActivate(WORD state) {
+  if (state != WA_INACTIVE) return;
+  HWND focus = GetFocus();
+  focus_control_ = focus != nullptr && IsChild(hwnd_, focus) ? focus : nullptr;
+}
+
+void MainWindow::OnSetFocus() {
+  // The keyboard focus belongs to a control, as in a dialog: the one that had it when the window
+  // was last left, or the first in the focus order when that one is gone or hidden meanwhile.
+  HWND target = focus_control_;
+  if (target == nullptr || !IsChild(hwnd_, target) || !IsWindowVisible(target) ||
+      !IsWindowEnabled(target)) {
+    target = GetNextDlgTabItem(hwnd_, nullptr, FALSE);
+  }
+  if (target != nullptr) SetFocus(target);
 }
 
 std::u16string MainWindow::ControlText(int id) const {

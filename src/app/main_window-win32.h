@@ -53,6 +53,8 @@ class MainWindow final : private UpdateCycleHost {
   void OnActivateRequest();
   void OnEndSession(bool ending);
   void OnDpiChanged(UINT dpi, const RECT& suggested);
+  void OnActivate(WORD state);
+  void OnSetFocus();
 
   void CreateControls();
   void LayOut();
@@ -99,6 +101,7 @@ class MainWindow final : private UpdateCycleHost {
   UniqueFont font_;
   UINT dpi_ = USER_DEFAULT_SCREEN_DPI;
   UINT activate_message_ = 0;
+  HWND focus_control_ = nullptr;  // the control to focus when the window is activated again
 
   // Picture1's and Picture2's icons: the tray's (small) and the window's.
   UniqueIcon picture1_small_;

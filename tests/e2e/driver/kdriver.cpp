@@ -627,6 +627,9 @@ int Run(int argc, wchar_t** argv) {
 }  // namespace kalvane::driver
 
 int wmain(int, wchar_t**) {
+  // Real pixels and the real DPI of the program's window, whatever the system DPI: an unaware
+  // driver would be handed coordinates scaled to 96 DPI.
+  SetProcessDpiAwarenessContext(DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE_V2);
   // The arguments as the user gave them, UTF-16, whatever the console's code page.
   int argc = 0;
   wchar_t** argv = CommandLineToArgvW(GetCommandLineW(), &argc);
