@@ -2,10 +2,10 @@
 
 #include <commctrl.h>
 
-#include <memory>
 #include <string_view>
-#include <type_traits>
 #include <utility>
+
+#include "app/unique_handle-win32.h"
 
 namespace kalvane {
 namespace {
@@ -13,11 +13,6 @@ namespace {
 constexpr UINT_PTR kTraySubclassId = 1;
 constexpr std::wstring_view kTrayTip = L"Kalvane";
 constexpr const wchar_t* kExitCaption = L"退出";
-
-struct MenuDeleter {
-  void operator()(HMENU menu) const { DestroyMenu(menu); }
-};
-using UniqueMenu = std::unique_ptr<std::remove_pointer_t<HMENU>, MenuDeleter>;
 
 }  // namespace
 
