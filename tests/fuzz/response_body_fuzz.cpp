@@ -12,7 +12,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const kalvane::DomainList list = kalvane::ReadDomainList(body);
   std::size_t row_bytes = 0;
   for (const kalvane::DomainMapping& mapping : list) {
-    row_bytes += mapping.host.size() + mapping.address.size() + 15;  // "<p>", "&nbsp;", "</p>", CR LF
+    row_bytes +=
+        mapping.host.size() + mapping.address.size() + 15;  // "<p>", "&nbsp;", "</p>", CR LF
   }
   if (row_bytes > body.size() + 15) __builtin_trap();
   return 0;
