@@ -97,8 +97,14 @@ def screenshot(name):
 
 def x_click(x, y, button=1):
     """A real mouse click at screen position (x, y), through the X server."""
-    subprocess.run(["xdotool", "mousemove", "--sync", str(x), str(y), "click", str(button)],
-                   timeout=10, check=True, capture_output=True)
+    # "mousemove --sync" waits for the pointer to move, for ever when it is there already.
+    where = subprocess.run(["xdotool", "getmouselocation", "--shell"], timeout=10, check=True,
+                           capture_output=True, text=True).stdout
+    at = dict(line.split("=", 1) for line in where.split() if "=" in line)
+    move = [] if (at.get("X"), at.get("Y")) == (str(x), str(y)) else [
+        "mousemove", "--sync", str(x), str(y)]
+    subprocess.run(["xdotool"] + move + ["click", str(button)], timeout=10, check=True,
+                   capture_output=True)
 
 
 def click_tray_icon(button=1):

@@ -6,8 +6,10 @@
 
 #include <windows.h>
 // After windows.h, which it needs.
+#include <psapi.h>
 #include <shellapi.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cwchar>
@@ -355,6 +357,39 @@ int TrayInfo() {
           .Str());
 }
 
+// Kernel handles that `pid` holds, as the system's handle list shows them (GetProcessHandleCount
+// reads 0 for other processes under Wine); nothing when the list cannot be had.
+std::optional<long long> HandlesOf(DWORD pid) {
+  struct Entry {  // SYSTEM_HANDLE_TABLE_ENTRY_INFO
+    ULONG owner_pid;
+    BYTE object_type;
+    BYTE flags;
+    USHORT value;
+    PVOID object;
+    ULONG access;
+  };
+  using Query = LONG(WINAPI*)(int, PVOID, ULONG, PULONG);
+  const auto query = reinterpret_cast<Query>(reinterpret_cast<void*>(
+      GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtQuerySystemInformation")));
+  if (query == nullptr) return std::nullopt;
+  constexpr int kSystemHandleInformation = 16;
+  std::vector<unsigned char> buffer(1 << 16);
+  for (int attempt = 0; attempt < 8; ++attempt) {
+    ULONG needed = 0;
+    const LONG status =
+        query(kSystemHandleInformation, buffer.data(), static_cast<ULONG>(buffer.size()), &needed);
+    if (status == 0) {
+      const ULONG count = *reinterpret_cast<const ULONG*>(buffer.data());
+      const auto* entries = reinterpret_cast<const Entry*>(buffer.data() + sizeof(ULONG_PTR));
+      long long mine = 0;
+      for (ULONG i = 0; i < count; ++i) mine += entries[i].owner_pid == pid;
+      return mine;
+    }
+    buffer.resize(std::max<size_t>(buffer.size() * 2, needed + 4096));
+  }
+  return std::nullopt;
+}
+
 using Args = std::vector<std::wstring>;
 
 int Number(const std::wstring& s) {
@@ -576,6 +611,44 @@ std::map<std::wstring, Command> Commands() {
         const BOOL ok = PostMessageW(HWND_BROADCAST, msg, 0, 0);
         std::this_thread::sleep_for(300ms);
         return Print(Object().Add("message", Num(msg)).Add("posted", Bool(ok)).Str());
+      }};
+  c[L"tray-delete"] = {1, "<window> [icon-id]", [](const Args& a) {
+                         // What a shell that restarts does to every icon: it forgets them. The
+                         // shell finds an icon by its window and id, whoever asks.
+                         return WithWindow(a[0], [&](HWND h) {
+                           NOTIFYICONDATAW data{};
+                           data.cbSize = sizeof(data);
+                           data.hWnd = h;
+                           data.uID = a.size() > 1 ? static_cast<UINT>(Number(a[1])) : 0;
+                           const BOOL ok = Shell_NotifyIconW(NIM_DELETE, &data);
+                           return Print(Object().Add("deleted", Bool(ok)).Str(), ok ? 0 : 1);
+                         });
+                       }};
+  c[L"process-info"] = {
+      1, "<pid>", [](const Args& a) {
+        UniqueHandle process(OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE,
+                                         static_cast<DWORD>(Number(a[0]))));
+        if (!process) return Fail("cannot open the process");
+        DWORD handles = 0;
+        const BOOL have_handles = GetProcessHandleCount(process.get(), &handles);
+        PROCESS_MEMORY_COUNTERS memory{};
+        memory.cb = sizeof(memory);
+        const BOOL have_memory = K32GetProcessMemoryInfo(process.get(), &memory, sizeof(memory));
+        return Print(
+            Object()
+                .Add("handles", have_handles ? Num(handles) : "null")
+                .Add("handles_in_system_list",
+                     [&] {
+                       const auto listed = HandlesOf(static_cast<DWORD>(Number(a[0])));
+                       return listed ? Num(*listed) : std::string("null");
+                     }())
+                .Add("gdi_objects", Num(GetGuiResources(process.get(), GR_GDIOBJECTS)))
+                .Add("user_objects", Num(GetGuiResources(process.get(), GR_USEROBJECTS)))
+                .Add("working_set",
+                     have_memory ? Num(static_cast<long long>(memory.WorkingSetSize)) : "null")
+                .Add("pagefile_usage",
+                     have_memory ? Num(static_cast<long long>(memory.PagefileUsage)) : "null")
+                .Str());
       }};
   c[L"dpi"] = {1, "<window>", [](const Args& a) {
                  return WithWindow(a[0], [](HWND h) {
