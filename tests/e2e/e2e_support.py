@@ -54,6 +54,16 @@ class DriverError(AssertionError):
     pass
 
 
+def wait_for(probe, timeout, step=0.1):
+    """The first true value of probe() within `timeout` seconds, else its last value."""
+    deadline = time.monotonic() + timeout
+    while True:
+        value = probe()
+        if value or time.monotonic() >= deadline:
+            return value
+        time.sleep(step)
+
+
 def run_driver(*args, timeout=30.0, check=True):
     """Runs kdriver.exe under Wine; its JSON answer, parsed. Raises DriverError when it fails
     and `check` is set; otherwise a failed command gives {"error": ...} as it printed."""

@@ -13,7 +13,7 @@ import time
 import unittest
 
 from e2e_support import (ARTIFACTS, TITLE, E2ETestCase, Program, click_tray_icon, read_hosts,
-                         run_driver, screenshot, write_hosts, x_click)
+                         run_driver, screenshot, wait_for, write_hosts, x_click)
 from service_client import answer, status
 
 MENU_CLASS = "#32768"
@@ -27,16 +27,6 @@ PICTURE1, PICTURE2 = "Picture1 (green)", "Picture2 (red)"
 BLINK = 0.5  # seconds each icon of the blinking stays
 # A point of the bare screen, away from every window: a click there dismisses a menu.
 EMPTY_SCREEN = (700, 600)
-
-
-def wait_for(probe, timeout, step=0.1):
-    """The first true value of probe() within `timeout` seconds, else its last value."""
-    deadline = time.monotonic() + timeout
-    while True:
-        value = probe()
-        if value or time.monotonic() >= deadline:
-            return value
-        time.sleep(step)
 
 
 def tray_window():
