@@ -184,23 +184,23 @@ void MainWindow::LoadIcons() {
 }
 
 void MainWindow::CreateControls() {
-  for (const ControlSpec& spec : kControls) {
-    const ControlClass control_class = ClassFor(spec.kind);
-    CreateWindowExW(spec.kind == ControlKind::TextBox || spec.kind == ControlKind::PasswordBox
+  for (const ControlLayout& control : kControls) {
+    const ControlClass control_class = ClassFor(control.kind);
+    CreateWindowExW(control.kind == ControlKind::TextBox || control.kind == ControlKind::PasswordBox
                         ? WS_EX_CLIENTEDGE
                         : 0,
-                    control_class.window_class, AsWide(spec.caption),
+                    control_class.window_class, AsWide(control.caption),
                     WS_CHILD | WS_VISIBLE | control_class.style, 0, 0, 0, 0, hwnd_,
-                    reinterpret_cast<HMENU>(static_cast<INT_PTR>(spec.id)), instance_, nullptr);
+                    reinterpret_cast<HMENU>(static_cast<INT_PTR>(control.id)), instance_, nullptr);
   }
   SendMessageW(Control(kText2), EM_SETPASSWORDCHAR, L'*', 0);
 }
 
 void MainWindow::LayOut() {
   font_ = MessageFontForDpi(dpi_);
-  for (const ControlSpec& spec : kControls) {
-    const PixelRect rect = ToPixels(spec.twips, static_cast<int>(dpi_));
-    HWND control = Control(spec.id);
+  for (const ControlLayout& layout : kControls) {
+    const PixelRect rect = ToPixels(layout.twips, static_cast<int>(dpi_));
+    HWND control = Control(layout.id);
     SetWindowPos(control, nullptr, rect.left, rect.top, rect.width, rect.height,
                  SWP_NOZORDER | SWP_NOACTIVATE);
     SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), TRUE);

@@ -33,7 +33,7 @@ struct PixelRect {
 
 enum class ControlKind { CheckBox, Label, TextBox, PasswordBox, Button };
 
-struct ControlSpec {
+struct ControlLayout {
   ControlId id;
   ControlKind kind;
   std::u16string_view caption;
@@ -46,7 +46,7 @@ inline constexpr std::u16string_view kWindowCaption = u"Kalvane";
 
 // The controls in focus order for the ones that take focus: Text1, Text2, Command1, Command3,
 // Check1 (labels take none).
-inline constexpr std::array<ControlSpec, 7> kControls{{
+inline constexpr std::array<ControlLayout, 7> kControls{{
     {kLabel1, ControlKind::Label, u"域名：", {240, 480, 855, 255}},
     {kText1, ControlKind::TextBox, u"", {1080, 480, 2295, 270}},
     {kLabel2, ControlKind::Label, u"密码：", {240, 960, 855, 255}},

@@ -64,7 +64,7 @@ TEST(WindowLayout, TwipsBecomePixelsAtTheWindowsDpi) {
   EXPECT_EQ(TwipsToPixels(-120, 96), -8);
   // Focus order of the controls that take it.
   std::vector<int> order;
-  for (const ControlSpec& control : kControls) {
+  for (const ControlLayout& control : kControls) {
     if (control.kind != ControlKind::Label) order.push_back(control.id);
   }
   EXPECT_EQ(order, (std::vector<int>{kText1, kText2, kCommand1, kCommand3, kCheck1}));

@@ -152,14 +152,14 @@ std::vector<HWND> TopLevelWindows() {
   return all;
 }
 
-HWND FindTarget(const std::wstring& spec) {
-  if (spec.starts_with(L"hwnd:")) {
+HWND FindTarget(const std::wstring& target) {
+  if (target.starts_with(L"hwnd:")) {
     HWND h =
-        reinterpret_cast<HWND>(static_cast<intptr_t>(std::wcstoll(spec.c_str() + 5, nullptr, 0)));
+        reinterpret_cast<HWND>(static_cast<intptr_t>(std::wcstoll(target.c_str() + 5, nullptr, 0)));
     return IsWindow(h) ? h : nullptr;
   }
-  const bool by_class = spec.starts_with(L"class:");
-  const std::wstring wanted = by_class ? spec.substr(6) : spec;
+  const bool by_class = target.starts_with(L"class:");
+  const std::wstring wanted = by_class ? target.substr(6) : target;
   HWND dialog = nullptr;
   for (HWND h : TopLevelWindows()) {
     if ((by_class ? ClassName(h) : WindowText(h)) != wanted) continue;
@@ -170,10 +170,10 @@ HWND FindTarget(const std::wstring& spec) {
   return dialog;
 }
 
-HWND WaitTarget(const std::wstring& spec, std::chrono::milliseconds timeout) {
+HWND WaitTarget(const std::wstring& target, std::chrono::milliseconds timeout) {
   const auto deadline = Clock::now() + timeout;
   for (;;) {
-    if (HWND h = FindTarget(spec)) return h;
+    if (HWND h = FindTarget(target)) return h;
     if (Clock::now() >= deadline) return nullptr;
     std::this_thread::sleep_for(50ms);
   }
@@ -405,9 +405,9 @@ struct Command {
   std::function<int(const Args&)> run;
 };
 
-int WithWindow(const std::wstring& spec, const std::function<int(HWND)>& action) {
-  HWND h = FindTarget(spec);
-  if (h == nullptr) return Fail("no window " + Utf8(spec));
+int WithWindow(const std::wstring& target, const std::function<int(HWND)>& action) {
+  HWND h = FindTarget(target);
+  if (h == nullptr) return Fail("no window " + Utf8(target));
   return action(h);
 }
 
