@@ -124,15 +124,35 @@ def click_tray_icon(button=1):
     x_click(info["first_icon"]["x"], info["first_icon"]["y"], button)
 
 
+def fresh_program_folder(name):
+    """An empty folder under the work area holding a copy of the exe under test; its path."""
+    folder = os.path.join(WORK, "tests", name)
+    shutil.rmtree(folder, ignore_errors=True)
+    os.makedirs(folder)
+    shutil.copy2(EXE, os.path.join(folder, "Kalvane.exe"))
+    return folder
+
+
+CLOCK_TICKS = os.sysconf("SC_CLK_TCK")
+
+
+def cpu_seconds(pid):
+    """CPU time a Linux process has used so far, from /proc."""
+    with open("/proc/%d/stat" % pid) as f:
+        fields = f.read().rsplit(")", 1)[1].split()
+    # Fields 14 and 15 of stat (utime, stime); [0] here is field 3.
+    return (int(fields[11]) + int(fields[12])) / CLOCK_TICKS
+
 class Program:
     """One run of Kalvane.exe under Wine, from its own folder."""
 
-    def __init__(self, folder, log_path):
+    def __init__(self, folder, log_path, wine_args=None):
+        """`wine_args` replaces the plain start of the exe, for example with Wine's `start`."""
         self.folder = folder
         self._log = open(log_path, "ab")
-        self.proc = subprocess.Popen(["wine", os.path.join(folder, "Kalvane.exe")], cwd=folder,
-                                     stdin=subprocess.DEVNULL, stdout=self._log,
-                                     stderr=subprocess.STDOUT)
+        args = wine_args or [os.path.join(folder, "Kalvane.exe")]
+        self.proc = subprocess.Popen(["wine"] + args, cwd=folder, stdin=subprocess.DEVNULL,
+                                     stdout=self._log, stderr=subprocess.STDOUT)
         self.started = time.monotonic()
 
     def wait_exit(self, timeout):
@@ -160,10 +180,7 @@ class E2ETestCase(unittest.TestCase):
         self.svc = ServiceClient()
         self.svc.reset()
         self.name = self.id().split(".", 1)[-1]
-        self.folder = os.path.join(WORK, "tests", self.name)
-        shutil.rmtree(self.folder, ignore_errors=True)
-        os.makedirs(self.folder)
-        shutil.copy2(EXE, os.path.join(self.folder, "Kalvane.exe"))
+        self.folder = fresh_program_folder(self.name)
         if PRISTINE_HOSTS:
             shutil.copyfile(PRISTINE_HOSTS, hosts_path())
         self.program = None

@@ -6,30 +6,20 @@ response wait runs its minute. Run inside the prepared environment:
 """
 
 import os
-import shutil
+import re
 import subprocess
 import sys
 import time
 
 sys.path.insert(0, os.path.dirname(__file__))
-from e2e_support import EXE, TITLE, WORK, Program, run_driver  # noqa: E402
+from e2e_support import (TITLE, Program, cpu_seconds, fresh_program_folder,  # noqa: E402
+                         run_driver)
 from service_client import ServiceClient, answer, hold  # noqa: E402
-
-TICKS = os.sysconf("SC_CLK_TCK")
 
 
 def fresh_program(name):
-    folder = os.path.join(WORK, "figures", name)
-    shutil.rmtree(folder, ignore_errors=True)
-    os.makedirs(folder)
-    shutil.copy2(EXE, os.path.join(folder, "Kalvane.exe"))
+    folder = fresh_program_folder("figures-" + name)
     return Program(folder, os.path.join(folder, "wine.log"))
-
-
-def cpu_seconds(pid):
-    with open("/proc/%d/stat" % pid) as f:
-        fields = f.read().rsplit(")", 1)[1].split()
-    return (int(fields[11]) + int(fields[12])) / TICKS  # utime + stime
 
 
 def pid_of(pattern):
@@ -63,7 +53,7 @@ def cpu_during_response_wait(svc, seconds=55):
     program = fresh_program("wait")
     svc.wait_requests(1, 30)
     time.sleep(1)
-    pid = pid_of(r"figures/wait/Kalvane\.exe")
+    pid = pid_of(re.escape(os.path.join(program.folder, "Kalvane.exe")))
     server = pid_of("wineserver")
     start_cpu, start_server = cpu_seconds(pid), cpu_seconds(server)
     time.sleep(seconds)

@@ -28,18 +28,16 @@ import argparse
 import hashlib
 import json
 import os
-import shutil
-import subprocess
 import sys
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 
-from e2e_support import (ARTIFACTS, EXE, TITLE, WORK, DriverError, Program,  # noqa: E402
-                         click_tray_icon, run_driver, wait_for, x_click)
+from e2e_support import (ARTIFACTS, CLOCK_TICKS, TITLE, DriverError, Program,  # noqa: E402
+                         click_tray_icon, cpu_seconds, fresh_program_folder, run_driver,
+                         wait_for, x_click)
 from service_client import ServiceClient, answer  # noqa: E402
 
-CLOCK_TICKS = os.sysconf("SC_CLK_TCK")
 TREND_STEP = 20.0  # seconds between two readings of the program's memory
 DOMAIN = "figures.example"
 WINESERVER = "wineserver64" if os.path.exists("/usr/lib/wine/wineserver64") else "wineserver"
@@ -73,13 +71,6 @@ def one_process(comm):
     return pids[0]
 
 
-def cpu_seconds(pid):
-    with open("/proc/%d/stat" % pid) as f:
-        fields = f.read().rsplit(")", 1)[1].split()
-    # Fields 14 and 15 of stat (utime, stime); [0] here is field 3.
-    return (int(fields[11]) + int(fields[12])) / CLOCK_TICKS
-
-
 def open_fds(pid):
     return len(os.listdir("/proc/%d/fd" % pid))
 
@@ -100,10 +91,7 @@ class Run:
     """One start of the program in a fresh folder."""
 
     def __init__(self, name, settings):
-        self.folder = os.path.join(WORK, "tests", "figures-" + name)
-        shutil.rmtree(self.folder, ignore_errors=True)
-        os.makedirs(self.folder)
-        shutil.copy2(EXE, os.path.join(self.folder, "Kalvane.exe"))
+        self.folder = fresh_program_folder("figures-" + name)
         if settings is not None:
             with open(os.path.join(self.folder, "abc.txt"), "wb") as f:
                 f.write(settings)

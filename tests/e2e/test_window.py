@@ -2,13 +2,13 @@
 order of its controls, and a second start of the program."""
 
 import os
-import shutil
 import subprocess
 import time
 import unittest
 
 from e2e_support import (ARTIFACTS, CHECK1, COMMAND1, COMMAND3, LABEL1, LABEL2, TEXT1, TEXT2,
-                         TITLE, WINDOW_CLASS, E2ETestCase, Program, run_driver, screenshot)
+                         TITLE, WINDOW_CLASS, E2ETestCase, Program, fresh_program_folder,
+                         run_driver, screenshot)
 from service_client import answer
 from window_support import SystemDpi, controls_by_id, pixel_box, twips_to_pixels, write_settings
 
@@ -139,10 +139,7 @@ class WindowTest(E2ETestCase):
     def start_second(self, label):
         """Runs another copy of the program from a folder of its own; it must hand over to the
         first and end with code 0 at once."""
-        folder = self.folder + "-" + label
-        shutil.rmtree(folder, ignore_errors=True)
-        os.makedirs(folder)
-        shutil.copy2(os.path.join(self.folder, "Kalvane.exe"), folder)
+        folder = fresh_program_folder(self.name + "-" + label)
         second = Program(folder, os.path.join(ARTIFACTS, "%s-%s.wine.log" % (self.name, label)))
         self.addCleanup(second.kill)
         started = time.monotonic()
