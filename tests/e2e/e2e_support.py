@@ -143,6 +143,36 @@ def cpu_seconds(pid):
     # Fields 14 and 15 of stat (utime, stime); [0] here is field 3.
     return (int(fields[11]) + int(fields[12])) / CLOCK_TICKS
 
+
+WINESERVER = "wineserver64" if os.path.exists("/usr/lib/wine/wineserver64") else "wineserver"
+
+
+def processes_named(comm):
+    """Linux processes of this run's Wine prefix whose name is `comm`. The namespace has the
+    machine's process table, where other Wine prefixes may run the same programs."""
+    prefix = ("WINEPREFIX=" + os.environ["WINEPREFIX"]).encode()
+    found = []
+    for entry in os.listdir("/proc"):
+        if not entry.isdigit():
+            continue
+        try:
+            with open("/proc/%s/comm" % entry) as f:
+                if f.read().strip() != comm:
+                    continue
+            with open("/proc/%s/environ" % entry, "rb") as f:
+                if prefix in f.read().split(b"\0"):
+                    found.append(int(entry))
+        except OSError:
+            pass
+    return found
+
+
+def one_process(comm):
+    pids = processes_named(comm)
+    if len(pids) != 1:
+        raise SystemExit("expected one %s process, found %r" % (comm, pids))
+    return pids[0]
+
 class Program:
     """One run of Kalvane.exe under Wine, from its own folder."""
 

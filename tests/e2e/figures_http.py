@@ -6,25 +6,18 @@ response wait runs its minute. Run inside the prepared environment:
 """
 
 import os
-import re
-import subprocess
 import sys
 import time
 
 sys.path.insert(0, os.path.dirname(__file__))
-from e2e_support import (TITLE, Program, cpu_seconds, fresh_program_folder,  # noqa: E402
-                         run_driver)
+from e2e_support import (TITLE, WINESERVER, Program, cpu_seconds,  # noqa: E402
+                         fresh_program_folder, one_process, run_driver)
 from service_client import ServiceClient, answer, hold  # noqa: E402
 
 
 def fresh_program(name):
     folder = fresh_program_folder("figures-" + name)
     return Program(folder, os.path.join(folder, "wine.log"))
-
-
-def pid_of(pattern):
-    out = subprocess.run(["pgrep", "-f", pattern], capture_output=True, text=True).stdout.split()
-    return int(out[0]) if out else None
 
 
 def close(program):
@@ -53,8 +46,8 @@ def cpu_during_response_wait(svc, seconds=55):
     program = fresh_program("wait")
     svc.wait_requests(1, 30)
     time.sleep(1)
-    pid = pid_of(re.escape(os.path.join(program.folder, "Kalvane.exe")))
-    server = pid_of("wineserver")
+    pid = one_process("Kalvane.exe")
+    server = one_process(WINESERVER)
     start_cpu, start_server = cpu_seconds(pid), cpu_seconds(server)
     time.sleep(seconds)
     used, used_server = cpu_seconds(pid) - start_cpu, cpu_seconds(server) - start_server

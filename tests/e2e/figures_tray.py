@@ -33,42 +33,14 @@ import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 
-from e2e_support import (ARTIFACTS, CLOCK_TICKS, TITLE, DriverError, Program,  # noqa: E402
-                         click_tray_icon, cpu_seconds, fresh_program_folder, run_driver,
-                         wait_for, x_click)
+from e2e_support import (ARTIFACTS, CLOCK_TICKS, TITLE, WINESERVER, DriverError,  # noqa: E402
+                         Program, click_tray_icon, cpu_seconds, fresh_program_folder,
+                         one_process, processes_named, run_driver, wait_for, x_click)
 from service_client import ServiceClient, answer  # noqa: E402
 
 TREND_STEP = 20.0  # seconds between two readings of the program's memory
 DOMAIN = "figures.example"
-WINESERVER = "wineserver64" if os.path.exists("/usr/lib/wine/wineserver64") else "wineserver"
 DIGEST = hashlib.md5(b"secret").hexdigest().upper()
-
-
-def processes_named(comm):
-    """Linux processes of this run's Wine prefix whose name is `comm`. The namespace has the
-    machine's process table, where other Wine prefixes may run the same programs."""
-    prefix = ("WINEPREFIX=" + os.environ["WINEPREFIX"]).encode()
-    found = []
-    for entry in os.listdir("/proc"):
-        if not entry.isdigit():
-            continue
-        try:
-            with open("/proc/%s/comm" % entry) as f:
-                if f.read().strip() != comm:
-                    continue
-            with open("/proc/%s/environ" % entry, "rb") as f:
-                if prefix in f.read().split(b"\0"):
-                    found.append(int(entry))
-        except OSError:
-            pass
-    return found
-
-
-def one_process(comm):
-    pids = processes_named(comm)
-    if len(pids) != 1:
-        raise SystemExit("expected one %s process, found %r" % (comm, pids))
-    return pids[0]
 
 
 def open_fds(pid):
