@@ -19,7 +19,7 @@
 namespace kalvane {
 namespace {
 
-class PosixFileSystem final : public HostsFileSystem {
+class PosixFileSystem final : public FileSystem {
  public:
   // Without flushing, to set the store's own work against an unflushed copy.
   explicit PosixFileSystem(bool flush = true) : flush_(flush) {}

@@ -2,33 +2,47 @@
 if(KALVANE_TESTS)
   find_package(GTest REQUIRED)
   find_package(OpenSSL REQUIRED) # an independent MD5 for comparison, tests only
-  file(GLOB KALVANE_NATIVE_TESTS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/native/*.cpp)
-  add_executable(kalvane_native_tests ${KALVANE_NATIVE_TESTS})
-  target_link_libraries(kalvane_native_tests PRIVATE kalvane_core GTest::gtest GTest::gtest_main OpenSSL::Crypto)
-  target_include_directories(kalvane_native_tests PRIVATE ${CMAKE_SOURCE_DIR}/tests/native)
+  add_executable(kalvane_native_tests
+    tests/account/account_form_test.cpp
+    tests/account/account_settings_test.cpp
+    tests/account/settings_file_test.cpp
+    tests/app/update_controller_test.cpp
+    tests/app/window_layout_test.cpp
+    tests/http/http_client_test.cpp
+    tests/md5/digest_text_test.cpp
+    tests/md5/md5_test.cpp
+    tests/sync/hosts_section_test.cpp
+    tests/sync/refresh_schedule_test.cpp
+    tests/sync/update_cycle_test.cpp
+    tests/tray/status_icon_test.cpp)
+  target_link_libraries(kalvane_native_tests PRIVATE ${KALVANE_PORTABLE_LIBRARIES}
+    GTest::gtest GTest::gtest_main OpenSSL::Crypto)
+  target_include_directories(kalvane_native_tests PRIVATE ${CMAKE_SOURCE_DIR}/tests/support)
   include(GoogleTest)
   gtest_discover_tests(kalvane_native_tests WORKING_DIRECTORY ${CMAKE_BINARY_DIR})
+  add_test(NAME module_order
+    COMMAND Python3::Interpreter ${CMAKE_SOURCE_DIR}/scripts/check_layers.py --self-test
+            ${CMAKE_SOURCE_DIR}/src)
 endif()
 
 if(KALVANE_BENCHMARKS)
   find_package(benchmark REQUIRED)
   find_package(OpenSSL REQUIRED)
-  file(GLOB KALVANE_BENCH_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/bench/*.cpp)
-  foreach(src ${KALVANE_BENCH_SOURCES})
-    get_filename_component(name ${src} NAME_WE)
-    add_executable(${name} ${src})
-    target_link_libraries(${name} PRIVATE kalvane_core benchmark::benchmark benchmark::benchmark_main OpenSSL::Crypto)
+  foreach(name hosts_bench md5_bench response_body_bench)
+    add_executable(${name} bench/${name}.cpp)
+    target_link_libraries(${name} PRIVATE ${KALVANE_PORTABLE_LIBRARIES} benchmark::benchmark
+      benchmark::benchmark_main OpenSSL::Crypto)
   endforeach()
 endif()
 
 if(KALVANE_FUZZERS)
-  file(GLOB KALVANE_FUZZ_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/fuzz/*_fuzz.cpp)
-  foreach(src ${KALVANE_FUZZ_SOURCES})
-    get_filename_component(name ${src} NAME_WE)
-    add_executable(${name} ${src})
+  foreach(library ${KALVANE_PORTABLE_LIBRARIES})
+    target_compile_options(${library} PRIVATE -fsanitize=fuzzer-no-link)
+  endforeach()
+  foreach(name response_body_fuzz response_completion_fuzz)
+    add_executable(${name} tests/fuzz/${name}.cpp)
     target_compile_options(${name} PRIVATE -fsanitize=fuzzer)
     target_link_options(${name} PRIVATE -fsanitize=fuzzer)
-    target_link_libraries(${name} PRIVATE kalvane_core)
+    target_link_libraries(${name} PRIVATE ${KALVANE_PORTABLE_LIBRARIES})
   endforeach()
-  target_compile_options(kalvane_core PRIVATE -fsanitize=fuzzer-no-link)
 endif()

@@ -9,7 +9,7 @@ picture2.ico: the failure picture, a red disc in a grey bezel with a white cross
 
 Standard library only. The output depends on nothing but this file: same input, same bytes.
 
-    python3 tools/make_icons.py [OUTPUT_DIR]     (default: src/app next to this tool)
+    python3 tools/make_icons.py [OUTPUT_DIR]     (default: src/app/res next to this tool)
 """
 
 import math
@@ -278,7 +278,7 @@ def ico_file(images):
 
 def main():
     here = os.path.dirname(os.path.abspath(__file__))
-    out_dir = sys.argv[1] if len(sys.argv) > 1 else os.path.join(here, "..", "src", "app")
+    out_dir = sys.argv[1] if len(sys.argv) > 1 else os.path.join(here, "..", "src", "app", "res")
 
     picture1 = [(128, 32, draw_success(128).rgba8())]
     failure = {size: draw_failure(size).rgba8() for size in (128, 48, 32, 16)}

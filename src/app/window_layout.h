@@ -31,7 +31,7 @@ struct PixelRect {
   bool operator==(const PixelRect&) const = default;
 };
 
-enum class ControlKind { CheckBox, Label, TextBox, PasswordBox, Button };
+enum class ControlKind { kCheckBox, kLabel, kTextBox, kPasswordBox, kButton };
 
 struct ControlLayout {
   ControlId id;
@@ -47,13 +47,13 @@ inline constexpr std::u16string_view kWindowCaption = u"Kalvane";
 // The controls in focus order for the ones that take focus: Text1, Text2, Command1, Command3,
 // Check1 (labels take none).
 inline constexpr std::array<ControlLayout, 7> kControls{{
-    {kLabel1, ControlKind::Label, u"域名：", {240, 480, 855, 255}},
-    {kText1, ControlKind::TextBox, u"", {1080, 480, 2295, 270}},
-    {kLabel2, ControlKind::Label, u"密码：", {240, 960, 855, 255}},
-    {kText2, ControlKind::PasswordBox, u"", {1080, 960, 2295, 270}},
-    {kCommand1, ControlKind::Button, u"官网", {1320, 1560, 1215, 255}},
-    {kCommand3, ControlKind::Button, u"保存", {2640, 1560, 1215, 255}},
-    {kCheck1, ControlKind::CheckBox, u"账号更新", {360, 120, 1455, 255}},
+    {kLabel1, ControlKind::kLabel, u"域名：", {240, 480, 855, 255}},
+    {kText1, ControlKind::kTextBox, u"", {1080, 480, 2295, 270}},
+    {kLabel2, ControlKind::kLabel, u"密码：", {240, 960, 855, 255}},
+    {kText2, ControlKind::kPasswordBox, u"", {1080, 960, 2295, 270}},
+    {kCommand1, ControlKind::kButton, u"官网", {1320, 1560, 1215, 255}},
+    {kCommand3, ControlKind::kButton, u"保存", {2640, 1560, 1215, 255}},
+    {kCheck1, ControlKind::kCheckBox, u"账号更新", {360, 120, 1455, 255}},
 }};
 
 // Twips to pixels at `dpi`, rounded to the nearest pixel.

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "app/scoped_flag.h"
+#include "base/scoped_flag.h"
 #include "http/response_completion.h"
 
 namespace kalvane {
@@ -20,14 +20,14 @@ std::string ComposeGetRequest(std::string_view host, std::string_view path) {
   return request;
 }
 
-bool HttpClient::HttpGet(std::string_view host, std::string_view path) {
+bool HttpClient::HttpGet(std::string_view path) {
   if (busy_ || cancelled_) return false;  // one transaction at a time over the one socket
-  const std::string request = ComposeGetRequest(host, path);
+  const std::string request = ComposeGetRequest(host_, path);
   if (request.empty()) return false;
   ScopedFlag busy(busy_);
 
   CloseSocket();
-  socket_.Connect();
+  socket_.Connect(host_);
   bool result = false;
   if (Wait(WaitFor::Connection)) {
     response_complete_ = false;
@@ -49,7 +49,7 @@ bool HttpClient::Wait(WaitFor what) {
   const auto deadline = pump_.Now() + kHttpTimeout;
   while (!WaitSatisfied(what)) {
     if (cancelled_ || pump_.Now() >= deadline) return false;
-    if (pump_.PumpUntil(deadline) == EventPump::Outcome::Quit) {
+    if (pump_.PumpUntil(deadline) == EventPump::Outcome::kQuit) {
       Cancel();
       return false;
     }
@@ -69,23 +69,23 @@ void HttpClient::CloseSocket() {
 
 // Events reach the client only while a transaction runs; the transport drops those of a socket it
 // has closed.
-void HttpClient::Winsock1_Connect() {
+void HttpClient::OnConnected() {
   if (busy_) socket_connected_ = true;
 }
 
-void HttpClient::Winsock1_DataArrival(std::string_view bytes) {
+void HttpClient::OnData(std::string_view bytes) {
   if (!busy_ || !socket_connected_ || response_complete_ || response_rejected_) return;
   if (bytes.size() > kMaxResponseBytes - std::min(response_text_.size(), kMaxResponseBytes)) {
     response_rejected_ = true;
   } else {
     response_text_.append(bytes);
     switch (JudgeResponse(response_text_)) {
-      case ResponseState::Incomplete:
+      case ResponseState::kIncomplete:
         return;
-      case ResponseState::Complete:
+      case ResponseState::kComplete:
         response_complete_ = true;
         break;
-      case ResponseState::Rejected:
+      case ResponseState::kRejected:
         response_rejected_ = true;
         break;
     }
@@ -94,9 +94,9 @@ void HttpClient::Winsock1_DataArrival(std::string_view bytes) {
 }
 
 // The peer's close ends nothing by itself: a short body still runs on to its time-out.
-void HttpClient::Winsock1_Close() { socket_connected_ = false; }
+void HttpClient::OnClosed() { socket_connected_ = false; }
 
 // Neither wait is ended by an error: a refused connection waits out its minute.
-void HttpClient::Winsock1_Error() { CloseSocket(); }
+void HttpClient::OnError() { CloseSocket(); }
 
 }  // namespace kalvane

@@ -1,19 +1,24 @@
 #pragma once
 
+// One HTTP/1.1 GET at a time to the domain service, over a TCP client whose events arrive through
+// the event pump. The completion rule lives in response_completion.h, the Winsock client in
+// winsock_transport-win32.h.
+
 #include <chrono>
 #include <string>
 #include <string_view>
+#include <utility>
 
-#include "http/event_pump.h"
+#include "base/event_pump.h"
 
 namespace kalvane {
 
-// The TCP client: connects to the service's host and port set up once at start-up. Its events
-// come back through HttpClient's Winsock1_* handlers, delivered from inside the event pump.
+// The TCP client: connects to a host on the port it was set up with. Its events come back through
+// HttpClient's On* handlers, delivered from inside the event pump.
 class SocketTransport {
  public:
   virtual ~SocketTransport() = default;
-  virtual void Connect() = 0;
+  virtual void Connect(std::string_view host) = 0;
   virtual void SendData(std::string_view bytes) = 0;
   // Ends the connection (or the attempt to make one); later events of it are not delivered.
   virtual void Close() = 0;
@@ -23,14 +28,16 @@ inline constexpr std::chrono::minutes kHttpTimeout{1};
 
 // One HTTP/1.1 GET at a time over the one TCP client, synchronous for its caller: HttpGet waits,
 // running the event pump, until the response is complete, rejected, or a minute has passed.
+// `host` is both where the client connects and what the request's Host line names.
 class HttpClient {
  public:
-  HttpClient(SocketTransport& socket, EventPump& pump) : socket_(socket), pump_(pump) {}
+  HttpClient(SocketTransport& socket, EventPump& pump, std::string host)
+      : socket_(socket), pump_(pump), host_(std::move(host)) {}
   HttpClient(const HttpClient&) = delete;
   HttpClient& operator=(const HttpClient&) = delete;
 
   // True when a complete "HTTP/1.1 200 OK" response arrived; it then stands in ResponseText().
-  bool HttpGet(std::string_view host, std::string_view path);
+  bool HttpGet(std::string_view path);
 
   // Ends a waiting HttpGet at once with false (the program is closing); stays in force.
   void Cancel();
@@ -38,13 +45,12 @@ class HttpClient {
 
   const std::string& ResponseText() const { return response_text_; }
   bool SocketConnected() const { return socket_connected_; }
-  bool Busy() const { return busy_; }
 
   // Socket events.
-  void Winsock1_Connect();
-  void Winsock1_DataArrival(std::string_view bytes);
-  void Winsock1_Close();
-  void Winsock1_Error();
+  void OnConnected();
+  void OnData(std::string_view bytes);
+  void OnClosed();
+  void OnError();
 
  private:
   enum class WaitFor { Connection, Response };
@@ -55,6 +61,7 @@ class HttpClient {
 
   SocketTransport& socket_;
   EventPump& pump_;
+  std::string host_;
   std::string response_text_;
   bool socket_connected_ = false;
   bool response_complete_ = false;

@@ -65,21 +65,22 @@ bool FindContentLength(std::string_view header_block, std::size_t& length) {
 }
 
 ResponseState JudgeResponse(std::string_view received) {
-  if (!StatusLineAcceptable(received)) return ResponseState::Rejected;
-  if (received.size() > kMaxResponseBytes) return ResponseState::Rejected;
-  if (received.size() < kAcceptedStatusLine.size()) return ResponseState::Incomplete;
+  if (!StatusLineAcceptable(received)) return ResponseState::kRejected;
+  if (received.size() > kMaxResponseBytes) return ResponseState::kRejected;
+  if (received.size() < kAcceptedStatusLine.size()) return ResponseState::kIncomplete;
 
   const std::size_t header_end = received.substr(0, kMaxHeaderBytes).find(kHeaderEnd);
   if (header_end == std::string_view::npos) {
-    return received.size() >= kMaxHeaderBytes ? ResponseState::Rejected : ResponseState::Incomplete;
+    return received.size() >= kMaxHeaderBytes ? ResponseState::kRejected
+                                              : ResponseState::kIncomplete;
   }
 
   std::size_t content_length = 0;
   if (!FindContentLength(received.substr(0, header_end + kLineEnd.size()), content_length)) {
-    return ResponseState::Rejected;
+    return ResponseState::kRejected;
   }
   const std::size_t body_received = received.size() - (header_end + kHeaderEnd.size());
-  return body_received >= content_length ? ResponseState::Complete : ResponseState::Incomplete;
+  return body_received >= content_length ? ResponseState::kComplete : ResponseState::kIncomplete;
 }
 
 }  // namespace kalvane

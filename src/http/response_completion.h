@@ -16,9 +16,9 @@ inline constexpr std::size_t kMaxResponseBytes = 16 * 1024 * 1024;
 inline constexpr std::size_t kMaxHeaderBytes = 64 * 1024;
 
 enum class ResponseState {
-  Incomplete,  // a correct beginning: wait for more bytes
-  Complete,    // the accepted status line, a whole header block and the whole announced body
-  Rejected,    // another status, no usable Content-Length, or too large: stop now
+  kIncomplete,  // a correct beginning: wait for more bytes
+  kComplete,    // the accepted status line, a whole header block and the whole announced body
+  kRejected,    // another status, no usable Content-Length, or too large: stop now
 };
 
 // Judges the bytes received so far in one transaction. TCP is a stream, so any prefix of a good

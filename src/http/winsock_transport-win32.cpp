@@ -6,19 +6,16 @@
 
 namespace kalvane {
 
-WinsockTransport::WinsockTransport(UINT socket_message, UINT resolve_message, std::string host,
-                                   unsigned short port)
-    : socket_message_(socket_message),
-      resolve_message_(resolve_message),
-      host_(std::move(host)),
-      port_(port) {}
+WinsockTransport::WinsockTransport(UINT socket_message, UINT resolve_message, unsigned short port)
+    : socket_message_(socket_message), resolve_message_(resolve_message), port_(port) {}
 
 WinsockTransport::~WinsockTransport() { Close(); }
 
-void WinsockTransport::Connect() {
+void WinsockTransport::Connect(std::string_view host) {
   Close();
   auto buffer = std::make_unique<char[]>(MAXGETHOSTSTRUCT);
-  HANDLE lookup = WSAAsyncGetHostByName(window_, resolve_message_, host_.c_str(), buffer.get(),
+  const std::string host_name(host);
+  HANDLE lookup = WSAAsyncGetHostByName(window_, resolve_message_, host_name.c_str(), buffer.get(),
                                         MAXGETHOSTSTRUCT);
   if (lookup == nullptr) {
     Fail();
@@ -91,26 +88,23 @@ void WinsockTransport::OnSocketEvent(SOCKET socket, int event, int error) {
       if (error != 0) {
         Fail();
       } else {
-        client_->Winsock1_Connect();
+        client_->OnConnected();
       }
       break;
     case FD_WRITE:
       FlushPending();
       break;
     case FD_READ:
-      ReceiveAvailable();
+      // One recv per FD_READ: Winsock posts another message while more data waits.
+      ReceiveOnce();
       break;
     case FD_CLOSE:
       // Data that came before the close is still delivered.
-      while (socket_ && socket_.get() == socket) {
-        std::array<char, 64 * 1024> chunk;
-        const int got = recv(socket, chunk.data(), static_cast<int>(chunk.size()), 0);
-        if (got <= 0) break;
-        client_->Winsock1_DataArrival(std::string_view(chunk.data(), static_cast<size_t>(got)));
+      while (socket_ && socket_.get() == socket && ReceiveOnce()) {
       }
       if (socket_ && socket_.get() == socket) {
         socket_.reset();
-        client_->Winsock1_Close();
+        client_->OnClosed();
       }
       break;
     default:
@@ -118,15 +112,15 @@ void WinsockTransport::OnSocketEvent(SOCKET socket, int event, int error) {
   }
 }
 
-// One recv per FD_READ: Winsock posts another message while more data waits.
-void WinsockTransport::ReceiveAvailable() {
+bool WinsockTransport::ReceiveOnce() {
   std::array<char, 64 * 1024> chunk;
   const int got = recv(socket_.get(), chunk.data(), static_cast<int>(chunk.size()), 0);
   if (got > 0) {
-    client_->Winsock1_DataArrival(std::string_view(chunk.data(), static_cast<size_t>(got)));
-  } else if (got == SOCKET_ERROR && WSAGetLastError() != WSAEWOULDBLOCK) {
-    Fail();
+    client_->OnData(std::string_view(chunk.data(), static_cast<size_t>(got)));
+    return true;
   }
+  if (got == SOCKET_ERROR && WSAGetLastError() != WSAEWOULDBLOCK) Fail();
+  return false;
 }
 
 void WinsockTransport::FlushPending() {
@@ -149,7 +143,7 @@ void WinsockTransport::CancelLookup() {
 
 void WinsockTransport::Fail() {
   Close();
-  if (client_ != nullptr) client_->Winsock1_Error();
+  if (client_ != nullptr) client_->OnError();
 }
 
 }  // namespace kalvane

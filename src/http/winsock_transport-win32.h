@@ -7,25 +7,25 @@
 #include <memory>
 #include <string>
 
-#include "app/unique_handle-win32.h"
 #include "http/http_client.h"
+#include "platform/unique_handle-win32.h"
 
 namespace kalvane {
 
 // Winsock for the lifetime of the program.
 class WinsockSession {
  public:
-  WinsockSession() { ok_ = WSAStartup(MAKEWORD(2, 2), &data_) == 0; }
+  // Without Winsock every connection attempt fails and is reported as a failed transfer.
+  WinsockSession() { started_ = WSAStartup(MAKEWORD(2, 2), &data_) == 0; }
   ~WinsockSession() {
-    if (ok_) WSACleanup();
+    if (started_) WSACleanup();
   }
   WinsockSession(const WinsockSession&) = delete;
   WinsockSession& operator=(const WinsockSession&) = delete;
-  bool ok() const { return ok_; }
 
  private:
   WSADATA data_{};
-  bool ok_ = false;
+  bool started_ = false;
 };
 
 // The TCP client over Winsock. Name resolution and socket events arrive as window messages
@@ -34,8 +34,7 @@ class WinsockSession {
 // dropped.
 class WinsockTransport final : public SocketTransport {
  public:
-  WinsockTransport(UINT socket_message, UINT resolve_message, std::string host,
-                   unsigned short port);
+  WinsockTransport(UINT socket_message, UINT resolve_message, unsigned short port);
   ~WinsockTransport() override;
   WinsockTransport(const WinsockTransport&) = delete;
   WinsockTransport& operator=(const WinsockTransport&) = delete;
@@ -46,7 +45,7 @@ class WinsockTransport final : public SocketTransport {
     client_ = client;
   }
 
-  void Connect() override;
+  void Connect(std::string_view host) override;
   void SendData(std::string_view bytes) override;
   void Close() override;
 
@@ -57,7 +56,8 @@ class WinsockTransport final : public SocketTransport {
   void OnResolved(HANDLE lookup, int error);
   void OnSocketEvent(SOCKET socket, int event, int error);
   void StartConnect(const hostent& host);
-  void ReceiveAvailable();
+  // One recv; false when nothing more can come (closed, failed, or a would-block).
+  bool ReceiveOnce();
   void FlushPending();
   void CancelLookup();
   void Fail();
@@ -65,7 +65,6 @@ class WinsockTransport final : public SocketTransport {
   HWND window_ = nullptr;
   UINT socket_message_;
   UINT resolve_message_;
-  std::string host_;
   unsigned short port_;
   HttpClient* client_ = nullptr;
 

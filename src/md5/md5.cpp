@@ -120,33 +120,33 @@ void MD5Transform(Words& state, const std::uint8_t* blocks, std::size_t block_co
 }  // namespace
 
 void Md5Engine::MD5Init() noexcept {
-  MD5State = {0x67452301, 0xefcdab89, 0x98badcfe, 0x10325476};
-  MD5ByteCount = 0;
+  state_ = {0x67452301, 0xefcdab89, 0x98badcfe, 0x10325476};
+  byte_count_ = 0;
 }
 
 void Md5Engine::MD5Update(std::span<const std::uint8_t> bytes) noexcept {
-  const std::size_t buffered = MD5ByteCount % kBlockSize;
-  MD5ByteCount += bytes.size();
+  const std::size_t buffered = byte_count_ % kBlockSize;
+  byte_count_ += bytes.size();
   if (buffered != 0) {
     const std::size_t take = std::min(bytes.size(), kBlockSize - buffered);
-    std::copy_n(bytes.begin(), take, MD5Buffer.begin() + buffered);
+    std::copy_n(bytes.begin(), take, buffer_.begin() + buffered);
     bytes = bytes.subspan(take);
     if (buffered + take < kBlockSize) return;
-    MD5Transform(MD5State, MD5Buffer.data(), 1);
+    MD5Transform(state_, buffer_.data(), 1);
   }
   const std::size_t whole_blocks = bytes.size() / kBlockSize;
-  MD5Transform(MD5State, bytes.data(), whole_blocks);
+  MD5Transform(state_, bytes.data(), whole_blocks);
   const auto tail = bytes.subspan(whole_blocks * kBlockSize);
-  std::copy(tail.begin(), tail.end(), MD5Buffer.begin());
+  std::copy(tail.begin(), tail.end(), buffer_.begin());
 }
 
 void Md5Engine::MD5Final() noexcept {
   // The message length in bits, modulo 2^64, taken before the padding is counted.
-  const std::uint64_t bit_count = MD5ByteCount << 3;
+  const std::uint64_t bit_count = byte_count_ << 3;
 
   std::array<std::uint8_t, kBlockSize> pad{};
   pad[0] = 0x80;
-  const std::size_t buffered = MD5ByteCount % kBlockSize;
+  const std::size_t buffered = byte_count_ % kBlockSize;
   const std::size_t pad_length = buffered < 56 ? 56 - buffered : 120 - buffered;
   MD5Update(std::span(pad).first(pad_length));
 

@@ -33,15 +33,15 @@ class Md5Engine {
   void MD5Update(std::span<const std::uint8_t> bytes) noexcept;
   void MD5Final() noexcept;
 
-  [[nodiscard]] const Words& State() const noexcept { return MD5State; }
+  [[nodiscard]] const Words& State() const noexcept { return state_; }
 
   // Bytes fed through MD5Update since MD5Init, the padding and length fed by MD5Final included.
-  [[nodiscard]] std::uint64_t ByteCount() const noexcept { return MD5ByteCount; }
+  [[nodiscard]] std::uint64_t ByteCount() const noexcept { return byte_count_; }
 
  private:
-  Words MD5State;
-  std::uint64_t MD5ByteCount;
-  std::array<std::uint8_t, kBlockSize> MD5Buffer{};  // the partial block: MD5ByteCount % 64 bytes
+  Words state_;
+  std::uint64_t byte_count_;
+  std::array<std::uint8_t, kBlockSize> buffer_{};  // the partial block: byte_count_ % 64 bytes
 };
 
 }  // namespace kalvane

@@ -25,7 +25,7 @@ HostsOutcome Guarded(Step&& step) noexcept {
 
 }  // namespace
 
-HostsStore::HostsStore(std::unique_ptr<HostsFileSystem> files, HostsPaths paths,
+HostsStore::HostsStore(std::unique_ptr<FileSystem> files, HostsPaths paths,
                        std::function<void()> on_hosts_changed)
     : files_(std::move(files)),
       paths_(std::move(paths)),

@@ -7,46 +7,10 @@
 #include <string>
 #include <string_view>
 
+#include "base/file_system.h"
 #include "sync/domain_list.h"
 
 namespace kalvane {
-
-enum class FileStatus { kOk, kNotFound, kFailed };
-
-enum class SyncMode { kNone, kFlush };
-
-// What a replace-with-backup left behind.
-enum class ReplaceResult {
-  kReplaced,     // the target holds the replacement; its old file is under the backup name
-  kNotReplaced,  // both files kept their names (the target may still be checked)
-  kReplacedMovedToBackup,  // the old target is under the backup name, the replacement kept its
-                           // name: the target name is empty until one of them is moved there
-};
-
-// The few file operations the hosts section needs. Windows implements them with the Win32 file
-// API; tests use an in-memory disk that can fail, or lose power, at any step.
-class HostsFileSystem {
- public:
-  virtual ~HostsFileSystem() = default;
-
-  // The whole file into `content`.
-  virtual FileStatus ReadWhole(const std::filesystem::path& path, std::string& content) = 0;
-  // Creates or empties `path` and writes `content`; with kFlush the bytes are on the disk when
-  // this returns kOk.
-  virtual FileStatus WriteWhole(const std::filesystem::path& path, std::string_view content,
-                                SyncMode sync) = 0;
-  // Puts `replacement` in place of `target`, keeping the target's security and attributes, and
-  // leaves the target's old file under `backup`. All three lie in one folder.
-  virtual ReplaceResult ReplaceKeepingBackup(const std::filesystem::path& target,
-                                             const std::filesystem::path& replacement,
-                                             const std::filesystem::path& backup) = 0;
-  // Renames `from` to `to`, replacing `to` if it exists, written through to the disk.
-  virtual bool MoveReplacing(const std::filesystem::path& from,
-                             const std::filesystem::path& to) = 0;
-  virtual bool Remove(const std::filesystem::path& path) = 0;
-  // False only when `path` surely names no file; a failed look-up counts as present.
-  virtual bool Exists(const std::filesystem::path& path) = 0;
-};
 
 struct HostsPaths {
   std::filesystem::path hosts;         // empty when the system directory is unknown
@@ -84,7 +48,7 @@ enum class HostsOutcome {
 // file, that file is moved back first.
 class HostsStore {
  public:
-  HostsStore(std::unique_ptr<HostsFileSystem> files, HostsPaths paths,
+  HostsStore(std::unique_ptr<FileSystem> files, HostsPaths paths,
              std::function<void()> on_hosts_changed = {});
 
   // Puts `mappings` into the section. With an empty list only the working copy is written (the
@@ -93,8 +57,6 @@ class HostsStore {
 
   // Cuts the section out again; does nothing unless `mappings` (the last list read) is non-empty.
   HostsOutcome ClearHostsSection(const DomainList& mappings) noexcept;
-
-  const HostsPaths& paths() const { return paths_; }
 
  private:
   HostsOutcome Write(const DomainList& mappings);
@@ -107,7 +69,7 @@ class HostsStore {
   void RecoverInterruptedReplace();
   void NotifyChanged() noexcept;
 
-  std::unique_ptr<HostsFileSystem> files_;
+  std::unique_ptr<FileSystem> files_;
   HostsPaths paths_;
   std::filesystem::path temp_;    // the new content, beside the hosts file
   std::filesystem::path backup_;  // the old hosts file while it is being replaced

@@ -1,6 +1,6 @@
 #include "sync/update_cycle.h"
 
-#include "app/scoped_flag.h"
+#include "base/scoped_flag.h"
 #include "http/http_client.h"
 #include "sync/response_body.h"
 
@@ -21,12 +21,12 @@ std::u16string_view TrimSpaces(std::u16string_view text) {
 std::optional<std::string> BuildRequestPath(const AccountView& account,
                                             const RequestEncoding& encoding) {
   std::string path(kServicePath);
-  if (!account.check1) return path;
+  if (!account.updating_enabled) return path;
 
-  const std::optional<std::string> domain = encoding.encode_text(TrimSpaces(account.text1));
+  const std::optional<std::string> domain = encoding.encode_text(TrimSpaces(account.domain));
   const std::optional<std::string> password = account.password_is_digest
-                                                  ? encoding.encode_text(account.text2)
-                                                  : encoding.digest_password(account.text2);
+                                                  ? encoding.encode_text(account.password)
+                                                  : encoding.digest_password(account.password);
   if (!domain || !password) return std::nullopt;
   path.append(kDomainQuery).append(*domain).append(kPasswordQuery).append(*password);
   if (BreaksRequestLine(path)) return std::nullopt;
@@ -38,25 +38,25 @@ std::optional<UpdateResult> UpdateCycle::UpdateDomains(const AccountView& accoun
   if (running_) return std::nullopt;
   ScopedFlag running(running_);
 
-  std::optional<std::string> path = BuildRequestPath(account, encoding);
-  if (!path) return UpdateResult::AccountNotConfirmed;  // nothing that is not the account goes out
-  request_path_ = std::move(*path);
+  const std::optional<std::string> path = BuildRequestPath(account, encoding);
+  if (!path) return UpdateResult::kAccountNotConfirmed;  // nothing that is not the account goes out
 
-  UpdateResult result = UpdateResult::NoFailure;
+  UpdateResult result = UpdateResult::kNoFailure;
   for (int attempt = 0; attempt < kMaxAttempts; ++attempt) {
     if (host_.Closing()) break;
-    if (host_.HttpGet(request_path_)) {
+    if (host_.HttpGet(*path)) {
       if (!host_.Closing()) HandleResponse(result);
       break;
     }
-    result = UpdateResult::TransferFailed;
+    result = UpdateResult::kTransferFailed;
   }
   return result;
 }
 
 void UpdateCycle::HandleResponse(UpdateResult& result) {
   const std::string_view body = ResponseBody(host_.ResponseText());
-  if (host_.Check1Checked() && !AccountConfirmed(body)) result = UpdateResult::AccountNotConfirmed;
+  if (host_.UpdatingEnabled() && !AccountConfirmed(body))
+    result = UpdateResult::kAccountNotConfirmed;
   domains_ = ReadDomainList(body);
   host_.WriteHostsSection(domains_);
 }

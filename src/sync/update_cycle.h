@@ -1,30 +1,27 @@
 #pragma once
 
-#include <cstdint>
+// Keeping the hosts section in step with the service: one update cycle (request, attempts,
+// response, hosts write) and the pieces it uses, the body reader (response_body.h), the hosts
+// section and its store (hosts_section.h, hosts_store.h) and the refresh rule (refresh_schedule.h).
+
 #include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
 
+#include "base/update_result.h"
 #include "sync/domain_list.h"
 
 namespace kalvane {
-
-// The outcome of one update cycle, shown as the tray icon's state.
-enum class UpdateResult : std::int16_t {
-  NoFailure = 0,
-  AccountNotConfirmed = 1,  // also: the account's values could not be sent at all
-  TransferFailed = 2,
-};
 
 inline constexpr std::string_view kServicePath = "/kalvanedns/getdomain.asp";
 inline constexpr int kMaxAttempts = 3;
 
 // The account as the window holds it when a cycle starts.
 struct AccountView {
-  bool check1 = false;        // account updating on
-  std::u16string_view text1;  // domain name
-  std::u16string_view text2;  // password, or its digest text
+  bool updating_enabled = false;
+  std::u16string_view domain;
+  std::u16string_view password;  // the typed password, or its digest text
   bool password_is_digest = false;
 };
 
@@ -47,7 +44,7 @@ class UpdateCycleHost {
   virtual bool HttpGet(std::string_view path) = 0;
   virtual const std::string& ResponseText() const = 0;
   // Read again after the response: the user may have changed it while the cycle waited.
-  virtual bool Check1Checked() const = 0;
+  virtual bool UpdatingEnabled() const = 0;
   // The window is closing: the cycle must not touch the hosts file any more.
   virtual bool Closing() const = 0;
   virtual void WriteHostsSection(const DomainList& domains) = 0;
@@ -66,14 +63,12 @@ class UpdateCycle {
   bool Running() const { return running_; }
   // The list of the last response read; kept when a cycle gets no response.
   const DomainList& Domains() const { return domains_; }
-  const std::string& RequestPath() const { return request_path_; }
 
  private:
   void HandleResponse(UpdateResult& result);
 
   UpdateCycleHost& host_;
   DomainList domains_;
-  std::string request_path_;
   bool running_ = false;
 };
 

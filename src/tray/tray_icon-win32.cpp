@@ -5,7 +5,7 @@
 #include <string_view>
 #include <utility>
 
-#include "app/unique_handle-win32.h"
+#include "platform/unique_handle-win32.h"
 
 namespace kalvane {
 namespace {
@@ -23,7 +23,7 @@ TrayIcon::TrayIcon(HWND window, ExitPicked on_exit_picked)
   data_.cbSize = sizeof(data_);
   data_.hWnd = window_;
   data_.uID = 0;
-  data_.uCallbackMessage = TrayCallbackMessage;
+  data_.uCallbackMessage = kTrayCallbackMessage;
   kTrayTip.copy(data_.szTip, kTrayTip.size());
   // An elevated process only sees the shell's broadcast when it lets it through.
   if (taskbar_created_ != 0) {
@@ -67,7 +67,7 @@ bool TrayIcon::TrayModify() { return installed_ && Shell_NotifyIconW(NIM_MODIFY,
 LRESULT CALLBACK TrayIcon::TrayWndProc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam, UINT_PTR,
                                        DWORD_PTR ref_data) {
   auto* self = reinterpret_cast<TrayIcon*>(ref_data);
-  if (msg == TrayCallbackMessage) return self->OnTrayCallback(hwnd, msg, wparam, lparam);
+  if (msg == kTrayCallbackMessage) return self->OnTrayCallback(hwnd, msg, wparam, lparam);
   if (msg == self->taskbar_created_ && self->taskbar_created_ != 0) self->OnTaskbarCreated();
   // The window is going away while still in the tray: take the icon and the hook with it.
   if (msg == WM_NCDESTROY) self->TrayRemove();

@@ -9,7 +9,7 @@
 namespace kalvane {
 
 // The message the shell sends to the main window for the tray icon's mouse events.
-inline constexpr UINT TrayCallbackMessage = WM_USER + 1001;  // 2025
+inline constexpr UINT kTrayCallbackMessage = WM_USER + 1001;  // 2025
 // Command id of the tray menu's one item, "退出".
 inline constexpr UINT kTrayExitCommand = 1;
 

@@ -2,30 +2,30 @@
 
 namespace kalvane {
 
-TrayStatus::TrayStatus(TrayIcon& tray, HWND window, HICON picture1, HICON picture2)
+TrayStatus::TrayStatus(TrayIcon& tray, HWND window, HICON updated, HICON failed)
     : tray_(tray),
-      picture1_(picture1),
-      picture2_(picture2),
-      timer2_(window, kTimer2Id, kTimer2IntervalMs) {
-  tray_.SetIcon(rule_.Current() == IconChoice::Picture1 ? picture1_ : picture2_);
+      updated_(updated),
+      failed_(failed),
+      blink_timer_(window, kBlinkTimerId, kBlinkTickMs) {
+  tray_.SetIcon(rule_.Current() == TrayPicture::kUpdated ? updated_ : failed_);
 }
 
-void TrayStatus::ShowUpdateStatus(int result) {
+void TrayStatus::ShowUpdateStatus(UpdateResult result) {
   const auto steady = rule_.ShowUpdateStatus(result);
-  timer2_.SetEnabled(false);
+  blink_timer_.SetEnabled(false);
   if (steady) {
-    SetStatusIcon(*steady);
+    SetPicture(*steady);
   } else {
-    timer2_.SetEnabled(true);
+    blink_timer_.SetEnabled(true);
   }
 }
 
-void TrayStatus::Timer2_Timer() {
-  if (const auto next = rule_.Timer2_Timer()) SetStatusIcon(*next);
+void TrayStatus::OnBlinkTick() {
+  if (const auto next = rule_.OnBlinkTick()) SetPicture(*next);
 }
 
-void TrayStatus::SetStatusIcon(IconChoice picture) {
-  tray_.SetIcon(picture == IconChoice::Picture1 ? picture1_ : picture2_);
+void TrayStatus::SetPicture(TrayPicture picture) {
+  tray_.SetIcon(picture == TrayPicture::kUpdated ? updated_ : failed_);
   tray_.TrayModify();
 }
 

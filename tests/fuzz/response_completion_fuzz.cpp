@@ -10,7 +10,7 @@ namespace {
 
 class NullSocket final : public kalvane::SocketTransport {
  public:
-  void Connect() override {}
+  void Connect(std::string_view) override {}
   void SendData(std::string_view) override {}
   void Close() override {}
 };
@@ -24,7 +24,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   // Any prefix of a complete response is never Rejected, and a rejected text stays rejected.
   const std::size_t split = size == 0 ? 0 : data[0] % (size + 1);
   const kalvane::ResponseState prefix = kalvane::JudgeResponse(bytes.substr(0, split));
-  if (whole != kalvane::ResponseState::Rejected && prefix == kalvane::ResponseState::Rejected) {
+  if (whole != kalvane::ResponseState::kRejected && prefix == kalvane::ResponseState::kRejected) {
     __builtin_trap();
   }
   std::size_t length = 0;

@@ -1,0 +1,70 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "account/account_settings.h"
+#include "account/settings_file.h"
+#include "base/ansi_code_page.h"
+
+namespace kalvane {
+
+// The window's account controls as the form sees them: the updating check box and the domain and
+// password boxes, and the message box.
+class AccountControls {
+ public:
+  virtual ~AccountControls() = default;
+  virtual bool UpdatingEnabled() const = 0;
+  // Ticks or clears the check box; the two boxes are shown exactly while it is ticked.
+  virtual void SetUpdatingEnabled(bool enabled) = 0;
+  virtual std::u16string Domain() const = 0;
+  virtual void SetDomain(std::u16string_view text) = 0;
+  virtual std::u16string Password() const = 0;
+  // The box reports the change (OnPasswordChanged) before this returns.
+  virtual void SetPassword(std::u16string_view text) = 0;
+  virtual void ShowMessage(std::u16string_view text) = 0;
+  // Delivers the events that are pending now, without waiting.
+  virtual void DeliverPendingEvents() = 0;
+};
+
+// The digest text of a password in the ANSI code page; nothing when a character has no
+// single-byte code there.
+std::optional<std::string> PasswordDigest(std::u16string_view password,
+                                          const AnsiCodePage& code_page);
+
+// Loading the stored account into the controls, the Save command, and the flags that say whether
+// the password box holds the typed password or its digest.
+class AccountForm {
+ public:
+  AccountForm(AccountControls& controls, SettingsFile& settings, const AnsiCodePage& code_page)
+      : controls_(controls), settings_(settings), code_page_(code_page) {}
+  AccountForm(const AccountForm&) = delete;
+  AccountForm& operator=(const AccountForm&) = delete;
+
+  // Fills the controls from "abc.txt"; a missing or unreadable file leaves updating off.
+  void Load();
+  // Saves the controls to "abc.txt" (the password as its digest) and says what went wrong in a
+  // message box. The update cycle that follows is the caller's.
+  void Save();
+  // The password box changed.
+  void OnPasswordChanged();
+
+  // What the controls hold now.
+  AccountBoxes Current() const;
+  bool PasswordIsDigest() const { return password_is_digest_; }
+
+ private:
+  // Writes the boxes as the program's own change, so that the password keeps counting as the
+  // digest when `password_is_digest`.
+  void WriteBoxesQuietly(const std::optional<std::u16string>& domain, std::u16string_view password,
+                         bool password_is_digest);
+
+  AccountControls& controls_;
+  SettingsFile& settings_;
+  const AnsiCodePage& code_page_;
+  bool password_is_digest_ = false;
+  bool loading_password_ = false;
+};
+
+}  // namespace kalvane

@@ -1,0 +1,136 @@
+#include "account/account_settings.h"
+
+#include <algorithm>
+#include <array>
+#include <cstddef>
+
+namespace kalvane {
+namespace {
+
+constexpr std::string_view kUpdatingOn = "True";
+constexpr std::string_view kLineEnd = "\r\n";
+constexpr std::size_t kDigestLength = 32;
+constexpr std::size_t kLinesRead = 3;
+
+bool IsDigestChar(char16_t ch) { return (ch >= u'0' && ch <= u'9') || (ch >= u'A' && ch <= u'F'); }
+
+// Splits off the lines of `bytes`, at most `max_lines` of them. A line ends at CR LF, CR or LF; a
+// line end at the very end of the file does not start another line. Splitting the raw bytes is
+// safe in the double-byte code pages too: their trail bytes are never CR or LF.
+struct Lines {
+  std::array<std::string_view, kLinesRead> line;
+  std::size_t count = 0;
+};
+
+Lines ReadLines(std::string_view bytes) {
+  Lines lines;
+  std::size_t pos = 0;
+  while (pos < bytes.size() && lines.count < kLinesRead) {
+    const std::size_t end = std::min(bytes.find_first_of("\r\n", pos), bytes.size());
+    lines.line[lines.count++] = bytes.substr(pos, end - pos);
+    pos = end;
+    if (pos < bytes.size()) {
+      const bool cr = bytes[pos++] == '\r';
+      if (cr && pos < bytes.size() && bytes[pos] == '\n') ++pos;
+    }
+  }
+  return lines;
+}
+
+// Digest texts are ASCII, which every ANSI code page encodes alike.
+std::optional<std::u16string> DigestFromLine(std::string_view line) {
+  std::u16string digest(line.begin(), line.end());
+  if (!IsDigestText(digest)) return std::nullopt;
+  return digest;
+}
+
+std::string AsciiBytes(std::u16string_view text) { return std::string(text.begin(), text.end()); }
+
+}  // namespace
+
+bool IsDigestText(std::u16string_view text) {
+  return text.size() == kDigestLength && std::ranges::all_of(text, IsDigestChar);
+}
+
+StoredAccount ParseAccountSettings(std::string_view file_bytes, const AnsiCodePage& code_page) {
+  const Lines lines = ReadLines(file_bytes);
+  StoredAccount account;
+  if (lines.count == 0 || lines.line[0] != kUpdatingOn) return account;
+  account.updating = true;
+  if (lines.count >= 2) account.domain = code_page.Decode(lines.line[1]);
+  if (lines.count >= 3) account.digest = DigestFromLine(lines.line[2]);
+  return account;
+}
+
+std::optional<std::string> ComposeAccountSettings(const StoredAccount& account,
+                                                  const AnsiCodePage& code_page) {
+  std::string bytes;
+  if (!account.updating) return bytes;
+  bytes.append(kUpdatingOn).append(kLineEnd);
+  if (!account.digest) return bytes;
+  if (!IsDigestText(*account.digest)) return std::nullopt;
+  std::optional<std::string> domain = code_page.Encode(account.domain);
+  if (!domain) return std::nullopt;
+  bytes.append(*domain).append(kLineEnd);
+  bytes.append(AsciiBytes(*account.digest)).append(kLineEnd);
+  return bytes;
+}
+
+AccountBoxes BoxesFromStoredAccount(const StoredAccount& account) {
+  AccountBoxes boxes;
+  if (!account.updating) return boxes;
+  boxes.updating_enabled = true;
+  boxes.domain = account.domain;
+  boxes.password = account.digest.value_or(u"");
+  boxes.password_is_digest = account.digest.has_value();
+  return boxes;
+}
+
+std::u16string_view SaveMessageText(SaveMessage message) {
+  switch (message) {
+    case SaveMessage::kNone:
+      return u"";
+    case SaveMessage::kDomainOrPasswordEmpty:
+      return u"域名和密码都不能为空！";
+    case SaveMessage::kPasswordNotDigestible:
+      return u"密码含有无法转换的字符或过长，未保存。";
+    case SaveMessage::kDomainNotEncodable:
+      return u"域名含有无法转换的字符，未保存。";
+  }
+  return u"";
+}
+
+SaveOutcome SaveAccountSettings(const AccountBoxes& boxes, const AnsiCodePage& code_page,
+                                const PasswordDigester& digest_password) {
+  SaveOutcome outcome;
+  outcome.password_is_digest = boxes.password_is_digest;
+  if (!boxes.updating_enabled) {
+    outcome.file_bytes.emplace();
+    return outcome;
+  }
+  if (boxes.domain.empty() || boxes.password.empty()) {
+    outcome.file_bytes = ComposeAccountSettings({true, u"", std::nullopt}, code_page);
+    outcome.message = SaveMessage::kDomainOrPasswordEmpty;
+    return outcome;
+  }
+
+  std::optional<std::u16string> digest =
+      boxes.password_is_digest ? std::optional(boxes.password) : digest_password(boxes.password);
+  if (!digest || !IsDigestText(*digest)) {
+    outcome.message = SaveMessage::kPasswordNotDigestible;
+    return outcome;
+  }
+  outcome.file_bytes = ComposeAccountSettings(
+      {.updating = true, .domain = boxes.domain, .digest = digest}, code_page);
+  if (!outcome.file_bytes) {
+    outcome.message = SaveMessage::kDomainNotEncodable;
+    return outcome;
+  }
+  if (!boxes.password_is_digest) {
+    outcome.new_password_text = std::move(digest);
+    outcome.password_is_digest = true;
+  }
+  return outcome;
+}
+
+}  // namespace kalvane

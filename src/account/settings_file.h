@@ -1,0 +1,32 @@
+#pragma once
+
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "base/file_system.h"
+
+namespace kalvane {
+
+// "abc.txt" beside the program. Saving goes through a flushed temporary file that is then renamed
+// over the old one, so a failure while saving never loses the stored account.
+class SettingsFile {
+ public:
+  SettingsFile(FileSystem& files, std::filesystem::path path)
+      : files_(files), path_(std::move(path)) {}
+
+  // The file's bytes; nothing when there is no file or it cannot be read (the program then starts
+  // with account updating off).
+  std::optional<std::string> Read();
+  // False when the file could not be written; the old file is then as it was.
+  bool Write(std::string_view content);
+
+ private:
+  std::filesystem::path TemporaryPath() const;
+
+  FileSystem& files_;
+  std::filesystem::path path_;
+};
+
+}  // namespace kalvane

@@ -1,0 +1,28 @@
+#pragma once
+
+#include <windows.h>
+
+#include "base/event_pump.h"
+
+namespace kalvane {
+
+// Delivers the thread's window, timer and socket messages. Waiting sleeps in
+// MsgWaitForMultipleObjectsEx, so a wait costs no CPU while nothing happens.
+class WindowsEventPump final : public EventPump {
+ public:
+  // Dialog keys (Tab, Shift+Tab) of `dialog_window` are handled as in the main loop.
+  void SetDialogWindow(HWND dialog_window) { dialog_window_ = dialog_window; }
+
+  MonotonicClock::time_point Now() const override { return MonotonicClock::now(); }
+  Outcome PumpUntil(MonotonicClock::time_point deadline) override;
+  // Delivers what is pending now, without waiting.
+  Outcome PumpOnce();
+
+ private:
+  HWND dialog_window_ = nullptr;
+};
+
+// Hands one message to the window it is for, with the dialog keys of `dialog_window`.
+void DispatchWithDialogKeys(HWND dialog_window, MSG& message);
+
+}  // namespace kalvane

@@ -1,0 +1,87 @@
+#pragma once
+
+// The Windows layer's building blocks start here: one owner type per kind of handle. Beside it in
+// platform/: wide text, the Win32 file system, the message pump, window timers, DPI and the code
+// page.
+
+#include <windows.h>
+#include <winsock2.h>
+
+#include <utility>
+
+namespace kalvane {
+
+// Owns one handle of a kind described by Traits (its "no handle" value and how to free it).
+template <typename Traits>
+class UniqueHandle {
+ public:
+  using Handle = typename Traits::Handle;
+
+  UniqueHandle() = default;
+  explicit UniqueHandle(Handle handle) : handle_(handle) {}
+  ~UniqueHandle() { reset(); }
+  UniqueHandle(UniqueHandle&& other) noexcept : handle_(other.release()) {}
+  UniqueHandle& operator=(UniqueHandle&& other) noexcept {
+    if (this != &other) reset(other.release());
+    return *this;
+  }
+  UniqueHandle(const UniqueHandle&) = delete;
+  UniqueHandle& operator=(const UniqueHandle&) = delete;
+
+  Handle get() const { return handle_; }
+  explicit operator bool() const { return handle_ != Traits::Invalid(); }
+  Handle release() { return std::exchange(handle_, Traits::Invalid()); }
+  void reset(Handle handle = Traits::Invalid()) {
+    Handle old = std::exchange(handle_, handle);
+    if (old != Traits::Invalid()) Traits::Close(old);
+  }
+
+ private:
+  Handle handle_ = Traits::Invalid();
+};
+
+struct SocketTraits {
+  using Handle = SOCKET;
+  static Handle Invalid() { return INVALID_SOCKET; }
+  static void Close(Handle h) { closesocket(h); }
+};
+struct FileTraits {
+  using Handle = HANDLE;
+  static Handle Invalid() { return INVALID_HANDLE_VALUE; }
+  static void Close(Handle h) { CloseHandle(h); }
+};
+struct KernelObjectTraits {
+  using Handle = HANDLE;
+  static Handle Invalid() { return nullptr; }
+  static void Close(Handle h) { CloseHandle(h); }
+};
+struct FontTraits {
+  using Handle = HFONT;
+  static Handle Invalid() { return nullptr; }
+  static void Close(Handle h) { DeleteObject(h); }
+};
+struct IconTraits {
+  using Handle = HICON;
+  static Handle Invalid() { return nullptr; }
+  static void Close(Handle h) { DestroyIcon(h); }
+};
+struct MenuTraits {
+  using Handle = HMENU;
+  static Handle Invalid() { return nullptr; }
+  static void Close(Handle h) { DestroyMenu(h); }
+};
+struct ModuleTraits {
+  using Handle = HMODULE;
+  static Handle Invalid() { return nullptr; }
+  static void Close(Handle h) { FreeLibrary(h); }
+};
+
+using UniqueSocket = UniqueHandle<SocketTraits>;
+using UniqueFile = UniqueHandle<FileTraits>;
+using UniqueKernelObject = UniqueHandle<KernelObjectTraits>;
+using UniqueFont = UniqueHandle<FontTraits>;
+using UniqueIcon = UniqueHandle<IconTraits>;
+using UniqueMenu = UniqueHandle<MenuTraits>;
+using UniqueModule = UniqueHandle<ModuleTraits>;
+
+}  // namespace kalvane

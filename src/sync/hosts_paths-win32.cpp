@@ -1,0 +1,20 @@
+#include "sync/hosts_paths-win32.h"
+
+#include "platform/file_system-win32.h"
+
+namespace kalvane {
+
+HostsPaths WindowsHostsPaths() {
+  HostsPaths paths;
+  if (const auto system = SystemDirectory()) {
+    paths.hosts = std::filesystem::path(*system + L"\\drivers\\etc\\hosts");
+  }
+  if (const auto folder = ProgramFolder()) paths.working_copy = *folder / L"hosts.bak";
+  return paths;
+}
+
+HostsStore MakeWindowsHostsStore() {
+  return HostsStore(MakeWin32FileSystem(), WindowsHostsPaths(), FlushResolverCache);
+}
+
+}  // namespace kalvane

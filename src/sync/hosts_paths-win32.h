@@ -1,0 +1,14 @@
+#pragma once
+
+#include "sync/hosts_store.h"
+
+namespace kalvane {
+
+// The system directory + "\drivers\etc\hosts" and the program folder + "\hosts.bak"; a path whose
+// folder is unknown stays empty (the steps then report it and touch nothing).
+HostsPaths WindowsHostsPaths();
+
+// The program's hosts section on the real paths; the resolver cache is flushed after each change.
+HostsStore MakeWindowsHostsStore();
+
+}  // namespace kalvane

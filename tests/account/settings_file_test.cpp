@@ -1,0 +1,58 @@
+#include "account/settings_file.h"
+
+#include <gtest/gtest.h>
+
+#include "memory_file_system.h"
+
+namespace kalvane {
+namespace {
+
+using testing::Fault;
+using testing::FaultKind;
+using testing::MemoryDisk;
+using testing::MemoryFileSystem;
+
+const std::filesystem::path kSettings = "/app/abc.txt";
+const std::string kStored = "True\r\nexample.com\r\n0123456789ABCDEF0123456789ABCDEF\r\n";
+
+TEST(SettingsFile, ReadsWritesAndNeverLosesTheStoredAccount) {
+  {
+    MemoryDisk disk;
+    MemoryFileSystem files(disk);
+    SettingsFile settings(files, kSettings);
+    EXPECT_EQ(settings.Read(), std::nullopt);  // no file yet
+    ASSERT_TRUE(settings.Write(kStored));
+    EXPECT_EQ(settings.Read(), kStored);
+    ASSERT_TRUE(settings.Write(""));  // updating off: an empty file, not a missing one
+    EXPECT_EQ(settings.Read(), "");
+  }
+  // Whatever step of a save fails, or loses the power, the file holds the old account or the new
+  // one, and no temporary file is left beside it after a failure.
+  const std::string next = "True\r\n";
+  for (FaultKind kind : {FaultKind::kFail, FaultKind::kPowerLoss}) {
+    for (int step = 0; step < 4; ++step) {
+      MemoryDisk disk;
+      disk.files[kSettings].content = kStored;
+      MemoryFileSystem files(disk, Fault{kind, step});
+      SettingsFile settings(files, kSettings);
+      const bool saved = settings.Write(next);
+      if (kind == FaultKind::kPowerLoss) disk.LosePower();
+      const std::optional<std::string> now = disk.Content(kSettings);
+      ASSERT_TRUE(now.has_value()) << step;
+      EXPECT_TRUE(*now == kStored || *now == next) << step;
+      if (!saved && kind == FaultKind::kFail) {
+        EXPECT_EQ(*now, kStored) << step;
+      }
+    }
+  }
+  {
+    MemoryDisk disk;
+    MemoryFileSystem files(disk);
+    SettingsFile unknown_folder(files, std::filesystem::path());
+    EXPECT_FALSE(unknown_folder.Write(kStored));
+    EXPECT_EQ(unknown_folder.Read(), std::nullopt);
+  }
+}
+
+}  // namespace
+}  // namespace kalvane

@@ -1,0 +1,104 @@
+#include "platform/ansi_code_page-win32.h"
+
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "md5/digest_text.h"
+
+namespace kalvane {
+namespace {
+
+using Bytes = std::optional<std::string>;
+using Byte = std::optional<std::uint8_t>;
+
+TEST(SystemAnsiCodePage, Windows1252HasLatinLettersAndTheEuroButNoBestFit) {
+  const SystemAnsiCodePage cp(1252);
+  EXPECT_EQ(cp.SingleByte(u'a'), Byte(0x61));
+  EXPECT_EQ(cp.SingleByte(u'\u00E9'), Byte(0xE9));
+  EXPECT_EQ(cp.SingleByte(u'\u20AC'), Byte(0x80));
+  EXPECT_EQ(cp.SingleByte(u'\u4E2D'), std::nullopt);
+  EXPECT_EQ(cp.SingleByte(u'\u0100'), std::nullopt);  // best fit would give 'A'
+  EXPECT_EQ(cp.SingleByte(u'\xD800'), std::nullopt);  // half of a surrogate pair
+  EXPECT_EQ(cp.Encode(u"caf\u00E9 \u20AC"), Bytes("caf\xE9 \x80"));
+  EXPECT_EQ(cp.Encode(u"ab\u4E2D"), std::nullopt);
+  EXPECT_EQ(cp.Encode(u""), Bytes(""));
+  EXPECT_EQ(cp.Decode("caf\xE9 \x80"), u"caf\u00E9 \u20AC");
+}
+
+TEST(SystemAnsiCodePage, ChineseCodePagesEncodeHanziAsTwoBytes) {
+  const SystemAnsiCodePage cp936(936);
+  EXPECT_EQ(cp936.SingleByte(u'a'), Byte(0x61));
+  EXPECT_EQ(cp936.SingleByte(u'\u00E9'), std::nullopt);
+  EXPECT_EQ(cp936.SingleByte(u'\u4E2D'), std::nullopt);
+  EXPECT_EQ(cp936.Encode(u"a\u4E2D"), Bytes("a\xD6\xD0"));
+  EXPECT_EQ(cp936.Decode("a\xD6\xD0"), u"a\u4E2D");
+}
+
+TEST(SystemAnsiCodePage, CodePagesThatTakeNoFlagsStillConvert) {
+  const SystemAnsiCodePage utf7(CP_UTF7);
+  EXPECT_EQ(utf7.Encode(u"a\u4E2D"), Bytes("a+Ti0-"));
+  EXPECT_EQ(utf7.SingleByte(u'a'), Byte(0x61));
+  EXPECT_EQ(utf7.SingleByte(u'\u4E2D'), std::nullopt);
+}
+
+TEST(SystemAnsiCodePage, Utf8HasSingleBytesOnlyForAscii) {
+  const SystemAnsiCodePage cp(CP_UTF8);
+  EXPECT_EQ(cp.SingleByte(u'a'), Byte(0x61));
+  EXPECT_EQ(cp.SingleByte(u'\u00E9'), std::nullopt);
+  EXPECT_EQ(cp.Encode(u"\u00E9\u4E2D"), Bytes("\xC3\xA9\xE4\xB8\xAD"));
+  EXPECT_EQ(cp.Encode(u"a\xD800"), std::nullopt);
+}
+
+TEST(SystemAnsiCodePage, SystemCodePage936) {
+  if (GetACP() != 936) GTEST_SKIP() << "system code page is " << GetACP();
+  const SystemAnsiCodePage cp;
+  EXPECT_EQ(cp.CodePage(), 936u);
+  EXPECT_EQ(cp.SingleByte(u'a'), Byte(0x61));
+  EXPECT_EQ(cp.SingleByte(u'\u00E9'), std::nullopt);
+  EXPECT_EQ(cp.SingleByte(u'\u4E2D'), std::nullopt);
+  EXPECT_EQ(cp.Encode(u"\u4E2D"), Bytes("\xD6\xD0"));
+
+  const auto to_byte = [&cp](char16_t ch) { return cp.SingleByte(ch); };
+  const DigestTextResult latin = DigestStrToHexStr(u"caf\u00E9", to_byte);
+  ASSERT_FALSE(latin.ok());
+  EXPECT_EQ(latin.error().index, 3u);
+  const DigestTextResult ascii = DigestStrToHexStr(u"abc", to_byte);
+  ASSERT_TRUE(ascii.ok());
+  EXPECT_EQ(ascii.value(), "900150983CD24FB0D6963F7D28E17F72");
+}
+
+TEST(SystemAnsiCodePage, SystemCodePage1252) {
+  if (GetACP() != 1252) GTEST_SKIP() << "system code page is " << GetACP();
+  const SystemAnsiCodePage cp;
+  EXPECT_EQ(cp.CodePage(), 1252u);
+  EXPECT_EQ(cp.SingleByte(u'\u00E9'), Byte(0xE9));
+  EXPECT_EQ(cp.SingleByte(u'\u20AC'), Byte(0x80));
+  EXPECT_EQ(cp.SingleByte(u'\u4E2D'), std::nullopt);
+
+  const auto to_byte = [&cp](char16_t ch) { return cp.SingleByte(ch); };
+  const DigestTextResult latin = DigestStrToHexStr(u"caf\u00E9", to_byte);
+  ASSERT_TRUE(latin.ok());
+  EXPECT_EQ(latin.value(), "961F50F6282239D09E48F812C1CA7276");
+  const DigestTextResult chinese = DigestStrToHexStr(u"\u4E2D", to_byte);
+  ASSERT_FALSE(chinese.ok());
+  EXPECT_EQ(chinese.error().index, 0u);
+}
+
+// A name outside every ANSI code page: only the wide file functions can open it.
+TEST(DigestFileToHexStr, OpensFilesWithWideNames) {
+  const std::filesystem::path file =
+      std::filesystem::temp_directory_path() / L"kalvane-\u4E2D\u0E01\u00E9-md5.bin";
+  std::ofstream(file, std::ios::binary) << "abc";
+  // Wine keeps file names in the host's character set, which may lack these characters.
+  if (!std::filesystem::exists(file)) GTEST_SKIP() << "the file system cannot hold the name";
+  const DigestTextResult digest = DigestFileToHexStr(file);
+  std::filesystem::remove(file);
+  ASSERT_TRUE(digest.ok()) << digest.error().message;
+  EXPECT_EQ(digest.value(), "900150983CD24FB0D6963F7D28E17F72");
+}
+
+}  // namespace
+}  // namespace kalvane

@@ -1,0 +1,166 @@
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <fstream>
+#include <iterator>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/file_system-win32.h"
+#include "sync/hosts_paths-win32.h"
+#include "sync/hosts_store.h"
+
+namespace kalvane {
+namespace {
+
+const DomainList kTwo = {{"host1", "10.0.0.1"}, {"host2", "10.0.0.2"}};
+const std::string kUserLines = "127.0.0.1 localhost\r\n";
+const std::string kWithSection = kUserLines + "#BEGIN\r\n10.0.0.1 host1\r\n10.0.0.2 host2\r\n";
+const std::string kStale = kUserLines + "#BEGIN\r\n9.9.9.9 old\r\n";
+
+std::optional<std::string> Read(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return std::nullopt;
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+void Write(const std::filesystem::path& path, const std::string& content) {
+  std::ofstream(path, std::ios::binary | std::ios::trunc) << content;
+}
+
+std::vector<std::wstring> Names(const std::filesystem::path& folder) {
+  std::vector<std::wstring> names;
+  for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+    names.push_back(entry.path().filename().wstring());
+  }
+  return names;
+}
+
+// A system folder ("etc" with a hosts file) and a program folder, both in a fresh temporary
+// folder that goes away with the test.
+class HostsFileSystemTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    wchar_t temp[MAX_PATH + 1];
+    ASSERT_NE(GetTempPathW(MAX_PATH + 1, temp), 0u);
+    root_ =
+        std::filesystem::path(temp) / (L"kalvane-hosts-" + std::to_wstring(GetCurrentProcessId()) +
+                                       L"-" + std::to_wstring(GetTickCount64()));
+    std::filesystem::create_directories(etc_());
+    std::filesystem::create_directories(program_());
+    Write(hosts_(), kStale);
+  }
+
+  void TearDown() override {
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(root_)) {
+      SetFileAttributesW(entry.path().c_str(), FILE_ATTRIBUTE_NORMAL);
+    }
+    std::filesystem::remove_all(root_);
+  }
+
+  std::filesystem::path etc_() const { return root_ / L"etc"; }
+  std::filesystem::path program_() const { return root_ / L"program"; }
+  std::filesystem::path hosts_() const { return etc_() / L"hosts"; }
+  std::filesystem::path working_copy_() const { return program_() / L"hosts.bak"; }
+
+  HostsStore Store(std::filesystem::path working_copy = {}) {
+    if (working_copy.empty()) working_copy = working_copy_();
+    return HostsStore(MakeWin32FileSystem(), {hosts_(), working_copy}, [this] { ++changes_; });
+  }
+
+  // Runs both steps against a hosts file that must come out of them unchanged.
+  void ExpectBothStepsFail(HostsOutcome expected, std::filesystem::path working_copy = {}) {
+    const auto before = Read(hosts_());
+    auto store = Store(std::move(working_copy));
+    EXPECT_EQ(store.WriteHostsSection(kTwo), expected);
+    EXPECT_EQ(Read(hosts_()), before);
+    EXPECT_EQ(store.ClearHostsSection(kTwo), expected);
+    EXPECT_EQ(Read(hosts_()), before);
+    EXPECT_EQ(changes_, 0);
+  }
+
+  std::filesystem::path root_;
+  int changes_ = 0;
+};
+
+TEST_F(HostsFileSystemTest, WritesAndClearsTheSectionThroughReplaceFile) {
+  auto store = Store();
+  EXPECT_EQ(store.WriteHostsSection(kTwo), HostsOutcome::kWritten);
+  EXPECT_EQ(Read(hosts_()), kWithSection);
+  EXPECT_EQ(Read(working_copy_()), kWithSection);
+  EXPECT_EQ(store.WriteHostsSection(kTwo), HostsOutcome::kUnchanged);
+  EXPECT_EQ(store.ClearHostsSection(kTwo), HostsOutcome::kWritten);
+  EXPECT_EQ(Read(hosts_()), kUserLines);
+  EXPECT_EQ(Read(working_copy_()), kUserLines);
+  EXPECT_EQ(changes_, 2);
+  EXPECT_EQ(Names(etc_()), std::vector<std::wstring>{L"hosts"}) << "temporary file left behind";
+}
+
+TEST_F(HostsFileSystemTest, AHiddenHostsFileStaysHidden) {
+  ASSERT_TRUE(SetFileAttributesW(hosts_().c_str(), FILE_ATTRIBUTE_HIDDEN));
+  auto store = Store();
+  EXPECT_EQ(store.WriteHostsSection(kTwo), HostsOutcome::kWritten);
+  EXPECT_EQ(Read(hosts_()), kWithSection);
+  EXPECT_NE(GetFileAttributesW(hosts_().c_str()) & FILE_ATTRIBUTE_HIDDEN, 0u);
+  EXPECT_EQ(Names(etc_()), std::vector<std::wstring>{L"hosts"});
+}
+
+TEST_F(HostsFileSystemTest, AReadOnlyHostsFileIsLeftAsItIs) {
+  ASSERT_TRUE(SetFileAttributesW(hosts_().c_str(), FILE_ATTRIBUTE_READONLY));
+  ExpectBothStepsFail(HostsOutcome::kReplaceFailed);
+  EXPECT_NE(GetFileAttributesW(hosts_().c_str()) & FILE_ATTRIBUTE_READONLY, 0u);
+  EXPECT_EQ(Names(etc_()), std::vector<std::wstring>{L"hosts"});
+}
+
+TEST_F(HostsFileSystemTest, AHostsFileHeldOpenByAnotherProgramIsLeftAsItIs) {
+  {
+    // Opened without any sharing: not even readable.
+    HANDLE held =
+        CreateFileW(hosts_().c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    ExpectBothStepsFail(HostsOutcome::kHostsUnreadable);
+    CloseHandle(held);
+  }
+  {
+    // Shared for reading only: readable, but it cannot be replaced.
+    HANDLE held = CreateFileW(hosts_().c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                              OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    ExpectBothStepsFail(HostsOutcome::kReplaceFailed);
+    CloseHandle(held);
+  }
+  EXPECT_EQ(Read(hosts_()), kStale);
+  EXPECT_EQ(Names(etc_()), std::vector<std::wstring>{L"hosts"});
+}
+
+TEST_F(HostsFileSystemTest, AMissingHostsFileIsNotCreated) {
+  std::filesystem::remove(hosts_());
+  ExpectBothStepsFail(HostsOutcome::kHostsMissing);
+  EXPECT_TRUE(Names(etc_()).empty());
+}
+
+TEST_F(HostsFileSystemTest, AWorkingCopyThatCannotBeWrittenStopsTheStep) {
+  ExpectBothStepsFail(HostsOutcome::kWorkingCopyFailed, program_() / L"gone" / L"hosts.bak");
+  // A read-only "hosts.bak" would do on Windows, but Wine running as root writes it all the
+  // same; a folder of that name cannot be opened as a file by anyone.
+  std::filesystem::create_directory(working_copy_());
+  ExpectBothStepsFail(HostsOutcome::kWorkingCopyFailed);
+}
+
+TEST(WindowsHostsPaths, LieUnderTheSystemDirectoryAndBesideTheProgram) {
+  const auto system = SystemDirectory();
+  ASSERT_TRUE(system.has_value());
+  EXPECT_EQ(GetFileAttributesW(system->c_str()) & FILE_ATTRIBUTE_DIRECTORY,
+            static_cast<DWORD>(FILE_ATTRIBUTE_DIRECTORY));
+  const auto paths = WindowsHostsPaths();
+  EXPECT_EQ(paths.hosts.wstring(), *system + L"\\drivers\\etc\\hosts");
+
+  wchar_t module[MAX_PATH];
+  ASSERT_NE(GetModuleFileNameW(nullptr, module, MAX_PATH), 0u);
+  EXPECT_EQ(paths.working_copy, std::filesystem::path(module).parent_path() / L"hosts.bak");
+  FlushResolverCache();  // present in Wine's dnsapi or not: it must simply return
+}
+
+}  // namespace
+}  // namespace kalvane
