@@ -1,14 +1,19 @@
-# The program's one version, from project(VERSION): a generated header that the resource script
-# reads for VERSIONINFO, and a plain file that the packaging (installer, zip names) reads.
+# The program's one version, from project(VERSION), for everything that shows it:
+# - kalvane_version.h: the resource script's VERSIONINFO (what Explorer shows for Kalvane.exe);
+# - kalvane.nsh: the installer's version and icon (release/kalvane.nsi);
+# - version.txt: the package names (scripts/release.sh).
 set(KALVANE_GENERATED_DIR ${CMAKE_BINARY_DIR}/generated)
+get_target_property(kalvane_sources Kalvane SOURCES)
+list(FILTER kalvane_sources INCLUDE REGEX "\\.rc$")
+get_filename_component(kalvane_rc_dir "${kalvane_sources}" DIRECTORY)
+
 configure_file(${CMAKE_CURRENT_LIST_DIR}/kalvane_version.h.in ${KALVANE_GENERATED_DIR}/kalvane_version.h @ONLY)
-file(WRITE ${KALVANE_GENERATED_DIR}/version.txt.tmp "${PROJECT_VERSION}\n")
-file(COPY_FILE ${KALVANE_GENERATED_DIR}/version.txt.tmp ${KALVANE_GENERATED_DIR}/version.txt ONLY_IF_DIFFERENT)
+file(CONFIGURE OUTPUT ${KALVANE_GENERATED_DIR}/kalvane.nsh CONTENT
+  "!define VERSION \"@PROJECT_VERSION@\"\n!define ICON \"@kalvane_rc_dir@/picture1.ico\"\n" @ONLY)
+file(CONFIGURE OUTPUT ${KALVANE_GENERATED_DIR}/version.txt CONTENT "@PROJECT_VERSION@\n" @ONLY)
 
 target_include_directories(Kalvane PRIVATE ${KALVANE_GENERATED_DIR})
 # windres gives no dependency list: rebuild the resources when the version changes.
-get_target_property(kalvane_sources Kalvane SOURCES)
-list(FILTER kalvane_sources INCLUDE REGEX "\\.rc$")
 set_property(SOURCE ${kalvane_sources} APPEND PROPERTY OBJECT_DEPENDS ${KALVANE_GENERATED_DIR}/kalvane_version.h)
 
 # A link map beside the executable, to see what makes up its size.
@@ -23,7 +28,6 @@ if(KALVANE_RELEASE)
   # copies carry the same file names in a folder that windres searches before the resource
   # script's own folder, so the script stays as it is.
   find_package(Python3 REQUIRED COMPONENTS Interpreter)
-  get_filename_component(kalvane_rc_dir "${kalvane_sources}" DIRECTORY)
   file(GLOB kalvane_icons CONFIGURE_DEPENDS ${kalvane_rc_dir}/*.ico)
   set(kalvane_packed_icons)
   foreach(icon ${kalvane_icons})
