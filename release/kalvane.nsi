@@ -182,6 +182,7 @@ Section "Kalvane" SecProgram
 
   ; A task from an earlier installation goes; the next section registers it again if chosen.
   !insertmacro DELETE_LOGON_TASK
+  Delete "$INSTDIR\logon-task.xml"
 SectionEnd
 
 ; The one way an elevated tray program starts at logon without a prompt: a Task Scheduler task
@@ -200,8 +201,9 @@ Section "登录时自动启动" SecAutostart
   Call XmlEscape
   Pop $3
 
-  InitPluginsDir
-  FileOpen $4 "$PLUGINSDIR\task.xml" w
+  ; The definition stays beside the program: what was registered, and for registering it again
+  ; by hand (schtasks /Create /XML logon-task.xml /TN Kalvane) should the task be deleted.
+  FileOpen $4 "$INSTDIR\logon-task.xml" w
   FileWriteWord $4 0xFEFF ; UTF-16LE, as schtasks reads task XML
   FileWriteUTF16LE $4 '<?xml version="1.0" encoding="UTF-16"?>$\r$\n'
   FileWriteUTF16LE $4 '<Task version="1.2" xmlns="http://schemas.microsoft.com/windows/2004/02/mit/task">$\r$\n'
@@ -240,9 +242,8 @@ Section "登录时自动启动" SecAutostart
   FileClose $4
 
   DetailPrint "注册登录任务“${TASK_NAME}”（用户 $1，最高权限）"
-  nsExec::ExecToLog '"$SYSDIR\schtasks.exe" /Create /XML "$PLUGINSDIR\task.xml" /TN "${TASK_NAME}"'
+  nsExec::ExecToLog '"$SYSDIR\schtasks.exe" /Create /XML "$INSTDIR\logon-task.xml" /TN "${TASK_NAME}"'
   Pop $0
-  Delete "$PLUGINSDIR\task.xml"
   ${If} $0 != 0
     MessageBox MB_ICONEXCLAMATION "无法注册登录时自动启动的计划任务（schtasks 返回 $0）。Kalvane 已安装，可以从开始菜单启动。" /SD IDOK
     SetErrorLevel 2
@@ -279,6 +280,7 @@ Section "Uninstall"
   Delete "$INSTDIR\abc.txt"
   Delete "$INSTDIR\abc.txt.new"
   Delete "$INSTDIR\hosts.bak"
+  Delete "$INSTDIR\logon-task.xml"
   Delete "$INSTDIR\uninstall.exe"
   RMDir "$INSTDIR"
   Delete "$SMPROGRAMS\Kalvane.lnk"
