@@ -12,7 +12,8 @@ artefacts. scripts/test.sh runs it after scripts/release.sh, in a Wine prefix of
 
 KALVANE_EXE is the program the installer holds (to compare the installed file with);
 KALVANE_OLD_EXE goes into an installer of an older version built here from the same script, for
-the upgrade.
+the upgrade. KALVANE_WIN_TESTS (build/windows/kalvane_win_tests.exe) runs its resource tests
+against the release executable, whose icons the release build packs differently.
 
 What Wine cannot show: it runs no logon triggers, so the task is checked as registered, not as
 run; its Task Scheduler keeps a reduced copy of the definition (no principal, trigger or action),
@@ -37,6 +38,7 @@ REPO = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__)
 SETUP = os.path.abspath(os.environ.get("KALVANE_SETUP", ""))
 NSIS_SETTINGS = os.path.abspath(os.environ.get("KALVANE_NSIS_SETTINGS", ""))
 OLD_EXE = os.path.abspath(os.environ.get("KALVANE_OLD_EXE", ""))
+WIN_TESTS = os.path.abspath(os.environ.get("KALVANE_WIN_TESTS", ""))
 
 INSTALL_WIN = r"C:\Program Files\Kalvane"
 EXE_WIN = INSTALL_WIN + r"\Kalvane.exe"
@@ -257,6 +259,43 @@ class InstallerTest(E2ETestCase):
         self.assertIsNone(registry_value("DisplayName"))
         self.assertEqual(sorted(set(files_of_kalvane()) - before), [])
         self.assertTrue(os.path.isfile(hosts_path()))
+
+
+# The system's DLLs the program may import; anything else would have to ship beside it.
+SYSTEM_DLLS = {"kernel32.dll", "user32.dll", "gdi32.dll", "shell32.dll", "comctl32.dll",
+               "ws2_32.dll", "msvcrt.dll", "advapi32.dll", "shcore.dll"}
+
+
+class ReleaseExecutableTest(unittest.TestCase):
+    def test_one_small_file_importing_only_system_dlls_without_time_stamp(self):
+        self.assertLess(os.path.getsize(EXE), 1024 * 1024)
+
+        def objdump(option):
+            return subprocess.run(["x86_64-w64-mingw32-objdump", option, EXE], check=True,
+                                  capture_output=True, text=True, timeout=60,
+                                  env=dict(os.environ, LC_ALL="C")).stdout
+
+        headers = objdump("-p")
+        dlls = {d.lower() for d in re.findall(r"DLL Name: (\S+)", headers)}
+        self.assertIn("kernel32.dll", dlls)
+        self.assertEqual(dlls - SYSTEM_DLLS, set())
+        stamp = re.search(r"Time/Date\s+(.*)", headers).group(1)
+        self.assertEqual(stamp, "Thu Jan  1 00:00:00 1970")
+        self.assertTrue("symbols stripped" in headers, "symbols not stripped")
+        self.assertFalse(".debug" in objdump("-h"), "debug sections present")
+
+    def test_resources_load_from_the_release_executable(self):
+        # The Windows layer's resource tests (icons drawn as designed, version) beside it.
+        folder = os.path.join(os.environ["KALVANE_E2E_WORK"], "release-resources")
+        shutil.rmtree(folder, ignore_errors=True)
+        os.makedirs(folder)
+        shutil.copy(EXE, os.path.join(folder, "Kalvane.exe"))
+        shutil.copy(WIN_TESTS, os.path.join(folder, "kalvane_win_tests.exe"))
+        code, out = wine(os.path.join(folder, "kalvane_win_tests.exe"),
+                         "--gtest_filter=ResourcesTest.*")
+        self.assertEqual(code, 0, out[-2000:])
+        self.assertRegex(out, r"\[  PASSED  \] [1-9]\d* tests?")
+        self.assertNotIn("SKIPPED", out)
 
 
 if __name__ == "__main__":
