@@ -5,7 +5,7 @@ set -euo pipefail
 packages=(
   cmake ninja-build g++ clang libclang-rt-14-dev
   libgtest-dev googletest libbenchmark-dev libssl-dev
-  g++-mingw-w64-x86-64 wine wine64
+  g++-mingw-w64-x86-64 wine wine64 nsis
   xvfb xdotool x11-utils imagemagick fonts-wqy-microhei
   python3 iproute2 util-linux procps locales
 )

@@ -94,5 +94,36 @@ else
   record e2e 0 1
 fi
 
+# 5. Release: build the artefacts, test the installer and the release executable under Wine
+#    (tests/e2e/installer_tests.py, in a Wine prefix of its own), and build it all twice to
+#    check that the builds are reproducible (scripts/reproducible.sh).
+if KALVANE_SKIP_DEPS=1 bash scripts/release.sh >"$logs/release-build.log" 2>&1; then
+  version=$(cat build/release/cmake/generated/version.txt)
+  KALVANE_SETUP="build/release/Kalvane-$version-setup.exe" \
+    KALVANE_NSIS_SETTINGS=build/release/cmake/generated/kalvane.nsh \
+    KALVANE_OLD_EXE=build/windows/Kalvane.exe \
+    KALVANE_WIN_TESTS=build/windows/kalvane_win_tests.exe \
+    bash tests/e2e/run_e2e.sh --exe build/release/Kalvane.exe \
+    --driver build/windows/kdriver/kdriver.exe --work build/e2e-release \
+    --artifacts build/e2e-release-artifacts installer_tests 2>&1 | tee "$logs/installer.log" | tail -n 10
+  line=$(grep -E '^e2e: [0-9]+ passed, [0-9]+ failed' "$logs/installer.log" | tail -n 1)
+  if [[ -n "$line" ]]; then
+    record installer "$(sed -E 's/^e2e: ([0-9]+) passed.*/\1/' <<<"$line")" \
+      "$(sed -E 's/.* ([0-9]+) failed.*/\1/' <<<"$line")"
+  else
+    record installer 0 1
+  fi
+else
+  tail -n 40 "$logs/release-build.log"
+  record installer 0 1
+fi
+if KALVANE_REPRO_NO_DEPS=1 bash scripts/reproducible.sh >"$logs/reproducible.log" 2>&1; then
+  tail -n 3 "$logs/reproducible.log"
+  record reproducible 1 0
+else
+  tail -n 20 "$logs/reproducible.log"
+  record reproducible 0 1
+fi
+
 echo "all: $passed passed, $failed failed"
 [[ $failed -eq 0 && $passed -gt 0 ]]

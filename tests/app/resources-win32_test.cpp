@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "app/res/resource_ids.h"
+#include "kalvane_version.h"
 
 namespace kalvane {
 namespace {
@@ -249,8 +250,13 @@ TEST_F(ResourcesTest, ManifestAndVersion) {
   ASSERT_GE(version.end() - fixed, static_cast<std::ptrdiff_t>(sizeof(VS_FIXEDFILEINFO)));
   VS_FIXEDFILEINFO info;
   std::memcpy(&info, &*fixed, sizeof info);
-  EXPECT_EQ(info.dwFileVersionMS, 0x00010000u);
-  EXPECT_EQ(info.dwFileVersionLS, 0u);
+  // The project's version (CMake's project(VERSION)), as the generated header has it.
+  EXPECT_EQ(info.dwFileVersionMS,
+            static_cast<DWORD>(MAKELONG(KALVANE_VERSION_MINOR, KALVANE_VERSION_MAJOR)));
+  EXPECT_EQ(info.dwFileVersionLS, static_cast<DWORD>(MAKELONG(0, KALVANE_VERSION_PATCH)));
+  EXPECT_EQ(info.dwProductVersionMS, info.dwFileVersionMS);
+  EXPECT_EQ(info.dwProductVersionLS, info.dwFileVersionLS);
+  EXPECT_NE(text.find(L"" KALVANE_VERSION_STRING4), std::wstring_view::npos);
   EXPECT_EQ(info.dwFileType, static_cast<DWORD>(VFT_APP));
   // The UTF-8 source is read as UTF-8: the Chinese company name arrives intact.
   for (std::wstring_view value : {L"FileDescription", L"ProductName", L"Kalvane 工作室"}) {

@@ -1,0 +1,292 @@
+; Kalvane's installer and uninstaller (NSIS 3, 64-bit Unicode).
+;
+; Built on Linux by scripts/release.sh:
+;   makensis -INPUTCHARSET UTF8 -DSETTINGS=<build>/generated/kalvane.nsh -DEXE=<Kalvane.exe> \
+;            -DOUTFILE=<setup.exe> release/kalvane.nsi
+; The settings file comes from the CMake build and defines VERSION (the project version) and
+; ICON (the program's icon).
+;
+; Command line (both also in silent mode, /S):
+;   /NOAUTOSTART   do not register the logon task (the option "登录时自动启动" starts unticked)
+; Exit codes: 0 done; 1 cancelled; 2 aborted (Kalvane would not close) or the logon task could
+; not be registered (the program itself is installed then).
+
+Unicode true
+Target amd64-unicode
+ManifestDPIAware true
+RequestExecutionLevel admin
+SetCompressor /SOLID lzma
+SetDateSave on
+
+!include "${SETTINGS}"
+!include MUI2.nsh
+!include FileFunc.nsh
+!include LogicLib.nsh
+!include Sections.nsh
+!include WinMessages.nsh
+
+!define PRODUCT "Kalvane"
+!define PUBLISHER "Kalvane 工作室"
+!define WINDOW_CLASS "KalvaneMainWindow"
+!define WINDOW_TITLE "Kalvane"
+!define TASK_NAME "Kalvane"
+!define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\Kalvane"
+; How long Kalvane gets to remove its hosts section and end after the close request.
+!define CLOSE_WAIT_MS 20000
+
+Name "${PRODUCT}"
+Caption "${PRODUCT} ${VERSION} 安装"
+UninstallCaption "${PRODUCT} ${VERSION} 卸载"
+OutFile "${OUTFILE}"
+; Per machine, always in Program Files: the logon task and the uninstaller point there.
+InstallDir "$PROGRAMFILES64\${PRODUCT}"
+BrandingText "${PRODUCT} ${VERSION}"
+ShowInstDetails show
+ShowUninstDetails show
+
+VIProductVersion "${VERSION}.0"
+VIFileVersion "${VERSION}.0"
+VIAddVersionKey /LANG=2052 "ProductName" "${PRODUCT}"
+VIAddVersionKey /LANG=2052 "CompanyName" "${PUBLISHER}"
+VIAddVersionKey /LANG=2052 "FileDescription" "${PRODUCT} 安装程序"
+VIAddVersionKey /LANG=2052 "FileVersion" "${VERSION}"
+VIAddVersionKey /LANG=2052 "ProductVersion" "${VERSION}"
+VIAddVersionKey /LANG=2052 "LegalCopyright" "© 2026 ${PUBLISHER}"
+
+!define MUI_ICON "${ICON}"
+!define MUI_UNICON "${ICON}"
+!define MUI_ABORTWARNING
+!define MUI_COMPONENTSPAGE_NODESC
+!define MUI_WELCOMEPAGE_TEXT "Kalvane 让 Windows 的 hosts 文件中的一段与您在域名服务中的列表保持一致。$\r$\n$\r$\n它将安装到 $INSTDIR，并需要管理员权限。$\r$\n$\r$\n单击“下一步”继续。"
+!define MUI_FINISHPAGE_RUN "$INSTDIR\Kalvane.exe"
+!define MUI_FINISHPAGE_RUN_TEXT "立即运行 Kalvane"
+
+!insertmacro MUI_PAGE_WELCOME
+!insertmacro MUI_PAGE_COMPONENTS
+!insertmacro MUI_PAGE_INSTFILES
+!insertmacro MUI_PAGE_FINISH
+!insertmacro MUI_UNPAGE_CONFIRM
+!insertmacro MUI_UNPAGE_INSTFILES
+!insertmacro MUI_LANGUAGE "SimpChinese"
+
+; ---- Shared by the installer (an upgrade over a running copy) and the uninstaller ----
+
+; Asks a running Kalvane to close the normal way, a WM_CLOSE to its window, so that it removes its
+; hosts section itself, and waits for its process to end. $0 is "ok", or "running" when it was
+; still there after the wait.
+!macro DEFINE_CLOSE_KALVANE UN
+Function ${UN}CloseKalvane
+  Push $1
+  Push $2
+  Push $3
+  StrCpy $0 "ok"
+  FindWindow $1 "${WINDOW_CLASS}" "${WINDOW_TITLE}"
+  ${If} $1 = 0
+    Goto done
+  ${EndIf}
+  DetailPrint "正在关闭 Kalvane（它会先移除自己在 hosts 文件中的条目）……"
+  System::Call "user32::GetWindowThreadProcessId(p r1, *i 0 r2)"
+  ; SYNCHRONIZE: enough to wait for the process.
+  System::Call "kernel32::OpenProcess(i 0x00100000, i 0, i r2) p .r3"
+  SendMessage $1 ${WM_CLOSE} 0 0 /TIMEOUT=${CLOSE_WAIT_MS}
+  ${If} $3 P<> 0
+    System::Call "kernel32::WaitForSingleObject(p r3, i ${CLOSE_WAIT_MS}) i .r2"
+    System::Call "kernel32::CloseHandle(p r3)"
+    ${If} $2 <> 0 ; not WAIT_OBJECT_0
+      StrCpy $0 "running"
+    ${EndIf}
+  ${Else}
+    ; No handle to the process: wait for the window to go instead.
+    StrCpy $2 0
+    ${Do}
+      System::Call "user32::IsWindow(p r1) i .r3"
+      ${IfThen} $3 = 0 ${|} ${Break} ${|}
+      Sleep 200
+      IntOp $2 $2 + 200
+    ${LoopUntil} $2 >= ${CLOSE_WAIT_MS}
+    ${IfThen} $3 <> 0 ${|} StrCpy $0 "running" ${|}
+  ${EndIf}
+done:
+  Pop $3
+  Pop $2
+  Pop $1
+FunctionEnd
+!macroend
+!insertmacro DEFINE_CLOSE_KALVANE ""
+!insertmacro DEFINE_CLOSE_KALVANE "un."
+
+!macro DELETE_LOGON_TASK
+  nsExec::Exec '"$SYSDIR\schtasks.exe" /Delete /TN "${TASK_NAME}" /F'
+  Pop $0 ; fails when there is no such task, which is fine
+!macroend
+
+; ---- Installer ----
+
+; $0 with &, < and > written as XML entities; the other characters as they are.
+Function XmlEscape
+  Exch $0
+  Push $1
+  Push $2
+  Push $3
+  StrCpy $1 ""
+  StrCpy $2 0
+  ${Do}
+    StrCpy $3 $0 1 $2
+    ${If} $3 == ""
+      ${Break}
+    ${ElseIf} $3 == "&"
+      StrCpy $3 "&amp;"
+    ${ElseIf} $3 == "<"
+      StrCpy $3 "&lt;"
+    ${ElseIf} $3 == ">"
+      StrCpy $3 "&gt;"
+    ${EndIf}
+    StrCpy $1 "$1$3"
+    IntOp $2 $2 + 1
+  ${Loop}
+  StrCpy $0 $1
+  Pop $3
+  Pop $2
+  Pop $1
+  Exch $0
+FunctionEnd
+
+Section "Kalvane" SecProgram
+  SectionIn RO
+  SetShellVarContext all
+  Call CloseKalvane
+  ${If} $0 != "ok"
+    MessageBox MB_ICONSTOP "Kalvane 正在运行且未能退出。请先从托盘菜单选择“退出”，然后重新运行安装程序。" /SD IDOK
+    SetErrorLevel 2
+    Quit
+  ${EndIf}
+
+  SetOutPath "$INSTDIR"
+  ; An upgrade replaces the program only: abc.txt (the account) stays as it is.
+  File "/oname=Kalvane.exe" "${EXE}"
+  WriteUninstaller "$INSTDIR\uninstall.exe"
+  CreateShortCut "$SMPROGRAMS\Kalvane.lnk" "$INSTDIR\Kalvane.exe" "" "$INSTDIR\Kalvane.exe" 0 \
+    SW_SHOWNORMAL "" "让 hosts 文件与域名服务保持一致"
+
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayName" "${PRODUCT}"
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayVersion" "${VERSION}"
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "Publisher" "${PUBLISHER}"
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayIcon" "$INSTDIR\Kalvane.exe,0"
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "InstallLocation" "$INSTDIR"
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "UninstallString" '"$INSTDIR\uninstall.exe"'
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "QuietUninstallString" '"$INSTDIR\uninstall.exe" /S'
+  WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoModify" 1
+  WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoRepair" 1
+  ${GetSize} "$INSTDIR" "/S=0K" $0 $1 $2
+  WriteRegDWORD HKLM "${UNINSTALL_KEY}" "EstimatedSize" $0
+
+  ; A task from an earlier installation goes; the next section registers it again if chosen.
+  !insertmacro DELETE_LOGON_TASK
+  Delete "$INSTDIR\logon-task.xml"
+SectionEnd
+
+; The one way an elevated tray program starts at logon without a prompt: a Task Scheduler task
+; with a logon trigger for the installing user, run with the highest privileges that user has.
+Section "登录时自动启动" SecAutostart
+  SetShellVarContext all
+  System::Call "advapi32::GetUserNameW(w .r1, *i ${NSIS_MAX_STRLEN})"
+  ReadEnvStr $2 USERDOMAIN
+  ${If} $2 != ""
+    StrCpy $1 "$2\$1"
+  ${EndIf}
+  Push $1
+  Call XmlEscape
+  Pop $1
+  Push "$INSTDIR"
+  Call XmlEscape
+  Pop $3
+
+  ; The definition stays beside the program: what was registered, and for registering it again
+  ; by hand (schtasks /Create /XML logon-task.xml /TN Kalvane) should the task be deleted.
+  FileOpen $4 "$INSTDIR\logon-task.xml" w
+  FileWriteWord $4 0xFEFF ; UTF-16LE, as schtasks reads task XML
+  FileWriteUTF16LE $4 '<?xml version="1.0" encoding="UTF-16"?>$\r$\n'
+  FileWriteUTF16LE $4 '<Task version="1.2" xmlns="http://schemas.microsoft.com/windows/2004/02/mit/task">$\r$\n'
+  FileWriteUTF16LE $4 '  <RegistrationInfo>$\r$\n'
+  FileWriteUTF16LE $4 '    <Author>${PUBLISHER}</Author>$\r$\n'
+  FileWriteUTF16LE $4 '    <Description>登录时启动 Kalvane（以最高权限运行，无需确认）。</Description>$\r$\n'
+  FileWriteUTF16LE $4 '  </RegistrationInfo>$\r$\n'
+  FileWriteUTF16LE $4 '  <Triggers>$\r$\n'
+  FileWriteUTF16LE $4 '    <LogonTrigger>$\r$\n'
+  FileWriteUTF16LE $4 '      <Enabled>true</Enabled>$\r$\n'
+  FileWriteUTF16LE $4 '      <UserId>$1</UserId>$\r$\n'
+  FileWriteUTF16LE $4 '    </LogonTrigger>$\r$\n'
+  FileWriteUTF16LE $4 '  </Triggers>$\r$\n'
+  FileWriteUTF16LE $4 '  <Principals>$\r$\n'
+  FileWriteUTF16LE $4 '    <Principal id="Author">$\r$\n'
+  FileWriteUTF16LE $4 '      <UserId>$1</UserId>$\r$\n'
+  FileWriteUTF16LE $4 '      <LogonType>InteractiveToken</LogonType>$\r$\n'
+  FileWriteUTF16LE $4 '      <RunLevel>HighestAvailable</RunLevel>$\r$\n'
+  FileWriteUTF16LE $4 '    </Principal>$\r$\n'
+  FileWriteUTF16LE $4 '  </Principals>$\r$\n'
+  FileWriteUTF16LE $4 '  <Settings>$\r$\n'
+  FileWriteUTF16LE $4 '    <MultipleInstancesPolicy>IgnoreNew</MultipleInstancesPolicy>$\r$\n'
+  FileWriteUTF16LE $4 '    <DisallowStartIfOnBatteries>false</DisallowStartIfOnBatteries>$\r$\n'
+  FileWriteUTF16LE $4 '    <StopIfGoingOnBatteries>false</StopIfGoingOnBatteries>$\r$\n'
+  ; No time limit (the default would end the program after three days), normal priority.
+  FileWriteUTF16LE $4 '    <ExecutionTimeLimit>PT0S</ExecutionTimeLimit>$\r$\n'
+  FileWriteUTF16LE $4 '    <Priority>5</Priority>$\r$\n'
+  FileWriteUTF16LE $4 '  </Settings>$\r$\n'
+  FileWriteUTF16LE $4 '  <Actions Context="Author">$\r$\n'
+  FileWriteUTF16LE $4 '    <Exec>$\r$\n'
+  FileWriteUTF16LE $4 '      <Command>"$3\Kalvane.exe"</Command>$\r$\n'
+  FileWriteUTF16LE $4 '      <WorkingDirectory>$3</WorkingDirectory>$\r$\n'
+  FileWriteUTF16LE $4 '    </Exec>$\r$\n'
+  FileWriteUTF16LE $4 '  </Actions>$\r$\n'
+  FileWriteUTF16LE $4 '</Task>$\r$\n'
+  FileClose $4
+
+  DetailPrint "注册登录任务“${TASK_NAME}”（用户 $1，最高权限）"
+  nsExec::ExecToLog '"$SYSDIR\schtasks.exe" /Create /XML "$INSTDIR\logon-task.xml" /TN "${TASK_NAME}"'
+  Pop $0
+  ${If} $0 != 0
+    MessageBox MB_ICONEXCLAMATION "无法注册登录时自动启动的计划任务（schtasks 返回 $0）。Kalvane 已安装，可以从开始菜单启动。" /SD IDOK
+    SetErrorLevel 2
+  ${EndIf}
+SectionEnd
+
+Function .onInit
+  SetShellVarContext all
+  ${GetParameters} $R0
+  ClearErrors
+  ${GetOptions} $R0 "/NOAUTOSTART" $R1
+  ${IfNot} ${Errors}
+    !insertmacro UnselectSection ${SecAutostart}
+  ${EndIf}
+FunctionEnd
+
+; ---- Uninstaller ----
+
+Section "Uninstall"
+  SetShellVarContext all
+  Call un.CloseKalvane
+  ${If} $0 != "ok"
+    MessageBox MB_ICONSTOP "Kalvane 正在运行且未能退出。请先从托盘菜单选择“退出”，然后重新运行卸载程序。" /SD IDOK
+    SetErrorLevel 2
+    Quit
+  ${EndIf}
+
+  DetailPrint "删除登录任务“${TASK_NAME}”"
+  !insertmacro DELETE_LOGON_TASK
+
+  ; The program, its account file, its working copy of the hosts file and an unfinished save.
+  ; The hosts file itself is left alone: Kalvane removed its own section when it closed.
+  Delete "$INSTDIR\Kalvane.exe"
+  Delete "$INSTDIR\abc.txt"
+  Delete "$INSTDIR\abc.txt.new"
+  Delete "$INSTDIR\hosts.bak"
+  Delete "$INSTDIR\logon-task.xml"
+  Delete "$INSTDIR\uninstall.exe"
+  RMDir "$INSTDIR"
+  Delete "$SMPROGRAMS\Kalvane.lnk"
+  DeleteRegKey HKLM "${UNINSTALL_KEY}"
+SectionEnd
+
+Function un.onInit
+  SetShellVarContext all
+FunctionEnd
