@@ -1,15 +1,11 @@
 #include "md5/digest_text.h"
 
-#include <fstream>
 #include <span>
 
 namespace kalvane {
 namespace {
 
 constexpr char kHexDigits[] = "0123456789ABCDEF";
-
-// Files are read through a buffer of this size.
-constexpr std::size_t kFileChunkSize = 64 * 1024;
 
 void AppendHexByte(std::string& out, std::uint8_t byte) {
   out += kHexDigits[byte >> 4];
@@ -28,14 +24,6 @@ DigestError UnconvertibleCharacter(std::size_t index, char16_t ch) {
   };
 }
 
-DigestError UnreadableFile(const std::filesystem::path& file, const char* what) {
-  return DigestError{
-      .kind = DigestError::Kind::kUnreadableFile,
-      .file = file,
-      .message = what,
-  };
-}
-
 std::string RegisterText(std::uint32_t word) {
   return std::to_string(static_cast<std::int32_t>(word));
 }
@@ -47,20 +35,6 @@ DigestTextResult DigestStrToHexStr(std::u16string_view text, const SingleByteCon
   if (!bytes) return bytes.error();
   Md5Engine engine;
   engine.MD5Update(bytes.value());
-  engine.MD5Final();
-  return GetValues(engine);
-}
-
-DigestTextResult DigestFileToHexStr(const std::filesystem::path& file) {
-  std::ifstream in(file, std::ios::binary);
-  if (!in) return UnreadableFile(file, "cannot open the file for reading");
-  Md5Engine engine;
-  std::vector<std::uint8_t> chunk(kFileChunkSize);
-  while (in) {
-    in.read(reinterpret_cast<char*>(chunk.data()), static_cast<std::streamsize>(chunk.size()));
-    engine.MD5Update(std::span(chunk).first(static_cast<std::size_t>(in.gcount())));
-  }
-  if (in.bad()) return UnreadableFile(file, "cannot read the file");
   engine.MD5Final();
   return GetValues(engine);
 }
