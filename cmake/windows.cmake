@@ -13,12 +13,25 @@ if(KALVANE_TESTS)
   set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
   add_subdirectory(${KALVANE_GOOGLETEST_SOURCE} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
   add_executable(kalvane_win_tests
+    tests/account/settings_file-win32_test.cpp
     tests/app/resources-win32_test.cpp
+    tests/app/single_instance-win32_test.cpp
     tests/http/winsock_transport-win32_test.cpp
     tests/platform/ansi_code_page-win32_test.cpp
+    tests/platform/dll_search-win32_test.cpp
+    tests/platform/file_system-win32_test.cpp
+    tests/platform/message_pump-win32_test.cpp
+    tests/platform/shell_open-win32_test.cpp
     tests/sync/hosts_store-win32_test.cpp
     tests/tray/tray_icon-win32_test.cpp)
   target_link_libraries(kalvane_win_tests PRIVATE kalvane_app gtest gtest_main)
+  target_include_directories(kalvane_win_tests PRIVATE ${CMAKE_SOURCE_DIR}/tests/support)
+  # The DLL that the DLL-search test plants beside the test program.
+  add_library(kalvane_planted SHARED tests/platform/planted_dll.cpp)
+  set_target_properties(kalvane_planted PROPERTIES PREFIX "" RUNTIME_OUTPUT_DIRECTORY
+                                                             ${CMAKE_BINARY_DIR})
+  target_link_options(kalvane_planted PRIVATE -static-libgcc)
+  add_dependencies(kalvane_win_tests kalvane_planted)
   add_dependencies(kalvane_win_tests Kalvane)  # the resource tests read the built executable
   # One Wine process for the whole suite: starting Wine per test case costs seconds each.
   add_test(NAME kalvane_win_tests COMMAND kalvane_win_tests)

@@ -11,19 +11,23 @@ std::optional<std::string> SettingsFile::Read() {
 
 bool SettingsFile::Write(std::string_view content) {
   if (path_.empty()) return false;
-  const std::filesystem::path temporary = TemporaryPath();
-  if (files_.WriteWhole(temporary, content, SyncMode::kFlush) != FileStatus::kOk ||
+  // A fresh file under an unpredictable name: the program's folder may be writable by anyone,
+  // and a link planted under a name known in advance would turn the write onto another file.
+  files_.RemoveNewFiles(TemporaryStem());
+  std::filesystem::path temporary;
+  if (files_.WriteNewFile(TemporaryStem(), content, SyncMode::kFlush, temporary) !=
+          FileStatus::kOk ||
       !files_.MoveReplacing(temporary, path_)) {
-    files_.Remove(temporary);
+    if (!temporary.empty()) files_.Remove(temporary);
     return false;
   }
   return true;
 }
 
-std::filesystem::path SettingsFile::TemporaryPath() const {
-  std::filesystem::path temporary = path_;
-  temporary += ".new";
-  return temporary;
+std::filesystem::path SettingsFile::TemporaryStem() const {
+  std::filesystem::path stem = path_;
+  stem += ".new";
+  return stem;
 }
 
 }  // namespace kalvane

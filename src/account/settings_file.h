@@ -9,8 +9,9 @@
 
 namespace kalvane {
 
-// "abc.txt" beside the program. Saving goes through a flushed temporary file that is then renamed
-// over the old one, so a failure while saving never loses the stored account.
+// "abc.txt" beside the program. Saving goes through a flushed temporary file, "abc.txt.new-" and a
+// random suffix, that is then renamed over the old one, so a failure while saving never loses the
+// stored account, and no file planted beside it is ever written through.
 class SettingsFile {
  public:
   SettingsFile(FileSystem& files, std::filesystem::path path)
@@ -23,7 +24,7 @@ class SettingsFile {
   bool Write(std::string_view content);
 
  private:
-  std::filesystem::path TemporaryPath() const;
+  std::filesystem::path TemporaryStem() const;
 
   FileSystem& files_;
   std::filesystem::path path_;

@@ -3,8 +3,11 @@
 #include <shellapi.h>
 #include <windowsx.h>
 
+#include <utility>
+
 #include "app/res/resource_ids.h"
 #include "platform/dpi-win32.h"
+#include "platform/shell_open-win32.h"
 #include "platform/wide_text-win32.h"
 
 namespace kalvane {
@@ -145,8 +148,9 @@ void MainWindow::OnCreate() {
   LayOut();
   LoadIcons();
 
+  // Not opened to lower-integrity senders: a second start runs elevated as well, and a process
+  // without those rights has no business pulling the window out of the tray.
   activate_message_ = RegisterWindowMessageW(kActivateMessageName);
-  ChangeWindowMessageFilterEx(hwnd_, activate_message_, MSGFLT_ALLOW, nullptr);
 
   // Both timers tick from the window's creation; the icon record starts with the success icon.
   tray_ = std::make_unique<TrayIcon>(hwnd_, [this] { mnuTrayexit_Click(); });
@@ -175,17 +179,22 @@ void MainWindow::CreateControls() {
                     instance_, nullptr);
   }
   SendMessageW(Control(kText2), EM_SETPASSWORDCHAR, L'*', 0);
+  // No length limit on the two boxes (an edit control stops at 32,767 characters by default).
+  SendMessageW(Control(kText1), EM_SETLIMITTEXT, 0, 0);
+  SendMessageW(Control(kText2), EM_SETLIMITTEXT, 0, 0);
 }
 
 void MainWindow::LayOut() {
-  font_ = MessageFontForDpi(dpi_);
+  UniqueFont font = MessageFontForDpi(dpi_);
   for (const ControlLayout& layout : kControls) {
     const PixelRect rect = ToPixels(layout.twips, static_cast<int>(dpi_));
     HWND control = Control(layout.id);
     SetWindowPos(control, nullptr, rect.left, rect.top, rect.width, rect.height,
                  SWP_NOZORDER | SWP_NOACTIVATE);
-    SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), TRUE);
+    SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font.get()), TRUE);
   }
+  // The old font goes only now that no control holds it any more.
+  font_ = std::move(font);
   const PixelRect client = ToPixels(kClientTwips, static_cast<int>(dpi_));
   const RECT window =
       WindowRectForClient({0, 0, client.width, client.height}, kWindowStyle, kWindowExStyle, dpi_);
@@ -253,8 +262,10 @@ bool MainWindow::FormLoad() {
 }
 
 void MainWindow::Command1_Click() {
-  // The shell's answer is not examined: no browser or no association simply shows nothing.
-  ShellExecuteW(hwnd_, L"open", L"" KALVANE_WEB_PAGE, nullptr, nullptr, SW_SHOWNORMAL);
+  // Through the desktop shell, so that the browser does not run with this program's
+  // administrator token. The outcome is not examined: no browser or no association simply shows
+  // nothing.
+  (void)OpenAsDesktopUser(hwnd_, L"" KALVANE_WEB_PAGE);
 }
 
 void MainWindow::Command3_Click() {

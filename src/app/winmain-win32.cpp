@@ -4,14 +4,17 @@
 #include <windows.h>
 #include <winsock2.h>
 
+#include <chrono>
 #include <filesystem>
 #include <optional>
 
 #include "account/settings_file.h"
 #include "app/main_window-win32.h"
+#include "app/single_instance-win32.h"
 #include "http/http_client.h"
 #include "http/winsock_transport-win32.h"
 #include "platform/ansi_code_page-win32.h"
+#include "platform/dll_search-win32.h"
 #include "platform/file_system-win32.h"
 #include "platform/message_pump-win32.h"
 #include "platform/unique_handle-win32.h"
@@ -19,21 +22,24 @@
 
 namespace {
 
-constexpr wchar_t kInstanceMutexName[] = L"Local\\Kalvane.SingleInstance";
 constexpr char kServerHost[] = KALVANE_SERVER_HOST;
 constexpr unsigned short kServerPort = 80;
 constexpr UINT kSocketMessage = WM_APP + 1;
 constexpr UINT kResolveMessage = WM_APP + 2;
 constexpr wchar_t kSettingsFileName[] = L"abc.txt";
 
-// Two instances would fight over one hosts section: a second start hands over to the first.
-void ActivateRunningInstance() {
-  HWND running = FindWindowW(kalvane::kMainWindowClass, nullptr);
-  if (running == nullptr) return;
-  DWORD process_id = 0;
-  GetWindowThreadProcessId(running, &process_id);
-  AllowSetForegroundWindow(process_id);
-  PostMessageW(running, RegisterWindowMessageW(kalvane::kActivateMessageName), 0, 0);
+// A copy that starts while another is still starting or ending waits this long for its window.
+constexpr std::chrono::milliseconds kHandOverPatience{2000};
+
+// Two copies would fight over the one hosts file: a start that did not get the lock hands over
+// to the running copy (exit code 0) or says why it cannot run (exit code 1).
+int StartElsewhere(const kalvane::InstanceLock& lock) {
+  const kalvane::HandOver hand_over = kalvane::HandOverToRunningInstance(
+      lock.state(), kalvane::kMainWindowClass, kalvane::kActivateMessageName, kHandOverPatience);
+  const wchar_t* message = kalvane::HandOverMessage(hand_over);
+  if (message == nullptr) return 0;
+  MessageBoxW(nullptr, message, L"Kalvane", MB_OK | MB_ICONWARNING | MB_SETFOREGROUND);
+  return 1;
 }
 
 // "abc.txt" beside the program; an empty path (nothing loads or saves) when the folder is unknown.
@@ -45,11 +51,11 @@ std::filesystem::path SettingsPath() {
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show) {
-  kalvane::UniqueKernelObject instance_mutex(CreateMutexW(nullptr, FALSE, kInstanceMutexName));
-  if (instance_mutex && GetLastError() == ERROR_ALREADY_EXISTS) {
-    ActivateRunningInstance();
-    return 0;
-  }
+  // First of all: no DLL loaded on demand from here on comes from the program's folder.
+  kalvane::RestrictDllSearchToSystemFolder();
+
+  const kalvane::InstanceLock lock(kalvane::kInstanceLockName);
+  if (lock.state() != kalvane::LockState::kAcquired) return StartElsewhere(lock);
 
   kalvane::WinsockSession winsock;
   kalvane::SystemAnsiCodePage code_page;

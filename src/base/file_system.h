@@ -29,9 +29,19 @@ class FileSystem {
   // The whole file into `content`.
   virtual FileStatus ReadWhole(const std::filesystem::path& path, std::string& content) = 0;
   // Creates or empties `path` and writes `content`; with kFlush the bytes are on the disk when
-  // this returns kOk.
+  // this returns kOk. An existing `path` is written only when it is one plain file on the disk,
+  // reached by that very name: a hard link, a symbolic link, a junction or a device there is
+  // refused (kFailed) and neither it nor what it leads to is changed.
   virtual FileStatus WriteWhole(const std::filesystem::path& path, std::string_view content,
                                 SyncMode sync) = 0;
+  // Writes `content` into a new file named `stem` followed by an unpredictable suffix, made only
+  // where no file of that name exists yet: nothing planted beforehand is ever opened. Its name
+  // goes into `created` as soon as the file exists, so that a failed write can be removed.
+  virtual FileStatus WriteNewFile(const std::filesystem::path& stem, std::string_view content,
+                                  SyncMode sync, std::filesystem::path& created) = 0;
+  // Removes what WriteNewFile left under `stem` in a run that ended before cleaning up. A link
+  // found there is removed itself; what it leads to is not touched.
+  virtual void RemoveNewFiles(const std::filesystem::path& stem) = 0;
   // Puts `replacement` in place of `target`, keeping the target's security and attributes, and
   // leaves the target's old file under `backup`. All three lie in one folder.
   virtual ReplaceResult ReplaceKeepingBackup(const std::filesystem::path& target,

@@ -1,10 +1,15 @@
 #include "platform/file_system-win32.h"
 
 #include <windows.h>
+// After windows.h: RtlGenRandom (SystemFunction036 in advapi32).
+#include <ntsecapi.h>
 
 #include <algorithm>
+#include <array>
 #include <cstdint>
 #include <memory>
+#include <string>
+#include <string_view>
 #include <utility>
 
 #include "platform/unique_handle-win32.h"
@@ -47,6 +52,134 @@ bool WriteAll(HANDLE file, std::string_view content) {
   return true;
 }
 
+constexpr DWORD kFinalPathFlags = FILE_NAME_NORMALIZED | VOLUME_NAME_DOS;
+
+// Tries for a fresh name before WriteNewFile gives up: a clash needs a guessed 64-bit suffix.
+constexpr int kNewNameAttempts = 4;
+
+std::wstring WithoutLongPathPrefix(std::wstring path) {
+  constexpr std::wstring_view kUnc = L"\\\\?\\UNC\\";
+  constexpr std::wstring_view kLong = L"\\\\?\\";
+  if (path.starts_with(kUnc)) return L"\\\\" + path.substr(kUnc.size());
+  if (path.starts_with(kLong)) return path.substr(kLong.size());
+  return path;
+}
+
+// The final path of an open file or folder, without the "\\?\" prefix.
+std::optional<std::wstring> FinalPath(HANDLE handle) {
+  std::wstring buffer(MAX_PATH, L'\0');
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    const DWORD length = GetFinalPathNameByHandleW(
+        handle, buffer.data(), static_cast<DWORD>(buffer.size()), kFinalPathFlags);
+    if (length == 0) return std::nullopt;
+    if (length < buffer.size()) {
+      buffer.resize(length);
+      return WithoutLongPathPrefix(std::move(buffer));
+    }
+    buffer.resize(length);  // the size needed, terminator included
+  }
+  return std::nullopt;
+}
+
+// The final path of the folder `path` lies in, followed by the name `path` gives: the path a
+// file opened under `path` has when no link stands in its place. Links in the folder's own path
+// (a redirected profile folder, a mapped drive) are followed, as for any folder.
+std::optional<std::wstring> ExpectedFinalPath(const std::filesystem::path& path) {
+  const std::filesystem::path absolute = std::filesystem::absolute(path);
+  UniqueFile folder(CreateFileW(absolute.parent_path().c_str(), FILE_READ_ATTRIBUTES,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+  if (!folder) return std::nullopt;
+  std::optional<std::wstring> folder_path = FinalPath(folder.get());
+  if (!folder_path) return std::nullopt;
+  if (!folder_path->ends_with(L'\\')) *folder_path += L'\\';
+  return *folder_path + absolute.filename().wstring();
+}
+
+bool SamePath(std::wstring_view a, std::wstring_view b) {
+  return CompareStringOrdinal(a.data(), static_cast<int>(a.size()), b.data(),
+                              static_cast<int>(b.size()), TRUE) == CSTR_EQUAL;
+}
+
+// True when `file`, opened under `path` without following a reparse point, is what that name
+// itself stands for on the disk: not a device or pipe, and not a file a link there leads to.
+// Windows opens a link itself under FILE_FLAG_OPEN_REPARSE_POINT; Wine follows a Unix symbolic
+// link all the same, and only the final path tells.
+bool IsOpenedByThatName(HANDLE file, const std::filesystem::path& path) {
+  if (GetFileType(file) != FILE_TYPE_DISK) return false;
+  try {
+    const std::optional<std::wstring> final_path = FinalPath(file);
+    const std::optional<std::wstring> expected = ExpectedFinalPath(path);
+    return final_path && expected && SamePath(*final_path, *expected);
+  } catch (...) {
+    return false;  // a path std::filesystem could not make absolute
+  }
+}
+
+// True when `file`, opened under `path` without following a reparse point, is one plain file on
+// the disk and that very name: no device or pipe, no second hard link through which another file
+// would change, no symbolic link or junction leading elsewhere.
+bool IsPlainFileAt(HANDLE file, const std::filesystem::path& path) {
+  BY_HANDLE_FILE_INFORMATION info{};
+  if (!GetFileInformationByHandle(file, &info) || info.nNumberOfLinks != 1) return false;
+  if ((info.dwFileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) != 0) {
+    return false;
+  }
+  return IsOpenedByThatName(file, path);
+}
+
+// Opens `path` for writing as `disposition` says, without following a reparse point in its
+// place and without changing its content.
+UniqueFile OpenForWriting(const std::filesystem::path& path, DWORD disposition, DWORD access) {
+  return UniqueFile(CreateFileW(path.c_str(), access, 0, nullptr, disposition,
+                                FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+}
+
+// Writes `content` into `file` from its start, cutting off what was there, and closes it.
+FileStatus ReplaceContent(UniqueFile file, std::string_view content, SyncMode sync) {
+  if (!SetEndOfFile(file.get()) || !WriteAll(file.get(), content)) return FileStatus::kFailed;
+  if (sync == SyncMode::kFlush && !FlushFileBuffers(file.get())) return FileStatus::kFailed;
+  // Closed here, not by the destructor: a write may report its failure only at the close.
+  return CloseHandle(file.release()) ? FileStatus::kOk : FileStatus::kFailed;
+}
+
+// Sixteen hex digits from the system's random number generator; nothing when it fails.
+std::optional<std::wstring> RandomSuffix() {
+  std::array<unsigned char, 8> bytes{};
+  if (!RtlGenRandom(bytes.data(), static_cast<ULONG>(bytes.size()))) return std::nullopt;
+  constexpr wchar_t kHex[] = L"0123456789abcdef";
+  std::wstring suffix;
+  for (const unsigned char byte : bytes) {
+    suffix += kHex[byte >> 4];
+    suffix += kHex[byte & 0xF];
+  }
+  return suffix;
+}
+
+bool MarkForDeletion(HANDLE file) {
+  FILE_DISPOSITION_INFO disposition{};
+  disposition.DeleteFile = TRUE;
+  return SetFileInformationByHandle(file, FileDispositionInfo, &disposition, sizeof(disposition)) !=
+         FALSE;
+}
+
+// Removes the name `path` through a handle opened on that name, so that a link there goes and
+// what it leads to stays (Wine's DeleteFileW would remove a Unix link's target). A read-only
+// file, as a failed replace may leave our temporary file, loses that attribute first, but only
+// when it is one plain file: through a hard link the attribute belongs to another name too.
+bool RemoveName(const std::filesystem::path& path) {
+  UniqueFile file(CreateFileW(path.c_str(), DELETE | FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+  if (!file || !IsOpenedByThatName(file.get(), path)) return false;
+  if (MarkForDeletion(file.get())) return true;
+  if (GetLastError() != ERROR_ACCESS_DENIED || !IsPlainFileAt(file.get(), path)) return false;
+  FILE_BASIC_INFO basic{};
+  basic.FileAttributes = FILE_ATTRIBUTE_NORMAL;
+  return SetFileInformationByHandle(file.get(), FileBasicInfo, &basic, sizeof(basic)) &&
+         MarkForDeletion(file.get());
+}
+
 // ReplaceFileW carries the replaced file's attributes over on Windows; Wine drops them. Put back
 // the ones that matter for the hosts file where they went missing.
 void KeepAttributes(const std::filesystem::path& path, DWORD old_attributes) {
@@ -71,13 +204,51 @@ class Win32FileSystem final : public FileSystem {
 
   FileStatus WriteWhole(const std::filesystem::path& path, std::string_view content,
                         SyncMode sync) override {
-    UniqueFile file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                FILE_ATTRIBUTE_NORMAL, nullptr));
+    // The existing file is opened without truncating it, and emptied only once it has passed
+    // the checks. CREATE_NEW makes a missing one; it fails on anything already there, a dangling
+    // link included, where CREATE_ALWAYS would create the file the link names.
+    UniqueFile file = OpenForWriting(path, OPEN_EXISTING, GENERIC_WRITE);
+    if (!file && IsNotFound(GetLastError())) file = OpenForWriting(path, CREATE_NEW, GENERIC_WRITE);
     if (!file) return IsNotFound(GetLastError()) ? FileStatus::kNotFound : FileStatus::kFailed;
-    if (!WriteAll(file.get(), content)) return FileStatus::kFailed;
-    if (sync == SyncMode::kFlush && !FlushFileBuffers(file.get())) return FileStatus::kFailed;
-    // Closed here, not by the destructor: a write may report its failure only at the close.
-    return CloseHandle(file.release()) ? FileStatus::kOk : FileStatus::kFailed;
+    if (!IsPlainFileAt(file.get(), path)) return FileStatus::kFailed;
+    return ReplaceContent(std::move(file), content, sync);
+  }
+
+  FileStatus WriteNewFile(const std::filesystem::path& stem, std::string_view content,
+                          SyncMode sync, std::filesystem::path& created) override {
+    for (int attempt = 0; attempt < kNewNameAttempts; ++attempt) {
+      const std::optional<std::wstring> suffix = RandomSuffix();
+      if (!suffix) return FileStatus::kFailed;
+      std::filesystem::path name = stem;
+      name += L"-" + *suffix;
+      UniqueFile file = OpenForWriting(name, CREATE_NEW, GENERIC_WRITE);
+      if (!file) {
+        const DWORD error = GetLastError();
+        if (error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS) continue;
+        return IsNotFound(error) ? FileStatus::kNotFound : FileStatus::kFailed;
+      }
+      created = std::move(name);
+      if (!IsPlainFileAt(file.get(), created)) return FileStatus::kFailed;
+      return ReplaceContent(std::move(file), content, sync);
+    }
+    return FileStatus::kFailed;
+  }
+
+  void RemoveNewFiles(const std::filesystem::path& stem) override {
+    const std::wstring prefix = stem.filename().wstring() + L"-";
+    const std::filesystem::path pattern = stem.parent_path() / (prefix + L"*");
+    WIN32_FIND_DATAW found{};
+    UniqueFind search(FindFirstFileExW(pattern.c_str(), FindExInfoBasic, &found,
+                                       FindExSearchNameMatch, nullptr, 0));
+    if (!search) return;
+    do {
+      const std::wstring_view name = found.cFileName;
+      // The pattern also matches short names; only the long name counts.
+      if (name.size() > prefix.size() && SamePath(name.substr(0, prefix.size()), prefix) &&
+          (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+        Remove(stem.parent_path() / name);
+      }
+    } while (FindNextFileW(search.get(), &found));
   }
 
   ReplaceResult ReplaceKeepingBackup(const std::filesystem::path& target,
@@ -103,12 +274,7 @@ class Win32FileSystem final : public FileSystem {
                        MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE;
   }
 
-  bool Remove(const std::filesystem::path& path) override {
-    if (DeleteFileW(path.c_str())) return true;
-    // A failed replace may have given our temporary file the hosts file's read-only attribute.
-    if (GetLastError() != ERROR_ACCESS_DENIED) return false;
-    return SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL) && DeleteFileW(path.c_str());
-  }
+  bool Remove(const std::filesystem::path& path) override { return RemoveName(path); }
 
   bool Exists(const std::filesystem::path& path) override {
     return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES ||

@@ -1,14 +1,39 @@
 #include "platform/message_pump-win32.h"
 
 #include <algorithm>
+#include <iterator>
+#include <string_view>
 
 namespace kalvane {
 
+namespace {
+
+constexpr wchar_t kDialogClass[] = L"#32770";  // dialog boxes, message boxes among them
+
+bool IsDialogBox(HWND window) {
+  wchar_t name[std::size(kDialogClass) + 1] = {};
+  const int length = GetClassNameW(window, name, static_cast<int>(std::size(name)));
+  return length == static_cast<int>(std::size(kDialogClass)) - 1 &&
+         std::wstring_view(name, static_cast<std::size_t>(length)) == kDialogClass;
+}
+
+// The top-level window whose dialog keys apply to `message`: the one the message's window belongs
+// to, or the thread's active window for a message to no window. A cycle may pump inside the
+// modal loop of a message box or of the tray menu; Enter and Esc then belong to the box. Only
+// the main window and dialog boxes take dialog keys; a menu, say, keeps its own.
+HWND DialogKeyTarget(HWND main_window, const MSG& message) {
+  HWND root = message.hwnd != nullptr ? GetAncestor(message.hwnd, GA_ROOT) : GetActiveWindow();
+  if (root == nullptr) return nullptr;
+  if (root == main_window) return IsWindow(main_window) ? main_window : nullptr;
+  if (GetWindowThreadProcessId(root, nullptr) != GetCurrentThreadId()) return nullptr;
+  return IsDialogBox(root) ? root : nullptr;
+}
+
+}  // namespace
+
 void DispatchWithDialogKeys(HWND dialog_window, MSG& message) {
-  if (dialog_window != nullptr && IsWindow(dialog_window) &&
-      IsDialogMessageW(dialog_window, &message)) {
-    return;
-  }
+  HWND target = DialogKeyTarget(dialog_window, message);
+  if (target != nullptr && IsDialogMessageW(target, &message)) return;
   TranslateMessage(&message);
   DispatchMessageW(&message);
 }

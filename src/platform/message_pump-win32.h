@@ -22,7 +22,9 @@ class WindowsEventPump final : public EventPump {
   HWND dialog_window_ = nullptr;
 };
 
-// Hands one message to the window it is for, with the dialog keys of `dialog_window`.
+// Hands one message to the window it is for, with the dialog keys (Tab, Enter, Esc) of the
+// top-level window it belongs to when that is `dialog_window` or one of the thread's dialog
+// boxes, such as a message box whose modal loop the caller pumps inside.
 void DispatchWithDialogKeys(HWND dialog_window, MSG& message);
 
 }  // namespace kalvane

@@ -50,6 +50,11 @@ struct FileTraits {
   static Handle Invalid() { return INVALID_HANDLE_VALUE; }
   static void Close(Handle h) { CloseHandle(h); }
 };
+struct FindTraits {
+  using Handle = HANDLE;
+  static Handle Invalid() { return INVALID_HANDLE_VALUE; }
+  static void Close(Handle h) { FindClose(h); }
+};
 struct KernelObjectTraits {
   using Handle = HANDLE;
   static Handle Invalid() { return nullptr; }
@@ -78,6 +83,7 @@ struct ModuleTraits {
 
 using UniqueSocket = UniqueHandle<SocketTraits>;
 using UniqueFile = UniqueHandle<FileTraits>;
+using UniqueFind = UniqueHandle<FindTraits>;
 using UniqueKernelObject = UniqueHandle<KernelObjectTraits>;
 using UniqueFont = UniqueHandle<FontTraits>;
 using UniqueIcon = UniqueHandle<IconTraits>;

@@ -29,7 +29,7 @@ HostsStore::HostsStore(std::unique_ptr<FileSystem> files, HostsPaths paths,
                        std::function<void()> on_hosts_changed)
     : files_(std::move(files)),
       paths_(std::move(paths)),
-      temp_(Sibling(paths_.hosts, ".kalvane-new")),
+      temp_stem_(Sibling(paths_.hosts, ".kalvane-new")),
       backup_(Sibling(paths_.hosts, ".kalvane-old")),
       on_hosts_changed_(std::move(on_hosts_changed)) {}
 
@@ -82,10 +82,12 @@ bool HostsStore::SaveWorkingCopy(std::string_view content) {
 
 HostsOutcome HostsStore::Install(std::string_view old_content, std::string_view new_content) {
   if (new_content == old_content) return HostsOutcome::kUnchanged;
-  // A temporary file left by an interrupted run may carry the hosts file's read-only attribute.
-  if (files_->Exists(temp_)) files_->Remove(temp_);
-  if (files_->WriteWhole(temp_, new_content, SyncMode::kFlush) != FileStatus::kOk) {
-    files_->Remove(temp_);
+  // A new file under an unpredictable name each time: nothing put there beforehand is written.
+  // One left by an interrupted run may carry the hosts file's read-only attribute; it goes first.
+  files_->RemoveNewFiles(temp_stem_);
+  temp_.clear();
+  if (files_->WriteNewFile(temp_stem_, new_content, SyncMode::kFlush, temp_) != FileStatus::kOk) {
+    if (!temp_.empty()) files_->Remove(temp_);
     return HostsOutcome::kTempFileFailed;
   }
   // The hosts file exists (it was just read), so a backup left by an earlier run is stale.

@@ -71,8 +71,9 @@ class HostsStore {
 
   std::unique_ptr<FileSystem> files_;
   HostsPaths paths_;
-  std::filesystem::path temp_;    // the new content, beside the hosts file
-  std::filesystem::path backup_;  // the old hosts file while it is being replaced
+  std::filesystem::path temp_stem_;  // the temporary file's name before its random suffix
+  std::filesystem::path temp_;       // the new content, beside the hosts file
+  std::filesystem::path backup_;     // the old hosts file while it is being replaced
   std::function<void()> on_hosts_changed_;
 };
 

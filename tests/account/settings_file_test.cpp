@@ -54,5 +54,25 @@ TEST(SettingsFile, ReadsWritesAndNeverLosesTheStoredAccount) {
   }
 }
 
+// The temporary file's name is new on every save: a file planted under "abc.txt.new" is never
+// written, and what an interrupted save left under a temporary name goes at the next one.
+TEST(SettingsFile, SavesThroughAFreshTemporaryFileAndClearsLeftovers) {
+  MemoryDisk disk;
+  const std::filesystem::path planted = "/app/abc.txt.new";
+  disk.files[planted].content = "planted";
+  {
+    MemoryFileSystem files(disk, Fault{.kind = FaultKind::kFail, .step = 2});  // the rename
+    SettingsFile settings(files, kSettings);
+    EXPECT_FALSE(settings.Write(kStored));
+  }
+  disk.files["/app/abc.txt.new-9"].content = "left by a save that never ended";
+  MemoryFileSystem files(disk);
+  SettingsFile settings(files, kSettings);
+  ASSERT_TRUE(settings.Write(kStored));
+  EXPECT_EQ(disk.Content(kSettings), kStored);
+  EXPECT_EQ(disk.Content(planted), "planted");
+  EXPECT_EQ(disk.files.size(), 2u) << "a temporary file was left behind";
+}
+
 }  // namespace
 }  // namespace kalvane

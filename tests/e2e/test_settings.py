@@ -79,6 +79,13 @@ class SettingsTest(E2ETestCase):
 
     # -- tests ---------------------------------------------------------------------------------
 
+    def test_the_two_boxes_take_more_than_32767_characters(self):
+        self.show_window()
+        for ident in (TEXT1, TEXT2):
+            with self.subTest(control=ident):
+                limit = self.driver("limit-text", TITLE, ident)["limit"]
+                self.assertGreater(limit, 32767)
+
     def test_saved_account_is_stored_as_digest_sent_trimmed_and_loaded_at_the_next_start(self):
         self.show_window()
         # No settings file: account updating off, both boxes hidden, nothing written at start.

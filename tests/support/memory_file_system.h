@@ -10,6 +10,7 @@
 #include <string>
 #include <string_view>
 #include <utility>
+#include <vector>
 
 #include "sync/hosts_store.h"
 
@@ -107,6 +108,27 @@ class MemoryFileSystem final : public FileSystem {
     return FileStatus::kOk;
   }
 
+  // Names from a counter: predictable, but a test plants files only where it means to.
+  FileStatus WriteNewFile(const std::filesystem::path& stem, std::string_view content,
+                          SyncMode sync, std::filesystem::path& created) override {
+    std::filesystem::path name;
+    do {
+      name = stem;
+      name += "-" + std::to_string(++new_files_);
+    } while (Find(name) != nullptr);
+    created = name;
+    return WriteWhole(name, content, sync);
+  }
+
+  void RemoveNewFiles(const std::filesystem::path& stem) override {
+    const std::string prefix = stem.string() + "-";
+    std::vector<std::filesystem::path> left;
+    for (const auto& [path, file] : disk_.files) {
+      if (path.string().starts_with(prefix)) left.push_back(path);
+    }
+    for (const auto& path : left) Remove(path);
+  }
+
   ReplaceResult ReplaceKeepingBackup(const std::filesystem::path& target,
                                      const std::filesystem::path& replacement,
                                      const std::filesystem::path& backup) override {
@@ -188,6 +210,7 @@ class MemoryFileSystem final : public FileSystem {
   int steps_ = 0;
   bool fault_hit_ = false;
   bool dead_ = false;
+  int new_files_ = 0;
   std::map<std::filesystem::path, int> writes_;
 };
 

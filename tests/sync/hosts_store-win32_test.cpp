@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "file_links-win32.h"
 #include "platform/file_system-win32.h"
 #include "sync/hosts_paths-win32.h"
 #include "sync/hosts_store.h"
@@ -42,21 +43,9 @@ std::vector<std::wstring> Names(const std::filesystem::path& folder) {
 class HostsFileSystemTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    wchar_t temp[MAX_PATH + 1];
-    ASSERT_NE(GetTempPathW(MAX_PATH + 1, temp), 0u);
-    root_ =
-        std::filesystem::path(temp) / (L"kalvane-hosts-" + std::to_wstring(GetCurrentProcessId()) +
-                                       L"-" + std::to_wstring(GetTickCount64()));
     std::filesystem::create_directories(etc_());
     std::filesystem::create_directories(program_());
     Write(hosts_(), kStale);
-  }
-
-  void TearDown() override {
-    for (const auto& entry : std::filesystem::recursive_directory_iterator(root_)) {
-      SetFileAttributesW(entry.path().c_str(), FILE_ATTRIBUTE_NORMAL);
-    }
-    std::filesystem::remove_all(root_);
   }
 
   std::filesystem::path etc_() const { return root_ / L"etc"; }
@@ -80,7 +69,8 @@ class HostsFileSystemTest : public ::testing::Test {
     EXPECT_EQ(changes_, 0);
   }
 
-  std::filesystem::path root_;
+  testing::ScratchFolder scratch_{L"kalvane-hosts"};
+  const std::filesystem::path& root_ = scratch_.root();
   int changes_ = 0;
 };
 
@@ -146,6 +136,44 @@ TEST_F(HostsFileSystemTest, AWorkingCopyThatCannotBeWrittenStopsTheStep) {
   // same; a folder of that name cannot be opened as a file by anyone.
   std::filesystem::create_directory(working_copy_());
   ExpectBothStepsFail(HostsOutcome::kWorkingCopyFailed);
+}
+
+// The program's folder may be one anyone can write: a link planted as "hosts.bak" must not turn
+// the working copy onto another file. The step then stops as for any working copy it cannot
+// write, with the hosts file as it was.
+TEST_F(HostsFileSystemTest, AHardOrSymbolicLinkAsTheWorkingCopyLeavesItsTargetAlone) {
+  const std::string target_bytes = "another user's file\r\n";
+  const auto target = root_ / L"elsewhere" / L"target.txt";
+  std::filesystem::create_directories(target.parent_path());
+  testing::PutFileBytes(target, target_bytes);
+
+  ASSERT_TRUE(testing::MakeHardLink(target, working_copy_()));
+  ExpectBothStepsFail(HostsOutcome::kWorkingCopyFailed);
+  EXPECT_EQ(Read(target), target_bytes);
+  ASSERT_TRUE(DeleteFileW(working_copy_().c_str()));
+
+  if (!testing::MakeSymbolicLink(target, working_copy_())) {
+    ASSERT_FALSE(testing::OnWine()) << "ln under Wine made no link";
+    GTEST_SKIP() << "this system lets the test make no symbolic link";
+  }
+  ExpectBothStepsFail(HostsOutcome::kWorkingCopyFailed);
+  EXPECT_EQ(Read(target), target_bytes);
+}
+
+// The temporary file beside the hosts file gets a fresh name each time: what lies under the name
+// an earlier version used, or under any name made in advance, is never written.
+TEST_F(HostsFileSystemTest, FilesPlantedBesideTheHostsFileAreNotWrittenThrough) {
+  const std::string target_bytes = "another user's file\r\n";
+  const auto target = root_ / L"elsewhere" / L"target.txt";
+  std::filesystem::create_directories(target.parent_path());
+  testing::PutFileBytes(target, target_bytes);
+  ASSERT_TRUE(testing::MakeHardLink(target, etc_() / L"hosts.kalvane-new"));
+
+  auto store = Store();
+  EXPECT_EQ(store.WriteHostsSection(kTwo), HostsOutcome::kWritten);
+  EXPECT_EQ(Read(hosts_()), kWithSection);
+  EXPECT_EQ(Read(target), target_bytes);
+  EXPECT_EQ(Names(etc_()), (std::vector<std::wstring>{L"hosts", L"hosts.kalvane-new"}));
 }
 
 TEST(WindowsHostsPaths, LieUnderTheSystemDirectoryAndBesideTheProgram) {

@@ -605,6 +605,22 @@ std::map<std::wstring, Command> Commands() {
                   });
                 }};
   c[L"tray-info"] = {0, "", [](const Args&) { return TrayInfo(); }};
+  c[L"hold-lock"] = {2, "<mutex-name> <ms>", [](const Args& a) {
+                       // A mutex made first under the name, with the default security, as any
+                       // process of the session could; held for <ms>, then the driver ends.
+                       UniqueHandle mutex(CreateMutexW(nullptr, TRUE, a[0].c_str()));
+                       const bool made = mutex && GetLastError() != ERROR_ALREADY_EXISTS;
+                       Print(Object().Add("held", Bool(made)).Str(), made ? 0 : 1);
+                       if (made) Sleep(static_cast<DWORD>(Number(a[1])));
+                       return made ? 0 : 1;
+                     }};
+  c[L"limit-text"] = {
+      2, "<window> <ctrl-id>", [](const Args& a) {
+        return WithControl(a, [](HWND, HWND c) {
+          const auto limit = SendMessageW(c, EM_GETLIMITTEXT, 0, 0);
+          return Print(Object().Add("limit", Num(static_cast<long long>(limit))).Str());
+        });
+      }};
   c[L"broadcast-taskbar-created"] = {
       0, "", [](const Args&) {
         const UINT msg = RegisterWindowMessageW(L"TaskbarCreated");

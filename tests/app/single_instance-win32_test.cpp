@@ -1,0 +1,117 @@
+#include "app/single_instance-win32.h"
+
+#include <gtest/gtest.h>
+#include <sddl.h>
+#include <windows.h>
+
+#include <chrono>
+#include <string>
+
+namespace kalvane {
+namespace {
+
+using namespace std::chrono_literals;
+
+// A lock name of this test run's own, so that a running Kalvane is not disturbed.
+std::wstring LockName(const wchar_t* what) {
+  return L"Global\\Kalvane.Test." + std::to_wstring(GetCurrentProcessId()) + L"." + what;
+}
+
+// A mutex made the way another program could make it first, with the given security (SDDL), or
+// the default security when `sddl` is empty.
+UniqueKernelObject Squat(const std::wstring& name, const std::wstring& sddl) {
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  if (!sddl.empty()) {
+    EXPECT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl.c_str(), SDDL_REVISION_1,
+                                                                     &descriptor, nullptr));
+  }
+  SECURITY_ATTRIBUTES attributes{sizeof(attributes), descriptor, FALSE};
+  UniqueKernelObject mutex(CreateMutexW(descriptor ? &attributes : nullptr, FALSE, name.c_str()));
+  if (descriptor != nullptr) LocalFree(descriptor);
+  EXPECT_TRUE(mutex);
+  return mutex;
+}
+
+// The user's own SID as SDDL: what an unelevated process can make the owner of its objects.
+std::wstring UserSid() {
+  HANDLE token = nullptr;
+  EXPECT_TRUE(OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token));
+  const UniqueKernelObject owned(token);
+  alignas(TOKEN_USER) unsigned char buffer[256];
+  DWORD size = 0;
+  EXPECT_TRUE(GetTokenInformation(token, TokenUser, buffer, sizeof(buffer), &size));
+  wchar_t* text = nullptr;
+  EXPECT_TRUE(ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER*>(buffer)->User.Sid, &text));
+  std::wstring sid = text != nullptr ? text : L"";
+  LocalFree(text);
+  return sid;
+}
+
+TEST(InstanceLock, OneHolderAtATimeAndTheNextStartKnowsItIsTheProgram) {
+  const std::wstring name = LockName(L"own");
+  {
+    const InstanceLock first(name.c_str());
+    EXPECT_EQ(first.state(), LockState::kAcquired);
+    const InstanceLock second(name.c_str());
+    EXPECT_EQ(second.state(), LockState::kHeldByKalvane);
+  }
+  const InstanceLock after(name.c_str());
+  EXPECT_EQ(after.state(), LockState::kAcquired) << "the lock outlived its holder";
+}
+
+// Whatever another program made first under the name, a start sees it is not the program's.
+TEST(InstanceLock, ANameTakenFirstByAnotherProgramIsToldApart) {
+  struct Case {
+    const wchar_t* what;
+    std::wstring sddl;
+  };
+  const Case cases[] = {
+      {L"default", L""},                                    // default security
+      {L"user", L"O:" + UserSid() + L"D:(A;;GA;;;WD)"},     // owned by the user, open to all
+      {L"closed", L"D:P"},                                  // open to nobody
+      {L"admins", L"O:" + UserSid() + L"D:P(A;;GA;;;BA)"},  // lets administrators in
+  };
+  for (const Case& squat : cases) {
+    SCOPED_TRACE(squat.what);
+    const std::wstring name = LockName(squat.what);
+    const UniqueKernelObject held = Squat(name, squat.sddl);
+    const InstanceLock lock(name.c_str());
+    EXPECT_EQ(lock.state(), LockState::kHeldByOther);
+  }
+  // Another kind of object under the name.
+  const std::wstring name = LockName(L"event");
+  const UniqueKernelObject event(CreateEventW(nullptr, FALSE, FALSE, name.c_str()));
+  ASSERT_TRUE(event);
+  EXPECT_EQ(InstanceLock(name.c_str()).state(), LockState::kHeldByOther);
+}
+
+TEST(HandOver, OnlyTheProgramsOwnWindowInThisSessionIsActivated) {
+  EXPECT_EQ(HandOverToRunningInstance(LockState::kHeldByOther, L"KalvaneTestNoSuchClass",
+                                      L"Kalvane.Test.Activate", 0ms),
+            HandOver::kHeldByOther);
+
+  // The program holds the lock, but no window of its class is here: it runs in another session.
+  // A window of the class in this very process does not count either.
+  WNDCLASSEXW window_class{};
+  window_class.cbSize = sizeof(window_class);
+  window_class.lpfnWndProc = DefWindowProcW;
+  window_class.hInstance = GetModuleHandleW(nullptr);
+  window_class.lpszClassName = L"KalvaneTestWindow";
+  RegisterClassExW(&window_class);
+  HWND own = CreateWindowExW(0, L"KalvaneTestWindow", L"", 0, 0, 0, 0, 0, nullptr, nullptr,
+                             window_class.hInstance, nullptr);
+  ASSERT_NE(own, nullptr);
+  const auto started = std::chrono::steady_clock::now();
+  EXPECT_EQ(HandOverToRunningInstance(LockState::kHeldByKalvane, L"KalvaneTestWindow",
+                                      L"Kalvane.Test.Activate", 300ms),
+            HandOver::kOtherSession);
+  EXPECT_GE(std::chrono::steady_clock::now() - started, 300ms) << "gave up without waiting";
+  DestroyWindow(own);
+
+  EXPECT_NE(HandOverMessage(HandOver::kOtherSession), nullptr);
+  EXPECT_NE(HandOverMessage(HandOver::kHeldByOther), nullptr);
+  EXPECT_EQ(HandOverMessage(HandOver::kActivated), nullptr);
+}
+
+}  // namespace
+}  // namespace kalvane
