@@ -42,6 +42,7 @@ if cmake --preset fuzz >"$logs/fuzz-configure.log" 2>&1 &&
   cmake --build --preset fuzz -j2 >"$logs/fuzz-build.log" 2>&1; then
   fp=0 ff=0
   for fuzzer in build/fuzz/*_fuzz; do
+    [[ -f $fuzzer && -x $fuzzer ]] || continue # the corpus and findings folders match too
     name=$(basename "$fuzzer")
     corpus="build/fuzz/corpus-$name"
     mkdir -p "$corpus" "build/fuzz/findings-$name"
