@@ -6,6 +6,7 @@ if(KALVANE_TESTS)
     tests/account/account_form_test.cpp
     tests/account/account_settings_test.cpp
     tests/account/settings_file_test.cpp
+    tests/app/status_line_test.cpp
     tests/app/update_controller_test.cpp
     tests/app/window_layout_test.cpp
     tests/http/http_client_test.cpp
@@ -39,8 +40,10 @@ if(KALVANE_FUZZERS)
   foreach(library ${KALVANE_PORTABLE_LIBRARIES})
     target_compile_options(${library} PRIVATE -fsanitize=fuzzer-no-link)
   endforeach()
-  foreach(name response_body_fuzz response_completion_fuzz)
+  foreach(name account_settings_fuzz hosts_section_fuzz response_body_fuzz
+      response_completion_fuzz)
     add_executable(${name} tests/fuzz/${name}.cpp)
+    target_include_directories(${name} PRIVATE ${CMAKE_SOURCE_DIR}/tests/support)
     target_compile_options(${name} PRIVATE -fsanitize=fuzzer)
     target_link_options(${name} PRIVATE -fsanitize=fuzzer)
     target_link_libraries(${name} PRIVATE ${KALVANE_PORTABLE_LIBRARIES})

@@ -36,19 +36,25 @@ else
   record native 0 1
 fi
 
-# 2. Fuzzers, a short bounded run each.
+# 2. Fuzzers, a short bounded run each. Inputs that once broke a property are kept in
+# tests/fuzz/regressions/<target>/ and run as seeds every time; new finds go to build/fuzz only.
 if cmake --preset fuzz >"$logs/fuzz-configure.log" 2>&1 &&
   cmake --build --preset fuzz -j2 >"$logs/fuzz-build.log" 2>&1; then
   fp=0 ff=0
   for fuzzer in build/fuzz/*_fuzz; do
-    corpus="build/fuzz/corpus-$(basename "$fuzzer")"
-    mkdir -p "$corpus"
-    if "$fuzzer" -max_total_time=20 -timeout=5 -rss_limit_mb=2048 "$corpus" \
-      >"$logs/$(basename "$fuzzer").log" 2>&1; then
+    [[ -f $fuzzer && -x $fuzzer ]] || continue # the corpus and findings folders match too
+    name=$(basename "$fuzzer")
+    corpus="build/fuzz/corpus-$name"
+    mkdir -p "$corpus" "build/fuzz/findings-$name"
+    seeds=()
+    [[ -d tests/fuzz/regressions/$name ]] && seeds=("tests/fuzz/regressions/$name")
+    if "$fuzzer" -max_total_time=20 -timeout=5 -rss_limit_mb=2048 \
+      -artifact_prefix="build/fuzz/findings-$name/" "$corpus" "${seeds[@]}" \
+      >"$logs/$name.log" 2>&1; then
       fp=$((fp + 1))
     else
       ff=$((ff + 1))
-      tail -n 30 "$logs/$(basename "$fuzzer").log"
+      tail -n 30 "$logs/$name.log"
     fi
   done
   record fuzz "$fp" "$ff"

@@ -67,7 +67,6 @@ void AccountForm::WriteBoxesQuietly(const std::optional<std::u16string>& domain,
   if (domain) controls_.SetDomain(*domain);
   password_is_digest_ = password_is_digest;
   controls_.SetPassword(password);
-  controls_.DeliverPendingEvents();
 }
 
 }  // namespace kalvane

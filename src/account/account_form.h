@@ -24,8 +24,6 @@ class AccountControls {
   // The box reports the change (OnPasswordChanged) before this returns.
   virtual void SetPassword(std::u16string_view text) = 0;
   virtual void ShowMessage(std::u16string_view text) = 0;
-  // Delivers the events that are pending now, without waiting.
-  virtual void DeliverPendingEvents() = 0;
 };
 
 // The digest text of a password in the ANSI code page; nothing when a character has no
@@ -56,7 +54,10 @@ class AccountForm {
 
  private:
   // Writes the boxes as the program's own change, so that the password keeps counting as the
-  // digest when `password_is_digest`.
+  // digest when `password_is_digest`. No events are delivered meanwhile: the box reports its
+  // change before SetPassword returns, and an event delivered while the flag is raised (a timer
+  // tick or a second Save starting a cycle that then waits) would let the user's typing pass for
+  // the program's own.
   void WriteBoxesQuietly(const std::optional<std::u16string>& domain, std::u16string_view password,
                          bool password_is_digest);
 

@@ -9,10 +9,11 @@ namespace {
 
 constexpr std::string_view kUpdatingOn = "True";
 constexpr std::string_view kLineEnd = "\r\n";
-constexpr std::size_t kDigestLength = 32;
 constexpr std::size_t kLinesRead = 3;
 
-bool IsDigestChar(char16_t ch) { return (ch >= u'0' && ch <= u'9') || (ch >= u'A' && ch <= u'F'); }
+char16_t UpperHexLetter(char ch) {
+  return ch >= 'a' && ch <= 'f' ? static_cast<char16_t>(ch - 'a' + 'A') : static_cast<char16_t>(ch);
+}
 
 // Splits off the lines of `bytes`, at most `max_lines` of them. A line ends at CR LF, CR or LF; a
 // line end at the very end of the file does not start another line. Splitting the raw bytes is
@@ -37,9 +38,12 @@ Lines ReadLines(std::string_view bytes) {
   return lines;
 }
 
-// Digest texts are ASCII, which every ANSI code page encodes alike.
+// Digest texts are ASCII, which every ANSI code page encodes alike. Another program may have
+// written the hex digits in lower case; they name the same digest.
 std::optional<std::u16string> DigestFromLine(std::string_view line) {
-  std::u16string digest(line.begin(), line.end());
+  std::u16string digest;
+  digest.reserve(line.size());
+  for (const char ch : line) digest.push_back(UpperHexLetter(ch));
   if (!IsDigestText(digest)) return std::nullopt;
   return digest;
 }
@@ -47,10 +51,6 @@ std::optional<std::u16string> DigestFromLine(std::string_view line) {
 std::string AsciiBytes(std::u16string_view text) { return std::string(text.begin(), text.end()); }
 
 }  // namespace
-
-bool IsDigestText(std::u16string_view text) {
-  return text.size() == kDigestLength && std::ranges::all_of(text, IsDigestChar);
-}
 
 StoredAccount ParseAccountSettings(std::string_view file_bytes, const AnsiCodePage& code_page) {
   const Lines lines = ReadLines(file_bytes);
@@ -93,7 +93,7 @@ std::u16string_view SaveMessageText(SaveMessage message) {
     case SaveMessage::kDomainOrPasswordEmpty:
       return u"域名和密码都不能为空！";
     case SaveMessage::kPasswordNotDigestible:
-      return u"密码含有无法转换的字符或过长，未保存。";
+      return u"密码含有无法转换的字符，未保存。";
     case SaveMessage::kDomainNotEncodable:
       return u"域名含有无法转换的字符，未保存。";
   }

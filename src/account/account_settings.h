@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "base/ansi_code_page.h"
+#include "base/digest_form.h"
 
 namespace kalvane {
 
@@ -25,9 +26,8 @@ struct StoredAccount {
   bool operator==(const StoredAccount&) const = default;
 };
 
-// True for the 32-character upper-case hex text of an MD5 digest; the only text that may be
-// stored as line 3 or kept in the password box while password_is_digest is true.
-bool IsDigestText(std::u16string_view text);
+// IsDigestText (base/digest_form.h) is the only text that may be stored as line 3 or kept in the
+// password box while password_is_digest is true.
 
 // Reads the bytes of "abc.txt" (a missing file reads as empty).
 // - A line ends at CR LF, at a lone CR or at a lone LF. We write CR LF only; the other two are
@@ -35,8 +35,9 @@ bool IsDigestText(std::u16string_view text);
 // - Line 1 must be exactly "True" (case-sensitive, nothing around it); otherwise updating is off
 //   and the rest of the file is not looked at.
 // - Line 2 is the domain name, decoded from the code page and kept as it is.
-// - Line 3 is the digest. A missing line 3, or one that is not a digest text, loads as no
-//   password: the password box stays empty and password_is_digest false.
+// - Line 3 is the digest. Hex digits in lower case are read as the same digest in upper case. A
+//   missing line 3, or one that is not a digest text, loads as no password: the password box
+//   stays empty and password_is_digest false.
 // - Lines after the third are ignored.
 StoredAccount ParseAccountSettings(std::string_view file_bytes, const AnsiCodePage& code_page);
 

@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "app/res/resource_ids.h"
+#include "app/status_line.h"
 #include "platform/dpi-win32.h"
 #include "platform/shell_open-win32.h"
 #include "platform/wide_text-win32.h"
@@ -323,32 +324,35 @@ void MainWindow::ShowMessage(std::u16string_view text) {
 }
 
 std::optional<UpdateResult> MainWindow::RunUpdateCycle() {
-  const AccountBoxes boxes = form_.Current();
-  const AccountView account{boxes.updating_enabled, boxes.domain, boxes.password,
-                            boxes.password_is_digest};
-  const AnsiCodePage& code_page = services_.code_page;
-  RequestEncoding encoding;
-  encoding.encode_text = [&code_page](std::u16string_view text) { return code_page.Encode(text); };
-  encoding.digest_password = [&code_page](std::u16string_view text) {
-    return PasswordDigest(text, code_page);
-  };
-  return cycle_.UpdateDomains(account, encoding);
+  return RunAccountCycle(cycle_, form_, services_.code_page);
 }
 
-void MainWindow::ShowUpdateStatus(UpdateResult result) { status_->ShowUpdateStatus(result); }
+void MainWindow::ShowUpdateStatus(UpdateResult result) {
+  SYSTEMTIME now{};
+  GetLocalTime(&now);
+  const ClockTime at{now.wHour, now.wMinute};
+  const CycleReport& report = cycle_.LastReport();
+  status_->ShowUpdateStatus(result, StatusLine(report, at));
+  // Seen in a debugger or a debug-output viewer; nothing goes to disk.
+  const std::u16string debug = DebugReportLine(report, at, services_.socket.LastError());
+  if (!debug.empty()) OutputDebugStringW(ToWide(debug).c_str());
+}
 
 void MainWindow::CleanUp() {
   services_.http.Cancel();  // a waiting cycle ends without writing anything after this clean-up
-  (void)services_.hosts.ClearHostsSection(cycle_.Domains());
+  // Whenever the hosts file holds a section, whatever the last answer held.
+  const HostsOutcome outcome = services_.hosts.ClearHostsSection();
+  const std::u16string debug = DebugCleanUpLine(services_.hosts.Report(outcome));
+  if (!debug.empty()) OutputDebugStringW(ToWide(debug).c_str());
 }
 
 void MainWindow::DestroyWindow() {
   if (hwnd_ != nullptr) ::DestroyWindow(hwnd_);
 }
 
-void MainWindow::WriteHostsSection(const DomainList& domains) {
-  // Failures leave the hosts file as it was; the tray icon shows the transfer's outcome only.
-  (void)services_.hosts.WriteHostsSection(domains);
+HostsStepReport MainWindow::WriteHostsSection(const DomainList& domains) {
+  // A failure leaves the hosts file as it was; the cycle's result and the tool-tip show it.
+  return services_.hosts.Report(services_.hosts.WriteHostsSection(domains));
 }
 
 }  // namespace kalvane

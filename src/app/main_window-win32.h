@@ -96,7 +96,6 @@ class MainWindow final : private AccountControls,
   std::u16string Password() const override { return ControlText(kText2); }
   void SetPassword(std::u16string_view text) override;
   void ShowMessage(std::u16string_view text) override;
-  void DeliverPendingEvents() override { services_.pump.PumpOnce(); }
 
   // UpdateControllerHost
   std::optional<UpdateResult> RunUpdateCycle() override;
@@ -108,7 +107,7 @@ class MainWindow final : private AccountControls,
   bool HttpGet(std::string_view path) override { return services_.http.HttpGet(path); }
   const std::string& ResponseText() const override { return services_.http.ResponseText(); }
   bool Closing() const override { return controller_.Closing(); }
-  void WriteHostsSection(const DomainList& domains) override;
+  HostsStepReport WriteHostsSection(const DomainList& domains) override;
 
   HINSTANCE instance_;
   MainWindowServices services_;

@@ -4,6 +4,19 @@
 
 namespace kalvane {
 
+std::optional<UpdateResult> RunAccountCycle(UpdateCycle& cycle, const AccountForm& form,
+                                            const AnsiCodePage& code_page) {
+  const AccountBoxes boxes = form.Current();
+  const AccountView account{boxes.updating_enabled, boxes.domain, boxes.password,
+                            boxes.password_is_digest};
+  RequestEncoding encoding;
+  encoding.encode_text = [&code_page](std::u16string_view text) { return code_page.Encode(text); };
+  encoding.digest_password = [&code_page](std::u16string_view text) {
+    return PasswordDigest(text, code_page);
+  };
+  return cycle.UpdateDomains(account, encoding);
+}
+
 bool UpdateController::StartUp() {
   RunCycles();
   if (phase_ == Phase::kStarting) phase_ = Phase::kLive;

@@ -2,10 +2,19 @@
 
 #include <optional>
 
+#include "account/account_form.h"
+#include "base/ansi_code_page.h"
 #include "base/update_result.h"
 #include "sync/refresh_schedule.h"
+#include "sync/update_cycle.h"
 
 namespace kalvane {
+
+// One update cycle with the account as the form holds it at this moment: the domain in the ANSI
+// code page, the password as its digest text (see BuildRequestPath). Nothing when a cycle is
+// running already.
+std::optional<UpdateResult> RunAccountCycle(UpdateCycle& cycle, const AccountForm& form,
+                                            const AnsiCodePage& code_page);
 
 // What the controller asks of the window it runs in.
 class UpdateControllerHost {

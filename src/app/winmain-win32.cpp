@@ -61,7 +61,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show) {
   kalvane::SystemAnsiCodePage code_page;
   const std::unique_ptr<kalvane::FileSystem> files = kalvane::MakeWin32FileSystem();
   kalvane::SettingsFile settings(*files, SettingsPath());
-  kalvane::HostsStore hosts = kalvane::MakeWindowsHostsStore();
+  kalvane::HostsStore hosts = kalvane::MakeWindowsHostsStore(kServerHost);
   kalvane::WinsockTransport socket(kSocketMessage, kResolveMessage, kServerPort);
   kalvane::WindowsEventPump pump;
   kalvane::HttpClient http(socket, pump, kServerHost);

@@ -13,12 +13,13 @@ WinsockTransport::~WinsockTransport() { Close(); }
 
 void WinsockTransport::Connect(std::string_view host) {
   Close();
+  last_error_ = 0;
   auto buffer = std::make_unique<char[]>(MAXGETHOSTSTRUCT);
   const std::string host_name(host);
   HANDLE lookup = WSAAsyncGetHostByName(window_, resolve_message_, host_name.c_str(), buffer.get(),
                                         MAXGETHOSTSTRUCT);
   if (lookup == nullptr) {
-    Fail();
+    Fail(WSAGetLastError());
     return;
   }
   lookup_ = lookup;
@@ -58,7 +59,7 @@ void WinsockTransport::OnResolved(HANDLE lookup, int error) {
   lookup_ = nullptr;
   const auto* host = reinterpret_cast<const hostent*>(hostent_bytes.get());
   if (error != 0 || host->h_addrtype != AF_INET || host->h_addr_list[0] == nullptr) {
-    Fail();
+    Fail(error != 0 ? error : WSANO_DATA);
     return;
   }
   StartConnect(*host);
@@ -68,7 +69,7 @@ void WinsockTransport::StartConnect(const hostent& host) {
   socket_.reset(socket(AF_INET, SOCK_STREAM, IPPROTO_TCP));
   if (!socket_ || WSAAsyncSelect(socket_.get(), window_, socket_message_,
                                  FD_CONNECT | FD_READ | FD_WRITE | FD_CLOSE) != 0) {
-    Fail();
+    Fail(WSAGetLastError());
     return;
   }
   sockaddr_in address{};
@@ -77,7 +78,7 @@ void WinsockTransport::StartConnect(const hostent& host) {
   memcpy(&address.sin_addr, host.h_addr_list[0], sizeof(address.sin_addr));
   if (connect(socket_.get(), reinterpret_cast<const sockaddr*>(&address), sizeof(address)) != 0 &&
       WSAGetLastError() != WSAEWOULDBLOCK) {
-    Fail();
+    Fail(WSAGetLastError());
   }
 }
 
@@ -86,7 +87,7 @@ void WinsockTransport::OnSocketEvent(SOCKET socket, int event, int error) {
   switch (event) {
     case FD_CONNECT:
       if (error != 0) {
-        Fail();
+        Fail(error);
       } else {
         client_->OnConnected();
       }
@@ -119,7 +120,7 @@ bool WinsockTransport::ReceiveOnce() {
     client_->OnData(std::string_view(chunk.data(), static_cast<size_t>(got)));
     return true;
   }
-  if (got == SOCKET_ERROR && WSAGetLastError() != WSAEWOULDBLOCK) Fail();
+  if (got == SOCKET_ERROR && WSAGetLastError() != WSAEWOULDBLOCK) Fail(WSAGetLastError());
   return false;
 }
 
@@ -128,7 +129,7 @@ void WinsockTransport::FlushPending() {
     const int sent = send(socket_.get(), pending_send_.data(),
                           static_cast<int>(std::min<size_t>(pending_send_.size(), 1 << 20)), 0);
     if (sent == SOCKET_ERROR) {
-      if (WSAGetLastError() != WSAEWOULDBLOCK) Fail();
+      if (WSAGetLastError() != WSAEWOULDBLOCK) Fail(WSAGetLastError());
       return;  // FD_WRITE says when to go on
     }
     pending_send_.erase(0, static_cast<size_t>(sent));
@@ -141,7 +142,8 @@ void WinsockTransport::CancelLookup() {
   lookup_ = nullptr;
 }
 
-void WinsockTransport::Fail() {
+void WinsockTransport::Fail(int error) {
+  last_error_ = error;
   Close();
   if (client_ != nullptr) client_->OnError();
 }

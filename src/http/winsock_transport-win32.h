@@ -52,6 +52,10 @@ class WinsockTransport final : public SocketTransport {
   // True when the message was one of ours (handled or dropped as stale).
   bool HandleMessage(UINT message, WPARAM wparam, LPARAM lparam);
 
+  // The Winsock error code that ended the last connection attempt or connection; 0 when none did
+  // (a time-out, or an answer the client refused).
+  int LastError() const { return last_error_; }
+
  private:
   void OnResolved(HANDLE lookup, int error);
   void OnSocketEvent(SOCKET socket, int event, int error);
@@ -60,7 +64,7 @@ class WinsockTransport final : public SocketTransport {
   bool ReceiveOnce();
   void FlushPending();
   void CancelLookup();
-  void Fail();
+  void Fail(int error);
 
   HWND window_ = nullptr;
   UINT socket_message_;
@@ -71,6 +75,7 @@ class WinsockTransport final : public SocketTransport {
   UniqueSocket socket_;
   std::string pending_send_;
   HANDLE lookup_ = nullptr;
+  int last_error_ = 0;
   // Each look-up writes into its own buffer, kept until its message arrives or it is cancelled.
   std::map<HANDLE, std::unique_ptr<char[]>> lookup_buffers_;
 };

@@ -1,5 +1,9 @@
 #include "sync/hosts_paths-win32.h"
 
+#include <windows.h>
+
+#include <utility>
+
 #include "platform/file_system-win32.h"
 
 namespace kalvane {
@@ -13,8 +17,10 @@ HostsPaths WindowsHostsPaths() {
   return paths;
 }
 
-HostsStore MakeWindowsHostsStore() {
-  return HostsStore(MakeWin32FileSystem(), WindowsHostsPaths(), FlushResolverCache);
+HostsStore MakeWindowsHostsStore(std::string service_host) {
+  return HostsStore(MakeWin32FileSystem(), WindowsHostsPaths(), FlushResolverCache,
+                    std::move(service_host),
+                    [] { return static_cast<std::uint32_t>(GetLastError()); });
 }
 
 }  // namespace kalvane

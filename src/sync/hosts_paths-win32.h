@@ -1,5 +1,7 @@
 #pragma once
 
+#include <string>
+
 #include "sync/hosts_store.h"
 
 namespace kalvane {
@@ -8,7 +10,8 @@ namespace kalvane {
 // folder is unknown stays empty (the steps then report it and touch nothing).
 HostsPaths WindowsHostsPaths();
 
-// The program's hosts section on the real paths; the resolver cache is flushed after each change.
-HostsStore MakeWindowsHostsStore();
+// The program's hosts section on the real paths; the resolver cache is flushed after each change,
+// rows naming `service_host` are never written, and failures carry GetLastError's code.
+HostsStore MakeWindowsHostsStore(std::string service_host);
 
 }  // namespace kalvane

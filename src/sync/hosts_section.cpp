@@ -9,7 +9,31 @@ constexpr std::string_view kLineEnd = "\r\n";
 
 bool IsControlByte(char ch) {
   const auto byte = static_cast<unsigned char>(ch);
-  return byte < 0x20 || byte == 0x7F;
+  return (byte < 0x20 && ch != '\t') || byte == 0x7F;
+}
+
+bool IsFieldSeparator(char ch) { return ch == ' ' || ch == '\t'; }
+
+std::string_view WithoutTrailingDot(std::string_view name) {
+  if (name.ends_with('.')) name.remove_suffix(1);
+  return name;
+}
+
+char AsciiLower(char ch) { return ch >= 'A' && ch <= 'Z' ? static_cast<char>(ch - 'A' + 'a') : ch; }
+
+bool SameHostName(std::string_view a, std::string_view b) {
+  a = WithoutTrailingDot(a);
+  b = WithoutTrailingDot(b);
+  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+           return AsciiLower(x) == AsciiLower(y);
+         });
+}
+
+std::string MappingLine(const DomainMapping& mapping) {
+  std::string line;
+  line.reserve(mapping.address.size() + 1 + mapping.host.size());
+  line.append(mapping.address).append(" ").append(mapping.host);
+  return line;
 }
 
 bool HasControlByte(std::string_view text) {
@@ -63,8 +87,38 @@ bool IsPlainTextHosts(std::string_view content) {
   return content.find('\0') == std::string_view::npos;
 }
 
-bool IsWritableMapping(const DomainMapping& mapping) {
-  return !HasControlByte(mapping.host) && !HasControlByte(mapping.address);
+bool LineNamesHost(std::string_view line, std::string_view host) {
+  if (WithoutTrailingDot(host).empty()) return false;
+  std::size_t pos = 0;
+  while (pos < line.size()) {
+    if (IsFieldSeparator(line[pos])) {
+      ++pos;
+      continue;
+    }
+    std::size_t end = pos;
+    while (end < line.size() && !IsFieldSeparator(line[end])) ++end;
+    if (SameHostName(line.substr(pos, end - pos), host)) return true;
+    pos = end;
+  }
+  return false;
+}
+
+bool IsWritableMapping(const DomainMapping& mapping, std::string_view service_host) {
+  if (HasControlByte(mapping.host) || HasControlByte(mapping.address)) return false;
+  return !LineNamesHost(MappingLine(mapping), service_host);
+}
+
+std::size_t CountWritableMappings(const DomainList& mappings, std::string_view service_host) {
+  return static_cast<std::size_t>(std::ranges::count_if(
+      mappings, [&](const DomainMapping& m) { return IsWritableMapping(m, service_host); }));
+}
+
+bool HasSection(std::string_view content) {
+  HostsLineReader reader(content);
+  while (auto line = reader.Next()) {
+    if (*line == kSectionMarker) return true;
+  }
+  return false;
 }
 
 std::string ComposeUserLines(std::string_view old_content) {
@@ -74,7 +128,8 @@ std::string ComposeUserLines(std::string_view old_content) {
   return out;
 }
 
-std::string ComposeHostsWithSection(std::string_view old_content, const DomainList& mappings) {
+std::string ComposeHostsWithSection(std::string_view old_content, const DomainList& mappings,
+                                    std::string_view service_host) {
   std::size_t section_size = kSectionMarker.size() + kLineEnd.size();
   for (const auto& mapping : mappings) {
     section_size += mapping.address.size() + 1 + mapping.host.size() + kLineEnd.size();
@@ -84,7 +139,7 @@ std::string ComposeHostsWithSection(std::string_view old_content, const DomainLi
   AppendUserLines(out, old_content);
   AppendLine(out, kSectionMarker);
   for (const auto& mapping : mappings) {
-    if (!IsWritableMapping(mapping)) continue;
+    if (!IsWritableMapping(mapping, service_host)) continue;
     out.append(mapping.address);
     out.push_back(' ');
     AppendLine(out, mapping.host);

@@ -1,5 +1,6 @@
 #include "sync/hosts_store.h"
 
+#include <string>
 #include <utility>
 
 #include "sync/hosts_section.h"
@@ -14,8 +15,31 @@ std::filesystem::path Sibling(const std::filesystem::path& path, const char* suf
   return sibling;
 }
 
-template <typename Step>
-HostsOutcome Guarded(Step&& step) noexcept {
+}  // namespace
+
+HostsStore::HostsStore(std::unique_ptr<FileSystem> files, HostsPaths paths,
+                       std::function<void()> on_hosts_changed, std::string service_host,
+                       std::function<std::uint32_t()> last_system_error)
+    : files_(std::move(files)),
+      paths_(std::move(paths)),
+      temp_stem_(Sibling(paths_.hosts, ".kalvane-new")),
+      backup_(Sibling(paths_.hosts, ".kalvane-old")),
+      on_hosts_changed_(std::move(on_hosts_changed)),
+      service_host_(std::move(service_host)),
+      last_system_error_(std::move(last_system_error)) {}
+
+HostsOutcome HostsStore::WriteHostsSection(const DomainList& mappings) noexcept {
+  return Guarded([&] { return Write(mappings); });
+}
+
+HostsOutcome HostsStore::ClearHostsSection() noexcept {
+  return Guarded([&] { return Clear(); });
+}
+
+HostsOutcome HostsStore::Guarded(const std::function<HostsOutcome()>& step) noexcept {
+  last_error_ = 0;
+  working_copy_saved_ = false;
+  rows_written_ = 0;
   try {
     return step();
   } catch (...) {
@@ -23,40 +47,32 @@ HostsOutcome Guarded(Step&& step) noexcept {
   }
 }
 
-}  // namespace
-
-HostsStore::HostsStore(std::unique_ptr<FileSystem> files, HostsPaths paths,
-                       std::function<void()> on_hosts_changed)
-    : files_(std::move(files)),
-      paths_(std::move(paths)),
-      temp_stem_(Sibling(paths_.hosts, ".kalvane-new")),
-      backup_(Sibling(paths_.hosts, ".kalvane-old")),
-      on_hosts_changed_(std::move(on_hosts_changed)) {}
-
-HostsOutcome HostsStore::WriteHostsSection(const DomainList& mappings) noexcept {
-  return Guarded([&] { return Write(mappings); });
-}
-
-HostsOutcome HostsStore::ClearHostsSection(const DomainList& mappings) noexcept {
-  if (mappings.empty()) return HostsOutcome::kNotTouched;
-  return Guarded([&] { return Clear(); });
+// Called right after the failing operation, before any clean-up call can overwrite its code.
+HostsOutcome HostsStore::Failed(HostsOutcome outcome) {
+  if (last_system_error_) last_error_ = last_system_error_();
+  return outcome;
 }
 
 HostsOutcome HostsStore::Write(const DomainList& mappings) {
   std::string old_content;
   if (const auto failure = ReadHosts(old_content)) return *failure;
-  const auto new_content = mappings.empty() ? ComposeUserLines(old_content)
-                                            : ComposeHostsWithSection(old_content, mappings);
-  if (!SaveWorkingCopy(new_content)) return HostsOutcome::kWorkingCopyFailed;
-  if (mappings.empty()) return HostsOutcome::kNotTouched;
-  return Install(old_content, new_content);
+  if (mappings.empty()) {
+    SaveWorkingCopy(ComposeUserLines(old_content));
+    return HostsOutcome::kNotTouched;
+  }
+  const auto new_content = ComposeHostsWithSection(old_content, mappings, service_host_);
+  SaveWorkingCopy(new_content);
+  const HostsOutcome outcome = Install(old_content, new_content);
+  if (HostsStepSucceeded(outcome)) rows_written_ = CountWritableMappings(mappings, service_host_);
+  return outcome;
 }
 
 HostsOutcome HostsStore::Clear() {
   std::string old_content;
   if (const auto failure = ReadHosts(old_content)) return *failure;
+  if (!HasSection(old_content)) return HostsOutcome::kNotTouched;
   const auto new_content = ComposeUserLines(old_content);
-  if (!SaveWorkingCopy(new_content)) return HostsOutcome::kWorkingCopyFailed;
+  SaveWorkingCopy(new_content);
   return Install(old_content, new_content);
 }
 
@@ -67,17 +83,20 @@ std::optional<HostsOutcome> HostsStore::ReadHosts(std::string& content) {
     case FileStatus::kOk:
       break;
     case FileStatus::kNotFound:
-      return HostsOutcome::kHostsMissing;
+      return Failed(HostsOutcome::kHostsMissing);
     case FileStatus::kFailed:
-      return HostsOutcome::kHostsUnreadable;
+      return Failed(HostsOutcome::kHostsUnreadable);
   }
   if (!IsPlainTextHosts(content)) return HostsOutcome::kHostsNotText;
   return std::nullopt;
 }
 
-bool HostsStore::SaveWorkingCopy(std::string_view content) {
-  if (paths_.working_copy.empty()) return false;
-  return files_->WriteWhole(paths_.working_copy, content, SyncMode::kNone) == FileStatus::kOk;
+// The working copy is a by-product for the user to look at: whatever happens to it, the step goes
+// on with the hosts file.
+void HostsStore::SaveWorkingCopy(std::string_view content) {
+  working_copy_saved_ =
+      !paths_.working_copy.empty() &&
+      files_->WriteWhole(paths_.working_copy, content, SyncMode::kNone) == FileStatus::kOk;
 }
 
 HostsOutcome HostsStore::Install(std::string_view old_content, std::string_view new_content) {
@@ -87,19 +106,23 @@ HostsOutcome HostsStore::Install(std::string_view old_content, std::string_view 
   files_->RemoveNewFiles(temp_stem_);
   temp_.clear();
   if (files_->WriteNewFile(temp_stem_, new_content, SyncMode::kFlush, temp_) != FileStatus::kOk) {
+    const HostsOutcome failed = Failed(HostsOutcome::kTempFileFailed);
     if (!temp_.empty()) files_->Remove(temp_);
-    return HostsOutcome::kTempFileFailed;
+    return failed;
   }
   // The hosts file exists (it was just read), so a backup left by an earlier run is stale.
   if (files_->Exists(backup_)) files_->Remove(backup_);
   switch (files_->ReplaceKeepingBackup(paths_.hosts, temp_, backup_)) {
     case ReplaceResult::kReplaced:
       return Verify(new_content);
-    case ReplaceResult::kNotReplaced:
+    case ReplaceResult::kNotReplaced: {
+      const HostsOutcome failed = Failed(HostsOutcome::kReplaceFailed);
       if (!files_->Exists(paths_.hosts)) return PutBackAfterFailedMove(new_content);
       files_->Remove(temp_);
-      return HostsOutcome::kReplaceFailed;
+      return failed;
+    }
     case ReplaceResult::kReplacedMovedToBackup:
+      Failed(HostsOutcome::kReplaceFailed);
       return PutBackAfterFailedMove(new_content);
   }
   return HostsOutcome::kInternalError;
@@ -126,8 +149,9 @@ HostsOutcome HostsStore::Verify(std::string_view new_content) {
   }
   // The backup is the old hosts file itself, security descriptor included: moving it back
   // restores the hosts file as it was.
+  const HostsOutcome failed = Failed(HostsOutcome::kVerifyFailed);
   if (!files_->MoveReplacing(backup_, paths_.hosts)) NotifyChanged();
-  return HostsOutcome::kVerifyFailed;
+  return failed;
 }
 
 void HostsStore::RecoverInterruptedReplace() {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
 #include <filesystem>
 #include <functional>
 #include <memory>
@@ -20,27 +22,42 @@ struct HostsPaths {
 // The outcome of one step. kWritten leaves the new content in the hosts file; every other outcome
 // leaves the hosts file byte for byte as it was, except the two noted below.
 enum class HostsOutcome {
-  kWritten,            // the hosts file now holds the new content (read back and compared)
-  kUnchanged,          // the new content equals the hosts file's; it was not rewritten
-  kNotTouched,         // an empty mapping list: the hosts file is left alone
-  kNoHostsPath,        // the system directory is unknown
-  kHostsMissing,       // there is no hosts file; none is created
-  kHostsUnreadable,    // the hosts file cannot be read (rights, opened without sharing, I/O)
-  kHostsNotText,       // UTF-16 or NUL bytes: not a file we rewrite line by line
-  kWorkingCopyFailed,  // the working copy could not be written
-  kTempFileFailed,     // the new content could not be written and flushed beside the hosts file
-  kReplaceFailed,      // the hosts file could not be replaced (read-only, in use, rights)
-  kVerifyFailed,       // the replaced file did not read back as written; the old one was moved
-                       // back (when even that fails, the unverified new content stays)
-  kRestoreFailed,      // the hosts file is missing, its old content is kept under the backup name
-                       // and is moved back by the next step
-  kInternalError,      // out of memory or a like fault; nothing was replaced
+  kWritten,          // the hosts file now holds the new content (read back and compared)
+  kUnchanged,        // the new content equals the hosts file's; it was not rewritten
+  kNotTouched,       // an empty mapping list, or no section to clear: the hosts file is left alone
+  kNoHostsPath,      // the system directory is unknown
+  kHostsMissing,     // there is no hosts file; none is created
+  kHostsUnreadable,  // the hosts file cannot be read (rights, opened without sharing, I/O)
+  kHostsNotText,     // UTF-16 or NUL bytes: not a file we rewrite line by line
+  kTempFileFailed,   // the new content could not be written and flushed beside the hosts file
+  kReplaceFailed,    // the hosts file could not be replaced (read-only, in use, rights)
+  kVerifyFailed,     // the replaced file did not read back as written; the old one was moved
+                     // back (when even that fails, the unverified new content stays)
+  kRestoreFailed,    // the hosts file is missing, its old content is kept under the backup name
+                     // and is moved back by the next step
+  kInternalError,    // out of memory or a like fault; nothing was replaced
 };
 
+// One step's outcome with what the status display tells about it.
+struct HostsStepReport {
+  HostsOutcome outcome = HostsOutcome::kNotTouched;
+  std::uint32_t system_error = 0;  // the platform's code behind a failure; 0 when none is known
+  std::size_t rows_written = 0;    // mapping lines in the section written
+
+  bool operator==(const HostsStepReport&) const = default;
+};
+
+// True for the outcomes after which the hosts file is as the step meant it to be.
+constexpr bool HostsStepSucceeded(HostsOutcome outcome) {
+  return outcome == HostsOutcome::kWritten || outcome == HostsOutcome::kUnchanged ||
+         outcome == HostsOutcome::kNotTouched;
+}
+
 // The program's section of the hosts file: everything from the first "#BEGIN" line to the end.
-// Each step composes the new content in the working copy, then swaps it in with an atomic
-// replace through a flushed temporary file beside the hosts file. Neither step throws or shows
-// anything; the outcome tells what happened.
+// Each step composes the new content in memory, leaves a copy of it in the working copy as well
+// as that can be done (a by-product: a working copy that cannot be written stops nothing), then
+// swaps it in with an atomic replace through a flushed temporary file beside the hosts file.
+// Neither step throws or shows anything; the outcome tells what happened.
 //
 // A missing hosts file is not created: a system without one has it that way for a reason, and a
 // file we made would not carry the rights the system gives its own. The one exception is our own
@@ -48,21 +65,39 @@ enum class HostsOutcome {
 // file, that file is moved back first.
 class HostsStore {
  public:
+  // Rows that name `service_host` are never written (see IsWritableMapping). `last_system_error`
+  // gives the platform's code of the file operation that failed last (GetLastError on Windows);
+  // it is read right after the failure that decides a step's outcome.
   HostsStore(std::unique_ptr<FileSystem> files, HostsPaths paths,
-             std::function<void()> on_hosts_changed = {});
+             std::function<void()> on_hosts_changed = {}, std::string service_host = {},
+             std::function<std::uint32_t()> last_system_error = {});
 
   // Puts `mappings` into the section. With an empty list only the working copy is written (the
   // user's lines) and the hosts file is left as it is, a section written earlier included.
   HostsOutcome WriteHostsSection(const DomainList& mappings) noexcept;
 
-  // Cuts the section out again; does nothing unless `mappings` (the last list read) is non-empty.
-  HostsOutcome ClearHostsSection(const DomainList& mappings) noexcept;
+  // Cuts the section out of the hosts file whenever it holds one, whatever the last list was:
+  // a section left by an earlier run, a crash or an empty answer goes as well. A hosts file
+  // without a "#BEGIN" line is left alone.
+  HostsOutcome ClearHostsSection() noexcept;
+
+  // About the last step: the platform's error code of the failure behind its outcome (0 when it
+  // succeeded or there was none to read), whether the working copy was written, and how many
+  // mapping lines the section it wrote holds.
+  std::uint32_t LastSystemError() const { return last_error_; }
+  bool WorkingCopySaved() const { return working_copy_saved_; }
+  std::size_t RowsWritten() const { return rows_written_; }
+  HostsStepReport Report(HostsOutcome outcome) const {
+    return {outcome, last_error_, rows_written_};
+  }
 
  private:
   HostsOutcome Write(const DomainList& mappings);
   HostsOutcome Clear();
+  HostsOutcome Guarded(const std::function<HostsOutcome()>& step) noexcept;
+  HostsOutcome Failed(HostsOutcome outcome);
   std::optional<HostsOutcome> ReadHosts(std::string& content);
-  bool SaveWorkingCopy(std::string_view content);
+  void SaveWorkingCopy(std::string_view content);
   HostsOutcome Install(std::string_view old_content, std::string_view new_content);
   HostsOutcome PutBackAfterFailedMove(std::string_view new_content);
   HostsOutcome Verify(std::string_view new_content);
@@ -75,6 +110,11 @@ class HostsStore {
   std::filesystem::path temp_;       // the new content, beside the hosts file
   std::filesystem::path backup_;     // the old hosts file while it is being replaced
   std::function<void()> on_hosts_changed_;
+  std::string service_host_;
+  std::function<std::uint32_t()> last_system_error_;
+  std::uint32_t last_error_ = 0;
+  bool working_copy_saved_ = false;
+  std::size_t rows_written_ = 0;
 };
 
 }  // namespace kalvane

@@ -1,5 +1,6 @@
 #include "sync/update_cycle.h"
 
+#include "base/digest_form.h"
 #include "base/scoped_flag.h"
 #include "http/http_client.h"
 #include "sync/response_body.h"
@@ -24,10 +25,12 @@ std::optional<std::string> BuildRequestPath(const AccountView& account,
   if (!account.updating_enabled) return path;
 
   const std::optional<std::string> domain = encoding.encode_text(TrimSpaces(account.domain));
-  const std::optional<std::string> password = account.password_is_digest
+  const bool digest_already = account.password_is_digest && IsDigestText(account.password);
+  const std::optional<std::string> password = digest_already
                                                   ? encoding.encode_text(account.password)
                                                   : encoding.digest_password(account.password);
-  if (!domain || !password) return std::nullopt;
+  if (!domain || !password || !IsDigestText(std::u16string(password->begin(), password->end())))
+    return std::nullopt;
   path.append(kDomainQuery).append(*domain).append(kPasswordQuery).append(*password);
   if (BreaksRequestLine(path)) return std::nullopt;
   return path;
@@ -37,9 +40,14 @@ std::optional<UpdateResult> UpdateCycle::UpdateDomains(const AccountView& accoun
                                                        const RequestEncoding& encoding) {
   if (running_) return std::nullopt;
   ScopedFlag running(running_);
+  report_ = CycleReport{};
 
   const std::optional<std::string> path = BuildRequestPath(account, encoding);
-  if (!path) return UpdateResult::kAccountNotConfirmed;  // nothing that is not the account goes out
+  if (!path) {  // nothing that is not the account goes out
+    report_.account_sent = false;
+    report_.result = UpdateResult::kAccountNotConfirmed;
+    return report_.result;
+  }
 
   UpdateResult result = UpdateResult::kNoFailure;
   for (int attempt = 0; attempt < kMaxAttempts; ++attempt) {
@@ -50,15 +58,19 @@ std::optional<UpdateResult> UpdateCycle::UpdateDomains(const AccountView& accoun
     }
     result = UpdateResult::kTransferFailed;
   }
+  report_.result = result;
   return result;
 }
 
 void UpdateCycle::HandleResponse(UpdateResult& result) {
   const std::string_view body = ResponseBody(host_.ResponseText());
-  if (host_.UpdatingEnabled() && !AccountConfirmed(body))
-    result = UpdateResult::kAccountNotConfirmed;
+  report_.answered = true;
+  report_.confirmed = !host_.UpdatingEnabled() || AccountConfirmed(body);
+  if (!report_.confirmed) result = UpdateResult::kAccountNotConfirmed;
   domains_ = ReadDomainList(body);
-  host_.WriteHostsSection(domains_);
+  report_.hosts = host_.WriteHostsSection(domains_);
+  if (!HostsStepSucceeded(report_.hosts->outcome) && result == UpdateResult::kNoFailure)
+    result = UpdateResult::kTransferFailed;
 }
 
 }  // namespace kalvane

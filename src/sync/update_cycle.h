@@ -11,6 +11,7 @@
 
 #include "base/update_result.h"
 #include "sync/domain_list.h"
+#include "sync/hosts_store.h"
 
 namespace kalvane {
 
@@ -33,7 +34,10 @@ struct RequestEncoding {
 };
 
 // The request path for the account; nothing when a value cannot be converted or would break the
-// request line (CR, LF, NUL). The values are otherwise sent unescaped.
+// request line (CR, LF, NUL). The values are otherwise sent unescaped. The password goes out as a
+// digest text and nothing else: the box is sent as it stands only when the flag says it holds the
+// digest and it does hold 32 upper-case hex digits; any other text is digested first, whatever
+// the flag says, so that no order of events can send a typed password in clear.
 std::optional<std::string> BuildRequestPath(const AccountView& account,
                                             const RequestEncoding& encoding);
 
@@ -47,11 +51,23 @@ class UpdateCycleHost {
   virtual bool UpdatingEnabled() const = 0;
   // The window is closing: the cycle must not touch the hosts file any more.
   virtual bool Closing() const = 0;
-  virtual void WriteHostsSection(const DomainList& domains) = 0;
+  virtual HostsStepReport WriteHostsSection(const DomainList& domains) = 0;
+};
+
+// What the last cycle did, for the status shown to the user.
+struct CycleReport {
+  UpdateResult result = UpdateResult::kNoFailure;
+  bool account_sent = true;  // false: the account's values could not be put into a request
+  bool answered = false;     // an attempt got a response
+  bool confirmed = false;    // the account was confirmed, or updating was off
+  std::optional<HostsStepReport> hosts;  // the hosts step after the response
 };
 
 // One update cycle at a time: builds the path, makes up to three attempts without pause, reads the
-// confirmation and the mapping list, and has the hosts section written after each response.
+// confirmation and the mapping list, and has the hosts section written after each response. A
+// response whose rows could not be put into the hosts file is no success: a cycle that would
+// have ended with kNoFailure ends with kTransferFailed; an unconfirmed account stays
+// kAccountNotConfirmed, the first thing for the user to mend.
 class UpdateCycle {
  public:
   explicit UpdateCycle(UpdateCycleHost& host) : host_(host) {}
@@ -63,12 +79,15 @@ class UpdateCycle {
   bool Running() const { return running_; }
   // The list of the last response read; kept when a cycle gets no response.
   const DomainList& Domains() const { return domains_; }
+  // The last cycle that was started.
+  const CycleReport& LastReport() const { return report_; }
 
  private:
   void HandleResponse(UpdateResult& result);
 
   UpdateCycleHost& host_;
   DomainList domains_;
+  CycleReport report_;
   bool running_ = false;
 };
 

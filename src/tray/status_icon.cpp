@@ -2,6 +2,17 @@
 
 namespace kalvane {
 
+std::u16string TrayTipText(std::u16string_view status_line) {
+  std::u16string tip(kTrayTipTitle);
+  if (!status_line.empty()) tip.append(u"\n").append(status_line);
+  if (tip.size() < kTrayTipCapacity) return tip;
+  std::size_t keep = kTrayTipCapacity - 1;
+  const char16_t last = tip[keep - 1];
+  if (last >= 0xD800 && last <= 0xDBFF) --keep;  // a high surrogate without its partner
+  tip.resize(keep);
+  return tip;
+}
+
 std::optional<TrayPicture> StatusIcon::ShowUpdateStatus(UpdateResult result) {
   last_update_result_ = result;
   blink_enabled_ = false;

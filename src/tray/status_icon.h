@@ -3,7 +3,10 @@
 // The tray's status rule: which picture the notification-area icon shows after each update cycle
 // and while it blinks. The Windows side (tray_status-win32.h, tray_icon-win32.h) puts it on screen.
 
+#include <cstddef>
 #include <optional>
+#include <string>
+#include <string_view>
 
 #include "base/update_result.h"
 
@@ -12,6 +15,14 @@ namespace kalvane {
 // The two icon pictures: the steady icon of a good update and the one of a failed transfer.
 // Blinking alternates between them.
 enum class TrayPicture { kUpdated, kFailed };
+
+// The tool-tip's room in the shell's icon record, its terminating NUL included.
+inline constexpr std::size_t kTrayTipCapacity = 128;
+inline constexpr std::u16string_view kTrayTipTitle = u"Kalvane";
+
+// The icon's tool-tip: "Kalvane" and, when there is one, the last cycle's status line below it,
+// cut to fit the record (never in the middle of a surrogate pair).
+std::u16string TrayTipText(std::u16string_view status_line);
 
 // Interval of the blink timer.
 inline constexpr unsigned kBlinkTickMs = 500;

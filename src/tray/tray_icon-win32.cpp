@@ -11,7 +11,6 @@ namespace kalvane {
 namespace {
 
 constexpr UINT_PTR kTraySubclassId = 1;
-constexpr std::wstring_view kTrayTip = L"Kalvane";
 constexpr const wchar_t* kExitCaption = L"退出";
 
 }  // namespace
@@ -24,7 +23,7 @@ TrayIcon::TrayIcon(HWND window, ExitPicked on_exit_picked)
   data_.hWnd = window_;
   data_.uID = 0;
   data_.uCallbackMessage = kTrayCallbackMessage;
-  kTrayTip.copy(data_.szTip, kTrayTip.size());
+  SetTip(L"Kalvane");
   // An elevated process only sees the shell's broadcast when it lets it through.
   if (taskbar_created_ != 0) {
     ChangeWindowMessageFilterEx(window_, taskbar_created_, MSGFLT_ALLOW, nullptr);
@@ -32,6 +31,11 @@ TrayIcon::TrayIcon(HWND window, ExitPicked on_exit_picked)
 }
 
 TrayIcon::~TrayIcon() { TrayRemove(); }
+
+void TrayIcon::SetTip(std::wstring_view tip) {
+  const std::size_t length = tip.copy(data_.szTip, std::size(data_.szTip) - 1);
+  data_.szTip[length] = L'\0';
+}
 
 bool TrayIcon::TrayInstall() {
   if (installed_) return true;

@@ -5,6 +5,8 @@
 #include <shellapi.h>
 
 #include <functional>
+#include <string>
+#include <string_view>
 
 namespace kalvane {
 
@@ -47,6 +49,10 @@ class TrayIcon {
   // TrayModify. The icon stays owned by the caller and must outlive its use here.
   void SetIcon(HICON icon) { data_.hIcon = icon; }
   HICON Icon() const { return data_.hIcon; }
+  // Writes the tool-tip into the record, cut to the record's room; like SetIcon it reaches the
+  // shell with the next TrayInstall or TrayModify.
+  void SetTip(std::wstring_view tip);
+  std::wstring Tip() const { return data_.szTip; }
   bool IsInstalled() const { return installed_; }
 
  private:

@@ -1,5 +1,7 @@
 #include "tray/tray_status-win32.h"
 
+#include "platform/wide_text-win32.h"
+
 namespace kalvane {
 
 TrayStatus::TrayStatus(TrayIcon& tray, HWND window, HICON updated, HICON failed)
@@ -10,12 +12,14 @@ TrayStatus::TrayStatus(TrayIcon& tray, HWND window, HICON updated, HICON failed)
   tray_.SetIcon(rule_.Current() == TrayPicture::kUpdated ? updated_ : failed_);
 }
 
-void TrayStatus::ShowUpdateStatus(UpdateResult result) {
+void TrayStatus::ShowUpdateStatus(UpdateResult result, std::u16string_view status_line) {
+  tray_.SetTip(ToWide(TrayTipText(status_line)));
   const auto steady = rule_.ShowUpdateStatus(result);
   blink_timer_.SetEnabled(false);
   if (steady) {
     SetPicture(*steady);
   } else {
+    tray_.TrayModify();  // the tool-tip now; the picture with the first blink
     blink_timer_.SetEnabled(true);
   }
 }

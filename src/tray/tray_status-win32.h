@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <string_view>
+
 #include "platform/window_timer-win32.h"
 #include "tray/status_icon.h"
 #include "tray/tray_icon-win32.h"
@@ -19,8 +21,8 @@ class TrayStatus {
   TrayStatus& operator=(const TrayStatus&) = delete;
 
   // Shows one cycle's result: steady for success or a failed transfer, else blinking that starts
-  // one full interval later.
-  void ShowUpdateStatus(UpdateResult result);
+  // one full interval later. `status_line` becomes the tool-tip's second line.
+  void ShowUpdateStatus(UpdateResult result, std::u16string_view status_line = {});
   // One tick of the blink timer.
   void OnBlinkTick();
 

@@ -21,7 +21,7 @@ const std::filesystem::path kSettings = "/app/abc.txt";
 constexpr std::u16string_view kSecretDigest = u"5EBE2294ECD0E0F08EAB7690D2A6EE69";
 
 // The window's controls in memory. Setting the password reports the change at once, as an edit
-// control does; `pending` runs when the form delivers pending events.
+// control does.
 class FakeControls final : public AccountControls {
  public:
   bool UpdatingEnabled() const override { return updating; }
@@ -34,9 +34,6 @@ class FakeControls final : public AccountControls {
     if (form != nullptr) form->OnPasswordChanged();
   }
   void ShowMessage(std::u16string_view text) override { messages.emplace_back(text); }
-  void DeliverPendingEvents() override {
-    if (pending) std::exchange(pending, nullptr)();
-  }
 
   // The user types into the password box.
   void TypePassword(std::u16string_view text) { SetPassword(text); }
@@ -46,7 +43,6 @@ class FakeControls final : public AccountControls {
   std::u16string domain;
   std::u16string password;
   std::vector<std::u16string> messages;
-  std::function<void()> pending;
 };
 
 struct Rig {

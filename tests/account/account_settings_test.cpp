@@ -71,8 +71,8 @@ TEST(AccountSettingsTest, FirstLineMustBeExactlyTrue) {
 TEST(AccountSettingsTest, MalformedDigestLoadsAsNoPassword) {
   const std::string digest = Ascii(kSecretDigest);
   for (const std::string& line3 : std::initializer_list<std::string>{
-           "", digest.substr(1), digest + "0", digest + " ", "5ebe2294ecd0e0f08eab7690d2a6ee69",
-           "5EBE2294ECD0E0F08EAB7690D2A6EE6G", "secret"}) {
+           "", digest.substr(1), digest + "0", digest + " ", "5ebe2294ecd0e0f08eab7690d2a6ee6g",
+           "5EBE2294ECD0E0F08EAB7690D2A6EE6G", "secret", std::string(32, 'z')}) {
     const StoredAccount account =
         ParseAccountSettings("True\r\nexample.com\r\n" + line3 + "\r\n", kCp1252);
     EXPECT_EQ(account, (StoredAccount{true, u"example.com", std::nullopt})) << line3;
@@ -80,6 +80,21 @@ TEST(AccountSettingsTest, MalformedDigestLoadsAsNoPassword) {
     EXPECT_TRUE(boxes.updating_enabled);
     EXPECT_EQ(boxes.password, u"");
     EXPECT_FALSE(boxes.password_is_digest);
+  }
+}
+
+TEST(AccountSettingsTest, ADigestInLowerCaseLoadsAsTheSameDigest) {
+  for (std::string_view line3 :
+       {"5ebe2294ecd0e0f08eab7690d2a6ee69", "5EBE2294ecd0e0f08eab7690D2A6EE69"}) {
+    const StoredAccount account =
+        ParseAccountSettings("True\r\nexample.com\r\n" + std::string(line3) + "\r\n", kCp1252);
+    EXPECT_EQ(account.digest, std::u16string(kSecretDigest)) << line3;
+    const AccountBoxes boxes = BoxesFromStoredAccount(account);
+    EXPECT_EQ(boxes.password, kSecretDigest);
+    EXPECT_TRUE(boxes.password_is_digest);
+    // Saved again, it is written as we write digests.
+    EXPECT_EQ(ComposeAccountSettings(account, kCp1252),
+              "True\r\nexample.com\r\n" + Ascii(kSecretDigest) + "\r\n");
   }
 }
 
@@ -167,6 +182,8 @@ TEST(AccountSettingsTest, SaveThatCannotStoreTheAccountLeavesEverything) {
   EXPECT_EQ(password.message, SaveMessage::kPasswordNotDigestible);
   EXPECT_EQ(password.new_password_text, std::nullopt);
   EXPECT_FALSE(password.password_is_digest);
+  // There is no length limit any more: the message names only the characters.
+  EXPECT_EQ(SaveMessageText(password.message), u"密码含有无法转换的字符，未保存。");
   // A digester that answers with something other than a digest text is not trusted either.
   const auto bad_digest = [](std::u16string_view) { return std::optional<std::u16string>(u"x"); };
   EXPECT_EQ(SaveAccountSettings({true, u"x.com", u"secret", false}, kCp1252, bad_digest).message,

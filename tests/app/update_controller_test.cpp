@@ -2,8 +2,19 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <deque>
 #include <functional>
+#include <random>
+#include <string>
 #include <vector>
+
+#include "account/account_form.h"
+#include "account/settings_file.h"
+#include "iconv_code_page.h"
+#include "md5_reference.h"
+#include "memory_file_system.h"
+#include "sync/update_cycle.h"
 
 namespace kalvane {
 namespace {
@@ -102,6 +113,203 @@ TEST(UpdateController, SessionEndCleansUpOnceAndLeavesTheWindow) {
   EXPECT_EQ(host.clean_ups, 1);
   EXPECT_EQ(host.destroys, 1);
 }
+
+// ---- The account form, the cycle and the controller together, in the orders a user can make.
+
+namespace cycle_rig {
+
+using testing::IconvCodePage;
+using testing::MemoryDisk;
+using testing::MemoryFileSystem;
+
+const IconvCodePage kCp1252("CP1252");
+const std::filesystem::path kSettings = "/app/abc.txt";
+constexpr std::string_view kPwd = "&pwd=";
+
+std::string Md5(std::u16string_view ascii) {
+  return testing::OpenSslDigestText(std::string(ascii.begin(), ascii.end()));
+}
+
+bool IsUpperHexDigest(std::string_view text) {
+  return text.size() == 32 && std::ranges::all_of(text, [](char c) {
+           return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F');
+         });
+}
+
+// The window as the form, the cycle and the controller see it. The password box reports every
+// change at once, as an edit control does while its text is set; each request runs the events
+// scripted for its wait, which may start anything a user or a timer can.
+class Window final : public AccountControls, public UpdateCycleHost, public UpdateControllerHost {
+ public:
+  // AccountControls
+  bool UpdatingEnabled() const override { return updating; }
+  void SetUpdatingEnabled(bool enabled) override { updating = enabled; }
+  std::u16string Domain() const override { return domain; }
+  void SetDomain(std::u16string_view text) override { domain = text; }
+  std::u16string Password() const override { return password; }
+  void SetPassword(std::u16string_view text) override {
+    password = text;
+    form.OnPasswordChanged();
+  }
+  void ShowMessage(std::u16string_view) override {}
+
+  // UpdateCycleHost
+  bool HttpGet(std::string_view path) override {
+    paths.emplace_back(path);
+    if (!during_wait.empty()) {
+      auto events = std::move(during_wait.front());
+      during_wait.pop_front();
+      for (auto& event : events) event();
+    }
+    response = "HTTP/1.1 200 OK\r\n\r\n<p>OK</p>\r\n<p>BEGIN</p>\r\n<p>END</p>";
+    return true;
+  }
+  const std::string& ResponseText() const override { return response; }
+  bool Closing() const override { return controller.Closing(); }
+  HostsStepReport WriteHostsSection(const DomainList&) override { return {}; }
+
+  // UpdateControllerHost
+  std::optional<UpdateResult> RunUpdateCycle() override {
+    return RunAccountCycle(cycle, form, kCp1252);
+  }
+  void ShowUpdateStatus(UpdateResult) override {}
+  void CleanUp() override {}
+  void DestroyWindow() override {}
+
+  // What the user and the timer do.
+  void Type(std::u16string_view text) {
+    SetPassword(text);
+    typed.emplace_back(text);
+  }
+  void ClickSave() {
+    form.Save();
+    controller.OnSaved();
+  }
+  void RefreshFallsDue() {
+    for (int tick = 0; tick <= kRefreshThreshold; ++tick) controller.OnRefreshTick();
+  }
+
+  // Every password that went out.
+  std::vector<std::string> SentPasswords() const {
+    std::vector<std::string> sent;
+    for (const auto& path : paths) {
+      const auto at = path.find(kPwd);
+      if (at != std::string::npos) sent.push_back(path.substr(at + kPwd.size()));
+    }
+    return sent;
+  }
+
+  MemoryDisk disk;
+  MemoryFileSystem files{disk};
+  SettingsFile settings{files, kSettings};
+  AccountForm form{*this, settings, kCp1252};
+  UpdateCycle cycle{*this};
+  UpdateController controller{*this};
+
+  bool updating = true;
+  std::u16string domain = u"example.com";
+  std::u16string password;
+  std::vector<std::u16string> typed;
+  std::deque<std::vector<std::function<void()>>> during_wait;
+  std::vector<std::string> paths;
+  std::string response;
+};
+
+// The faulty order: Save pressed twice quickly (the second press lands while the first one's
+// cycle waits, with a due refresh), then the password changed while the cycle of the second press
+// waits. The next request digests what the box holds.
+TEST(AccountCycles, APasswordChangedWhileASaveCycleWaitsIsDigestedNextTime) {
+  Window window;
+  ASSERT_TRUE(window.controller.StartUp());
+  window.Type(u"first secret");
+  window.during_wait.push_back({[&] { window.ClickSave(); }, [&] { window.RefreshFallsDue(); }});
+  window.during_wait.push_back({[&] { window.Type(u"second secret"); }});
+  window.ClickSave();
+  EXPECT_FALSE(window.form.PasswordIsDigest()) << "the box holds typed text";
+  window.RefreshFallsDue();
+
+  // Start-up (no password yet), the first Save, the second merged into one more cycle (the due
+  // refresh skipped), and the next timed refresh.
+  EXPECT_EQ(window.SentPasswords(),
+            (std::vector<std::string>{Md5(u""), Md5(u"first secret"), Md5(u"first secret"),
+                                      Md5(u"second secret")}));
+  EXPECT_EQ(window.disk.Content(kSettings),
+            "True\r\nexample.com\r\n" + Md5(u"first secret") + "\r\n");
+}
+
+// A loaded account keeps its digest until the user types; a tick during the cycle changes nothing.
+TEST(AccountCycles, ALoadedDigestIsSentAsItIsUntilTheUserTypes) {
+  Window window;
+  const std::string digest = Md5(u"stored");
+  window.disk.files[kSettings].content = "True\r\nexample.com\r\n" + digest + "\r\n";
+  window.form.Load();
+  window.during_wait.push_back({[&] { window.RefreshFallsDue(); }, [&] { window.Type(u"x"); }});
+  ASSERT_TRUE(window.controller.StartUp());
+  window.RefreshFallsDue();
+  EXPECT_EQ(window.SentPasswords(), (std::vector<std::string>{digest, Md5(u"x")}));
+}
+
+// Random orders of typing, Save, due refreshes and ticking the box, each at the top or inside a
+// waiting cycle (nested up to the one cycle at a time): every pwd sent is a digest text, and none
+// is a text the user typed.
+TEST(AccountCycles, NoOrderOfEventsSendsAnythingButADigest) {
+  for (unsigned seed = 1; seed <= 300; ++seed) {
+    SCOPED_TRACE(seed);
+    std::mt19937 random(seed);
+    Window window;
+    const auto pick = [&](int n) { return static_cast<int>(random() % static_cast<unsigned>(n)); };
+    int next_text = 0;
+    std::function<void()> event = [&] {
+      switch (pick(6)) {
+        case 0: {
+          // Typed text, sometimes shaped like a digest.
+          const bool digest_like = pick(3) == 0;
+          std::u16string text;
+          if (digest_like) {
+            for (char c : Md5(u"t" + std::u16string(1, static_cast<char16_t>(u'a' + next_text))))
+              text.push_back(static_cast<char16_t>(c));
+          } else {
+            text = u"typed " + std::u16string(1, static_cast<char16_t>(u'a' + next_text % 26));
+          }
+          ++next_text;
+          window.Type(text);
+          break;
+        }
+        case 1:
+          window.ClickSave();
+          break;
+        case 2:
+          window.RefreshFallsDue();
+          break;
+        case 3:
+          window.updating = !window.updating;
+          break;
+        case 4:
+          window.Type(u"");
+          break;
+        default:
+          window.form.Load();
+          break;
+      }
+    };
+    for (int wait = 0; wait < 20; ++wait) {
+      std::vector<std::function<void()>> events;
+      for (int n = pick(4); n > 0; --n) events.push_back(event);
+      window.during_wait.push_back(std::move(events));
+    }
+    ASSERT_TRUE(window.controller.StartUp());
+    for (int step = 0; step < 12; ++step) event();
+
+    for (const auto& pwd : window.SentPasswords()) {
+      EXPECT_TRUE(IsUpperHexDigest(pwd)) << pwd;
+      for (const auto& text : window.typed) {
+        EXPECT_NE(pwd, std::string(text.begin(), text.end())) << "typed text sent in clear";
+      }
+    }
+  }
+}
+
+}  // namespace cycle_rig
 
 }  // namespace
 }  // namespace kalvane

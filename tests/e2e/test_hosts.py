@@ -4,7 +4,8 @@ import os
 import time
 import unittest
 
-from e2e_support import TITLE, E2ETestCase, plain_request, read_hosts, write_hosts
+from e2e_support import (SERVICE_HOST, TITLE, E2ETestCase, plain_request, read_hosts, wait_for,
+                         write_hosts, x_click)
 from service_client import answer, hold, pieces, status
 
 WM_COMMAND, WM_ENDSESSION = 0x111, 0x16
@@ -38,7 +39,11 @@ class HostsTest(E2ETestCase):
         self.close_program()
         self.assertEqual(read_hosts(), USER_LINES)
 
-    def test_an_empty_list_leaves_an_earlier_section_in_place(self):
+    def save(self):
+        """Save through its button's command; the cycle it starts runs at once."""
+        self.driver("post", TITLE, WM_COMMAND, COMMAND3, 0)
+
+    def test_an_empty_list_leaves_an_earlier_section_in_place_until_exit(self):
         write_hosts(USER_LINES + EARLIER_SECTION)
         self.svc.queue(answer([]))
         self.start()
@@ -46,8 +51,48 @@ class HostsTest(E2ETestCase):
         self.assertEqual(read_hosts(), USER_LINES + EARLIER_SECTION)
         # The working copy is composed all the same, without any section.
         self.assertEqual(self.working_copy(), USER_LINES)
+        # At exit a section goes whenever the hosts file holds one, one left by an earlier run
+        # included.
         self.close_program()
-        self.assertEqual(read_hosts(), USER_LINES + EARLIER_SECTION)
+        self.assertEqual(read_hosts(), USER_LINES)
+
+    def test_a_row_for_the_service_host_is_not_written_and_the_others_are(self):
+        write_hosts(USER_LINES)
+        self.svc.queue(answer([("host1", "10.0.0.1"),
+                               (SERVICE_HOST, "6.6.6.1"),
+                               (SERVICE_HOST.upper() + ".", "6.6.6.2"),
+                               ("alias\t" + SERVICE_HOST, "6.6.6.3"),
+                               ("host2", "10.0.0.2"),
+                               ("alias", "6.6.6.4 " + SERVICE_HOST),
+                               ("tabbed\thost3", "10.0.0.3")]))
+        self.start()
+        self.wait_window()
+        section = b"#BEGIN\r\n10.0.0.1 host1\r\n10.0.0.2 host2\r\n10.0.0.3 tabbed\thost3\r\n"
+        self.assertEqual(read_hosts(), USER_LINES + section)
+        self.assertNotIn(b"6.6.6.", self.working_copy())
+        # The next request still goes to the service's own address.
+        self.svc.queue(answer([("host1", "10.0.0.1")]))
+        self.save()
+        self.assertEqual(len(self.svc.wait_requests(2, 10)), 2)
+        self.close_program()
+        self.assertEqual(read_hosts(), USER_LINES)
+
+    def test_rows_then_an_empty_answer_then_the_close_box_leave_no_section(self):
+        write_hosts(USER_LINES)
+        self.svc.queue(answer([("host1", "10.0.0.1"), ("host2", "10.0.0.2")]), answer([]))
+        self.start()
+        self.wait_window()
+        with_rows = USER_LINES + b"#BEGIN\r\n10.0.0.1 host1\r\n10.0.0.2 host2\r\n"
+        self.assertEqual(read_hosts(), with_rows)
+        self.save()
+        self.assertEqual(len(self.svc.wait_requests(2, 10)), 2)
+        # The empty answer leaves the hosts file alone while the program runs.
+        self.assertTrue(wait_for(lambda: self.working_copy() == USER_LINES, 5))
+        self.assertEqual(read_hosts(), with_rows)
+        point = self.driver("nc-point", TITLE, "close")
+        x_click(point["x"], point["y"])
+        self.assertProgramEnds(10, 0)
+        self.assertEqual(read_hosts(), USER_LINES)
 
     def test_three_failed_attempts_leave_the_hosts_file_untouched(self):
         before = USER_LINES + EARLIER_SECTION
@@ -58,8 +103,9 @@ class HostsTest(E2ETestCase):
         self.assertEqual(len(self.svc.wait_requests(3, 10)), 3)
         self.assertEqual(read_hosts(), before)
         self.assertFalse(os.path.exists(os.path.join(self.folder, "hosts.bak")))
+        # At exit the section left by an earlier run goes, though no answer came.
         self.close_program()
-        self.assertEqual(read_hosts(), before)
+        self.assertEqual(read_hosts(), USER_LINES)
         self.assertEqual([r.data for r in self.svc.requests()], [plain_request()] * 3)
 
     def test_a_response_sent_one_byte_at_a_time_is_read_whole(self):

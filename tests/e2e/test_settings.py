@@ -11,7 +11,7 @@ from window_support import (EMPTY_MESSAGE, account_path, ansi_code_page, control
                             digest_text, dismiss_message_box, message_boxes, read_settings,
                             wait_message_box, write_settings)
 
-NOT_DIGESTIBLE_MESSAGE = "密码含有无法转换的字符或过长，未保存。"
+NOT_DIGESTIBLE_MESSAGE = "密码含有无法转换的字符，未保存。"
 DOMAIN_AS_TYPED = "  example.com  "
 DOMAIN = "example.com"
 # Spaces inside and around, and characters that would need escaping in a query: the digest is

@@ -8,13 +8,16 @@ red disc.
 
 import hashlib
 import os
+import re
 import subprocess
 import time
 import unittest
 
-from e2e_support import (ARTIFACTS, TITLE, E2ETestCase, Program, click_tray_icon, read_hosts,
-                         run_driver, screenshot, wait_for, write_hosts, x_click)
+from e2e_support import (ARTIFACTS, TITLE, E2ETestCase, Program, click_tray_icon, hosts_path,
+                         read_hosts, run_driver, screenshot, wait_for, write_hosts, x_click)
 from service_client import answer, status
+
+WM_COMMAND, COMMAND3 = 0x111, 1005  # Save's command; BN_CLICKED is 0
 
 MENU_CLASS = "#32768"
 SERVER_ERROR = "HTTP/1.1 500 Internal Server Error"
@@ -27,6 +30,16 @@ PICTURE1, PICTURE2 = "Picture1 (green)", "Picture2 (red)"
 BLINK = 0.5  # seconds each icon of the blinking stays
 # A point of the bare screen, away from every window: a click there dismisses a menu.
 EMPTY_SCREEN = (700, 600)
+
+
+def move_pointer(x, y):
+    """Moves the X pointer to (x, y); "mousemove --sync" would wait for ever if it is there."""
+    where = subprocess.run(["xdotool", "getmouselocation", "--shell"], timeout=10, check=True,
+                           capture_output=True, text=True).stdout
+    at = dict(line.split("=", 1) for line in where.split() if "=" in line)
+    if (at.get("X"), at.get("Y")) != (str(x), str(y)):
+        subprocess.run(["xdotool", "mousemove", "--sync", str(x), str(y)], timeout=10,
+                       check=True, capture_output=True)
 
 
 def tray_window():
@@ -140,8 +153,6 @@ class TrayTest(E2ETestCase):
         """The text of the tool-tip that Wine's tray shows with the pointer resting on the icon.
         A tool-tip control answers WM_GETTEXT with the tip on show."""
         icon = tray["first_icon"]
-        subprocess.run(["xdotool", "mousemove", "--sync", str(icon["x"] + 1), str(icon["y"])],
-                       timeout=10, check=True, capture_output=True)
 
         def shown_tip():
             for w in self.driver("windows"):
@@ -149,9 +160,38 @@ class TrayTest(E2ETestCase):
                     return w
             return None
 
-        tip = wait_for(shown_tip, 5)
+        # Away first, so that a tip shown earlier goes and the one shown next is read afresh.
+        move_pointer(*EMPTY_SCREEN)
+        wait_for(lambda: shown_tip() is None, 5)
+        tip = None
+        # A tool-tip control shows again only after the pointer rests on its tool anew: a few
+        # points on the icon, each held for a while.
+        for dx in (1, 2, 3):
+            move_pointer(icon["x"] + dx, icon["y"] + dx)
+            tip = wait_for(shown_tip, 3)
+            if tip is not None:
+                break
         self.assertIsNotNone(tip, "no tool-tip over the icon")
         return tip["title"]
+
+    def assert_tip(self, tray, outcome):
+        """The tool-tip is "Kalvane" over the last outcome and its local time, (HH:MM)."""
+        tip = self.hover_tip(tray)
+        lines = tip.split("\n")
+        self.assertEqual(len(lines), 2, tip)
+        self.assertEqual(lines[0], TITLE)
+        match = re.fullmatch(r"(.*) \((\d\d):(\d\d)\)", lines[1])
+        self.assertIsNotNone(match, tip)
+        self.assertEqual(match.group(1), outcome)
+        now = time.localtime()
+        shown = int(match.group(2)) * 60 + int(match.group(3))
+        self.assertLessEqual((now.tm_hour * 60 + now.tm_min - shown) % 1440, 2, tip)
+        self.assertLess(len(tip), 128)
+        return tip
+
+    def icon_becomes(self, colour, timeout=10):
+        tray = tray_window()
+        return wait_for(lambda: icon_colour(cell_pixels(tray)) == colour, timeout)
 
     def menu(self):
         pid = self.main_window()["pid"]
@@ -193,7 +233,7 @@ class TrayTest(E2ETestCase):
             self.assert_steady(tray, PICTURE1)
             self.assertTrue(self.program.running())
             if round_ == 0:
-                self.assertEqual(self.hover_tip(tray), TITLE)
+                self.assert_tip(tray, "服务器没有返回映射，hosts 文件未改动")
 
             click_tray_icon(1)
             self.assert_icon_gone()
@@ -264,6 +304,39 @@ class TrayTest(E2ETestCase):
         tray = self.minimise_to_tray()
         screenshot(self.name + "-tray")
         self.assert_steady(tray, PICTURE2)
+
+    def test_a_read_only_hosts_file_shows_the_failure_icon_until_a_good_update(self):
+        write_hosts(USER_LINES)
+        rows1 = [("host1", "10.0.0.1")]
+        rows2 = [("host1", "10.0.0.1"), ("host2", "10.0.0.2")]
+        self.svc.queue(answer(rows1), answer(rows2), answer(rows2))
+        self.start()
+        self.wait_window()
+        written = USER_LINES + b"#BEGIN\r\n10.0.0.1 host1\r\n"
+        self.assertEqual(read_hosts(), written)
+        tray = self.minimise_to_tray()
+        self.assert_steady(tray, PICTURE1)
+
+        # The hosts file turns read-only; the next update's answer comes but cannot be written.
+        os.chmod(hosts_path(), 0o444)
+        self.addCleanup(os.chmod, hosts_path(), 0o644)
+        self.driver("post", TITLE, WM_COMMAND, COMMAND3, 0)
+        self.assertEqual(len(self.svc.wait_requests(2, 10)), 2)
+        self.assertTrue(self.icon_becomes(PICTURE2), "no failure icon after the failed write")
+        screenshot(self.name + "-failed")
+        self.assert_steady(tray, PICTURE2)
+        self.assert_tip(tray, "无法写入 hosts 文件：拒绝访问")
+        self.assertEqual(read_hosts(), written)
+
+        # Writable again: the next good update turns the icon back.
+        os.chmod(hosts_path(), 0o644)
+        self.driver("post", TITLE, WM_COMMAND, COMMAND3, 0)
+        self.assertEqual(len(self.svc.wait_requests(3, 10)), 3)
+        self.assertTrue(self.icon_becomes(PICTURE1), "the icon did not turn back")
+        self.assert_steady(tray, PICTURE1)
+        self.assert_tip(tray, "已更新 2 条映射")
+        self.assertEqual(read_hosts(),
+                         USER_LINES + b"#BEGIN\r\n10.0.0.1 host1\r\n10.0.0.2 host2\r\n")
 
     def test_shell_restart_broadcast_adds_the_icon_again_while_in_the_tray(self):
         self.svc.set_default(answer())

@@ -1,33 +1,70 @@
-// Feeds arbitrary bytes, split at an arbitrary point, to the completion rule and the client.
+// The client's accumulation of a response that arrives in pieces. The bytes are cut into pieces
+// of fuzzed sizes and delivered through a scripted socket, one data event each, to a waiting
+// HttpGet. Checked on every input:
+// - the client's verdict (a complete accepted response, or not) equals the completion rule's on
+//   the whole text, however the text was cut;
+// - a completed response text is a prefix of what was sent and is itself complete;
+// - any prefix of a text that is not rejected is not rejected either.
+#include <fuzzer/FuzzedDataProvider.h>
+
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <string_view>
+#include <vector>
 
 #include "http/http_client.h"
 #include "http/response_completion.h"
+#include "scripted_pump.h"
 
 namespace {
 
-class NullSocket final : public kalvane::SocketTransport {
- public:
-  void Connect(std::string_view) override {}
-  void SendData(std::string_view) override {}
-  void Close() override {}
-};
+void Check(bool property) {
+  if (!property) __builtin_trap();
+}
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  const std::string_view bytes(reinterpret_cast<const char*>(data), size);
-  const kalvane::ResponseState whole = kalvane::JudgeResponse(bytes);
+  FuzzedDataProvider input(data, size);
+  std::vector<std::size_t> cuts(input.ConsumeIntegralInRange<std::size_t>(0, 16));
+  for (auto& cut : cuts) cut = input.ConsumeIntegralInRange<std::size_t>(1, 64);
+  const std::string response = input.ConsumeRemainingBytesAsString();
+  const kalvane::ResponseState whole = kalvane::JudgeResponse(response);
 
-  // Any prefix of a complete response is never Rejected, and a rejected text stays rejected.
-  const std::size_t split = size == 0 ? 0 : data[0] % (size + 1);
-  const kalvane::ResponseState prefix = kalvane::JudgeResponse(bytes.substr(0, split));
-  if (whole != kalvane::ResponseState::kRejected && prefix == kalvane::ResponseState::kRejected) {
-    __builtin_trap();
+  kalvane::testing::ScriptedPump pump;
+  kalvane::testing::FakeSocket socket;
+  kalvane::HttpClient client(socket, pump, "dns.kalvane.example");
+  socket.on_connect = [&] { pump.At(std::chrono::milliseconds(1), [&] { client.OnConnected(); }); };
+  socket.on_send = [&] {
+    std::size_t at = 0;
+    int piece = 0;
+    while (at < response.size()) {
+      // The fuzzed sizes, then the rest in one piece.
+      const std::size_t length =
+          piece < static_cast<int>(cuts.size())
+              ? std::min(cuts[static_cast<std::size_t>(piece)], response.size() - at)
+              : response.size() - at;
+      const std::string_view bytes = std::string_view(response).substr(at, length);
+      pump.At(std::chrono::milliseconds(1 + piece), [&client, bytes] { client.OnData(bytes); });
+      at += length;
+      ++piece;
+    }
+  };
+  const bool got = client.HttpGet("/kalvanedns/getdomain.asp");
+
+  Check(got == (whole == kalvane::ResponseState::kComplete));
+  if (got) {
+    Check(std::string_view(response).starts_with(client.ResponseText()));
+    Check(kalvane::JudgeResponse(client.ResponseText()) == kalvane::ResponseState::kComplete);
+  }
+  if (whole != kalvane::ResponseState::kRejected && !cuts.empty()) {
+    const std::size_t split = std::min(cuts.front(), response.size());
+    Check(kalvane::JudgeResponse(std::string_view(response).substr(0, split)) !=
+          kalvane::ResponseState::kRejected);
   }
   std::size_t length = 0;
-  (void)kalvane::FindContentLength(bytes, length);
+  (void)kalvane::FindContentLength(response, length);
   return 0;
 }

@@ -4,6 +4,7 @@
 
 #include <deque>
 
+#include "md5_reference.h"
 #include "sync/response_body.h"
 
 namespace kalvane {
@@ -34,7 +35,10 @@ class FakeWindow final : public UpdateCycleHost {
   const std::string& ResponseText() const override { return response; }
   bool UpdatingEnabled() const override { return updating_enabled; }
   bool Closing() const override { return closing; }
-  void WriteHostsSection(const DomainList& domains) override { writes.push_back(domains); }
+  HostsStepReport WriteHostsSection(const DomainList& domains) override {
+    writes.push_back(domains);
+    return hosts_report;
+  }
 
   std::deque<std::optional<std::string>> answers;
   std::vector<std::string> paths;
@@ -43,7 +47,11 @@ class FakeWindow final : public UpdateCycleHost {
   std::string response;
   bool updating_enabled = false;
   bool closing = false;
+  HostsStepReport hosts_report{HostsOutcome::kWritten, 0, 2};
 };
+
+// The digest text the product would send for an ASCII password.
+std::string Md5(std::string_view text) { return testing::OpenSslDigestText(text); }
 
 RequestEncoding AsciiEncoding() {
   RequestEncoding encoding;
@@ -57,7 +65,7 @@ RequestEncoding AsciiEncoding() {
   };
   encoding.digest_password = [](std::u16string_view text) -> std::optional<std::string> {
     if (text.find(u'\x4E2D') != std::u16string_view::npos) return std::nullopt;
-    return "DIGEST(" + std::string(text.begin(), text.end()) + ")";
+    return Md5(std::string(text.begin(), text.end()));
   };
   return encoding;
 }
@@ -67,16 +75,37 @@ TEST(RequestPath, BothFormsTrimOnlyTheDomainAndEscapeNothing) {
   EXPECT_EQ(BuildRequestPath({false, u"ignored", u"ignored", false}, enc),
             "/kalvanedns/getdomain.asp");
   EXPECT_EQ(BuildRequestPath({true, u"  my domain.com  ", u" pw ", false}, enc),
-            "/kalvanedns/getdomain.asp?domain=my domain.com&pwd=DIGEST( pw )");
+            "/kalvanedns/getdomain.asp?domain=my domain.com&pwd=" + Md5(" pw "));
   EXPECT_EQ(BuildRequestPath({true, u"d", u"0123456789ABCDEF0123456789ABCDEF", true}, enc),
             "/kalvanedns/getdomain.asp?domain=d&pwd=0123456789ABCDEF0123456789ABCDEF");
   EXPECT_EQ(BuildRequestPath({true, u"", u"", false}, enc),
-            "/kalvanedns/getdomain.asp?domain=&pwd=DIGEST()");
+            "/kalvanedns/getdomain.asp?domain=&pwd=" + Md5(""));
   // Values that cannot be converted, or that would break the request line, send nothing.
   EXPECT_EQ(BuildRequestPath({true, u"d", u"\x4E2D", false}, enc), std::nullopt);
   EXPECT_EQ(BuildRequestPath({true, u"\x00E9", u"p", false}, enc), std::nullopt);
   EXPECT_EQ(BuildRequestPath({true, u"a\r\nHost: x", u"p", false}, enc), std::nullopt);
-  EXPECT_EQ(BuildRequestPath({true, u"d", u"a\nb", true}, enc), std::nullopt);
+  EXPECT_EQ(BuildRequestPath({true, u"a\nb", u"p", true}, enc), std::nullopt);
+}
+
+// The flag says "digest" but the box holds something else (typed while the flag was wrongly kept,
+// a digest in lower case, one character short or long): the box is digested, never sent as it is.
+TEST(RequestPath, APasswordFlaggedAsDigestThatIsNoDigestTextIsDigested) {
+  const RequestEncoding enc = AsciiEncoding();
+  const std::string prefix = "/kalvanedns/getdomain.asp?domain=d&pwd=";
+  for (const std::u16string_view box :
+       {std::u16string_view(u"typed in clear"), std::u16string_view(u""),
+        std::u16string_view(u"0123456789abcdef0123456789abcdef"),
+        std::u16string_view(u"0123456789ABCDEF0123456789ABCDE"),
+        std::u16string_view(u"0123456789ABCDEF0123456789ABCDEF0"),
+        std::u16string_view(u"0123456789ABCDEF0123456789ABCDEG")}) {
+    const std::string typed(box.begin(), box.end());
+    EXPECT_EQ(BuildRequestPath({true, u"d", box, true}, enc), prefix + Md5(typed)) << typed;
+  }
+  // A digester that gives anything but a digest text sends nothing.
+  RequestEncoding broken = enc;
+  broken.digest_password = [](std::u16string_view) { return std::optional<std::string>("clear"); };
+  EXPECT_EQ(BuildRequestPath({true, u"d", u"clear", false}, broken), std::nullopt);
+  EXPECT_EQ(BuildRequestPath({true, u"d", u"clear", true}, broken), std::nullopt);
 }
 
 TEST(UpdateCycle, ResultsZeroOneAndTwo) {
@@ -108,6 +137,56 @@ TEST(UpdateCycle, ResultsZeroOneAndTwo) {
     EXPECT_EQ(cycle.UpdateDomains({}, AsciiEncoding()), UpdateResult::kNoFailure);
     EXPECT_EQ(window.paths, std::vector<std::string>{"/kalvanedns/getdomain.asp"});
   }
+}
+
+// Rows that could not be put into the hosts file are no success; an unconfirmed account stays the
+// first thing to mend and keeps its result, with the hosts failure in the report.
+TEST(UpdateCycle, AHostsStepThatFailsEndsAsAFailureUnlessTheAccountIsUnconfirmed) {
+  const HostsStepReport denied{HostsOutcome::kReplaceFailed, 5, 0};
+  {
+    FakeWindow window;
+    window.updating_enabled = true;
+    window.hosts_report = denied;
+    window.answers = {Response(kHostsBody)};
+    UpdateCycle cycle(window);
+    EXPECT_EQ(cycle.UpdateDomains({true, u"d", u"p", false}, AsciiEncoding()),
+              UpdateResult::kTransferFailed);
+    EXPECT_EQ(window.paths.size(), 1u) << "a hosts failure is not retried over the network";
+    const CycleReport& report = cycle.LastReport();
+    EXPECT_EQ(report.result, UpdateResult::kTransferFailed);
+    EXPECT_TRUE(report.answered);
+    EXPECT_TRUE(report.confirmed);
+    EXPECT_EQ(report.hosts, denied);
+  }
+  {
+    FakeWindow window;
+    window.updating_enabled = true;
+    window.hosts_report = denied;
+    window.answers = {Response("<p>BEGIN</p>\r\n<p>h&nbsp;1.2.3.4</p>\r\n<p>END</p>")};
+    UpdateCycle cycle(window);
+    EXPECT_EQ(cycle.UpdateDomains({true, u"d", u"p", false}, AsciiEncoding()),
+              UpdateResult::kAccountNotConfirmed);
+    EXPECT_FALSE(cycle.LastReport().confirmed);
+    EXPECT_EQ(cycle.LastReport().hosts, denied);
+  }
+  // Outcomes that leave the hosts file as meant are successes.
+  for (const HostsOutcome fine :
+       {HostsOutcome::kWritten, HostsOutcome::kUnchanged, HostsOutcome::kNotTouched}) {
+    FakeWindow window;
+    window.hosts_report = {fine, 0, 0};
+    window.answers = {Response(kHostsBody)};
+    UpdateCycle cycle(window);
+    EXPECT_EQ(cycle.UpdateDomains({}, AsciiEncoding()), UpdateResult::kNoFailure);
+  }
+  // No answer, no hosts step: the report says so.
+  FakeWindow window;
+  UpdateCycle cycle(window);
+  EXPECT_EQ(cycle.UpdateDomains({}, AsciiEncoding()), UpdateResult::kTransferFailed);
+  EXPECT_FALSE(cycle.LastReport().answered);
+  EXPECT_EQ(cycle.LastReport().hosts, std::nullopt);
+  EXPECT_EQ(cycle.UpdateDomains({true, u"d", u"\x4E2D", false}, AsciiEncoding()),
+            UpdateResult::kAccountNotConfirmed);
+  EXPECT_FALSE(cycle.LastReport().account_sent);
 }
 
 TEST(UpdateCycle, ThreeFailedAttemptsKeepTheLastListAndTouchNothing) {

@@ -4,10 +4,16 @@
 #include <shellapi.h>
 
 #include <cstdio>
+#include <filesystem>
+#include <fstream>
 #include <memory>
 #include <vector>
 
+#include "app/status_line.h"
+#include "platform/file_system-win32.h"
 #include "platform/window_timer-win32.h"
+#include "sync/hosts_store.h"
+#include "sync/update_cycle.h"
 #include "tray/tray_icon-win32.h"
 #include "tray/tray_status-win32.h"
 
@@ -470,6 +476,64 @@ TEST_F(TrayIconTest, StatusDrivesTheTrayIconAndTheBlinkTimer) {
   PumpFor(700);
   for (UINT_PTR id : window_.seen().timers)
     EXPECT_NE(id, kBlinkTimerId) << "the blink timer stopped";
+}
+
+// A cycle whose answer came but whose rows the real Win32 hosts store could not write, because
+// another program holds the hosts file open without sharing: the steady failure icon, and the
+// tool-tip names the failure. Once the file is free again the next cycle turns it back.
+class HostsCycleWindow final : public UpdateCycleHost {
+ public:
+  explicit HostsCycleWindow(HostsStore& store) : store_(store) {}
+  bool HttpGet(std::string_view) override { return true; }
+  const std::string& ResponseText() const override { return response_; }
+  bool UpdatingEnabled() const override { return false; }
+  bool Closing() const override { return false; }
+  HostsStepReport WriteHostsSection(const DomainList& domains) override {
+    return store_.Report(store_.WriteHostsSection(domains));
+  }
+
+ private:
+  HostsStore& store_;
+  std::string response_ = "HTTP/1.1 200 OK\r\n\r\n<p>BEGIN</p>\r\n<p>host1&nbsp;10.0.0.1</p>\r\n";
+};
+
+TEST_F(TrayIconTest, AHostsFileHeldOpenWithoutSharingShowsTheSteadyFailureIconAndSaysWhy) {
+  wchar_t temp[MAX_PATH + 1];
+  ASSERT_NE(GetTempPathW(MAX_PATH + 1, temp), 0u);
+  const std::filesystem::path root =
+      std::filesystem::path(temp) /
+      (L"kalvane-tray-hosts-" + std::to_wstring(GetCurrentProcessId()));
+  std::filesystem::create_directories(root / L"etc");
+  const std::filesystem::path hosts = root / L"etc" / L"hosts";
+  std::ofstream(hosts, std::ios::binary) << "127.0.0.1 localhost\r\n";
+  HostsStore store(MakeWin32FileSystem(), {hosts, root / L"hosts.bak"}, {}, "dns.kalvane.example",
+                   [] { return static_cast<std::uint32_t>(GetLastError()); });
+  HostsCycleWindow host(store);
+  UpdateCycle cycle(host);
+
+  const HICON updated = icon_;
+  const HICON failed = LoadIconW(nullptr, IDI_WARNING);
+  TrayStatus status(tray_, window_.hwnd(), updated, failed);
+  Minimise();
+  ASSERT_TRUE(tray_.TrayInstall());
+
+  HANDLE held = CreateFileW(hosts.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(held, INVALID_HANDLE_VALUE);
+  std::optional<UpdateResult> result = cycle.UpdateDomains({}, {});
+  ASSERT_EQ(result, UpdateResult::kTransferFailed);
+  status.ShowUpdateStatus(*result, StatusLine(cycle.LastReport(), {12, 3}));
+  EXPECT_EQ(tray_.Icon(), failed);
+  EXPECT_FALSE(status.BlinkEnabled());
+  EXPECT_EQ(tray_.Tip(), L"Kalvane\n无法读取 hosts 文件：文件正被其他程序使用 (12:03)");
+  CloseHandle(held);
+
+  result = cycle.UpdateDomains({}, {});
+  ASSERT_EQ(result, UpdateResult::kNoFailure);
+  status.ShowUpdateStatus(*result, StatusLine(cycle.LastReport(), {12, 4}));
+  EXPECT_EQ(tray_.Icon(), updated);
+  EXPECT_EQ(tray_.Tip(), L"Kalvane\n已更新 1 条映射 (12:04)");
+  tray_.TrayRemove();
+  std::filesystem::remove_all(root);
 }
 
 }  // namespace
