@@ -5,6 +5,7 @@
 #include <functional>
 #include <vector>
 
+#include "fake_account_controls.h"
 #include "iconv_code_page.h"
 #include "memory_file_system.h"
 
@@ -20,35 +21,16 @@ const std::filesystem::path kSettings = "/app/abc.txt";
 // MD5("secret")
 constexpr std::u16string_view kSecretDigest = u"5EBE2294ECD0E0F08EAB7690D2A6EE69";
 
-// The window's controls in memory. Setting the password reports the change at once, as an edit
-// control does.
-class FakeControls final : public AccountControls {
+// The user types into the password box.
+class FakeControls final : public testing::FakeAccountControls {
  public:
-  bool UpdatingEnabled() const override { return updating; }
-  void SetUpdatingEnabled(bool enabled) override { updating = enabled; }
-  std::u16string Domain() const override { return domain; }
-  void SetDomain(std::u16string_view text) override { domain = text; }
-  std::u16string Password() const override { return password; }
-  void SetPassword(std::u16string_view text) override {
-    password = text;
-    if (form != nullptr) form->OnPasswordChanged();
-  }
-  void ShowMessage(std::u16string_view text) override { messages.emplace_back(text); }
-
-  // The user types into the password box.
   void TypePassword(std::u16string_view text) { SetPassword(text); }
-
-  AccountForm* form = nullptr;
-  bool updating = false;
-  std::u16string domain;
-  std::u16string password;
-  std::vector<std::u16string> messages;
 };
 
 struct Rig {
   explicit Rig(std::string stored = "") {
     if (!stored.empty()) disk.files[kSettings].content = std::move(stored);
-    controls.form = &form;
+    controls.form_to_notify = &form;
   }
   MemoryDisk disk;
   MemoryFileSystem files{disk};

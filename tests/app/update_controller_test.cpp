@@ -11,6 +11,7 @@
 
 #include "account/account_form.h"
 #include "account/settings_file.h"
+#include "fake_account_controls.h"
 #include "iconv_code_page.h"
 #include "md5_reference.h"
 #include "memory_file_system.h"
@@ -139,19 +140,17 @@ bool IsUpperHexDigest(std::string_view text) {
 // The window as the form, the cycle and the controller see it. The password box reports every
 // change at once, as an edit control does while its text is set; each request runs the events
 // scripted for its wait, which may start anything a user or a timer can.
-class Window final : public AccountControls, public UpdateCycleHost, public UpdateControllerHost {
+class Window final : public testing::FakeAccountControls,
+                     public UpdateCycleHost,
+                     public UpdateControllerHost {
  public:
-  // AccountControls
-  bool UpdatingEnabled() const override { return updating; }
-  void SetUpdatingEnabled(bool enabled) override { updating = enabled; }
-  std::u16string Domain() const override { return domain; }
-  void SetDomain(std::u16string_view text) override { domain = text; }
-  std::u16string Password() const override { return password; }
-  void SetPassword(std::u16string_view text) override {
-    password = text;
-    form.OnPasswordChanged();
+  Window() {
+    form_to_notify = &form;
+    updating = true;
+    domain = u"example.com";
   }
-  void ShowMessage(std::u16string_view) override {}
+
+  bool UpdatingEnabled() const override { return updating; }
 
   // UpdateCycleHost
   bool HttpGet(std::string_view path) override {
@@ -206,9 +205,6 @@ class Window final : public AccountControls, public UpdateCycleHost, public Upda
   UpdateCycle cycle{*this};
   UpdateController controller{*this};
 
-  bool updating = true;
-  std::u16string domain = u"example.com";
-  std::u16string password;
   std::vector<std::u16string> typed;
   std::deque<std::vector<std::function<void()>>> during_wait;
   std::vector<std::string> paths;
