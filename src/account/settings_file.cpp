@@ -26,7 +26,7 @@ bool SettingsFile::Write(std::string_view content) {
 
 std::filesystem::path SettingsFile::TemporaryStem() const {
   std::filesystem::path stem = path_;
-  stem += ".new";
+  stem += L".new";  // wide: joins a Windows path without the locale's conversion
   return stem;
 }
 

@@ -85,7 +85,15 @@ std::optional<std::wstring> FinalPath(HANDLE handle) {
 // file opened under `path` has when no link stands in its place. Links in the folder's own path
 // (a redirected profile folder, a mapped drive) are followed, as for any folder.
 std::optional<std::wstring> ExpectedFinalPath(const std::filesystem::path& path) {
-  const std::filesystem::path absolute = std::filesystem::absolute(path);
+  // GetFullPathNameW rather than std::filesystem::absolute, which would bring the C++ library's
+  // whole locale machinery into the program for one call.
+  const DWORD size = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
+  if (size == 0) return std::nullopt;
+  std::wstring full(size, L'\0');
+  const DWORD length = GetFullPathNameW(path.c_str(), size, full.data(), nullptr);
+  if (length == 0 || length >= size) return std::nullopt;
+  full.resize(length);
+  const std::filesystem::path absolute(std::move(full));
   UniqueFile folder(CreateFileW(absolute.parent_path().c_str(), FILE_READ_ATTRIBUTES,
                                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                 OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));

@@ -8,7 +8,9 @@
 namespace kalvane {
 namespace {
 
-std::filesystem::path Sibling(const std::filesystem::path& path, const char* suffix) {
+// Wide suffixes: on Windows they join the path as they are, where a narrow one would need the
+// locale's conversion (and bring all of it into the program).
+std::filesystem::path Sibling(const std::filesystem::path& path, const wchar_t* suffix) {
   if (path.empty()) return {};
   auto sibling = path;
   sibling += suffix;
@@ -22,8 +24,8 @@ HostsStore::HostsStore(std::unique_ptr<FileSystem> files, HostsPaths paths,
                        std::function<std::uint32_t()> last_system_error)
     : files_(std::move(files)),
       paths_(std::move(paths)),
-      temp_stem_(Sibling(paths_.hosts, ".kalvane-new")),
-      backup_(Sibling(paths_.hosts, ".kalvane-old")),
+      temp_stem_(Sibling(paths_.hosts, L".kalvane-new")),
+      backup_(Sibling(paths_.hosts, L".kalvane-old")),
       on_hosts_changed_(std::move(on_hosts_changed)),
       service_host_(std::move(service_host)),
       last_system_error_(std::move(last_system_error)) {}
