@@ -22,6 +22,12 @@ ctest_counts() { # log file -> "passed failed"
   total=$(sed -E 's/.* failed out of ([0-9]+).*/\1/' <<<"$line")
   echo "$((total - fails)) $fails"
 }
+e2e_counts() { # log file -> "passed failed" from its "e2e: N passed, N failed" line
+  local line
+  line=$(grep -E '^e2e: [0-9]+ passed, [0-9]+ failed' "$1" | tail -n 1)
+  if [[ -z "$line" ]]; then echo "0 1"; return; fi
+  echo "$(sed -E 's/^e2e: ([0-9]+) passed.*/\1/' <<<"$line") $(sed -E 's/.* ([0-9]+) failed.*/\1/' <<<"$line")"
+}
 logs="$root/build/test-logs"
 mkdir -p "$logs"
 
@@ -89,13 +95,8 @@ fi
 # 4. End to end: the shipped executable under Wine against the fake service.
 if [[ -x build/windows/Kalvane.exe || -f build/windows/Kalvane.exe ]]; then
   bash tests/e2e/run_e2e.sh build/windows/Kalvane.exe 2>&1 | tee "$logs/e2e.log" | tail -n 15
-  line=$(grep -E '^e2e: [0-9]+ passed, [0-9]+ failed' "$logs/e2e.log" | tail -n 1)
-  if [[ -n "$line" ]]; then
-    record e2e "$(sed -E 's/^e2e: ([0-9]+) passed.*/\1/' <<<"$line")" \
-      "$(sed -E 's/.* ([0-9]+) failed.*/\1/' <<<"$line")"
-  else
-    record e2e 0 1
-  fi
+  read -r p f < <(e2e_counts "$logs/e2e.log")
+  record e2e "$p" "$f"
 else
   record e2e 0 1
 fi
@@ -112,13 +113,8 @@ if KALVANE_SKIP_DEPS=1 bash scripts/release.sh >"$logs/release-build.log" 2>&1; 
     bash tests/e2e/run_e2e.sh --exe build/release/Kalvane.exe \
     --driver build/windows/kdriver/kdriver.exe --work build/e2e-release \
     --artifacts build/e2e-release-artifacts installer_tests 2>&1 | tee "$logs/installer.log" | tail -n 10
-  line=$(grep -E '^e2e: [0-9]+ passed, [0-9]+ failed' "$logs/installer.log" | tail -n 1)
-  if [[ -n "$line" ]]; then
-    record installer "$(sed -E 's/^e2e: ([0-9]+) passed.*/\1/' <<<"$line")" \
-      "$(sed -E 's/.* ([0-9]+) failed.*/\1/' <<<"$line")"
-  else
-    record installer 0 1
-  fi
+  read -r p f < <(e2e_counts "$logs/installer.log")
+  record installer "$p" "$f"
 else
   tail -n 40 "$logs/release-build.log"
   record installer 0 1
