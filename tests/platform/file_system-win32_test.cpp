@@ -14,6 +14,7 @@ namespace kalvane {
 namespace {
 
 using testing::FileBytes;
+using testing::FolderNames;
 using testing::MakeHardLink;
 using testing::MakeSymbolicLink;
 using testing::PutFileBytes;
@@ -21,15 +22,6 @@ using testing::ScratchFolder;
 
 const std::string kTargetBytes = "a file the program must never change\r\n";
 const std::string kNew = "127.0.0.1 localhost\r\n#BEGIN\r\n10.0.0.1 host1\r\n";
-
-std::vector<std::wstring> Names(const std::filesystem::path& folder) {
-  std::vector<std::wstring> names;
-  for (const auto& entry : std::filesystem::directory_iterator(folder)) {
-    names.push_back(entry.path().filename().wstring());
-  }
-  std::sort(names.begin(), names.end());
-  return names;
-}
 
 // The program's folder, where anyone may plant a link, and another folder holding the file such
 // a link would lead to.
@@ -111,7 +103,7 @@ TEST_F(Win32FileSystemTest, NewFilesGetFreshUnpredictableNamesAndLeftoversGoWith
   PutFileBytes(program_ / L"abc.txt", "True\r\n");
   PutFileBytes(program_ / L"abc.txt.newer", "other\r\n");
   files_->RemoveNewFiles(stem);
-  std::vector<std::wstring> left = Names(program_);
+  std::vector<std::wstring> left = FolderNames(program_);
   std::erase(left, L"abc.txt.new-symbolic");
   EXPECT_EQ(left, (std::vector<std::wstring>{L"abc.txt", L"abc.txt.newer"}));
   EXPECT_EQ(FileBytes(target_), kTargetBytes);

@@ -6,11 +6,13 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace kalvane::testing {
 
@@ -22,6 +24,16 @@ inline std::optional<std::string> FileBytes(const std::filesystem::path& path) {
 
 inline void PutFileBytes(const std::filesystem::path& path, const std::string& content) {
   std::ofstream(path, std::ios::binary | std::ios::trunc) << content;
+}
+
+// The names in `folder`, sorted.
+inline std::vector<std::wstring> FolderNames(const std::filesystem::path& folder) {
+  std::vector<std::wstring> names;
+  for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+    names.push_back(entry.path().filename().wstring());
+  }
+  std::sort(names.begin(), names.end());
+  return names;
 }
 
 // The Unix path of a Windows path under Wine; nothing elsewhere.

@@ -1,8 +1,6 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
-#include <fstream>
-#include <iterator>
 #include <optional>
 #include <string>
 #include <vector>
@@ -20,23 +18,9 @@ const std::string kUserLines = "127.0.0.1 localhost\r\n";
 const std::string kWithSection = kUserLines + "#BEGIN\r\n10.0.0.1 host1\r\n10.0.0.2 host2\r\n";
 const std::string kStale = kUserLines + "#BEGIN\r\n9.9.9.9 old\r\n";
 
-std::optional<std::string> Read(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return std::nullopt;
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-void Write(const std::filesystem::path& path, const std::string& content) {
-  std::ofstream(path, std::ios::binary | std::ios::trunc) << content;
-}
-
-std::vector<std::wstring> Names(const std::filesystem::path& folder) {
-  std::vector<std::wstring> names;
-  for (const auto& entry : std::filesystem::directory_iterator(folder)) {
-    names.push_back(entry.path().filename().wstring());
-  }
-  return names;
-}
+using testing::FileBytes;
+using testing::FolderNames;
+using testing::PutFileBytes;
 
 // A system folder ("etc" with a hosts file) and a program folder, both in a fresh temporary
 // folder that goes away with the test.
@@ -45,7 +29,7 @@ class HostsFileSystemTest : public ::testing::Test {
   void SetUp() override {
     std::filesystem::create_directories(etc_());
     std::filesystem::create_directories(program_());
-    Write(hosts_(), kStale);
+    PutFileBytes(hosts_(), kStale);
   }
 
   std::filesystem::path etc_() const { return root_ / L"etc"; }
@@ -60,12 +44,12 @@ class HostsFileSystemTest : public ::testing::Test {
 
   // Runs both steps against a hosts file that must come out of them unchanged.
   void ExpectBothStepsFail(HostsOutcome expected, std::filesystem::path working_copy = {}) {
-    const auto before = Read(hosts_());
+    const auto before = FileBytes(hosts_());
     auto store = Store(std::move(working_copy));
     EXPECT_EQ(store.WriteHostsSection(kTwo), expected);
-    EXPECT_EQ(Read(hosts_()), before);
+    EXPECT_EQ(FileBytes(hosts_()), before);
     EXPECT_EQ(store.ClearHostsSection(), expected);
-    EXPECT_EQ(Read(hosts_()), before);
+    EXPECT_EQ(FileBytes(hosts_()), before);
     EXPECT_EQ(changes_, 0);
   }
 
@@ -77,30 +61,31 @@ class HostsFileSystemTest : public ::testing::Test {
 TEST_F(HostsFileSystemTest, WritesAndClearsTheSectionThroughReplaceFile) {
   auto store = Store();
   EXPECT_EQ(store.WriteHostsSection(kTwo), HostsOutcome::kWritten);
-  EXPECT_EQ(Read(hosts_()), kWithSection);
-  EXPECT_EQ(Read(working_copy_()), kWithSection);
+  EXPECT_EQ(FileBytes(hosts_()), kWithSection);
+  EXPECT_EQ(FileBytes(working_copy_()), kWithSection);
   EXPECT_EQ(store.WriteHostsSection(kTwo), HostsOutcome::kUnchanged);
   EXPECT_EQ(store.ClearHostsSection(), HostsOutcome::kWritten);
-  EXPECT_EQ(Read(hosts_()), kUserLines);
-  EXPECT_EQ(Read(working_copy_()), kUserLines);
+  EXPECT_EQ(FileBytes(hosts_()), kUserLines);
+  EXPECT_EQ(FileBytes(working_copy_()), kUserLines);
   EXPECT_EQ(changes_, 2);
-  EXPECT_EQ(Names(etc_()), std::vector<std::wstring>{L"hosts"}) << "temporary file left behind";
+  EXPECT_EQ(FolderNames(etc_()), std::vector<std::wstring>{L"hosts"})
+      << "temporary file left behind";
 }
 
 TEST_F(HostsFileSystemTest, AHiddenHostsFileStaysHidden) {
   ASSERT_TRUE(SetFileAttributesW(hosts_().c_str(), FILE_ATTRIBUTE_HIDDEN));
   auto store = Store();
   EXPECT_EQ(store.WriteHostsSection(kTwo), HostsOutcome::kWritten);
-  EXPECT_EQ(Read(hosts_()), kWithSection);
+  EXPECT_EQ(FileBytes(hosts_()), kWithSection);
   EXPECT_NE(GetFileAttributesW(hosts_().c_str()) & FILE_ATTRIBUTE_HIDDEN, 0u);
-  EXPECT_EQ(Names(etc_()), std::vector<std::wstring>{L"hosts"});
+  EXPECT_EQ(FolderNames(etc_()), std::vector<std::wstring>{L"hosts"});
 }
 
 TEST_F(HostsFileSystemTest, AReadOnlyHostsFileIsLeftAsItIs) {
   ASSERT_TRUE(SetFileAttributesW(hosts_().c_str(), FILE_ATTRIBUTE_READONLY));
   ExpectBothStepsFail(HostsOutcome::kReplaceFailed);
   EXPECT_NE(GetFileAttributesW(hosts_().c_str()) & FILE_ATTRIBUTE_READONLY, 0u);
-  EXPECT_EQ(Names(etc_()), std::vector<std::wstring>{L"hosts"});
+  EXPECT_EQ(FolderNames(etc_()), std::vector<std::wstring>{L"hosts"});
 }
 
 TEST_F(HostsFileSystemTest, AHostsFileHeldOpenByAnotherProgramIsLeftAsItIs) {
@@ -120,14 +105,14 @@ TEST_F(HostsFileSystemTest, AHostsFileHeldOpenByAnotherProgramIsLeftAsItIs) {
     ExpectBothStepsFail(HostsOutcome::kReplaceFailed);
     CloseHandle(held);
   }
-  EXPECT_EQ(Read(hosts_()), kStale);
-  EXPECT_EQ(Names(etc_()), std::vector<std::wstring>{L"hosts"});
+  EXPECT_EQ(FileBytes(hosts_()), kStale);
+  EXPECT_EQ(FolderNames(etc_()), std::vector<std::wstring>{L"hosts"});
 }
 
 TEST_F(HostsFileSystemTest, AMissingHostsFileIsNotCreated) {
   std::filesystem::remove(hosts_());
   ExpectBothStepsFail(HostsOutcome::kHostsMissing);
-  EXPECT_TRUE(Names(etc_()).empty());
+  EXPECT_TRUE(FolderNames(etc_()).empty());
 }
 
 // "hosts.bak" is a by-product: one that cannot be written stops neither step.
@@ -137,22 +122,22 @@ TEST_F(HostsFileSystemTest, AWorkingCopyThatCannotBeWrittenStopsNothing) {
   // written by anyone.
   std::filesystem::create_directory(working_copy_());
   const std::filesystem::path held_copy = program_() / L"held.bak";
-  Write(held_copy, "");
+  PutFileBytes(held_copy, "");
   HANDLE held = CreateFileW(held_copy.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
   ASSERT_NE(held, INVALID_HANDLE_VALUE);
   for (const auto& working_copy :
        {program_() / L"gone" / L"hosts.bak", working_copy_(), held_copy}) {
     SCOPED_TRACE(working_copy.string());
-    Write(hosts_(), kStale);
+    PutFileBytes(hosts_(), kStale);
     auto store = Store(working_copy);
     EXPECT_EQ(store.WriteHostsSection(kTwo), HostsOutcome::kWritten);
     EXPECT_FALSE(store.WorkingCopySaved());
-    EXPECT_EQ(Read(hosts_()), kWithSection);
+    EXPECT_EQ(FileBytes(hosts_()), kWithSection);
     EXPECT_EQ(store.ClearHostsSection(), HostsOutcome::kWritten);
-    EXPECT_EQ(Read(hosts_()), kUserLines);
+    EXPECT_EQ(FileBytes(hosts_()), kUserLines);
   }
   CloseHandle(held);
-  EXPECT_EQ(Names(etc_()), std::vector<std::wstring>{L"hosts"});
+  EXPECT_EQ(FolderNames(etc_()), std::vector<std::wstring>{L"hosts"});
 }
 
 // The program's folder may be one anyone can write: a link planted as "hosts.bak" must not turn
@@ -162,18 +147,18 @@ TEST_F(HostsFileSystemTest, AHardOrSymbolicLinkAsTheWorkingCopyLeavesItsTargetAl
   const std::string target_bytes = "another user's file\r\n";
   const auto target = root_ / L"elsewhere" / L"target.txt";
   std::filesystem::create_directories(target.parent_path());
-  testing::PutFileBytes(target, target_bytes);
+  PutFileBytes(target, target_bytes);
 
   const auto expect_target_untouched = [&] {
-    Write(hosts_(), kStale);
+    PutFileBytes(hosts_(), kStale);
     auto store = Store(working_copy_());
     EXPECT_EQ(store.WriteHostsSection(kTwo), HostsOutcome::kWritten);
     EXPECT_FALSE(store.WorkingCopySaved());
-    EXPECT_EQ(Read(hosts_()), kWithSection);
+    EXPECT_EQ(FileBytes(hosts_()), kWithSection);
     EXPECT_EQ(store.ClearHostsSection(), HostsOutcome::kWritten);
     EXPECT_FALSE(store.WorkingCopySaved());
-    EXPECT_EQ(Read(hosts_()), kUserLines);
-    EXPECT_EQ(Read(target), target_bytes);
+    EXPECT_EQ(FileBytes(hosts_()), kUserLines);
+    EXPECT_EQ(FileBytes(target), target_bytes);
   };
 
   ASSERT_TRUE(testing::MakeHardLink(target, working_copy_()));
@@ -193,14 +178,14 @@ TEST_F(HostsFileSystemTest, FilesPlantedBesideTheHostsFileAreNotWrittenThrough) 
   const std::string target_bytes = "another user's file\r\n";
   const auto target = root_ / L"elsewhere" / L"target.txt";
   std::filesystem::create_directories(target.parent_path());
-  testing::PutFileBytes(target, target_bytes);
+  PutFileBytes(target, target_bytes);
   ASSERT_TRUE(testing::MakeHardLink(target, etc_() / L"hosts.kalvane-new"));
 
   auto store = Store();
   EXPECT_EQ(store.WriteHostsSection(kTwo), HostsOutcome::kWritten);
-  EXPECT_EQ(Read(hosts_()), kWithSection);
-  EXPECT_EQ(Read(target), target_bytes);
-  EXPECT_EQ(Names(etc_()), (std::vector<std::wstring>{L"hosts", L"hosts.kalvane-new"}));
+  EXPECT_EQ(FileBytes(hosts_()), kWithSection);
+  EXPECT_EQ(FileBytes(target), target_bytes);
+  EXPECT_EQ(FolderNames(etc_()), (std::vector<std::wstring>{L"hosts", L"hosts.kalvane-new"}));
 }
 
 TEST(WindowsHostsPaths, LieUnderTheSystemDirectoryAndBesideTheProgram) {
