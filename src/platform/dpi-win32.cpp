@@ -1,15 +1,9 @@
 #include "platform/dpi-win32.h"
 
+#include "platform/system_function-win32.h"
+
 namespace kalvane {
 namespace {
-
-template <typename Function>
-Function User32Function(const char* name) {
-  HMODULE user32 = GetModuleHandleW(L"user32.dll");
-  return user32 == nullptr
-             ? nullptr
-             : reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(user32, name)));
-}
 
 UINT SystemDpi() {
   HDC screen = GetDC(nullptr);
@@ -22,14 +16,16 @@ UINT SystemDpi() {
 
 UINT WindowDpi(HWND window) {
   using GetDpiForWindowFn = UINT(WINAPI*)(HWND);
-  static const auto get_dpi = User32Function<GetDpiForWindowFn>("GetDpiForWindow");
+  static const auto get_dpi =
+      LoadedSystemFunction<GetDpiForWindowFn>(L"user32.dll", "GetDpiForWindow");
   const UINT dpi = get_dpi != nullptr ? get_dpi(window) : 0;
   return dpi != 0 ? dpi : SystemDpi();
 }
 
 RECT WindowRectForClient(const RECT& client, DWORD style, DWORD ex_style, UINT dpi) {
   using AdjustFn = BOOL(WINAPI*)(LPRECT, DWORD, BOOL, DWORD, UINT);
-  static const auto adjust = User32Function<AdjustFn>("AdjustWindowRectExForDpi");
+  static const auto adjust =
+      LoadedSystemFunction<AdjustFn>(L"user32.dll", "AdjustWindowRectExForDpi");
   RECT rect = client;
   if (adjust == nullptr || !adjust(&rect, style, FALSE, ex_style, dpi)) {
     rect = client;
@@ -41,7 +37,7 @@ RECT WindowRectForClient(const RECT& client, DWORD style, DWORD ex_style, UINT d
 UniqueFont MessageFontForDpi(UINT dpi) {
   using SystemParametersForDpiFn = BOOL(WINAPI*)(UINT, UINT, PVOID, UINT, UINT);
   static const auto for_dpi =
-      User32Function<SystemParametersForDpiFn>("SystemParametersInfoForDpi");
+      LoadedSystemFunction<SystemParametersForDpiFn>(L"user32.dll", "SystemParametersInfoForDpi");
   NONCLIENTMETRICSW metrics{};
   metrics.cbSize = sizeof(metrics);
   bool ok = for_dpi != nullptr &&

@@ -12,6 +12,7 @@
 #include <string_view>
 #include <utility>
 
+#include "platform/system_function-win32.h"
 #include "platform/unique_handle-win32.h"
 
 namespace kalvane {
@@ -321,11 +322,8 @@ void FlushResolverCache() {
   // From the system folder only: this program runs elevated, and its own folder may be writable.
   UniqueModule dnsapi(LoadLibraryExW(L"dnsapi.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32));
   if (!dnsapi) return;
-  const FARPROC proc = GetProcAddress(dnsapi.get(), "DnsFlushResolverCache");
-  if (proc == nullptr) return;
   using FlushFunction = BOOL(WINAPI*)();
-  const auto flush = reinterpret_cast<FlushFunction>(reinterpret_cast<void (*)()>(proc));
-  flush();
+  if (const auto flush = FunctionIn<FlushFunction>(dnsapi.get(), "DnsFlushResolverCache")) flush();
 }
 
 std::unique_ptr<FileSystem> MakeWin32FileSystem() { return std::make_unique<Win32FileSystem>(); }
