@@ -29,13 +29,6 @@ bool SameHostName(std::string_view a, std::string_view b) {
          });
 }
 
-std::string MappingLine(const DomainMapping& mapping) {
-  std::string line;
-  line.reserve(mapping.address.size() + 1 + mapping.host.size());
-  line.append(mapping.address).append(" ").append(mapping.host);
-  return line;
-}
-
 bool HasControlByte(std::string_view text) {
   return std::any_of(text.begin(), text.end(), IsControlByte);
 }
@@ -105,7 +98,9 @@ bool LineNamesHost(std::string_view line, std::string_view host) {
 
 bool IsWritableMapping(const DomainMapping& mapping, std::string_view service_host) {
   if (HasControlByte(mapping.host) || HasControlByte(mapping.address)) return false;
-  return !LineNamesHost(MappingLine(mapping), service_host);
+  // The written line is the two fields parted by a space: it names the host when either does.
+  return !LineNamesHost(mapping.address, service_host) &&
+         !LineNamesHost(mapping.host, service_host);
 }
 
 std::size_t CountWritableMappings(const DomainList& mappings, std::string_view service_host) {
