@@ -28,7 +28,7 @@ if(KALVANE_RELEASE)
   # copies carry the same file names in a folder that windres searches before the resource
   # script's own folder, so the script stays as it is.
   find_package(Python3 REQUIRED COMPONENTS Interpreter)
-  file(GLOB kalvane_icons CONFIGURE_DEPENDS ${kalvane_rc_dir}/*.ico)
+  set(kalvane_icons ${kalvane_rc_dir}/picture1.ico ${kalvane_rc_dir}/picture2.ico)
   set(kalvane_packed_icons)
   foreach(icon ${kalvane_icons})
     get_filename_component(name ${icon} NAME)
