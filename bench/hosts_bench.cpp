@@ -24,9 +24,9 @@ class PosixFileSystem final : public FileSystem {
   // Without flushing, to set the store's own work against an unflushed copy.
   explicit PosixFileSystem(bool flush = true) : flush_(flush) {}
 
-  FileStatus ReadWhole(const std::filesystem::path& path, std::string& content) override {
+  FileResult ReadWhole(const std::filesystem::path& path, std::string& content) override {
     const int fd = ::open(path.c_str(), O_RDONLY);
-    if (fd < 0) return errno == ENOENT ? FileStatus::kNotFound : FileStatus::kFailed;
+    if (fd < 0) return {errno == ENOENT ? FileStatus::kNotFound : FileStatus::kFailed, Errno()};
     // Read in chunks as the Win32 layer does, rather than zero-filling the whole string first.
     content.clear();
     struct stat info {};
@@ -36,13 +36,14 @@ class PosixFileSystem final : public FileSystem {
     while ((got = ::read(fd, chunk, sizeof chunk)) > 0)
       content.append(chunk, static_cast<std::size_t>(got));
     ::close(fd);
-    return got == 0 ? FileStatus::kOk : FileStatus::kFailed;
+    if (got != 0) return {FileStatus::kFailed, Errno()};
+    return {};
   }
 
-  FileStatus WriteWhole(const std::filesystem::path& path, std::string_view content,
+  FileResult WriteWhole(const std::filesystem::path& path, std::string_view content,
                         SyncMode sync) override {
     const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    if (fd < 0) return FileStatus::kFailed;
+    if (fd < 0) return {FileStatus::kFailed, Errno()};
     bool ok = true;
     while (ok && !content.empty()) {
       const auto put = ::write(fd, content.data(), content.size());
@@ -51,11 +52,12 @@ class PosixFileSystem final : public FileSystem {
     }
     if (ok && flush_ && sync == SyncMode::kFlush) ok = ::fdatasync(fd) == 0;
     ok = ::close(fd) == 0 && ok;
-    return ok ? FileStatus::kOk : FileStatus::kFailed;
+    if (!ok) return {FileStatus::kFailed, Errno()};
+    return {};
   }
 
   // The benchmark's folder is its own: a fixed suffix will do.
-  FileStatus WriteNewFile(const std::filesystem::path& stem, std::string_view content,
+  FileResult WriteNewFile(const std::filesystem::path& stem, std::string_view content,
                           SyncMode sync, std::filesystem::path& created) override {
     created = stem;
     created += "-bench";
@@ -69,15 +71,18 @@ class PosixFileSystem final : public FileSystem {
     ::unlink(created.c_str());
   }
 
-  ReplaceResult ReplaceKeepingBackup(const std::filesystem::path& target,
-                                     const std::filesystem::path& replacement,
-                                     const std::filesystem::path& backup) override {
-    if (::link(target.c_str(), backup.c_str()) != 0) return ReplaceResult::kNotReplaced;
-    if (::rename(replacement.c_str(), target.c_str()) != 0) {
-      ::unlink(backup.c_str());
-      return ReplaceResult::kNotReplaced;
+  ReplaceOutcome ReplaceKeepingBackup(const std::filesystem::path& target,
+                                      const std::filesystem::path& replacement,
+                                      const std::filesystem::path& backup) override {
+    if (::link(target.c_str(), backup.c_str()) != 0) {
+      return {ReplaceResult::kNotReplaced, Errno()};
     }
-    return ReplaceResult::kReplaced;
+    if (::rename(replacement.c_str(), target.c_str()) != 0) {
+      const std::uint32_t error = Errno();
+      ::unlink(backup.c_str());
+      return {ReplaceResult::kNotReplaced, error};
+    }
+    return {};
   }
 
   bool MoveReplacing(const std::filesystem::path& from, const std::filesystem::path& to) override {
@@ -92,6 +97,8 @@ class PosixFileSystem final : public FileSystem {
   }
 
  private:
+  static std::uint32_t Errno() { return static_cast<std::uint32_t>(errno); }
+
   bool flush_;
 };
 
@@ -161,7 +168,7 @@ void BM_WriteHostsSection(benchmark::State& state) {
   int round = 0;
   for (auto _ : state) {
     // The lists take turns, so that every round really replaces the hosts file.
-    if (store.WriteHostsSection(lists[round++ % 2]) != HostsOutcome::kWritten) {
+    if (store.WriteHostsSection(lists[round++ % 2]).outcome != HostsOutcome::kWritten) {
       state.SkipWithError("the hosts file was not written");
       break;
     }

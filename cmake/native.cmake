@@ -13,7 +13,9 @@ if(KALVANE_TESTS)
     tests/md5/digest_text_test.cpp
     tests/md5/md5_test.cpp
     tests/sync/hosts_section_test.cpp
+    tests/sync/hosts_store_test.cpp
     tests/sync/refresh_schedule_test.cpp
+    tests/sync/response_body_test.cpp
     tests/sync/update_cycle_test.cpp
     tests/tray/status_icon_test.cpp)
   target_link_libraries(kalvane_native_tests PRIVATE ${KALVANE_PORTABLE_LIBRARIES}

@@ -20,7 +20,7 @@ ALLOWED = {
     "platform": {"base"},
     "md5": {"base"},
     "http": {"base", "platform"},
-    "sync": {"base", "platform", "http"},
+    "sync": {"base", "platform", "md5", "http"},
     "account": {"base", "platform", "md5"},
     "tray": {"base", "platform"},
     "app": {"base", "platform", "md5", "http", "sync", "account", "tray"},

@@ -8,14 +8,61 @@ namespace {
 
 constexpr std::u16string_view kSettingsNotSaved = u"无法写入账号设置文件 abc.txt，账号未保存。";
 
+// The typed password's digest as box text (its hex digits are ASCII).
+std::optional<std::u16string> DigestOfTyped(std::u16string_view password,
+                                            const AnsiCodePage& code_page) {
+  const std::optional<std::string> digest = PasswordDigest(password, code_page);
+  if (!digest) return std::nullopt;
+  return std::u16string(digest->begin(), digest->end());
+}
+
 }  // namespace
 
-std::optional<std::string> PasswordDigest(std::u16string_view password,
-                                          const AnsiCodePage& code_page) {
-  DigestTextResult digest =
-      DigestStrToHexStr(password, [&code_page](char16_t c) { return code_page.SingleByte(c); });
-  if (!digest) return std::nullopt;
-  return std::move(digest).value();
+std::u16string_view SaveMessageText(SaveMessage message) {
+  switch (message) {
+    case SaveMessage::kNone:
+      return u"";
+    case SaveMessage::kDomainOrPasswordEmpty:
+      return u"域名和密码都不能为空！";
+    case SaveMessage::kPasswordNotDigestible:
+      return u"密码含有无法转换的字符，未保存。";
+    case SaveMessage::kDomainNotEncodable:
+      return u"域名含有无法转换的字符，未保存。";
+  }
+  return u"";
+}
+
+SaveOutcome SaveAccountSettings(const AccountBoxes& boxes, const AnsiCodePage& code_page) {
+  SaveOutcome outcome;
+  outcome.password_is_digest = boxes.password_is_digest;
+  if (!boxes.updating_enabled) {
+    outcome.file_bytes.emplace();
+    return outcome;
+  }
+  if (boxes.domain.empty() || boxes.password.empty()) {
+    outcome.file_bytes = ComposeAccountSettings({true, u"", std::nullopt}, code_page);
+    outcome.message = SaveMessage::kDomainOrPasswordEmpty;
+    return outcome;
+  }
+
+  std::optional<std::u16string> digest = boxes.password_is_digest
+                                             ? std::optional(boxes.password)
+                                             : DigestOfTyped(boxes.password, code_page);
+  if (!digest || !IsDigestText(*digest)) {
+    outcome.message = SaveMessage::kPasswordNotDigestible;
+    return outcome;
+  }
+  outcome.file_bytes = ComposeAccountSettings(
+      {.updating = true, .domain = boxes.domain, .digest = digest}, code_page);
+  if (!outcome.file_bytes) {
+    outcome.message = SaveMessage::kDomainNotEncodable;
+    return outcome;
+  }
+  if (!boxes.password_is_digest) {
+    outcome.new_password_text = std::move(digest);
+    outcome.password_is_digest = true;
+  }
+  return outcome;
 }
 
 void AccountForm::Load() {
@@ -31,14 +78,7 @@ void AccountForm::Load() {
 }
 
 void AccountForm::Save() {
-  const SaveOutcome outcome =
-      SaveAccountSettings(Current(), code_page_, [this](std::u16string_view password) {
-        std::optional<std::u16string> digest;
-        if (std::optional<std::string> text = PasswordDigest(password, code_page_)) {
-          digest = std::u16string(text->begin(), text->end());  // hex digits: ASCII
-        }
-        return digest;
-      });
+  const SaveOutcome outcome = SaveAccountSettings(Current(), code_page_);
   const bool saved = !outcome.file_bytes || settings_.Write(*outcome.file_bytes);
   if (!saved) {
     controls_.ShowMessage(kSettingsNotSaved);

@@ -26,14 +26,43 @@ class AccountControls {
   virtual void ShowMessage(std::u16string_view text) = 0;
 };
 
-// The digest text of a password in the ANSI code page; nothing when a character has no
-// single-byte code there.
-std::optional<std::string> PasswordDigest(std::u16string_view password,
-                                          const AnsiCodePage& code_page);
+enum class SaveMessage {
+  kNone,
+  kDomainOrPasswordEmpty,  // updating on with an empty domain or password
+  kPasswordNotDigestible,  // nothing saved: the password cannot be digested
+  kDomainNotEncodable,     // nothing saved: the domain has no encoding in the ANSI code page
+};
+
+// The text of the message box that Save shows, empty for kNone.
+std::u16string_view SaveMessageText(SaveMessage message);
+
+// What the Save command does with the boxes; the form carries it out.
+struct SaveOutcome {
+  // The new content of "abc.txt"; nothing means leave the file untouched.
+  std::optional<std::string> file_bytes;
+  SaveMessage message = SaveMessage::kNone;
+  // The digest that replaces the typed password in the password box (written as the program's
+  // own change).
+  std::optional<std::u16string> new_password_text;
+  // password_is_digest after the save.
+  bool password_is_digest = false;
+};
+
+// The Save command without the window, the file and the message box:
+// - updating off: the file is emptied;
+// - updating on with an empty domain or password (not trimmed): the file holds "True" alone and
+//   the message kDomainOrPasswordEmpty is shown;
+// - otherwise the three lines, the password digested (PasswordDigest) unless password_is_digest
+//   says the box holds the digest already; a typed password is then replaced by its digest in the
+//   box.
+// When the password cannot be digested or the domain not encoded, the file and the boxes stay as
+// they were, so the stored account is not lost, and a message says so. The update cycle that
+// follows Save runs in every case.
+SaveOutcome SaveAccountSettings(const AccountBoxes& boxes, const AnsiCodePage& code_page);
 
 // Loading the stored account into the controls, the Save command, and the flags that say whether
 // the password box holds the typed password or its digest.
-class AccountForm {
+class AccountForm final : public AccountSource {
  public:
   AccountForm(AccountControls& controls, SettingsFile& settings, const AnsiCodePage& code_page)
       : controls_(controls), settings_(settings), code_page_(code_page) {}
@@ -49,7 +78,7 @@ class AccountForm {
   void OnPasswordChanged();
 
   // What the controls hold now.
-  AccountBoxes Current() const;
+  AccountBoxes Current() const override;
   bool PasswordIsDigest() const { return password_is_digest_; }
 
  private:

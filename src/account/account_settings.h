@@ -1,13 +1,13 @@
 #pragma once
 
-// The stored account: the format of "abc.txt" and what the Save command makes of the window's
-// account boxes. settings_file.h keeps the file safe on disk; account_form.h drives the boxes.
+// The stored account: the format of "abc.txt". settings_file.h keeps the file safe on disk;
+// account_form.h drives the boxes and the Save command.
 
-#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
 
+#include "base/account_boxes.h"
 #include "base/ansi_code_page.h"
 #include "base/digest_form.h"
 
@@ -47,17 +47,7 @@ StoredAccount ParseAccountSettings(std::string_view file_bytes, const AnsiCodePa
 std::optional<std::string> ComposeAccountSettings(const StoredAccount& account,
                                                   const AnsiCodePage& code_page);
 
-// What the account controls of the main window hold.
-struct AccountBoxes {
-  bool updating_enabled = false;
-  std::u16string domain;
-  std::u16string password;  // the typed password, or its digest text while password_is_digest
-  bool password_is_digest = false;
-
-  bool operator==(const AccountBoxes&) const = default;
-};
-
-// The boxes as LoadAccountSettings fills them from the file. Both entry boxes are shown exactly
+// The boxes as AccountForm::Load fills them from the file. Both entry boxes are shown exactly
 // when updating_enabled is true.
 AccountBoxes BoxesFromStoredAccount(const StoredAccount& account);
 
@@ -66,43 +56,5 @@ AccountBoxes BoxesFromStoredAccount(const StoredAccount& account);
 constexpr bool PasswordIsDigestAfterChange(bool password_is_digest, bool loading_password) {
   return loading_password && password_is_digest;
 }
-
-// The digest text of a password, or nothing when it cannot be digested (a character without a
-// single-byte ANSI code, or a text too long). DigestStrToHexStr in the product.
-using PasswordDigester = std::function<std::optional<std::u16string>(std::u16string_view)>;
-
-enum class SaveMessage {
-  kNone,
-  kDomainOrPasswordEmpty,  // updating on with an empty domain or password
-  kPasswordNotDigestible,  // nothing saved: the password cannot be digested
-  kDomainNotEncodable,     // nothing saved: the domain has no encoding in the ANSI code page
-};
-
-// The text of the message box that Save shows, empty for kNone.
-std::u16string_view SaveMessageText(SaveMessage message);
-
-// What the Save command does with the boxes; the window carries it out.
-struct SaveOutcome {
-  // The new content of "abc.txt"; nothing means leave the file untouched.
-  std::optional<std::string> file_bytes;
-  SaveMessage message = SaveMessage::kNone;
-  // The digest that replaces the typed password in the password box (written as the program's
-  // own change).
-  std::optional<std::u16string> new_password_text;
-  // password_is_digest after the save.
-  bool password_is_digest = false;
-};
-
-// The Save command without the window, the file and the message box:
-// - updating off: the file is emptied;
-// - updating on with an empty domain or password (not trimmed): the file holds "True" alone and
-//   the message kDomainOrPasswordEmpty is shown;
-// - otherwise the three lines, the password digested unless password_is_digest says the box
-//   holds the digest already; a typed password is then replaced by its digest in the box.
-// When the password cannot be digested or the domain not encoded, the file and the boxes stay as
-// they were, so the stored account is not lost, and a message says so. The update cycle that
-// follows Save runs in every case.
-SaveOutcome SaveAccountSettings(const AccountBoxes& boxes, const AnsiCodePage& code_page,
-                                const PasswordDigester& digest_password);
 
 }  // namespace kalvane

@@ -7,36 +7,13 @@
 
 #include "app/res/resource_ids.h"
 #include "app/status_line.h"
+#include "app/window_controls-win32.h"
 #include "platform/dpi-win32.h"
 #include "platform/shell_open-win32.h"
 #include "platform/wide_text-win32.h"
 
 namespace kalvane {
 namespace {
-
-constexpr DWORD kWindowStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
-constexpr DWORD kWindowExStyle = WS_EX_CONTROLPARENT;
-
-struct ControlClass {
-  const wchar_t* window_class;
-  DWORD style;
-};
-
-ControlClass ClassFor(ControlKind kind) {
-  switch (kind) {
-    case ControlKind::kCheckBox:
-      return {L"BUTTON", BS_AUTOCHECKBOX | WS_TABSTOP};
-    case ControlKind::kLabel:
-      return {L"STATIC", SS_LEFT};
-    case ControlKind::kTextBox:
-      return {L"EDIT", ES_AUTOHSCROLL | WS_TABSTOP | WS_BORDER};
-    case ControlKind::kPasswordBox:
-      return {L"EDIT", ES_AUTOHSCROLL | ES_PASSWORD | WS_TABSTOP | WS_BORDER};
-    case ControlKind::kButton:
-      return {L"BUTTON", BS_PUSHBUTTON | WS_TABSTOP};
-  }
-  return {L"STATIC", 0};
-}
 
 UniqueIcon LoadIconResource(HINSTANCE instance, int id, int size) {
   return UniqueIcon(static_cast<HICON>(
@@ -57,8 +34,8 @@ std::unique_ptr<MainWindow> MainWindow::Create(HINSTANCE instance,
   RegisterClassExW(&window_class);
 
   std::unique_ptr<MainWindow> window(new MainWindow(instance, services));
-  HWND hwnd = CreateWindowExW(kWindowExStyle, kMainWindowClass, ToWide(kWindowCaption).c_str(),
-                              kWindowStyle, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT,
+  HWND hwnd = CreateWindowExW(kMainWindowExStyle, kMainWindowClass, ToWide(kWindowCaption).c_str(),
+                              kMainWindowStyle, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT,
                               CW_USEDEFAULT, nullptr, nullptr, instance, window.get());
   if (hwnd == nullptr) return nullptr;
   return window;
@@ -67,12 +44,13 @@ std::unique_ptr<MainWindow> MainWindow::Create(HINSTANCE instance,
 MainWindow::MainWindow(HINSTANCE instance, const MainWindowServices& services)
     : instance_(instance),
       services_(services),
-      form_(*this, services.settings, services.code_page) {}
+      form_(*this, services.settings, services.code_page),
+      controller_(services.cycle, form_, *this) {}
 
 MainWindow::~MainWindow() {
   if (hwnd_ != nullptr) {
     controller_.Close();
-    DestroyWindow();
+    DestroyMainWindow();
   }
   // The tray pieces refer to the window's icons: they go first.
   refresh_timer_.reset();
@@ -98,7 +76,6 @@ LRESULT CALLBACK MainWindow::WindowProc(HWND hwnd, UINT message, WPARAM wparam, 
 }
 
 LRESULT MainWindow::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) {
-  if (services_.socket.HandleMessage(message, wparam, lparam)) return 0;
   if (message == activate_message_ && activate_message_ != 0) {
     OnActivateRequest();
     return 0;
@@ -142,10 +119,9 @@ LRESULT MainWindow::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) {
 }
 
 void MainWindow::OnCreate() {
-  services_.socket.Attach(hwnd_, &services_.http);
   services_.pump.SetDialogWindow(hwnd_);
   dpi_ = WindowDpi(hwnd_);
-  CreateControls();
+  CreateControls(hwnd_, instance_);
   LayOut();
   LoadIcons();
 
@@ -169,38 +145,9 @@ void MainWindow::LoadIcons() {
   SendMessageW(hwnd_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(updated_large_.get()));
 }
 
-void MainWindow::CreateControls() {
-  for (const ControlLayout& control : kControls) {
-    const ControlClass control_class = ClassFor(control.kind);
-    const bool edit =
-        control.kind == ControlKind::kTextBox || control.kind == ControlKind::kPasswordBox;
-    CreateWindowExW(edit ? WS_EX_CLIENTEDGE : 0, control_class.window_class,
-                    ToWide(control.caption).c_str(), WS_CHILD | WS_VISIBLE | control_class.style, 0,
-                    0, 0, 0, hwnd_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(control.id)),
-                    instance_, nullptr);
-  }
-  SendMessageW(Control(kText2), EM_SETPASSWORDCHAR, L'*', 0);
-  // No length limit on the two boxes (an edit control stops at 32,767 characters by default).
-  SendMessageW(Control(kText1), EM_SETLIMITTEXT, 0, 0);
-  SendMessageW(Control(kText2), EM_SETLIMITTEXT, 0, 0);
-}
-
 void MainWindow::LayOut() {
-  UniqueFont font = MessageFontForDpi(dpi_);
-  for (const ControlLayout& layout : kControls) {
-    const PixelRect rect = ToPixels(layout.twips, static_cast<int>(dpi_));
-    HWND control = Control(layout.id);
-    SetWindowPos(control, nullptr, rect.left, rect.top, rect.width, rect.height,
-                 SWP_NOZORDER | SWP_NOACTIVATE);
-    SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font.get()), TRUE);
-  }
-  // The old font goes only now that no control holds it any more.
-  font_ = std::move(font);
-  const PixelRect client = ToPixels(kClientTwips, static_cast<int>(dpi_));
-  const RECT window =
-      WindowRectForClient({0, 0, client.width, client.height}, kWindowStyle, kWindowExStyle, dpi_);
-  SetWindowPos(hwnd_, nullptr, 0, 0, window.right - window.left, window.bottom - window.top,
-               SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOMOVE);
+  // The old font goes only once no control holds it any more.
+  font_ = LayOutControls(hwnd_, dpi_);
 }
 
 void MainWindow::OnDpiChanged(UINT dpi, const RECT& suggested) {
@@ -274,8 +221,10 @@ void MainWindow::Command3_Click() {
   controller_.OnSaved();
 }
 
-void MainWindow::Check1_Click() {
-  const int show = UpdatingEnabled() ? SW_SHOW : SW_HIDE;
+void MainWindow::Check1_Click() { ShowAccountBoxes(UpdatingEnabled()); }
+
+void MainWindow::ShowAccountBoxes(bool shown) {
+  const int show = shown ? SW_SHOW : SW_HIDE;
   ShowWindow(Control(kText1), show);
   ShowWindow(Control(kText2), show);
 }
@@ -308,7 +257,7 @@ bool MainWindow::UpdatingEnabled() const {
 
 void MainWindow::SetUpdatingEnabled(bool enabled) {
   CheckDlgButton(hwnd_, kCheck1, enabled ? BST_CHECKED : BST_UNCHECKED);
-  Check1_Click();
+  ShowAccountBoxes(enabled);
 }
 
 void MainWindow::SetDomain(std::u16string_view text) {
@@ -323,36 +272,23 @@ void MainWindow::ShowMessage(std::u16string_view text) {
   MessageBoxW(hwnd_, ToWide(text).c_str(), ToWide(kWindowCaption).c_str(), MB_OK);
 }
 
-std::optional<UpdateResult> MainWindow::RunUpdateCycle() {
-  return RunAccountCycle(cycle_, form_, services_.code_page);
-}
-
-void MainWindow::ShowUpdateStatus(UpdateResult result) {
+void MainWindow::ShowUpdateStatus(const CycleReport& report) {
   SYSTEMTIME now{};
   GetLocalTime(&now);
   const ClockTime at{now.wHour, now.wMinute};
-  const CycleReport& report = cycle_.LastReport();
-  status_->ShowUpdateStatus(result, StatusLine(report, at));
+  status_->ShowUpdateStatus(report.result, StatusLine(report, at));
   // Seen in a debugger or a debug-output viewer; nothing goes to disk.
   const std::u16string debug = DebugReportLine(report, at, services_.socket.LastError());
   if (!debug.empty()) OutputDebugStringW(ToWide(debug).c_str());
 }
 
-void MainWindow::CleanUp() {
-  services_.http.Cancel();  // a waiting cycle ends without writing anything after this clean-up
-  // Whenever the hosts file holds a section, whatever the last answer held.
-  const HostsOutcome outcome = services_.hosts.ClearHostsSection();
-  const std::u16string debug = DebugCleanUpLine(services_.hosts.Report(outcome));
+void MainWindow::ShowCleanUp(const HostsStepReport& report) {
+  const std::u16string debug = DebugCleanUpLine(report);
   if (!debug.empty()) OutputDebugStringW(ToWide(debug).c_str());
 }
 
-void MainWindow::DestroyWindow() {
-  if (hwnd_ != nullptr) ::DestroyWindow(hwnd_);
-}
-
-HostsStepReport MainWindow::WriteHostsSection(const DomainList& domains) {
-  // A failure leaves the hosts file as it was; the cycle's result and the tool-tip show it.
-  return services_.hosts.Report(services_.hosts.WriteHostsSection(domains));
+void MainWindow::DestroyMainWindow() {
+  if (hwnd_ != nullptr) DestroyWindow(hwnd_);
 }
 
 }  // namespace kalvane

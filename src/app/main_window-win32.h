@@ -1,9 +1,8 @@
 #pragma once
 
-// The program's one window and its composition: the window routes its messages to the account
-// form (account/), the update controller and cycle (app/update_controller.h, sync/), the HTTP
-// client (http/) and the tray (tray/), and lays out its controls. wWinMain builds the services it
-// is given.
+// The program's one window: it routes its messages to the account form (account/), the update
+// controller (app/update_controller.h) and the tray (tray/), lays out its controls and shows the
+// outcomes. wWinMain builds the services it is given.
 
 #include <windows.h>
 #include <winsock2.h>
@@ -16,12 +15,10 @@
 #include "app/update_controller.h"
 #include "app/window_layout.h"
 #include "base/ansi_code_page.h"
-#include "http/http_client.h"
 #include "http/winsock_transport-win32.h"
 #include "platform/message_pump-win32.h"
 #include "platform/unique_handle-win32.h"
 #include "platform/window_timer-win32.h"
-#include "sync/hosts_store.h"
 #include "sync/update_cycle.h"
 #include "tray/tray_icon-win32.h"
 #include "tray/tray_status-win32.h"
@@ -36,17 +33,14 @@ inline constexpr wchar_t kActivateMessageName[] = L"Kalvane.Activate";
 struct MainWindowServices {
   const AnsiCodePage& code_page;
   SettingsFile& settings;
-  HostsStore& hosts;
-  WinsockTransport& socket;
+  UpdateCycle& cycle;
   WindowsEventPump& pump;
-  HttpClient& http;
+  const WinsockTransport& socket;  // its last error goes into the debug line
 };
 
 // The program's one window. It routes messages and lays out its controls; the flows it drives
 // live in the account form and the update controller.
-class MainWindow final : private AccountControls,
-                         private UpdateControllerHost,
-                         private UpdateCycleHost {
+class MainWindow final : private AccountControls, private UpdateControllerHost {
  public:
   static std::unique_ptr<MainWindow> Create(HINSTANCE instance, const MainWindowServices& services);
   ~MainWindow() override;
@@ -74,7 +68,6 @@ class MainWindow final : private AccountControls,
   void OnActivate(WORD state);
   void OnSetFocus();
 
-  void CreateControls();
   void LayOut();
   HWND Control(int id) const { return GetDlgItem(hwnd_, id); }
   std::u16string ControlText(int id) const;
@@ -88,6 +81,9 @@ class MainWindow final : private AccountControls,
   void mnuTrayexit_Click();
   void Form_QueryUnload();
 
+  // The domain and password boxes are shown exactly while account updating is ticked.
+  void ShowAccountBoxes(bool shown);
+
   // AccountControls
   bool UpdatingEnabled() const override;
   void SetUpdatingEnabled(bool enabled) override;
@@ -98,16 +94,9 @@ class MainWindow final : private AccountControls,
   void ShowMessage(std::u16string_view text) override;
 
   // UpdateControllerHost
-  std::optional<UpdateResult> RunUpdateCycle() override;
-  void ShowUpdateStatus(UpdateResult result) override;
-  void CleanUp() override;
-  void DestroyWindow() override;
-
-  // UpdateCycleHost
-  bool HttpGet(std::string_view path) override { return services_.http.HttpGet(path); }
-  const std::string& ResponseText() const override { return services_.http.ResponseText(); }
-  bool Closing() const override { return controller_.Closing(); }
-  HostsStepReport WriteHostsSection(const DomainList& domains) override;
+  void ShowUpdateStatus(const CycleReport& report) override;
+  void ShowCleanUp(const HostsStepReport& report) override;
+  void DestroyMainWindow() override;
 
   HINSTANCE instance_;
   MainWindowServices services_;
@@ -123,8 +112,7 @@ class MainWindow final : private AccountControls,
   UniqueIcon updated_large_;
 
   AccountForm form_;
-  UpdateCycle cycle_{*this};
-  UpdateController controller_{*this};
+  UpdateController controller_;
 
   std::unique_ptr<TrayIcon> tray_;
   std::unique_ptr<TrayStatus> status_;

@@ -4,19 +4,6 @@
 
 namespace kalvane {
 
-std::optional<UpdateResult> RunAccountCycle(UpdateCycle& cycle, const AccountForm& form,
-                                            const AnsiCodePage& code_page) {
-  const AccountBoxes boxes = form.Current();
-  const AccountView account{boxes.updating_enabled, boxes.domain, boxes.password,
-                            boxes.password_is_digest};
-  RequestEncoding encoding;
-  encoding.encode_text = [&code_page](std::u16string_view text) { return code_page.Encode(text); };
-  encoding.digest_password = [&code_page](std::u16string_view text) {
-    return PasswordDigest(text, code_page);
-  };
-  return cycle.UpdateDomains(account, encoding);
-}
-
 bool UpdateController::StartUp() {
   RunCycles();
   if (phase_ == Phase::kStarting) phase_ = Phase::kLive;
@@ -44,7 +31,7 @@ void UpdateController::Close() {
     return;
   }
   phase_ = Phase::kDestroyed;
-  host_.DestroyWindow();
+  host_.DestroyMainWindow();
 }
 
 void UpdateController::EndSession(bool ending) {
@@ -57,20 +44,20 @@ void UpdateController::RunCycles() {
     ScopedFlag running(cycle_running_);
     do {
       save_pending_ = false;
-      const std::optional<UpdateResult> result = host_.RunUpdateCycle();
-      if (result && !Closing()) host_.ShowUpdateStatus(*result);
+      const std::optional<UpdateResult> result = cycle_.UpdateDomains(account_);
+      if (result && !Closing()) host_.ShowUpdateStatus(cycle_.LastReport());
     } while (save_pending_ && !Closing());
   }
   if (phase_ == Phase::kDestroyPending) {
     phase_ = Phase::kDestroyed;
-    host_.DestroyWindow();
+    host_.DestroyMainWindow();
   }
 }
 
 void UpdateController::CleanUpOnce() {
   if (Closing()) return;
   phase_ = Phase::kCleanedUp;
-  host_.CleanUp();
+  host_.ShowCleanUp(cycle_.EndAndClearSection());
 }
 
 }  // namespace kalvane

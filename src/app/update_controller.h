@@ -1,41 +1,32 @@
 #pragma once
 
-#include <optional>
-
-#include "account/account_form.h"
-#include "base/ansi_code_page.h"
-#include "base/update_result.h"
+#include "base/account_boxes.h"
+#include "sync/hosts_store.h"
 #include "sync/refresh_schedule.h"
 #include "sync/update_cycle.h"
 
 namespace kalvane {
 
-// One update cycle with the account as the form holds it at this moment: the domain in the ANSI
-// code page, the password as its digest text (see BuildRequestPath). Nothing when a cycle is
-// running already.
-std::optional<UpdateResult> RunAccountCycle(UpdateCycle& cycle, const AccountForm& form,
-                                            const AnsiCodePage& code_page);
-
-// What the controller asks of the window it runs in.
+// What the controller asks of the window it runs in: showing outcomes, and going.
 class UpdateControllerHost {
  public:
   virtual ~UpdateControllerHost() = default;
-  // Runs one update cycle with the account as the window holds it now; events go on being
-  // delivered while it waits. Nothing when no cycle could start.
-  virtual std::optional<UpdateResult> RunUpdateCycle() = 0;
-  virtual void ShowUpdateStatus(UpdateResult result) = 0;
-  // The shutdown clean-up: ends a waiting transfer and removes the hosts section.
-  virtual void CleanUp() = 0;
-  virtual void DestroyWindow() = 0;
+  // A cycle ended (and the window is not closing): its outcome is to be shown.
+  virtual void ShowUpdateStatus(const CycleReport& report) = 0;
+  // The exit clean-up ran: the hosts section is gone, or the report says why not.
+  virtual void ShowCleanUp(const HostsStepReport& report) = 0;
+  virtual void DestroyMainWindow() = 0;
 };
 
-// When update cycles run, and the window's life from start-up to its destruction. One cycle at a
-// time: a timed refresh that falls due while one waits is skipped, and a Save during a cycle is
-// merged into one more cycle right after it. Closing cleans up at once; a window closed while a
-// cycle waits is destroyed when that cycle has unwound.
+// When update cycles run, and the window's life from start-up to its destruction. Each cycle takes
+// the account as `account` holds it at that moment. One cycle at a time: a timed refresh that
+// falls due while one waits is skipped, and a Save during a cycle is merged into one more cycle
+// right after it. Closing cleans up at once (the cycle ends and the hosts section goes); a window
+// closed while a cycle waits is destroyed when that cycle has unwound.
 class UpdateController {
  public:
-  explicit UpdateController(UpdateControllerHost& host) : host_(host) {}
+  UpdateController(UpdateCycle& cycle, const AccountSource& account, UpdateControllerHost& host)
+      : cycle_(cycle), account_(account), host_(host) {}
   UpdateController(const UpdateController&) = delete;
   UpdateController& operator=(const UpdateController&) = delete;
 
@@ -56,7 +47,6 @@ class UpdateController {
   // Started up and not closing: the window may be brought to the front.
   bool Live() const { return phase_ == Phase::kLive; }
   bool CycleRunning() const { return cycle_running_; }
-  const RefreshSchedule& Schedule() const { return schedule_; }
 
  private:
   enum class Phase {
@@ -70,6 +60,8 @@ class UpdateController {
   void RunCycles();
   void CleanUpOnce();
 
+  UpdateCycle& cycle_;
+  const AccountSource& account_;
   UpdateControllerHost& host_;
   RefreshSchedule schedule_;
   Phase phase_ = Phase::kStarting;

@@ -16,9 +16,11 @@
 #include "platform/ansi_code_page-win32.h"
 #include "platform/dll_search-win32.h"
 #include "platform/file_system-win32.h"
+#include "platform/known_folders-win32.h"
 #include "platform/message_pump-win32.h"
-#include "platform/unique_handle-win32.h"
+#include "platform/message_window-win32.h"
 #include "sync/hosts_paths-win32.h"
+#include "sync/update_cycle.h"
 
 namespace {
 
@@ -62,12 +64,19 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show) {
   const std::unique_ptr<kalvane::FileSystem> files = kalvane::MakeWin32FileSystem();
   kalvane::SettingsFile settings(*files, SettingsPath());
   kalvane::HostsStore hosts = kalvane::MakeWindowsHostsStore(kServerHost);
-  kalvane::WinsockTransport socket(kSocketMessage, kResolveMessage, kServerPort);
   kalvane::WindowsEventPump pump;
+  kalvane::WinsockTransport socket(kSocketMessage, kResolveMessage, kServerPort);
   kalvane::HttpClient http(socket, pump, kServerHost);
+  // The socket's events reach the client through a window of their own.
+  const kalvane::MessageWindow socket_events(instance,
+                                             [&socket](UINT message, WPARAM wparam, LPARAM lparam) {
+                                               return socket.HandleMessage(message, wparam, lparam);
+                                             });
+  socket.Attach(socket_events.hwnd(), &http);
+  kalvane::UpdateCycle cycle(http, hosts, code_page);
 
   std::unique_ptr<kalvane::MainWindow> window =
-      kalvane::MainWindow::Create(instance, {code_page, settings, hosts, socket, pump, http});
+      kalvane::MainWindow::Create(instance, {code_page, settings, cycle, pump, socket});
   if (!window) return 1;
   if (window->FormLoad()) {
     ShowWindow(window->hwnd(), show);

@@ -26,24 +26,32 @@ class SocketTransport {
 
 inline constexpr std::chrono::minutes kHttpTimeout{1};
 
+// One GET at a time, as the update cycle asks for it.
+class PageFetch {
+ public:
+  virtual ~PageFetch() = default;
+  // True when a complete "HTTP/1.1 200 OK" response arrived; it then stands in ResponseText().
+  virtual bool HttpGet(std::string_view path) = 0;
+  virtual const std::string& ResponseText() const = 0;
+  // Ends a waiting HttpGet at once with false (the program is closing); stays in force.
+  virtual void Cancel() = 0;
+};
+
 // One HTTP/1.1 GET at a time over the one TCP client, synchronous for its caller: HttpGet waits,
 // running the event pump, until the response is complete, rejected, or a minute has passed.
 // `host` is both where the client connects and what the request's Host line names.
-class HttpClient {
+class HttpClient final : public PageFetch {
  public:
   HttpClient(SocketTransport& socket, EventPump& pump, std::string host)
       : socket_(socket), pump_(pump), host_(std::move(host)) {}
   HttpClient(const HttpClient&) = delete;
   HttpClient& operator=(const HttpClient&) = delete;
 
-  // True when a complete "HTTP/1.1 200 OK" response arrived; it then stands in ResponseText().
-  bool HttpGet(std::string_view path);
-
-  // Ends a waiting HttpGet at once with false (the program is closing); stays in force.
-  void Cancel();
+  bool HttpGet(std::string_view path) override;
+  void Cancel() override;
   bool Cancelled() const { return cancelled_; }
 
-  const std::string& ResponseText() const { return response_text_; }
+  const std::string& ResponseText() const override { return response_text_; }
   bool SocketConnected() const { return socket_connected_; }
 
   // Socket events.

@@ -30,8 +30,8 @@ std::string RegisterText(std::uint32_t word) {
 
 }  // namespace
 
-DigestTextResult DigestStrToHexStr(std::u16string_view text, const SingleByteConverter& to_byte) {
-  auto bytes = StrToByteArray(text, to_byte);
+DigestTextResult DigestStrToHexStr(std::u16string_view text, const AnsiCodePage& code_page) {
+  auto bytes = StrToByteArray(text, code_page);
   if (!bytes) return bytes.error();
   Md5Engine engine;
   engine.MD5Update(bytes.value());
@@ -39,12 +39,19 @@ DigestTextResult DigestStrToHexStr(std::u16string_view text, const SingleByteCon
   return GetValues(engine);
 }
 
+std::optional<std::string> PasswordDigest(std::u16string_view password,
+                                          const AnsiCodePage& code_page) {
+  DigestTextResult digest = DigestStrToHexStr(password, code_page);
+  if (!digest) return std::nullopt;
+  return std::move(digest).value();
+}
+
 DigestResult<std::vector<std::uint8_t>> StrToByteArray(std::u16string_view text,
-                                                       const SingleByteConverter& to_byte) {
+                                                       const AnsiCodePage& code_page) {
   std::vector<std::uint8_t> bytes;
   bytes.reserve(text.size());
   for (const char16_t ch : text) {
-    const std::optional<std::uint8_t> byte = to_byte(ch);
+    const std::optional<std::uint8_t> byte = code_page.SingleByte(ch);
     if (!byte) return UnconvertibleCharacter(bytes.size(), ch);
     bytes.push_back(*byte);
   }

@@ -3,7 +3,6 @@
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
-#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -11,13 +10,10 @@
 #include <variant>
 #include <vector>
 
+#include "base/ansi_code_page.h"
 #include "md5/md5.h"
 
 namespace kalvane {
-
-// The one byte that stands for a character in the system's ANSI code page, or nothing when the
-// code page has no single-byte code for it (AnsiCodePage::SingleByte provides one).
-using SingleByteConverter = std::function<std::optional<std::uint8_t>(char16_t)>;
 
 struct DigestError {
   enum class Kind {
@@ -54,18 +50,23 @@ class [[nodiscard]] DigestResult {
 // 32 characters 0-9 and A-F: the 16 digest bytes of RFC 1321 in order, two digits each.
 using DigestTextResult = DigestResult<std::string>;
 
-// The digest text of `text`, each character taken as its single byte in the ANSI code page given
-// by `to_byte`. Fails, naming the first such character, when one has no single-byte code.
+// The digest text of `text`, each character taken as its single byte in `code_page`. Fails,
+// naming the first such character, when one has no single-byte code.
 [[nodiscard]] DigestTextResult DigestStrToHexStr(std::u16string_view text,
-                                                 const SingleByteConverter& to_byte);
+                                                 const AnsiCodePage& code_page);
+
+// The digest text of a password, the only form in which it is stored or sent; nothing when a
+// character has no single-byte code in `code_page`.
+[[nodiscard]] std::optional<std::string> PasswordDigest(std::u16string_view password,
+                                                        const AnsiCodePage& code_page);
 
 // The digest text of the file's contents, read in chunks; fails when the file cannot be opened
 // or read.
 [[nodiscard]] DigestTextResult DigestFileToHexStr(const std::filesystem::path& file);
 
 // One byte per character of `text` (no terminator), or the first character without one.
-[[nodiscard]] DigestResult<std::vector<std::uint8_t>> StrToByteArray(
-    std::u16string_view text, const SingleByteConverter& to_byte);
+[[nodiscard]] DigestResult<std::vector<std::uint8_t>> StrToByteArray(std::u16string_view text,
+                                                                     const AnsiCodePage& code_page);
 
 // The engine's state words A to D as digest text; the digest right after MD5Final.
 [[nodiscard]] std::string GetValues(const Md5Engine& engine);

@@ -8,11 +8,11 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
 
-#include "platform/system_function-win32.h"
 #include "platform/unique_handle-win32.h"
 
 namespace kalvane {
@@ -26,19 +26,31 @@ bool IsNotFound(DWORD error) {
   return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
 }
 
-FileStatus ReadAll(HANDLE file, std::string& content) {
+// A failure with the code GetLastError holds for it now.
+FileResult Failure() { return {FileStatus::kFailed, GetLastError()}; }
+
+// A failed open: not found, or another failure, with its code.
+FileResult OpenFailure() {
+  const DWORD error = GetLastError();
+  return {IsNotFound(error) ? FileStatus::kNotFound : FileStatus::kFailed, error};
+}
+
+// A failure that the system did not report: a file found not to be what it must be.
+FileResult Refusal(DWORD error) { return {FileStatus::kFailed, error}; }
+
+FileResult ReadAll(HANDLE file, std::string& content) {
   LARGE_INTEGER size{};
-  if (!GetFileSizeEx(file, &size) || static_cast<std::uint64_t>(size.QuadPart) > kMaxFileSize) {
-    return FileStatus::kFailed;
-  }
+  if (!GetFileSizeEx(file, &size)) return Failure();
+  if (static_cast<std::uint64_t>(size.QuadPart) > kMaxFileSize)
+    return Refusal(ERROR_FILE_TOO_LARGE);
   content.clear();
   content.reserve(static_cast<std::size_t>(size.QuadPart));
   const auto chunk = std::make_unique_for_overwrite<char[]>(kChunk);
   for (;;) {
     DWORD read = 0;
-    if (!::ReadFile(file, chunk.get(), kChunk, &read, nullptr)) return FileStatus::kFailed;
-    if (read == 0) return FileStatus::kOk;
-    if (content.size() + read > kMaxFileSize) return FileStatus::kFailed;
+    if (!::ReadFile(file, chunk.get(), kChunk, &read, nullptr)) return Failure();
+    if (read == 0) return {};
+    if (content.size() + read > kMaxFileSize) return Refusal(ERROR_FILE_TOO_LARGE);
     content.append(chunk.get(), read);
   }
 }
@@ -145,11 +157,11 @@ UniqueFile OpenForWriting(const std::filesystem::path& path, DWORD disposition, 
 }
 
 // Writes `content` into `file` from its start, cutting off what was there, and closes it.
-FileStatus ReplaceContent(UniqueFile file, std::string_view content, SyncMode sync) {
-  if (!SetEndOfFile(file.get()) || !WriteAll(file.get(), content)) return FileStatus::kFailed;
-  if (sync == SyncMode::kFlush && !FlushFileBuffers(file.get())) return FileStatus::kFailed;
+FileResult ReplaceContent(UniqueFile file, std::string_view content, SyncMode sync) {
+  if (!SetEndOfFile(file.get()) || !WriteAll(file.get(), content)) return Failure();
+  if (sync == SyncMode::kFlush && !FlushFileBuffers(file.get())) return Failure();
   // Closed here, not by the destructor: a write may report its failure only at the close.
-  return CloseHandle(file.release()) ? FileStatus::kOk : FileStatus::kFailed;
+  return CloseHandle(file.release()) ? FileResult{} : Failure();
 }
 
 // Sixteen hex digits from the system's random number generator; nothing when it fails.
@@ -202,45 +214,45 @@ void KeepAttributes(const std::filesystem::path& path, DWORD old_attributes) {
 
 class Win32FileSystem final : public FileSystem {
  public:
-  FileStatus ReadWhole(const std::filesystem::path& path, std::string& content) override {
+  FileResult ReadWhole(const std::filesystem::path& path, std::string& content) override {
     // Share everything: reading must not get in the way of the resolver or an editor.
     UniqueFile file(CreateFileW(path.c_str(), GENERIC_READ,
                                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                 OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
-    if (!file) return IsNotFound(GetLastError()) ? FileStatus::kNotFound : FileStatus::kFailed;
+    if (!file) return OpenFailure();
     return ReadAll(file.get(), content);
   }
 
-  FileStatus WriteWhole(const std::filesystem::path& path, std::string_view content,
+  FileResult WriteWhole(const std::filesystem::path& path, std::string_view content,
                         SyncMode sync) override {
     // The existing file is opened without truncating it, and emptied only once it has passed
     // the checks. CREATE_NEW makes a missing one; it fails on anything already there, a dangling
     // link included, where CREATE_ALWAYS would create the file the link names.
     UniqueFile file = OpenForWriting(path, OPEN_EXISTING, GENERIC_WRITE);
     if (!file && IsNotFound(GetLastError())) file = OpenForWriting(path, CREATE_NEW, GENERIC_WRITE);
-    if (!file) return IsNotFound(GetLastError()) ? FileStatus::kNotFound : FileStatus::kFailed;
-    if (!IsPlainFileAt(file.get(), path)) return FileStatus::kFailed;
+    if (!file) return OpenFailure();
+    if (!IsPlainFileAt(file.get(), path)) return Refusal(ERROR_ACCESS_DENIED);
     return ReplaceContent(std::move(file), content, sync);
   }
 
-  FileStatus WriteNewFile(const std::filesystem::path& stem, std::string_view content,
+  FileResult WriteNewFile(const std::filesystem::path& stem, std::string_view content,
                           SyncMode sync, std::filesystem::path& created) override {
     for (int attempt = 0; attempt < kNewNameAttempts; ++attempt) {
       const std::optional<std::wstring> suffix = RandomSuffix();
-      if (!suffix) return FileStatus::kFailed;
+      if (!suffix) return Failure();
       std::filesystem::path name = stem;
       name += L"-" + *suffix;
       UniqueFile file = OpenForWriting(name, CREATE_NEW, GENERIC_WRITE);
       if (!file) {
         const DWORD error = GetLastError();
         if (error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS) continue;
-        return IsNotFound(error) ? FileStatus::kNotFound : FileStatus::kFailed;
+        return OpenFailure();
       }
       created = std::move(name);
-      if (!IsPlainFileAt(file.get(), created)) return FileStatus::kFailed;
+      if (!IsPlainFileAt(file.get(), created)) return Refusal(ERROR_ACCESS_DENIED);
       return ReplaceContent(std::move(file), content, sync);
     }
-    return FileStatus::kFailed;
+    return Refusal(ERROR_FILE_EXISTS);
   }
 
   void RemoveNewFiles(const std::filesystem::path& stem) override {
@@ -260,22 +272,23 @@ class Win32FileSystem final : public FileSystem {
     } while (FindNextFileW(search.get(), &found));
   }
 
-  ReplaceResult ReplaceKeepingBackup(const std::filesystem::path& target,
-                                     const std::filesystem::path& replacement,
-                                     const std::filesystem::path& backup) override {
+  ReplaceOutcome ReplaceKeepingBackup(const std::filesystem::path& target,
+                                      const std::filesystem::path& replacement,
+                                      const std::filesystem::path& backup) override {
     const DWORD attributes = GetFileAttributesW(target.c_str());
     // No merge-error flags: a replacement that cannot take on the target's security descriptor
     // is not swapped in.
     if (ReplaceFileW(target.c_str(), replacement.c_str(), backup.c_str(), 0, nullptr, nullptr)) {
       KeepAttributes(target, attributes);
-      return ReplaceResult::kReplaced;
+      return {};
     }
     // ERROR_UNABLE_TO_REMOVE_REPLACED, ERROR_UNABLE_TO_MOVE_REPLACEMENT (with a backup name) and
     // any other error leave both files under their own names; only this one does not.
-    if (GetLastError() == ERROR_UNABLE_TO_MOVE_REPLACEMENT_2) {
-      return ReplaceResult::kReplacedMovedToBackup;
+    const DWORD error = GetLastError();
+    if (error == ERROR_UNABLE_TO_MOVE_REPLACEMENT_2) {
+      return {ReplaceResult::kReplacedMovedToBackup, error};
     }
-    return ReplaceResult::kNotReplaced;
+    return {ReplaceResult::kNotReplaced, error};
   }
 
   bool MoveReplacing(const std::filesystem::path& from, const std::filesystem::path& to) override {
@@ -292,39 +305,6 @@ class Win32FileSystem final : public FileSystem {
 };
 
 }  // namespace
-
-std::optional<std::wstring> SystemDirectory() {
-  constexpr UINT kSize = 255;
-  wchar_t buffer[kSize];
-  const UINT length = GetSystemDirectoryW(buffer, kSize);
-  // 0 is a failure; a length of kSize or more is the size a larger buffer would need.
-  if (length == 0 || length >= kSize) return std::nullopt;
-  return std::wstring(buffer, length);
-}
-
-std::optional<std::filesystem::path> ProgramFolder() {
-  constexpr std::size_t kLongestPath = 32768;
-  std::wstring buffer(MAX_PATH, L'\0');
-  for (;;) {
-    const DWORD length =
-        GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
-    if (length == 0) return std::nullopt;
-    if (length < buffer.size()) {
-      buffer.resize(length);
-      return std::filesystem::path(buffer).parent_path();
-    }
-    if (buffer.size() >= kLongestPath) return std::nullopt;
-    buffer.resize(buffer.size() * 2);
-  }
-}
-
-void FlushResolverCache() {
-  // From the system folder only: this program runs elevated, and its own folder may be writable.
-  UniqueModule dnsapi(LoadLibraryExW(L"dnsapi.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32));
-  if (!dnsapi) return;
-  using FlushFunction = BOOL(WINAPI*)();
-  if (const auto flush = FunctionIn<FlushFunction>(dnsapi.get(), "DnsFlushResolverCache")) flush();
-}
 
 std::unique_ptr<FileSystem> MakeWin32FileSystem() { return std::make_unique<Win32FileSystem>(); }
 

@@ -10,6 +10,10 @@ namespace kalvane {
 // folder is unknown stays empty (the steps then report it and touch nothing).
 HostsPaths WindowsHostsPaths();
 
+// Empties the DNS resolver cache so that a new hosts file takes effect at once. Does nothing on a
+// system whose dnsapi.dll lacks DnsFlushResolverCache.
+void FlushResolverCache();
+
 // The program's hosts section on the real paths; the resolver cache is flushed after each change,
 // rows naming `service_host` are never written, and failures carry GetLastError's code.
 HostsStore MakeWindowsHostsStore(std::string service_host);

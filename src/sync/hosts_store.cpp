@@ -20,140 +20,128 @@ std::filesystem::path Sibling(const std::filesystem::path& path, const wchar_t* 
 }  // namespace
 
 HostsStore::HostsStore(std::unique_ptr<FileSystem> files, HostsPaths paths,
-                       std::function<void()> on_hosts_changed, std::string service_host,
-                       std::function<std::uint32_t()> last_system_error)
+                       std::function<void()> on_hosts_changed, std::string service_host)
     : files_(std::move(files)),
       paths_(std::move(paths)),
       temp_stem_(Sibling(paths_.hosts, L".kalvane-new")),
       backup_(Sibling(paths_.hosts, L".kalvane-old")),
       on_hosts_changed_(std::move(on_hosts_changed)),
-      service_host_(std::move(service_host)),
-      last_system_error_(std::move(last_system_error)) {}
+      service_host_(std::move(service_host)) {}
 
-HostsOutcome HostsStore::WriteHostsSection(const DomainList& mappings) noexcept {
+HostsStepReport HostsStore::WriteHostsSection(const DomainList& mappings) noexcept {
   return Guarded([&] { return Write(mappings); });
 }
 
-HostsOutcome HostsStore::ClearHostsSection() noexcept {
+HostsStepReport HostsStore::ClearHostsSection() noexcept {
   return Guarded([&] { return Clear(); });
 }
 
-HostsOutcome HostsStore::Guarded(const std::function<HostsOutcome()>& step) noexcept {
-  last_error_ = 0;
+HostsStepReport HostsStore::Guarded(const std::function<HostsStepReport()>& step) noexcept {
   working_copy_saved_ = false;
-  rows_written_ = 0;
   try {
     return step();
   } catch (...) {
-    return HostsOutcome::kInternalError;
+    return {HostsOutcome::kInternalError};
   }
 }
 
-// Called right after the failing operation, before any clean-up call can overwrite its code.
-HostsOutcome HostsStore::Failed(HostsOutcome outcome) {
-  if (last_system_error_) last_error_ = last_system_error_();
-  return outcome;
-}
-
-HostsOutcome HostsStore::Write(const DomainList& mappings) {
+HostsStepReport HostsStore::Write(const DomainList& mappings) {
   std::string old_content;
   if (const auto failure = ReadHosts(old_content)) return *failure;
   if (mappings.empty()) {
     SaveWorkingCopy(ComposeUserLines(old_content));
-    return HostsOutcome::kNotTouched;
+    return {HostsOutcome::kNotTouched};
   }
   const auto new_content = ComposeHostsWithSection(old_content, mappings, service_host_);
   SaveWorkingCopy(new_content);
-  const HostsOutcome outcome = Install(old_content, new_content);
-  if (HostsStepSucceeded(outcome)) rows_written_ = CountWritableMappings(mappings, service_host_);
-  return outcome;
+  HostsStepReport report = Install(old_content, new_content);
+  if (HostsStepSucceeded(report.outcome)) {
+    report.rows_written = CountWritableMappings(mappings, service_host_);
+  }
+  return report;
 }
 
-HostsOutcome HostsStore::Clear() {
+HostsStepReport HostsStore::Clear() {
   std::string old_content;
   if (const auto failure = ReadHosts(old_content)) return *failure;
-  if (!HasSection(old_content)) return HostsOutcome::kNotTouched;
+  if (!HasSection(old_content)) return {HostsOutcome::kNotTouched};
   const auto new_content = ComposeUserLines(old_content);
   SaveWorkingCopy(new_content);
   return Install(old_content, new_content);
 }
 
-std::optional<HostsOutcome> HostsStore::ReadHosts(std::string& content) {
-  if (paths_.hosts.empty()) return HostsOutcome::kNoHostsPath;
+std::optional<HostsStepReport> HostsStore::ReadHosts(std::string& content) {
+  if (paths_.hosts.empty()) return HostsStepReport{HostsOutcome::kNoHostsPath};
   RecoverInterruptedReplace();
-  switch (files_->ReadWhole(paths_.hosts, content)) {
+  const FileResult read = files_->ReadWhole(paths_.hosts, content);
+  switch (read.status) {
     case FileStatus::kOk:
       break;
     case FileStatus::kNotFound:
-      return Failed(HostsOutcome::kHostsMissing);
+      return HostsStepReport{HostsOutcome::kHostsMissing, read.system_error};
     case FileStatus::kFailed:
-      return Failed(HostsOutcome::kHostsUnreadable);
+      return HostsStepReport{HostsOutcome::kHostsUnreadable, read.system_error};
   }
-  if (!IsPlainTextHosts(content)) return HostsOutcome::kHostsNotText;
+  if (!IsPlainTextHosts(content)) return HostsStepReport{HostsOutcome::kHostsNotText};
   return std::nullopt;
 }
 
 // The working copy is a by-product for the user to look at: whatever happens to it, the step goes
 // on with the hosts file.
 void HostsStore::SaveWorkingCopy(std::string_view content) {
-  working_copy_saved_ =
-      !paths_.working_copy.empty() &&
-      files_->WriteWhole(paths_.working_copy, content, SyncMode::kNone) == FileStatus::kOk;
+  working_copy_saved_ = !paths_.working_copy.empty() &&
+                        files_->WriteWhole(paths_.working_copy, content, SyncMode::kNone).ok();
 }
 
-HostsOutcome HostsStore::Install(std::string_view old_content, std::string_view new_content) {
-  if (new_content == old_content) return HostsOutcome::kUnchanged;
+HostsStepReport HostsStore::Install(std::string_view old_content, std::string_view new_content) {
+  if (new_content == old_content) return {HostsOutcome::kUnchanged};
   // A new file under an unpredictable name each time: nothing put there beforehand is written.
   // One left by an interrupted run may carry the hosts file's read-only attribute; it goes first.
-  files_->RemoveNewFiles(temp_stem_);
-  temp_.clear();
-  if (files_->WriteNewFile(temp_stem_, new_content, SyncMode::kFlush, temp_) != FileStatus::kOk) {
-    const HostsOutcome failed = Failed(HostsOutcome::kTempFileFailed);
-    if (!temp_.empty()) files_->Remove(temp_);
-    return failed;
-  }
+  const FileResult written = WriteFreshTemporary(*files_, temp_stem_, new_content, temp_);
+  if (!written.ok()) return {HostsOutcome::kTempFileFailed, written.system_error};
   // The hosts file exists (it was just read), so a backup left by an earlier run is stale.
   if (files_->Exists(backup_)) files_->Remove(backup_);
-  switch (files_->ReplaceKeepingBackup(paths_.hosts, temp_, backup_)) {
+  const ReplaceOutcome replaced = files_->ReplaceKeepingBackup(paths_.hosts, temp_, backup_);
+  switch (replaced.result) {
     case ReplaceResult::kReplaced:
       return Verify(new_content);
-    case ReplaceResult::kNotReplaced: {
-      const HostsOutcome failed = Failed(HostsOutcome::kReplaceFailed);
-      if (!files_->Exists(paths_.hosts)) return PutBackAfterFailedMove(new_content);
+    case ReplaceResult::kNotReplaced:
+      if (!files_->Exists(paths_.hosts)) {
+        return PutBackAfterFailedMove(new_content, replaced.system_error);
+      }
       files_->Remove(temp_);
-      return failed;
-    }
+      return {HostsOutcome::kReplaceFailed, replaced.system_error};
     case ReplaceResult::kReplacedMovedToBackup:
-      Failed(HostsOutcome::kReplaceFailed);
-      return PutBackAfterFailedMove(new_content);
+      return PutBackAfterFailedMove(new_content, replaced.system_error);
   }
-  return HostsOutcome::kInternalError;
+  return {HostsOutcome::kInternalError};
 }
 
 // The hosts file name is empty: the old file is under the backup name, the new content under the
 // temporary one. The old file goes back; failing that, the new content goes in, so that the
-// hosts file is never left missing while either can be moved.
-HostsOutcome HostsStore::PutBackAfterFailedMove(std::string_view new_content) {
+// hosts file is never left missing while either can be moved. `error` is the failed replace's.
+HostsStepReport HostsStore::PutBackAfterFailedMove(std::string_view new_content,
+                                                   std::uint32_t error) {
   if (files_->MoveReplacing(backup_, paths_.hosts)) {
     files_->Remove(temp_);
-    return HostsOutcome::kReplaceFailed;
+    return {HostsOutcome::kReplaceFailed, error};
   }
   if (files_->MoveReplacing(temp_, paths_.hosts)) return Verify(new_content);
-  return HostsOutcome::kRestoreFailed;
+  return {HostsOutcome::kRestoreFailed, error};
 }
 
-HostsOutcome HostsStore::Verify(std::string_view new_content) {
+HostsStepReport HostsStore::Verify(std::string_view new_content) {
   std::string written;
-  if (files_->ReadWhole(paths_.hosts, written) == FileStatus::kOk && written == new_content) {
+  const FileResult read = files_->ReadWhole(paths_.hosts, written);
+  if (read.ok() && written == new_content) {
     files_->Remove(backup_);
     NotifyChanged();
-    return HostsOutcome::kWritten;
+    return {HostsOutcome::kWritten};
   }
   // The backup is the old hosts file itself, security descriptor included: moving it back
   // restores the hosts file as it was.
-  const HostsOutcome failed = Failed(HostsOutcome::kVerifyFailed);
   if (!files_->MoveReplacing(backup_, paths_.hosts)) NotifyChanged();
-  return failed;
+  return {HostsOutcome::kVerifyFailed, read.system_error};
 }
 
 void HostsStore::RecoverInterruptedReplace() {

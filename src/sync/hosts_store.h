@@ -42,7 +42,7 @@ enum class HostsOutcome {
 struct HostsStepReport {
   HostsOutcome outcome = HostsOutcome::kNotTouched;
   std::uint32_t system_error = 0;  // the platform's code behind a failure; 0 when none is known
-  std::size_t rows_written = 0;    // mapping lines in the section written
+  std::size_t rows_written = 0;    // mapping lines in the section as it now stands
 
   bool operator==(const HostsStepReport&) const = default;
 };
@@ -53,54 +53,53 @@ constexpr bool HostsStepSucceeded(HostsOutcome outcome) {
          outcome == HostsOutcome::kNotTouched;
 }
 
+// What the update cycle asks of the hosts file: put a list into the program's section, or take
+// the section out.
+class HostsSection {
+ public:
+  virtual ~HostsSection() = default;
+  virtual HostsStepReport WriteHostsSection(const DomainList& mappings) noexcept = 0;
+  virtual HostsStepReport ClearHostsSection() noexcept = 0;
+};
+
 // The program's section of the hosts file: everything from the first "#BEGIN" line to the end.
 // Each step composes the new content in memory, leaves a copy of it in the working copy as well
 // as that can be done (a by-product: a working copy that cannot be written stops nothing), then
 // swaps it in with an atomic replace through a flushed temporary file beside the hosts file.
-// Neither step throws or shows anything; the outcome tells what happened.
+// Neither step throws or shows anything; the report tells what happened, with the platform's
+// error code of the failure that decided it.
 //
 // A missing hosts file is not created: a system without one has it that way for a reason, and a
 // file we made would not carry the rights the system gives its own. The one exception is our own
 // interrupted replace: when the hosts file is missing and the backup name beside it holds the old
 // file, that file is moved back first.
-class HostsStore {
+class HostsStore final : public HostsSection {
  public:
-  // Rows that name `service_host` are never written (see IsWritableMapping). `last_system_error`
-  // gives the platform's code of the file operation that failed last (GetLastError on Windows);
-  // it is read right after the failure that decides a step's outcome.
+  // Rows that name `service_host` are never written (see IsWritableMapping).
   HostsStore(std::unique_ptr<FileSystem> files, HostsPaths paths,
-             std::function<void()> on_hosts_changed = {}, std::string service_host = {},
-             std::function<std::uint32_t()> last_system_error = {});
+             std::function<void()> on_hosts_changed = {}, std::string service_host = {});
 
   // Puts `mappings` into the section. With an empty list only the working copy is written (the
   // user's lines) and the hosts file is left as it is, a section written earlier included.
-  HostsOutcome WriteHostsSection(const DomainList& mappings) noexcept;
+  HostsStepReport WriteHostsSection(const DomainList& mappings) noexcept override;
 
   // Cuts the section out of the hosts file whenever it holds one, whatever the last list was:
   // a section left by an earlier run, a crash or an empty answer goes as well. A hosts file
   // without a "#BEGIN" line is left alone.
-  HostsOutcome ClearHostsSection() noexcept;
+  HostsStepReport ClearHostsSection() noexcept override;
 
-  // About the last step: the platform's error code of the failure behind its outcome (0 when it
-  // succeeded or there was none to read), whether the working copy was written, and how many
-  // mapping lines the section it wrote holds.
-  std::uint32_t LastSystemError() const { return last_error_; }
+  // Whether the last step wrote the working copy.
   bool WorkingCopySaved() const { return working_copy_saved_; }
-  std::size_t RowsWritten() const { return rows_written_; }
-  HostsStepReport Report(HostsOutcome outcome) const {
-    return {outcome, last_error_, rows_written_};
-  }
 
  private:
-  HostsOutcome Write(const DomainList& mappings);
-  HostsOutcome Clear();
-  HostsOutcome Guarded(const std::function<HostsOutcome()>& step) noexcept;
-  HostsOutcome Failed(HostsOutcome outcome);
-  std::optional<HostsOutcome> ReadHosts(std::string& content);
+  HostsStepReport Write(const DomainList& mappings);
+  HostsStepReport Clear();
+  HostsStepReport Guarded(const std::function<HostsStepReport()>& step) noexcept;
+  std::optional<HostsStepReport> ReadHosts(std::string& content);
   void SaveWorkingCopy(std::string_view content);
-  HostsOutcome Install(std::string_view old_content, std::string_view new_content);
-  HostsOutcome PutBackAfterFailedMove(std::string_view new_content);
-  HostsOutcome Verify(std::string_view new_content);
+  HostsStepReport Install(std::string_view old_content, std::string_view new_content);
+  HostsStepReport PutBackAfterFailedMove(std::string_view new_content, std::uint32_t error);
+  HostsStepReport Verify(std::string_view new_content);
   void RecoverInterruptedReplace();
   void NotifyChanged() noexcept;
 
@@ -111,10 +110,7 @@ class HostsStore {
   std::filesystem::path backup_;     // the old hosts file while it is being replaced
   std::function<void()> on_hosts_changed_;
   std::string service_host_;
-  std::function<std::uint32_t()> last_system_error_;
-  std::uint32_t last_error_ = 0;
   bool working_copy_saved_ = false;
-  std::size_t rows_written_ = 0;
 };
 
 }  // namespace kalvane

@@ -2,7 +2,7 @@
 
 #include "base/digest_form.h"
 #include "base/scoped_flag.h"
-#include "http/http_client.h"
+#include "md5/digest_text.h"
 #include "sync/response_body.h"
 
 namespace kalvane {
@@ -17,32 +17,36 @@ std::u16string_view TrimSpaces(std::u16string_view text) {
   return text;
 }
 
+// The password as it goes out: the box as it stands when it holds the digest, else its digest.
+std::optional<std::string> PasswordForRequest(const AccountBoxes& account,
+                                              const AnsiCodePage& code_page) {
+  if (account.password_is_digest && IsDigestText(account.password)) {
+    return std::string(account.password.begin(), account.password.end());  // hex digits: ASCII
+  }
+  return PasswordDigest(account.password, code_page);
+}
+
 }  // namespace
 
-std::optional<std::string> BuildRequestPath(const AccountView& account,
-                                            const RequestEncoding& encoding) {
+std::optional<std::string> BuildRequestPath(const AccountBoxes& account,
+                                            const AnsiCodePage& code_page) {
   std::string path(kServicePath);
   if (!account.updating_enabled) return path;
 
-  const std::optional<std::string> domain = encoding.encode_text(TrimSpaces(account.domain));
-  const bool digest_already = account.password_is_digest && IsDigestText(account.password);
-  const std::optional<std::string> password = digest_already
-                                                  ? encoding.encode_text(account.password)
-                                                  : encoding.digest_password(account.password);
-  if (!domain || !password || !IsDigestText(std::u16string(password->begin(), password->end())))
-    return std::nullopt;
+  const std::optional<std::string> domain = code_page.Encode(TrimSpaces(account.domain));
+  const std::optional<std::string> password = PasswordForRequest(account, code_page);
+  if (!domain || !password) return std::nullopt;
   path.append(kDomainQuery).append(*domain).append(kPasswordQuery).append(*password);
   if (BreaksRequestLine(path)) return std::nullopt;
   return path;
 }
 
-std::optional<UpdateResult> UpdateCycle::UpdateDomains(const AccountView& account,
-                                                       const RequestEncoding& encoding) {
-  if (running_) return std::nullopt;
+std::optional<UpdateResult> UpdateCycle::UpdateDomains(const AccountSource& account) {
+  if (running_ || ended_) return std::nullopt;
   ScopedFlag running(running_);
   report_ = CycleReport{};
 
-  const std::optional<std::string> path = BuildRequestPath(account, encoding);
+  const std::optional<std::string> path = BuildRequestPath(account.Current(), code_page_);
   if (!path) {  // nothing that is not the account goes out
     report_.account_sent = false;
     report_.result = UpdateResult::kAccountNotConfirmed;
@@ -50,10 +54,9 @@ std::optional<UpdateResult> UpdateCycle::UpdateDomains(const AccountView& accoun
   }
 
   UpdateResult result = UpdateResult::kNoFailure;
-  for (int attempt = 0; attempt < kMaxAttempts; ++attempt) {
-    if (host_.Closing()) break;
-    if (host_.HttpGet(*path)) {
-      if (!host_.Closing()) HandleResponse(result);
+  for (int attempt = 0; attempt < kMaxAttempts && !ended_; ++attempt) {
+    if (fetch_.HttpGet(*path)) {
+      if (!ended_) HandleResponse(account, result);
       break;
     }
     result = UpdateResult::kTransferFailed;
@@ -62,13 +65,20 @@ std::optional<UpdateResult> UpdateCycle::UpdateDomains(const AccountView& accoun
   return result;
 }
 
-void UpdateCycle::HandleResponse(UpdateResult& result) {
-  const std::string_view body = ResponseBody(host_.ResponseText());
+HostsStepReport UpdateCycle::EndAndClearSection() {
+  ended_ = true;
+  fetch_.Cancel();  // a waiting cycle ends without writing anything after this
+  return hosts_.ClearHostsSection();
+}
+
+void UpdateCycle::HandleResponse(const AccountSource& account, UpdateResult& result) {
+  const std::string_view body = ResponseBody(fetch_.ResponseText());
   report_.answered = true;
-  report_.confirmed = !host_.UpdatingEnabled() || AccountConfirmed(body);
+  // Read again: the user may have changed it while the cycle waited.
+  report_.confirmed = !account.Current().updating_enabled || AccountConfirmed(body);
   if (!report_.confirmed) result = UpdateResult::kAccountNotConfirmed;
   domains_ = ReadDomainList(body);
-  report_.hosts = host_.WriteHostsSection(domains_);
+  report_.hosts = hosts_.WriteHostsSection(domains_);
   if (!HostsStepSucceeded(report_.hosts->outcome) && result == UpdateResult::kNoFailure)
     result = UpdateResult::kTransferFailed;
 }

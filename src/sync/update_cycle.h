@@ -4,12 +4,14 @@
 // response, hosts write) and the pieces it uses, the body reader (response_body.h), the hosts
 // section and its store (hosts_section.h, hosts_store.h) and the refresh rule (refresh_schedule.h).
 
-#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
 
+#include "base/account_boxes.h"
+#include "base/ansi_code_page.h"
 #include "base/update_result.h"
+#include "http/http_client.h"
 #include "sync/domain_list.h"
 #include "sync/hosts_store.h"
 
@@ -18,41 +20,14 @@ namespace kalvane {
 inline constexpr std::string_view kServicePath = "/kalvanedns/getdomain.asp";
 inline constexpr int kMaxAttempts = 3;
 
-// The account as the window holds it when a cycle starts.
-struct AccountView {
-  bool updating_enabled = false;
-  std::u16string_view domain;
-  std::u16string_view password;  // the typed password, or its digest text
-  bool password_is_digest = false;
-};
-
-// Turns window text into request bytes: the domain in the ANSI code page, the password into its
-// 32-character digest text. Each gives nothing when the text cannot be converted.
-struct RequestEncoding {
-  std::function<std::optional<std::string>(std::u16string_view)> encode_text;
-  std::function<std::optional<std::string>(std::u16string_view)> digest_password;
-};
-
 // The request path for the account; nothing when a value cannot be converted or would break the
-// request line (CR, LF, NUL). The values are otherwise sent unescaped. The password goes out as a
-// digest text and nothing else: the box is sent as it stands only when the flag says it holds the
-// digest and it does hold 32 upper-case hex digits; any other text is digested first, whatever
-// the flag says, so that no order of events can send a typed password in clear.
-std::optional<std::string> BuildRequestPath(const AccountView& account,
-                                            const RequestEncoding& encoding);
-
-// What the cycle needs from the window it runs in.
-class UpdateCycleHost {
- public:
-  virtual ~UpdateCycleHost() = default;
-  virtual bool HttpGet(std::string_view path) = 0;
-  virtual const std::string& ResponseText() const = 0;
-  // Read again after the response: the user may have changed it while the cycle waited.
-  virtual bool UpdatingEnabled() const = 0;
-  // The window is closing: the cycle must not touch the hosts file any more.
-  virtual bool Closing() const = 0;
-  virtual HostsStepReport WriteHostsSection(const DomainList& domains) = 0;
-};
+// request line (CR, LF, NUL). The domain goes out in the ANSI code page, otherwise unescaped. The
+// password goes out as a digest text and nothing else: the box is sent as it stands only when the
+// flag says it holds the digest and it does hold 32 upper-case hex digits; any other text is
+// digested first, whatever the flag says, so that no order of events can send a typed password
+// in clear.
+std::optional<std::string> BuildRequestPath(const AccountBoxes& account,
+                                            const AnsiCodePage& code_page);
 
 // What the last cycle did, for the status shown to the user.
 struct CycleReport {
@@ -63,18 +38,24 @@ struct CycleReport {
   std::optional<HostsStepReport> hosts;  // the hosts step after the response
 };
 
-// One update cycle at a time: builds the path, makes up to three attempts without pause, reads the
-// confirmation and the mapping list, and has the hosts section written after each response. A
-// response whose rows could not be put into the hosts file is no success: a cycle that would
-// have ended with kNoFailure ends with kTransferFailed; an unconfirmed account stays
-// kAccountNotConfirmed, the first thing for the user to mend.
+// One update cycle at a time: builds the path, makes up to three attempts without pause through
+// the fetch, reads the confirmation and the mapping list, and has the hosts section written after
+// each response. A response whose rows could not be put into the hosts file is no success: a
+// cycle that would have ended with kNoFailure ends with kTransferFailed; an unconfirmed account
+// stays kAccountNotConfirmed, the first thing for the user to mend.
 class UpdateCycle {
  public:
-  explicit UpdateCycle(UpdateCycleHost& host) : host_(host) {}
+  UpdateCycle(PageFetch& fetch, HostsSection& hosts, const AnsiCodePage& code_page)
+      : fetch_(fetch), hosts_(hosts), code_page_(code_page) {}
+  UpdateCycle(const UpdateCycle&) = delete;
+  UpdateCycle& operator=(const UpdateCycle&) = delete;
 
-  // Nothing when a cycle is already running (this one is not started).
-  std::optional<UpdateResult> UpdateDomains(const AccountView& account,
-                                            const RequestEncoding& encoding);
+  // Nothing when a cycle is already running (this one is not started) or the cycles have ended.
+  std::optional<UpdateResult> UpdateDomains(const AccountSource& account);
+
+  // The program is closing: a waiting cycle ends without touching the hosts file again, no
+  // cycle starts any more, and the section is taken out of the hosts file whenever it holds one.
+  HostsStepReport EndAndClearSection();
 
   bool Running() const { return running_; }
   // The list of the last response read; kept when a cycle gets no response.
@@ -83,12 +64,15 @@ class UpdateCycle {
   const CycleReport& LastReport() const { return report_; }
 
  private:
-  void HandleResponse(UpdateResult& result);
+  void HandleResponse(const AccountSource& account, UpdateResult& result);
 
-  UpdateCycleHost& host_;
+  PageFetch& fetch_;
+  HostsSection& hosts_;
+  const AnsiCodePage& code_page_;
   DomainList domains_;
   CycleReport report_;
   bool running_ = false;
+  bool ended_ = false;
 };
 
 }  // namespace kalvane

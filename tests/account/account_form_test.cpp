@@ -1,6 +1,7 @@
 #include "account/account_form.h"
 
 #include <gtest/gtest.h>
+#include <openssl/evp.h>
 
 #include <functional>
 #include <vector>
@@ -17,9 +18,27 @@ using testing::MemoryDisk;
 using testing::MemoryFileSystem;
 
 const IconvCodePage kCp1252("CP1252");
+const IconvCodePage kCp936("CP936");
 const std::filesystem::path kSettings = "/app/abc.txt";
 // MD5("secret")
 constexpr std::u16string_view kSecretDigest = u"5EBE2294ECD0E0F08EAB7690D2A6EE69";
+
+// An MD5 independent of ours: OpenSSL over the CP1252 bytes, upper-case hex.
+std::u16string OpenSslDigest(std::u16string_view text) {
+  std::string bytes;
+  for (char16_t ch : text) bytes.push_back(static_cast<char>(kCp1252.SingleByte(ch).value()));
+  unsigned char md[EVP_MAX_MD_SIZE];
+  unsigned int md_len = 0;
+  EVP_Digest(bytes.data(), bytes.size(), md, &md_len, EVP_md5(), nullptr);
+  std::u16string hex;
+  for (unsigned int i = 0; i < md_len; ++i) {
+    hex.push_back(u"0123456789ABCDEF"[md[i] >> 4]);
+    hex.push_back(u"0123456789ABCDEF"[md[i] & 15]);
+  }
+  return hex;
+}
+
+std::string Ascii(std::u16string_view text) { return std::string(text.begin(), text.end()); }
 
 // The user types into the password box.
 class FakeControls final : public testing::FakeAccountControls {
@@ -99,6 +118,79 @@ TEST(AccountForm, AFileThatCannotBeWrittenKeepsTheBoxesAndSaysSo) {
   EXPECT_FALSE(rig.form.PasswordIsDigest());
   ASSERT_EQ(rig.controls.messages.size(), 1u);
   EXPECT_NE(rig.controls.messages[0].find(u"abc.txt"), std::u16string::npos);
+}
+
+TEST(SaveAccountSettings, WithUpdatingOffOrAnEmptyBox) {
+  const SaveOutcome off = SaveAccountSettings({false, u"x.com", u"secret", false}, kCp1252);
+  EXPECT_EQ(off.file_bytes, "");
+  EXPECT_EQ(off.message, SaveMessage::kNone);
+  EXPECT_EQ(off.new_password_text, std::nullopt);
+
+  for (const AccountBoxes& boxes :
+       {AccountBoxes{true, u"", u"secret", false}, AccountBoxes{true, u"x.com", u"", false},
+        AccountBoxes{true, u"", std::u16string(kSecretDigest), true}}) {
+    const SaveOutcome outcome = SaveAccountSettings(boxes, kCp1252);
+    EXPECT_EQ(outcome.file_bytes, "True\r\n");
+    EXPECT_EQ(outcome.message, SaveMessage::kDomainOrPasswordEmpty);
+    EXPECT_EQ(SaveMessageText(outcome.message), u"域名和密码都不能为空！");
+    EXPECT_EQ(outcome.new_password_text, std::nullopt);
+    EXPECT_EQ(outcome.password_is_digest, boxes.password_is_digest);
+  }
+}
+
+TEST(SaveAccountSettings, DigestsATypedPasswordOnce) {
+  // Blanks are not trimmed: a domain of spaces passes the emptiness test and is stored as typed.
+  AccountBoxes boxes{true, u"  ", u"secret", false};
+  SaveOutcome first = SaveAccountSettings(boxes, kCp1252);
+  EXPECT_EQ(first.file_bytes, "True\r\n  \r\n" + Ascii(kSecretDigest) + "\r\n");
+  EXPECT_EQ(first.message, SaveMessage::kNone);
+  EXPECT_EQ(first.new_password_text, kSecretDigest);
+  EXPECT_TRUE(first.password_is_digest);
+
+  // The window writes the digest into the password box itself, so the change keeps the flag.
+  boxes.password = *first.new_password_text;
+  boxes.password_is_digest = PasswordIsDigestAfterChange(first.password_is_digest, true);
+  const SaveOutcome second = SaveAccountSettings(boxes, kCp1252);
+  EXPECT_EQ(second.file_bytes, first.file_bytes);
+  EXPECT_EQ(second.new_password_text, std::nullopt);
+  EXPECT_TRUE(second.password_is_digest);
+  // Loading the saved file and saving again leaves it the same too.
+  const AccountBoxes loaded =
+      BoxesFromStoredAccount(ParseAccountSettings(*second.file_bytes, kCp1252));
+  EXPECT_EQ(loaded, boxes);
+  EXPECT_EQ(SaveAccountSettings(loaded, kCp1252).file_bytes, first.file_bytes);
+
+  // One typed character: the whole box text, old digest included, is digested next time.
+  boxes.password += u"x";
+  boxes.password_is_digest = PasswordIsDigestAfterChange(boxes.password_is_digest, false);
+  EXPECT_FALSE(boxes.password_is_digest);
+  const SaveOutcome third = SaveAccountSettings(boxes, kCp1252);
+  const std::u16string redigested = OpenSslDigest(std::u16string(kSecretDigest) + u"x");
+  EXPECT_EQ(third.file_bytes, "True\r\n  \r\n" + Ascii(redigested) + "\r\n");
+  EXPECT_EQ(third.new_password_text, redigested);
+  EXPECT_TRUE(third.password_is_digest);
+}
+
+TEST(SaveAccountSettings, ThatCannotStoreTheAccountLeavesEverything) {
+  // A password character without a single-byte code: no digest, nothing written.
+  const SaveOutcome password = SaveAccountSettings({true, u"x.com", u"密码", false}, kCp1252);
+  EXPECT_EQ(password.file_bytes, std::nullopt);
+  EXPECT_EQ(password.message, SaveMessage::kPasswordNotDigestible);
+  EXPECT_EQ(password.new_password_text, std::nullopt);
+  EXPECT_FALSE(password.password_is_digest);
+  // There is no length limit any more: the message names only the characters.
+  EXPECT_EQ(SaveMessageText(password.message), u"密码含有无法转换的字符，未保存。");
+
+  // A domain the code page cannot encode: the typed password stays typed.
+  const SaveOutcome domain = SaveAccountSettings({true, u"例子.com", u"secret", false}, kCp1252);
+  EXPECT_EQ(domain.file_bytes, std::nullopt);
+  EXPECT_EQ(domain.message, SaveMessage::kDomainNotEncodable);
+  EXPECT_EQ(domain.new_password_text, std::nullopt);
+  EXPECT_FALSE(domain.password_is_digest);
+  EXPECT_FALSE(SaveMessageText(domain.message).empty());
+  // The same domain is fine in the Chinese code page.
+  EXPECT_EQ(SaveAccountSettings({true, u"例子.com", u"secret", false}, kCp936).file_bytes,
+            "True\r\n\xc0\xfd\xd7\xd3.com\r\n" + Ascii(kSecretDigest) + "\r\n");
 }
 
 }  // namespace

@@ -20,41 +20,65 @@
 namespace kalvane {
 namespace {
 
-// A window stand-in: each cycle runs `during_cycle` (events delivered while it waits) and
-// returns `result`.
-class FakeHost final : public UpdateControllerHost {
+const std::string kConfirmedAnswer =
+    "HTTP/1.1 200 OK\r\n\r\n<p>OK</p>\r\n<p>BEGIN</p>\r\n<p>END</p>";
+
+// The window and a cycle's collaborators in one: each request runs `during_cycle` (events
+// delivered while it waits) and is answered, or fails when `fail` is set.
+class FakeHost final : public UpdateControllerHost,
+                       public PageFetch,
+                       public HostsSection,
+                       public AccountSource {
  public:
-  std::optional<UpdateResult> RunUpdateCycle() override {
-    ++cycles;
+  // UpdateControllerHost
+  void ShowUpdateStatus(const CycleReport& report) override { shown.push_back(report.result); }
+  void ShowCleanUp(const HostsStepReport&) override { ++clean_ups; }
+  void DestroyMainWindow() override { ++destroys; }
+
+  // PageFetch, HostsSection, AccountSource
+  bool HttpGet(std::string_view) override {
+    ++requests;
     if (during_cycle) std::exchange(during_cycle, nullptr)();
-    return result;
+    return !fail;
   }
-  void ShowUpdateStatus(UpdateResult shown_result) override { shown.push_back(shown_result); }
-  void CleanUp() override { ++clean_ups; }
-  void DestroyWindow() override { ++destroys; }
+  const std::string& ResponseText() const override { return kConfirmedAnswer; }
+  void Cancel() override {}
+  HostsStepReport WriteHostsSection(const DomainList&) noexcept override { return {}; }
+  HostsStepReport ClearHostsSection() noexcept override { return {}; }
+  AccountBoxes Current() const override { return {}; }
 
   std::function<void()> during_cycle;
-  UpdateResult result = UpdateResult::kNoFailure;
-  int cycles = 0;
+  bool fail = false;
+  int requests = 0;
   int clean_ups = 0;
   int destroys = 0;
   std::vector<UpdateResult> shown;
 };
 
-TEST(UpdateController, StartUpRunsOneCycleAndShowsItsResult) {
+const testing::IconvCodePage kAscii("ASCII");
+
+struct Rig {
   FakeHost host;
-  UpdateController controller(host);
+  UpdateCycle cycle{host, host, kAscii};
+  UpdateController controller{cycle, host, host};
+};
+
+TEST(UpdateController, StartUpRunsOneCycleAndShowsItsResult) {
+  Rig rig;
+  FakeHost& host = rig.host;
+  UpdateController& controller = rig.controller;
   EXPECT_FALSE(controller.Live());
-  host.result = UpdateResult::kTransferFailed;
+  host.fail = true;
   EXPECT_TRUE(controller.StartUp());
   EXPECT_TRUE(controller.Live());
-  EXPECT_EQ(host.cycles, 1);
+  EXPECT_EQ(host.requests, kMaxAttempts) << "one cycle of three attempts";
   EXPECT_EQ(host.shown, std::vector<UpdateResult>{UpdateResult::kTransferFailed});
 }
 
 TEST(UpdateController, SavesDuringACycleMergeIntoOneMoreAndADueRefreshIsSkipped) {
-  FakeHost host;
-  UpdateController controller(host);
+  Rig rig;
+  FakeHost& host = rig.host;
+  UpdateController& controller = rig.controller;
   ASSERT_TRUE(controller.StartUp());
   host.during_cycle = [&] {
     EXPECT_TRUE(controller.CycleRunning());
@@ -63,19 +87,20 @@ TEST(UpdateController, SavesDuringACycleMergeIntoOneMoreAndADueRefreshIsSkipped)
     for (int tick = 0; tick <= kRefreshThreshold; ++tick) controller.OnRefreshTick();
   };
   controller.OnSaved();
-  EXPECT_EQ(host.cycles, 3) << "start-up, the Save, and one merged Save; no timed refresh";
+  EXPECT_EQ(host.requests, 3) << "start-up, the Save, and one merged Save; no timed refresh";
   EXPECT_EQ(host.shown.size(), 3u);
   EXPECT_FALSE(controller.CycleRunning());
 
   for (int tick = 0; tick < kRefreshThreshold; ++tick) controller.OnRefreshTick();
-  EXPECT_EQ(host.cycles, 3);
+  EXPECT_EQ(host.requests, 3);
   controller.OnRefreshTick();
-  EXPECT_EQ(host.cycles, 4) << "the 301st tick";
+  EXPECT_EQ(host.requests, 4) << "the 301st tick";
 }
 
 TEST(UpdateController, ClosingDuringACycleCleansUpAtOnceAndDestroysAfterIt) {
-  FakeHost host;
-  UpdateController controller(host);
+  Rig rig;
+  FakeHost& host = rig.host;
+  UpdateController& controller = rig.controller;
   host.during_cycle = [&] {
     controller.OnSaved();
     controller.Close();
@@ -85,7 +110,7 @@ TEST(UpdateController, ClosingDuringACycleCleansUpAtOnceAndDestroysAfterIt) {
     controller.Close();
   };
   EXPECT_FALSE(controller.StartUp()) << "a window closed during start-up is never shown";
-  EXPECT_EQ(host.cycles, 1) << "the merged Save does not run after closing";
+  EXPECT_EQ(host.requests, 1) << "the merged Save does not run after closing";
   EXPECT_TRUE(host.shown.empty()) << "no result is shown after the clean-up";
   EXPECT_EQ(host.clean_ups, 1);
   EXPECT_EQ(host.destroys, 1);
@@ -93,13 +118,14 @@ TEST(UpdateController, ClosingDuringACycleCleansUpAtOnceAndDestroysAfterIt) {
   controller.OnSaved();
   controller.OnRefreshTick();
   controller.Close();
-  EXPECT_EQ(host.cycles, 1);
+  EXPECT_EQ(host.requests, 1);
   EXPECT_EQ(host.destroys, 1);
 }
 
 TEST(UpdateController, SessionEndCleansUpOnceAndLeavesTheWindow) {
-  FakeHost host;
-  UpdateController controller(host);
+  Rig rig;
+  FakeHost& host = rig.host;
+  UpdateController& controller = rig.controller;
   ASSERT_TRUE(controller.StartUp());
   controller.EndSession(false);
   EXPECT_EQ(host.clean_ups, 0) << "a session end that was cancelled changes nothing";
@@ -109,7 +135,7 @@ TEST(UpdateController, SessionEndCleansUpOnceAndLeavesTheWindow) {
   EXPECT_EQ(host.destroys, 0);
   EXPECT_FALSE(controller.Live());
   controller.OnSaved();
-  EXPECT_EQ(host.cycles, 1) << "no cycle after the clean-up";
+  EXPECT_EQ(host.requests, 1) << "no cycle after the clean-up";
   controller.Close();
   EXPECT_EQ(host.clean_ups, 1);
   EXPECT_EQ(host.destroys, 1);
@@ -141,7 +167,8 @@ bool IsUpperHexDigest(std::string_view text) {
 // change at once, as an edit control does while its text is set; each request runs the events
 // scripted for its wait, which may start anything a user or a timer can.
 class Window final : public testing::FakeAccountControls,
-                     public UpdateCycleHost,
+                     public PageFetch,
+                     public HostsSection,
                      public UpdateControllerHost {
  public:
   Window() {
@@ -150,9 +177,7 @@ class Window final : public testing::FakeAccountControls,
     domain = u"example.com";
   }
 
-  bool UpdatingEnabled() const override { return updating; }
-
-  // UpdateCycleHost
+  // PageFetch, HostsSection
   bool HttpGet(std::string_view path) override {
     paths.emplace_back(path);
     if (!during_wait.empty()) {
@@ -164,16 +189,14 @@ class Window final : public testing::FakeAccountControls,
     return true;
   }
   const std::string& ResponseText() const override { return response; }
-  bool Closing() const override { return controller.Closing(); }
-  HostsStepReport WriteHostsSection(const DomainList&) override { return {}; }
+  void Cancel() override {}
+  HostsStepReport WriteHostsSection(const DomainList&) noexcept override { return {}; }
+  HostsStepReport ClearHostsSection() noexcept override { return {}; }
 
   // UpdateControllerHost
-  std::optional<UpdateResult> RunUpdateCycle() override {
-    return RunAccountCycle(cycle, form, kCp1252);
-  }
-  void ShowUpdateStatus(UpdateResult) override {}
-  void CleanUp() override {}
-  void DestroyWindow() override {}
+  void ShowUpdateStatus(const CycleReport&) override {}
+  void ShowCleanUp(const HostsStepReport&) override {}
+  void DestroyMainWindow() override {}
 
   // What the user and the timer do.
   void Type(std::u16string_view text) {
@@ -202,8 +225,8 @@ class Window final : public testing::FakeAccountControls,
   MemoryFileSystem files{disk};
   SettingsFile settings{files, kSettings};
   AccountForm form{*this, settings, kCp1252};
-  UpdateCycle cycle{*this};
-  UpdateController controller{*this};
+  UpdateCycle cycle{*this, *this, kCp1252};
+  UpdateController controller{cycle, form, *this};
 
   std::vector<std::u16string> typed;
   std::deque<std::vector<std::function<void()>>> during_wait;

@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <string>
 
+#include "account/account_form.h"
 #include "account/account_settings.h"
 
 namespace {
@@ -67,16 +68,6 @@ void Check(bool property) {
   if (!property) __builtin_trap();
 }
 
-// Not MD5, but a digest text of its input as far as the form can tell: what matters here is where
-// such a text may appear.
-std::optional<std::u16string> FakeDigest(std::u16string_view text) {
-  std::u16string digest(32, u'0');
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    digest[i % 32] = u"0123456789ABCDEF"[(digest[i % 32] + text[i]) % 16];
-  }
-  return digest;
-}
-
 std::u16string LineThree(const std::string& bytes, const kalvane::AnsiCodePage& code_page) {
   return kalvane::ParseAccountSettings(bytes, code_page).digest.value_or(u"");
 }
@@ -110,7 +101,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     edited.password = code_page.Decode(typed);
     edited.password_is_digest = typed_flag && kalvane::IsDigestText(edited.password);
   }
-  const kalvane::SaveOutcome saved = kalvane::SaveAccountSettings(edited, code_page, FakeDigest);
+  const kalvane::SaveOutcome saved = kalvane::SaveAccountSettings(edited, code_page);
   if (saved.file_bytes) {
     const kalvane::StoredAccount stored =
         kalvane::ParseAccountSettings(*saved.file_bytes, code_page);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <cstdint>
 #include <filesystem>
 #include <limits>
 #include <map>
@@ -12,7 +13,7 @@
 #include <utility>
 #include <vector>
 
-#include "sync/hosts_store.h"
+#include "base/file_system.h"
 
 namespace kalvane::testing {
 
@@ -53,6 +54,14 @@ struct MemoryDisk {
 
 enum class FaultKind { kNone, kFail, kPowerLoss };
 
+// The error codes the fake gives its failures, as Windows would (ERROR_ACCESS_DENIED and so on).
+inline constexpr std::uint32_t kAccessDenied = 5;
+inline constexpr std::uint32_t kSharingViolation = 32;
+inline constexpr std::uint32_t kFileNotFound = 2;
+inline constexpr std::uint32_t kPathNotFound = 3;
+inline constexpr std::uint32_t kDiskFull = 112;
+inline constexpr std::uint32_t kDeviceError = 1117;  // an injected fault
+
 // Which step (counted from 0 over every read, write, flush, replace, move and remove) goes wrong,
 // and how. A failed replace fails the way `replace_failure` says.
 struct Fault {
@@ -76,23 +85,25 @@ class MemoryFileSystem final : public FileSystem {
     return it == writes_.end() ? 0 : it->second;
   }
 
-  FileStatus ReadWhole(const std::filesystem::path& path, std::string& content) override {
-    if (Step() != StepResult::kGo) return FileStatus::kFailed;
+  FileResult ReadWhole(const std::filesystem::path& path, std::string& content) override {
+    if (Step() != StepResult::kGo) return Failed(kDeviceError);
     const auto* file = Find(path);
-    if (file == nullptr) return FileStatus::kNotFound;
-    if (file->locked) return FileStatus::kFailed;
+    if (file == nullptr) return {FileStatus::kNotFound, kFileNotFound};
+    if (file->locked) return Failed(kSharingViolation);
     content = file->content;
-    return FileStatus::kOk;
+    return {};
   }
 
-  FileStatus WriteWhole(const std::filesystem::path& path, std::string_view content,
+  FileResult WriteWhole(const std::filesystem::path& path, std::string_view content,
                         SyncMode sync) override {
     const auto step = Step();
-    if (step == StepResult::kOff) return FileStatus::kFailed;
-    if (disk_.missing_folders.contains(path.parent_path())) return FileStatus::kFailed;
-    if (const auto* existing = Find(path);
-        existing != nullptr && (existing->read_only || existing->locked)) {
-      return FileStatus::kFailed;
+    if (step == StepResult::kOff) return Failed(kDeviceError);
+    if (disk_.missing_folders.contains(path.parent_path())) return Failed(kPathNotFound);
+    if (const auto* existing = Find(path); existing != nullptr && existing->read_only) {
+      return Failed(kAccessDenied);
+    }
+    if (const auto* existing = Find(path); existing != nullptr && existing->locked) {
+      return Failed(kSharingViolation);
     }
     ++writes_[path];
     auto& file = disk_.files[path];
@@ -101,15 +112,16 @@ class MemoryFileSystem final : public FileSystem {
     const auto room = disk_.capacity - std::min(disk_.capacity, disk_.Used());
     const auto written = step == StepResult::kGo ? content.size() : content.size() / 2;
     file.content = content.substr(0, std::min(room, written));
-    if (step != StepResult::kGo || room < content.size()) return FileStatus::kFailed;
-    if (sync == SyncMode::kNone) return FileStatus::kOk;
-    if (Step() != StepResult::kGo) return FileStatus::kFailed;
+    if (step != StepResult::kGo) return Failed(kDeviceError);
+    if (room < content.size()) return Failed(kDiskFull);
+    if (sync == SyncMode::kNone) return {};
+    if (Step() != StepResult::kGo) return Failed(kDeviceError);
     file.durable = true;
-    return FileStatus::kOk;
+    return {};
   }
 
   // Names from a counter: predictable, but a test plants files only where it means to.
-  FileStatus WriteNewFile(const std::filesystem::path& stem, std::string_view content,
+  FileResult WriteNewFile(const std::filesystem::path& stem, std::string_view content,
                           SyncMode sync, std::filesystem::path& created) override {
     std::filesystem::path name;
     do {
@@ -129,34 +141,36 @@ class MemoryFileSystem final : public FileSystem {
     for (const auto& path : left) Remove(path);
   }
 
-  ReplaceResult ReplaceKeepingBackup(const std::filesystem::path& target,
-                                     const std::filesystem::path& replacement,
-                                     const std::filesystem::path& backup) override {
+  ReplaceOutcome ReplaceKeepingBackup(const std::filesystem::path& target,
+                                      const std::filesystem::path& replacement,
+                                      const std::filesystem::path& backup) override {
     const auto step = Step();
-    if (step == StepResult::kOff) return ReplaceResult::kNotReplaced;
+    if (step == StepResult::kOff) return {ReplaceResult::kNotReplaced, kDeviceError};
     ++writes_[target];
     const auto* old_file = Find(target);
     const auto* new_file = Find(replacement);
-    if (old_file == nullptr || new_file == nullptr || old_file->read_only || old_file->locked ||
-        new_file->locked) {
-      return ReplaceResult::kNotReplaced;
+    if (old_file == nullptr || new_file == nullptr)
+      return {ReplaceResult::kNotReplaced, kFileNotFound};
+    if (old_file->read_only) return {ReplaceResult::kNotReplaced, kAccessDenied};
+    if (old_file->locked || new_file->locked) {
+      return {ReplaceResult::kNotReplaced, kSharingViolation};
     }
     // Power lost during the replace: it happened whole or not at all; here not at all.
     if (step == StepResult::kFail && (fault_.kind == FaultKind::kPowerLoss ||
                                       fault_.replace_failure == ReplaceResult::kNotReplaced)) {
-      return ReplaceResult::kNotReplaced;
+      return {ReplaceResult::kNotReplaced, kDeviceError};
     }
     auto kept = std::move(disk_.files.at(target));
     disk_.files.erase(target);
     if (step == StepResult::kFail) {
       disk_.files[backup] = std::move(kept);
-      return ReplaceResult::kReplacedMovedToBackup;
+      return {ReplaceResult::kReplacedMovedToBackup, kDeviceError};
     }
     auto moved = std::move(disk_.files.at(replacement));
     disk_.files.erase(replacement);
     disk_.files[backup] = std::move(kept);
     disk_.files[target] = std::move(moved);
-    return ReplaceResult::kReplaced;
+    return {};
   }
 
   bool MoveReplacing(const std::filesystem::path& from, const std::filesystem::path& to) override {
@@ -185,6 +199,8 @@ class MemoryFileSystem final : public FileSystem {
   bool Exists(const std::filesystem::path& path) override { return dead_ || Find(path) != nullptr; }
 
  private:
+  static FileResult Failed(std::uint32_t error) { return {FileStatus::kFailed, error}; }
+
   // kGo: the step works. kFail: it fails; when the power goes at it, it may have done part of
   // its work. kOff: the power is gone; nothing changes any more.
   enum class StepResult { kGo, kFail, kOff };

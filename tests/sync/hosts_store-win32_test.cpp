@@ -7,6 +7,7 @@
 
 #include "file_links-win32.h"
 #include "platform/file_system-win32.h"
+#include "platform/known_folders-win32.h"
 #include "sync/hosts_paths-win32.h"
 #include "sync/hosts_store.h"
 
@@ -46,9 +47,9 @@ class HostsFileSystemTest : public ::testing::Test {
   void ExpectBothStepsFail(HostsOutcome expected, std::filesystem::path working_copy = {}) {
     const auto before = FileBytes(hosts_());
     auto store = Store(std::move(working_copy));
-    EXPECT_EQ(store.WriteHostsSection(kTwo), expected);
+    EXPECT_EQ(store.WriteHostsSection(kTwo).outcome, expected);
     EXPECT_EQ(FileBytes(hosts_()), before);
-    EXPECT_EQ(store.ClearHostsSection(), expected);
+    EXPECT_EQ(store.ClearHostsSection().outcome, expected);
     EXPECT_EQ(FileBytes(hosts_()), before);
     EXPECT_EQ(changes_, 0);
   }
@@ -60,11 +61,11 @@ class HostsFileSystemTest : public ::testing::Test {
 
 TEST_F(HostsFileSystemTest, WritesAndClearsTheSectionThroughReplaceFile) {
   auto store = Store();
-  EXPECT_EQ(store.WriteHostsSection(kTwo), HostsOutcome::kWritten);
+  EXPECT_EQ(store.WriteHostsSection(kTwo).outcome, HostsOutcome::kWritten);
   EXPECT_EQ(FileBytes(hosts_()), kWithSection);
   EXPECT_EQ(FileBytes(working_copy_()), kWithSection);
-  EXPECT_EQ(store.WriteHostsSection(kTwo), HostsOutcome::kUnchanged);
-  EXPECT_EQ(store.ClearHostsSection(), HostsOutcome::kWritten);
+  EXPECT_EQ(store.WriteHostsSection(kTwo).outcome, HostsOutcome::kUnchanged);
+  EXPECT_EQ(store.ClearHostsSection().outcome, HostsOutcome::kWritten);
   EXPECT_EQ(FileBytes(hosts_()), kUserLines);
   EXPECT_EQ(FileBytes(working_copy_()), kUserLines);
   EXPECT_EQ(changes_, 2);
@@ -75,7 +76,7 @@ TEST_F(HostsFileSystemTest, WritesAndClearsTheSectionThroughReplaceFile) {
 TEST_F(HostsFileSystemTest, AHiddenHostsFileStaysHidden) {
   ASSERT_TRUE(SetFileAttributesW(hosts_().c_str(), FILE_ATTRIBUTE_HIDDEN));
   auto store = Store();
-  EXPECT_EQ(store.WriteHostsSection(kTwo), HostsOutcome::kWritten);
+  EXPECT_EQ(store.WriteHostsSection(kTwo).outcome, HostsOutcome::kWritten);
   EXPECT_EQ(FileBytes(hosts_()), kWithSection);
   EXPECT_NE(GetFileAttributesW(hosts_().c_str()) & FILE_ATTRIBUTE_HIDDEN, 0u);
   EXPECT_EQ(FolderNames(etc_()), std::vector<std::wstring>{L"hosts"});
@@ -130,10 +131,10 @@ TEST_F(HostsFileSystemTest, AWorkingCopyThatCannotBeWrittenStopsNothing) {
     SCOPED_TRACE(working_copy.string());
     PutFileBytes(hosts_(), kStale);
     auto store = Store(working_copy);
-    EXPECT_EQ(store.WriteHostsSection(kTwo), HostsOutcome::kWritten);
+    EXPECT_EQ(store.WriteHostsSection(kTwo).outcome, HostsOutcome::kWritten);
     EXPECT_FALSE(store.WorkingCopySaved());
     EXPECT_EQ(FileBytes(hosts_()), kWithSection);
-    EXPECT_EQ(store.ClearHostsSection(), HostsOutcome::kWritten);
+    EXPECT_EQ(store.ClearHostsSection().outcome, HostsOutcome::kWritten);
     EXPECT_EQ(FileBytes(hosts_()), kUserLines);
   }
   CloseHandle(held);
@@ -152,10 +153,10 @@ TEST_F(HostsFileSystemTest, AHardOrSymbolicLinkAsTheWorkingCopyLeavesItsTargetAl
   const auto expect_target_untouched = [&] {
     PutFileBytes(hosts_(), kStale);
     auto store = Store(working_copy_());
-    EXPECT_EQ(store.WriteHostsSection(kTwo), HostsOutcome::kWritten);
+    EXPECT_EQ(store.WriteHostsSection(kTwo).outcome, HostsOutcome::kWritten);
     EXPECT_FALSE(store.WorkingCopySaved());
     EXPECT_EQ(FileBytes(hosts_()), kWithSection);
-    EXPECT_EQ(store.ClearHostsSection(), HostsOutcome::kWritten);
+    EXPECT_EQ(store.ClearHostsSection().outcome, HostsOutcome::kWritten);
     EXPECT_FALSE(store.WorkingCopySaved());
     EXPECT_EQ(FileBytes(hosts_()), kUserLines);
     EXPECT_EQ(FileBytes(target), target_bytes);
@@ -182,7 +183,7 @@ TEST_F(HostsFileSystemTest, FilesPlantedBesideTheHostsFileAreNotWrittenThrough) 
   ASSERT_TRUE(testing::MakeHardLink(target, etc_() / L"hosts.kalvane-new"));
 
   auto store = Store();
-  EXPECT_EQ(store.WriteHostsSection(kTwo), HostsOutcome::kWritten);
+  EXPECT_EQ(store.WriteHostsSection(kTwo).outcome, HostsOutcome::kWritten);
   EXPECT_EQ(FileBytes(hosts_()), kWithSection);
   EXPECT_EQ(FileBytes(target), target_bytes);
   EXPECT_EQ(FolderNames(etc_()), (std::vector<std::wstring>{L"hosts", L"hosts.kalvane-new"}));

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "app/status_line.h"
+#include "platform/ansi_code_page-win32.h"
 #include "platform/file_system-win32.h"
 #include "platform/window_timer-win32.h"
 #include "sync/hosts_store.h"
@@ -481,19 +482,14 @@ TEST_F(TrayIconTest, StatusDrivesTheTrayIconAndTheBlinkTimer) {
 // A cycle whose answer came but whose rows the real Win32 hosts store could not write, because
 // another program holds the hosts file open without sharing: the steady failure icon, and the
 // tool-tip names the failure. Once the file is free again the next cycle turns it back.
-class HostsCycleWindow final : public UpdateCycleHost {
+class AnsweringService final : public PageFetch, public AccountSource {
  public:
-  explicit HostsCycleWindow(HostsStore& store) : store_(store) {}
   bool HttpGet(std::string_view) override { return true; }
   const std::string& ResponseText() const override { return response_; }
-  bool UpdatingEnabled() const override { return false; }
-  bool Closing() const override { return false; }
-  HostsStepReport WriteHostsSection(const DomainList& domains) override {
-    return store_.Report(store_.WriteHostsSection(domains));
-  }
+  void Cancel() override {}
+  AccountBoxes Current() const override { return {}; }
 
  private:
-  HostsStore& store_;
   std::string response_ = "HTTP/1.1 200 OK\r\n\r\n<p>BEGIN</p>\r\n<p>host1&nbsp;10.0.0.1</p>\r\n";
 };
 
@@ -506,10 +502,10 @@ TEST_F(TrayIconTest, AHostsFileHeldOpenWithoutSharingShowsTheSteadyFailureIconAn
   std::filesystem::create_directories(root / L"etc");
   const std::filesystem::path hosts = root / L"etc" / L"hosts";
   std::ofstream(hosts, std::ios::binary) << "127.0.0.1 localhost\r\n";
-  HostsStore store(MakeWin32FileSystem(), {hosts, root / L"hosts.bak"}, {}, "dns.kalvane.example",
-                   [] { return static_cast<std::uint32_t>(GetLastError()); });
-  HostsCycleWindow host(store);
-  UpdateCycle cycle(host);
+  HostsStore store(MakeWin32FileSystem(), {hosts, root / L"hosts.bak"}, {}, "dns.kalvane.example");
+  AnsweringService service;
+  const SystemAnsiCodePage code_page;
+  UpdateCycle cycle(service, store, code_page);
 
   const HICON updated = icon_;
   const HICON failed = LoadIconW(nullptr, IDI_WARNING);
@@ -519,7 +515,7 @@ TEST_F(TrayIconTest, AHostsFileHeldOpenWithoutSharingShowsTheSteadyFailureIconAn
 
   HANDLE held = CreateFileW(hosts.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
   ASSERT_NE(held, INVALID_HANDLE_VALUE);
-  std::optional<UpdateResult> result = cycle.UpdateDomains({}, {});
+  std::optional<UpdateResult> result = cycle.UpdateDomains(service);
   ASSERT_EQ(result, UpdateResult::kTransferFailed);
   status.ShowUpdateStatus(*result, StatusLine(cycle.LastReport(), {12, 3}));
   EXPECT_EQ(tray_.Icon(), failed);
@@ -527,7 +523,7 @@ TEST_F(TrayIconTest, AHostsFileHeldOpenWithoutSharingShowsTheSteadyFailureIconAn
   EXPECT_EQ(tray_.Tip(), L"Kalvane\n无法读取 hosts 文件：文件正被其他程序使用 (12:03)");
   CloseHandle(held);
 
-  result = cycle.UpdateDomains({}, {});
+  result = cycle.UpdateDomains(service);
   ASSERT_EQ(result, UpdateResult::kNoFailure);
   status.ShowUpdateStatus(*result, StatusLine(cycle.LastReport(), {12, 4}));
   EXPECT_EQ(tray_.Icon(), updated);

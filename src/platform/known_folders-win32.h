@@ -1,0 +1,15 @@
+#pragma once
+
+#include <filesystem>
+#include <optional>
+#include <string>
+
+namespace kalvane {
+
+// The Windows system directory (GetSystemDirectoryW), or nothing when the call fails.
+std::optional<std::wstring> SystemDirectory();
+
+// The folder of the running executable, however long its path; nothing when it is unknown.
+std::optional<std::filesystem::path> ProgramFolder();
+
+}  // namespace kalvane

@@ -1,0 +1,282 @@
+#include "sync/hosts_store.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "memory_file_system.h"
+#include "sync/hosts_section.h"
+
+namespace kalvane {
+namespace {
+
+using namespace std::string_literals;
+using testing::Fault;
+using testing::FaultKind;
+using testing::MemoryDisk;
+using testing::MemoryFileSystem;
+
+const DomainList kTwo = {{"host1", "10.0.0.1"}, {"host2", "10.0.0.2"}};
+constexpr std::string_view kServiceHost = "dns.kalvane.example";
+const std::string kTwoSection = "#BEGIN\r\n10.0.0.1 host1\r\n10.0.0.2 host2\r\n";
+
+const std::filesystem::path kHosts = "/windows/system32/drivers/etc/hosts";
+const std::filesystem::path kWorkingCopy = "/program/hosts.bak";
+
+class HostsStoreTest : public ::testing::Test {
+ protected:
+  HostsStore MakeStore(Fault fault = {}, HostsPaths paths = {kHosts, kWorkingCopy}) {
+    auto files = std::make_unique<MemoryFileSystem>(disk_, fault);
+    files_ = files.get();
+    return HostsStore(
+        std::move(files), std::move(paths), [this] { ++changes_; }, std::string(kServiceHost));
+  }
+
+  void SetHosts(std::string content) { disk_.files[kHosts] = {.content = std::move(content)}; }
+  std::optional<std::string> Hosts() const { return disk_.Content(kHosts); }
+  std::optional<std::string> WorkingCopy() const { return disk_.Content(kWorkingCopy); }
+
+  MemoryDisk disk_;
+  MemoryFileSystem* files_ = nullptr;
+  int changes_ = 0;
+};
+
+TEST_F(HostsStoreTest, WritesAndClearsTheSectionThroughTheWorkingCopy) {
+  SetHosts("127.0.0.1 localhost\n# mine\r\n#BEGIN\r\n9.9.9.9 stale\r\n");
+  auto store = MakeStore();
+
+  EXPECT_EQ(store.WriteHostsSection(kTwo).outcome, HostsOutcome::kWritten);
+  const auto written = "127.0.0.1 localhost\n# mine\r\n" + kTwoSection;
+  EXPECT_EQ(Hosts(), written);
+  EXPECT_EQ(WorkingCopy(), written);
+  EXPECT_EQ(changes_, 1);
+  EXPECT_EQ(disk_.files.size(), 2u) << "temporary or backup file left behind";
+
+  // The same list again: nothing to replace, no flush, but the working copy is written.
+  const int hosts_writes = files_->writes_to(kHosts);
+  EXPECT_EQ(store.WriteHostsSection(kTwo).outcome, HostsOutcome::kUnchanged);
+  EXPECT_EQ(files_->writes_to(kHosts), hosts_writes);
+  EXPECT_EQ(files_->writes_to(kWorkingCopy), 2);
+  EXPECT_EQ(changes_, 1);
+
+  EXPECT_EQ(store.ClearHostsSection().outcome, HostsOutcome::kWritten);
+  EXPECT_EQ(Hosts(), "127.0.0.1 localhost\n# mine\r\n");
+  EXPECT_EQ(WorkingCopy(), Hosts());
+  EXPECT_EQ(changes_, 2);
+  EXPECT_EQ(store.ClearHostsSection().outcome, HostsOutcome::kNotTouched)
+      << "no section left to clear";
+  EXPECT_EQ(disk_.files.size(), 2u);
+}
+
+// While the program runs an empty list leaves the hosts file alone; at exit the section goes
+// whenever the hosts file holds one, whatever the last list was (one left by an earlier run or a
+// crash included), and a hosts file without one is not rewritten.
+TEST_F(HostsStoreTest, AnEmptyListLeavesTheSectionButTheExitCleanUpRemovesAnySection) {
+  SetHosts("a\r\n#BEGIN\r\n9.9.9.9 earlier\r\n");
+  auto store = MakeStore();
+
+  EXPECT_EQ(store.WriteHostsSection({}).outcome, HostsOutcome::kNotTouched);
+  EXPECT_EQ(Hosts(), "a\r\n#BEGIN\r\n9.9.9.9 earlier\r\n");
+  EXPECT_EQ(WorkingCopy(), "a\r\n");
+  EXPECT_EQ(changes_, 0);
+
+  EXPECT_EQ(store.ClearHostsSection().outcome, HostsOutcome::kWritten);
+  EXPECT_EQ(Hosts(), "a\r\n");
+  EXPECT_EQ(changes_, 1);
+
+  // No section: one read, nothing written, not even the working copy.
+  SetHosts("a\rb");
+  disk_.files.erase(kWorkingCopy);
+  const int steps = files_->steps();
+  EXPECT_EQ(store.ClearHostsSection().outcome, HostsOutcome::kNotTouched);
+  EXPECT_EQ(Hosts(), "a\rb");
+  EXPECT_EQ(WorkingCopy(), std::nullopt);
+  EXPECT_EQ(files_->steps(), steps + 1) << "the clean-up wrote a file";
+  EXPECT_EQ(changes_, 1);
+}
+
+// "hosts.bak" is a by-product: one that cannot be written (no folder, read-only, locked, a full
+// disk) stops neither the update nor the exit clean-up.
+TEST_F(HostsStoreTest, AWorkingCopyThatCannotBeWrittenStopsNothing) {
+  const std::string original = "127.0.0.1 localhost\r\n#BEGIN\r\n9.9.9.9 old\r\n";
+  const std::vector<std::pair<const char*, std::function<void(MemoryDisk&)>>> cases = {
+      {"no program folder",
+       [](MemoryDisk& d) { d.missing_folders.insert(kWorkingCopy.parent_path()); }},
+      {"read-only", [](MemoryDisk& d) { d.files[kWorkingCopy].read_only = true; }},
+      {"locked", [](MemoryDisk& d) { d.files[kWorkingCopy].locked = true; }},
+      {"no program path", [](MemoryDisk&) {}},
+  };
+  for (const auto& [name, arrange] : cases) {
+    SCOPED_TRACE(name);
+    disk_ = {};
+    SetHosts(original);
+    arrange(disk_);
+    const bool no_path = std::string_view(name) == "no program path";
+    auto store = MakeStore({}, {kHosts, no_path ? std::filesystem::path() : kWorkingCopy});
+    EXPECT_EQ(store.WriteHostsSection(kTwo), (HostsStepReport{HostsOutcome::kWritten, 0, 2}));
+    EXPECT_FALSE(store.WorkingCopySaved());
+    EXPECT_EQ(Hosts(), "127.0.0.1 localhost\r\n" + kTwoSection);
+    EXPECT_EQ(store.ClearHostsSection().outcome, HostsOutcome::kWritten);
+    EXPECT_FALSE(store.WorkingCopySaved());
+    EXPECT_EQ(Hosts(), "127.0.0.1 localhost\r\n");
+  }
+}
+
+// A report carries the error code of the failure that decided it, and counts the mapping lines
+// the section holds: rows left out (a control byte, the service's own host) are not counted.
+TEST_F(HostsStoreTest, AReportCarriesTheDecidingErrorAndTheRowsWritten) {
+  SetHosts("a\r\n");
+  auto store = MakeStore();
+  const DomainList with_refused = {
+      {"host1", "10.0.0.1"}, {"bad\nhost", "10.0.0.2"}, {std::string(kServiceHost), "6.6.6.6"}};
+  EXPECT_EQ(store.WriteHostsSection(with_refused), (HostsStepReport{HostsOutcome::kWritten, 0, 1}));
+  EXPECT_EQ(store.WriteHostsSection(with_refused),
+            (HostsStepReport{HostsOutcome::kUnchanged, 0, 1}));
+  disk_.files[kHosts].read_only = true;
+  EXPECT_EQ(store.WriteHostsSection({{"host3", "10.0.0.3"}}),
+            (HostsStepReport{HostsOutcome::kReplaceFailed, testing::kAccessDenied, 0}));
+  disk_.files[kHosts].locked = true;
+  EXPECT_EQ(store.ClearHostsSection(),
+            (HostsStepReport{HostsOutcome::kHostsUnreadable, testing::kSharingViolation, 0}));
+  disk_.files[kHosts].locked = false;
+  disk_.capacity = 0;  // a full disk: neither the working copy nor the temporary is written
+  EXPECT_EQ(store.ClearHostsSection(),
+            (HostsStepReport{HostsOutcome::kTempFileFailed, testing::kDiskFull, 0}));
+}
+
+TEST_F(HostsStoreTest, EveryFailureLeavesTheHostsFileAsItWas) {
+  const std::string original = "127.0.0.1 localhost\r\n#BEGIN\r\n9.9.9.9 old\r\n";
+  struct Case {
+    const char* name;
+    std::function<void(MemoryDisk&, std::size_t new_size)> arrange;
+    HostsOutcome expected;
+    HostsPaths paths = {kHosts, kWorkingCopy};
+  };
+  const std::vector<Case> cases = {
+      {"read-only", [](MemoryDisk& d, std::size_t) { d.files[kHosts].read_only = true; },
+       HostsOutcome::kReplaceFailed},
+      {"locked", [](MemoryDisk& d, std::size_t) { d.files[kHosts].locked = true; },
+       HostsOutcome::kHostsUnreadable},
+      {"utf-16", [](MemoryDisk& d, std::size_t) { d.files[kHosts].content = "\xFF\xFE#\0B\0"s; },
+       HostsOutcome::kHostsNotText},
+      {"nul", [](MemoryDisk& d, std::size_t) { d.files[kHosts].content += '\0'; },
+       HostsOutcome::kHostsNotText},
+      {"disk full",  // room for the working copy, none for the new hosts file
+       [](MemoryDisk& d, std::size_t size) { d.capacity = d.Used() + size + size / 2; },
+       HostsOutcome::kTempFileFailed},
+      {"no system directory",
+       [](MemoryDisk&, std::size_t) {},
+       HostsOutcome::kNoHostsPath,
+       {{}, kWorkingCopy}},
+  };
+  for (const auto& c : cases) {
+    for (const bool clear : {false, true}) {
+      SCOPED_TRACE(std::string(c.name) + (clear ? " (clear)" : " (write)"));
+      disk_ = {};
+      SetHosts(original);
+      c.arrange(disk_, clear ? ComposeUserLines(original).size()
+                             : ComposeHostsWithSection(original, kTwo, kServiceHost).size());
+      const auto before = disk_.files.at(kHosts).content;
+      auto store = MakeStore({}, c.paths);
+      const auto outcome =
+          (clear ? store.ClearHostsSection() : store.WriteHostsSection(kTwo)).outcome;
+      EXPECT_EQ(outcome, c.expected);
+      EXPECT_EQ(Hosts(), before);
+      EXPECT_LE(disk_.files.size(), 2u) << "temporary or backup file left behind";
+      EXPECT_EQ(changes_, 0);
+    }
+  }
+
+  // A missing hosts file is not created, neither by writing nor by clearing.
+  disk_ = {};
+  auto store = MakeStore();
+  EXPECT_EQ(store.WriteHostsSection(kTwo).outcome, HostsOutcome::kHostsMissing);
+  EXPECT_EQ(store.ClearHostsSection().outcome, HostsOutcome::kHostsMissing);
+  EXPECT_TRUE(disk_.files.empty());
+}
+
+// Every step of a write or a clear fails in turn, or the power goes at it: afterwards the hosts
+// file holds the old or the new content, never anything else and never nothing, and the next
+// run of the same step finishes the job.
+TEST_F(HostsStoreTest, AFaultAtAnyStepLeavesTheOldOrTheNewHostsFile) {
+  const std::string old_content = "127.0.0.1 localhost\r\n#BEGIN\r\n9.9.9.9 old\r\n";
+  const std::string write_content = "127.0.0.1 localhost\r\n" + kTwoSection;
+  const std::string clear_content = "127.0.0.1 localhost\r\n";
+  const Fault kinds[] = {
+      {.kind = FaultKind::kFail, .replace_failure = ReplaceResult::kNotReplaced},
+      {.kind = FaultKind::kFail, .replace_failure = ReplaceResult::kReplacedMovedToBackup},
+      {.kind = FaultKind::kPowerLoss},
+  };
+  for (const bool clear : {false, true}) {
+    const auto& new_content = clear ? clear_content : write_content;
+    for (auto fault : kinds) {
+      int faults_hit = 0;
+      for (fault.step = 0;; ++fault.step) {
+        SCOPED_TRACE(::testing::Message()
+                     << (clear ? "clear" : "write") << ", fault kind "
+                     << static_cast<int>(fault.kind) << " at step " << fault.step);
+        disk_ = {};
+        SetHosts(old_content);
+        changes_ = 0;
+        auto store = MakeStore(fault);
+        const auto outcome =
+            (clear ? store.ClearHostsSection() : store.WriteHostsSection(kTwo)).outcome;
+        if (!files_->fault_hit()) {
+          EXPECT_EQ(outcome, HostsOutcome::kWritten);
+          break;
+        }
+        ++faults_hit;
+        if (fault.kind == FaultKind::kPowerLoss) disk_.LosePower();
+
+        ASSERT_TRUE(Hosts().has_value());
+        EXPECT_TRUE(*Hosts() == old_content || *Hosts() == new_content) << *Hosts();
+        if (fault.kind == FaultKind::kFail) {
+          EXPECT_EQ(*Hosts(), outcome == HostsOutcome::kWritten ? new_content : old_content)
+              << "outcome " << static_cast<int>(outcome);
+          EXPECT_EQ(changes_, outcome == HostsOutcome::kWritten ? 1 : 0);
+        }
+
+        auto rerun = MakeStore();
+        const auto again =
+            (clear ? rerun.ClearHostsSection() : rerun.WriteHostsSection(kTwo)).outcome;
+        // A clear that got through before the fault finds no section the second time.
+        EXPECT_TRUE(again == HostsOutcome::kWritten || again == HostsOutcome::kUnchanged ||
+                    (clear && again == HostsOutcome::kNotTouched))
+            << static_cast<int>(again);
+        EXPECT_EQ(Hosts(), new_content);
+      }
+      EXPECT_GE(faults_hit, 7) << "the write path has fewer steps than expected";
+    }
+  }
+}
+
+TEST_F(HostsStoreTest, AHostsFileLeftUnderTheBackupNameIsMovedBack) {
+  const std::string old_content = "127.0.0.1 localhost\r\n";
+  SetHosts(old_content);
+  {
+    // The replace moves the hosts file aside and fails; so does everything after it.
+    auto store = MakeStore({.kind = FaultKind::kFail,
+                            .step = 4,  // read, working copy, temporary file, flush, replace
+                            .replace_failure = ReplaceResult::kReplacedMovedToBackup,
+                            .persistent = true});
+    EXPECT_EQ(store.WriteHostsSection(kTwo).outcome, HostsOutcome::kRestoreFailed);
+    EXPECT_EQ(Hosts(), std::nullopt);
+    std::filesystem::path backup = kHosts;
+    backup += ".kalvane-old";
+    EXPECT_EQ(disk_.Content(backup), old_content);
+  }
+  // The next step puts it back before anything else, even one that then writes nothing.
+  auto store = MakeStore();
+  EXPECT_EQ(store.WriteHostsSection({}).outcome, HostsOutcome::kNotTouched);
+  EXPECT_EQ(Hosts(), old_content);
+  EXPECT_EQ(changes_, 1);
+  EXPECT_EQ(store.WriteHostsSection(kTwo).outcome, HostsOutcome::kWritten);
+  EXPECT_EQ(Hosts(), old_content + kTwoSection);
+  EXPECT_EQ(disk_.files.size(), 2u);
+}
+
+}  // namespace
+}  // namespace kalvane
