@@ -16,7 +16,7 @@ if(KALVANE_TESTS)
     tests/sync/hosts_section_test.cpp
     tests/sync/refresh_schedule_test.cpp
     tests/sync/update_cycle_test.cpp
-    tests/tray/status_icon_test.cpp)
+    tests/tray/status_icon_rule_test.cpp)
   target_link_libraries(kalvane_native_tests PRIVATE ${KALVANE_PORTABLE_LIBRARIES}
     GTest::gtest GTest::gtest_main OpenSSL::Crypto)
   target_include_directories(kalvane_native_tests PRIVATE ${CMAKE_SOURCE_DIR}/tests/support)

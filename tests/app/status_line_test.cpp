@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "tray/status_icon.h"
+#include "tray/status_icon_rule.h"
 
 namespace kalvane {
 namespace {
