@@ -11,6 +11,7 @@ if(KALVANE_TESTS)
     tests/app/window_layout_test.cpp
     tests/base/text_test.cpp
     tests/http/http_client_test.cpp
+    tests/http/response_completion_test.cpp
     tests/md5/digest_text_test.cpp
     tests/md5/md5_test.cpp
     tests/sync/hosts_section_test.cpp
