@@ -34,7 +34,7 @@ void BM_JudgeResponseInPieces(benchmark::State& state) {
   const std::string response =
       "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body;
   for (auto _ : state) {
-    kalvane::ResponseState last = kalvane::ResponseState::Incomplete;
+    kalvane::ResponseState last = kalvane::ResponseState::kIncomplete;
     for (std::size_t end = 65536;; end += 65536) {
       last = kalvane::JudgeResponse(std::string_view(response).substr(0, end));
       if (end >= response.size()) break;

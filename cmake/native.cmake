@@ -9,7 +9,9 @@ if(KALVANE_TESTS)
     tests/app/status_line_test.cpp
     tests/app/update_controller_test.cpp
     tests/app/window_layout_test.cpp
+    tests/base/text_test.cpp
     tests/http/http_client_test.cpp
+    tests/http/response_completion_test.cpp
     tests/md5/digest_text_test.cpp
     tests/md5/md5_test.cpp
     tests/sync/hosts_section_test.cpp
@@ -17,7 +19,7 @@ if(KALVANE_TESTS)
     tests/sync/refresh_schedule_test.cpp
     tests/sync/response_body_test.cpp
     tests/sync/update_cycle_test.cpp
-    tests/tray/status_icon_test.cpp)
+    tests/tray/status_icon_rule_test.cpp)
   target_link_libraries(kalvane_native_tests PRIVATE ${KALVANE_PORTABLE_LIBRARIES}
     GTest::gtest GTest::gtest_main OpenSSL::Crypto)
   target_include_directories(kalvane_native_tests PRIVATE ${CMAKE_SOURCE_DIR}/tests/support)

@@ -42,6 +42,16 @@ else
   record native 0 1
 fi
 
+# Benchmarks: built, not run (scripts/bench.sh runs them), so that a change to the code they
+# call cannot break them unseen.
+if cmake --preset bench >"$logs/bench-configure.log" 2>&1 &&
+  cmake --build --preset bench -j2 >"$logs/bench-build.log" 2>&1; then
+  record bench 1 0
+else
+  tail -n 40 "$logs"/bench-*.log
+  record bench 0 1
+fi
+
 # 2. Fuzzers, a short bounded run each. Inputs that once broke a property are kept in
 # tests/fuzz/regressions/<target>/ and run as seeds every time; new finds go to build/fuzz only.
 if cmake --preset fuzz >"$logs/fuzz-configure.log" 2>&1 &&

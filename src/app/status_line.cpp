@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <string_view>
 
+#include "base/text.h"
+
 namespace kalvane {
 namespace {
 
@@ -97,9 +99,10 @@ std::u16string Outcome(const CycleReport& report) {
 }
 
 std::u16string Hex(std::uint32_t value) {
-  static constexpr char16_t kDigits[] = u"0123456789ABCDEF";
   std::u16string text = u"0x";
-  for (int shift = 28; shift >= 0; shift -= 4) text.push_back(kDigits[(value >> shift) & 0xF]);
+  for (int shift = 24; shift >= 0; shift -= 8) {
+    AppendHexByte(text, static_cast<std::uint8_t>(value >> shift), HexCase::kUpper);
+  }
   return text;
 }
 

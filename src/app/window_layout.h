@@ -5,15 +5,16 @@
 
 namespace kalvane {
 
-// Control identifiers of the main window.
+// Control identifiers of the main window. The controls keep their kind and number as names (and
+// their values, which the end-to-end tests address them by); each one's role is beside it.
 enum ControlId : int {
-  kCheck1 = 1001,
-  kText1 = 1002,
-  kText2 = 1003,
-  kCommand1 = 1004,
-  kCommand3 = 1005,
-  kLabel1 = 1006,
-  kLabel2 = 1007,
+  kCheck1 = 1001,    // "账号更新": account updating on or off
+  kText1 = 1002,     // the domain name
+  kText2 = 1003,     // the password (or the digest loaded from abc.txt)
+  kCommand1 = 1004,  // "官网": opens the maker's web page
+  kCommand3 = 1005,  // "保存": Save, which stores the account and starts an update
+  kLabel1 = 1006,    // "域名：", the domain box's caption
+  kLabel2 = 1007,    // "密码：", the password box's caption
 };
 
 struct TwipsRect {

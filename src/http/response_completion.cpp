@@ -2,28 +2,12 @@
 
 #include <algorithm>
 
+#include "base/text.h"
+
 namespace kalvane {
 namespace {
 
-constexpr std::string_view kHeaderEnd = "\r\n\r\n";
-constexpr std::string_view kLineEnd = "\r\n";
 constexpr std::string_view kContentLength = "content-length";
-
-char LowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
-
-bool StartsWithNoCase(std::string_view text, std::string_view lower_prefix) {
-  if (text.size() < lower_prefix.size()) return false;
-  return std::equal(lower_prefix.begin(), lower_prefix.end(), text.begin(),
-                    [](char want, char got) { return want == LowerAscii(got); });
-}
-
-bool IsBlank(char c) { return c == ' ' || c == '\t'; }
-
-std::string_view TrimBlanks(std::string_view text) {
-  while (!text.empty() && IsBlank(text.front())) text.remove_prefix(1);
-  while (!text.empty() && IsBlank(text.back())) text.remove_suffix(1);
-  return text;
-}
 
 // A decimal number without sign; false when empty, not all digits, or larger than any body we
 // would accept.
@@ -55,7 +39,7 @@ bool FindContentLength(std::string_view header_block, std::size_t& length) {
     const std::string_view line =
         header_block.substr(line_start, line_end == std::string_view::npos ? std::string_view::npos
                                                                            : line_end - line_start);
-    if (StartsWithNoCase(line, kContentLength) && line.size() > kContentLength.size() &&
+    if (StartsWithAsciiNoCase(line, kContentLength) && line.size() > kContentLength.size() &&
         line[kContentLength.size()] == ':') {
       return ParseLength(TrimBlanks(line.substr(kContentLength.size() + 1)), length);
     }

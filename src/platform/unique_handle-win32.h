@@ -35,6 +35,12 @@ class UniqueHandle {
     Handle old = std::exchange(handle_, handle);
     if (old != Traits::Invalid()) Traits::Close(old);
   }
+  // The address for a function that returns a handle through an out-parameter: frees the handle
+  // held so far, so that the call's result is the only one owned.
+  Handle* put() {
+    reset();
+    return &handle_;
+  }
 
  private:
   Handle handle_ = Traits::Invalid();
@@ -65,6 +71,11 @@ struct FontTraits {
   static Handle Invalid() { return nullptr; }
   static void Close(Handle h) { DeleteObject(h); }
 };
+struct BitmapTraits {
+  using Handle = HBITMAP;
+  static Handle Invalid() { return nullptr; }
+  static void Close(Handle h) { DeleteObject(h); }
+};
 struct IconTraits {
   using Handle = HICON;
   static Handle Invalid() { return nullptr; }
@@ -80,12 +91,19 @@ struct ModuleTraits {
   static Handle Invalid() { return nullptr; }
   static void Close(Handle h) { FreeLibrary(h); }
 };
+// Memory the system allocated with LocalAlloc for the caller (security descriptors, SID text).
+struct LocalTraits {
+  using Handle = HLOCAL;
+  static Handle Invalid() { return nullptr; }
+  static void Close(Handle h) { LocalFree(h); }
+};
 
 using UniqueSocket = UniqueHandle<SocketTraits>;
 using UniqueFile = UniqueHandle<FileTraits>;
 using UniqueFind = UniqueHandle<FindTraits>;
 using UniqueKernelObject = UniqueHandle<KernelObjectTraits>;
 using UniqueFont = UniqueHandle<FontTraits>;
+using UniqueBitmap = UniqueHandle<BitmapTraits>;
 using UniqueIcon = UniqueHandle<IconTraits>;
 using UniqueMenu = UniqueHandle<MenuTraits>;
 using UniqueModule = UniqueHandle<ModuleTraits>;

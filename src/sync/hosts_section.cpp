@@ -2,31 +2,23 @@
 
 #include <algorithm>
 
+#include "base/text.h"
+
 namespace kalvane {
 namespace {
-
-constexpr std::string_view kLineEnd = "\r\n";
 
 bool IsControlByte(char ch) {
   const auto byte = static_cast<unsigned char>(ch);
   return (byte < 0x20 && ch != '\t') || byte == 0x7F;
 }
 
-bool IsFieldSeparator(char ch) { return ch == ' ' || ch == '\t'; }
-
 std::string_view WithoutTrailingDot(std::string_view name) {
   if (name.ends_with('.')) name.remove_suffix(1);
   return name;
 }
 
-char AsciiLower(char ch) { return ch >= 'A' && ch <= 'Z' ? static_cast<char>(ch - 'A' + 'a') : ch; }
-
 bool SameHostName(std::string_view a, std::string_view b) {
-  a = WithoutTrailingDot(a);
-  b = WithoutTrailingDot(b);
-  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-           return AsciiLower(x) == AsciiLower(y);
-         });
+  return EqualsAsciiNoCase(WithoutTrailingDot(a), WithoutTrailingDot(b));
 }
 
 bool HasControlByte(std::string_view text) {
@@ -84,12 +76,12 @@ bool LineNamesHost(std::string_view line, std::string_view host) {
   if (WithoutTrailingDot(host).empty()) return false;
   std::size_t pos = 0;
   while (pos < line.size()) {
-    if (IsFieldSeparator(line[pos])) {
+    if (IsBlank(line[pos])) {
       ++pos;
       continue;
     }
     std::size_t end = pos;
-    while (end < line.size() && !IsFieldSeparator(line[end])) ++end;
+    while (end < line.size() && !IsBlank(line[end])) ++end;
     if (SameHostName(line.substr(pos, end - pos), host)) return true;
     pos = end;
   }

@@ -2,10 +2,11 @@
 
 #include <algorithm>
 
+#include "base/text.h"
+
 namespace kalvane {
 namespace {
 
-constexpr std::string_view kBlankLine = "\r\n\r\n";
 constexpr std::string_view kConfirmed = "<p>OK</p>";
 constexpr std::string_view kBegin = "<p>BEGIN</p>";
 constexpr std::string_view kEnd = "<p>END</p>";
@@ -18,9 +19,9 @@ constexpr std::size_t kShortestRow = 3 + 6 + 4 + kLineEndLength;  // "<p>", "&nb
 }  // namespace
 
 std::string_view ResponseBody(std::string_view response_text) {
-  const std::size_t blank = response_text.find(kBlankLine);
+  const std::size_t blank = response_text.find(kHeaderEnd);
   if (blank == std::string_view::npos) return {};
-  return response_text.substr(blank + kBlankLine.size());
+  return response_text.substr(blank + kHeaderEnd.size());
 }
 
 bool AccountConfirmed(std::string_view body) {

@@ -5,7 +5,7 @@
 #include <string_view>
 
 #include "platform/window_timer-win32.h"
-#include "tray/status_icon.h"
+#include "tray/status_icon_rule.h"
 #include "tray/tray_icon-win32.h"
 
 namespace kalvane {
@@ -35,7 +35,7 @@ class TrayStatus {
   TrayIcon& tray_;
   HICON updated_;
   HICON failed_;
-  StatusIcon rule_;
+  StatusIconRule rule_;
   WindowTimer blink_timer_;
 };
 

@@ -8,35 +8,18 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <memory>
 #include <ostream>
 #include <span>
 #include <string>
 #include <string_view>
-#include <type_traits>
-#include <utility>
 #include <vector>
 
 #include "app/res/resource_ids.h"
 #include "kalvane_version.h"
+#include "platform/unique_handle-win32.h"
 
 namespace kalvane {
 namespace {
-
-struct ModuleFree {
-  void operator()(HMODULE module) const { FreeLibrary(module); }
-};
-using UniqueModule = std::unique_ptr<std::remove_pointer_t<HMODULE>, ModuleFree>;
-
-struct IconDestroy {
-  void operator()(HICON icon) const { DestroyIcon(icon); }
-};
-using UniqueIcon = std::unique_ptr<std::remove_pointer_t<HICON>, IconDestroy>;
-
-struct BitmapDelete {
-  void operator()(HBITMAP bitmap) const { DeleteObject(bitmap); }
-};
-using UniqueBitmap = std::unique_ptr<std::remove_pointer_t<HBITMAP>, BitmapDelete>;
 
 // RT_GROUP_ICON data: a header and one entry per image (the entry names the RT_ICON id).
 #pragma pack(push, 2)

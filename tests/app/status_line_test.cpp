@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "tray/status_icon.h"
+#include "tray/status_icon_rule.h"
 
 namespace kalvane {
 namespace {
@@ -110,7 +110,8 @@ TEST(StatusLine, TheDebugOutputCarriesTheCodesOfNonOkOutcomesOnly) {
   CycleReport unreachable;
   unreachable.result = UpdateResult::kTransferFailed;
   const std::u16string refused = DebugReportLine(unreachable, kNoon, 10061);
-  EXPECT_NE(refused.find(u"Winsock error 10061"), std::u16string::npos);
+  EXPECT_NE(refused.find(u"Winsock error 10061 (0x0000274D)"), std::u16string::npos)
+      << std::string(refused.begin(), refused.end());
   EXPECT_EQ(DebugCleanUpLine({HostsOutcome::kWritten, 0, 0}), u"");
   EXPECT_EQ(DebugCleanUpLine({HostsOutcome::kNotTouched, 0, 0}), u"");
   EXPECT_NE(DebugCleanUpLine({HostsOutcome::kHostsUnreadable, 32, 0}).find(u"Win32 error 32"),

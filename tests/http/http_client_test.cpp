@@ -221,13 +221,5 @@ TEST(HttpClient, NestedTransactionIsRefusedAndLateEventsAreIgnored) {
   EXPECT_EQ(rig.client.ResponseText(), kResponse);
 }
 
-TEST(ResponseCompletion, EveryPrefixOfAGoodResponseIsIncomplete) {
-  for (std::size_t n = 0; n < kResponse.size(); ++n) {
-    EXPECT_EQ(JudgeResponse(std::string_view(kResponse).substr(0, n)), ResponseState::kIncomplete)
-        << n;
-  }
-  EXPECT_EQ(JudgeResponse(kResponse), ResponseState::kComplete);
-}
-
 }  // namespace
 }  // namespace kalvane

@@ -421,19 +421,6 @@ ULONGLONG WaitForTicks(Seen& seen, UINT_PTR id, size_t count, DWORD limit_ms) {
   return GetTickCount64() - start;
 }
 
-TEST_F(TrayIconTest, WindowTimerTicksAndStops) {
-  WindowTimer timer(window_.hwnd(), kRefreshTimerId, 50);
-  EXPECT_TRUE(timer.Enabled());
-  WaitForTicks(window_.seen(), kRefreshTimerId, 3, 2000);
-  EXPECT_GE(window_.seen().timers.size(), 3u);
-  timer.SetEnabled(false);
-  EXPECT_FALSE(timer.Enabled());
-  PumpFor(60);  // a tick queued before the stop may still arrive
-  window_.seen().timers.clear();
-  PumpFor(300);
-  EXPECT_TRUE(window_.seen().timers.empty());
-}
-
 TEST_F(TrayIconTest, StatusDrivesTheTrayIconAndTheBlinkTimer) {
   const HICON updated = icon_;
   const HICON failed = LoadIconW(nullptr, IDI_WARNING);

@@ -1,12 +1,12 @@
-#include "tray/status_icon.h"
+#include "tray/status_icon_rule.h"
 
 #include <gtest/gtest.h>
 
 namespace kalvane {
 namespace {
 
-TEST(StatusIconTest, ResultsGiveSteadyIconsOrBlinking) {
-  StatusIcon status;
+TEST(StatusIconRuleTest, ResultsGiveSteadyIconsOrBlinking) {
+  StatusIconRule status;
   EXPECT_TRUE(status.BlinkEnabled()) << "the blink timer runs from the window's creation";
   EXPECT_EQ(status.Current(), TrayPicture::kUpdated);
   EXPECT_EQ(status.LastUpdateResult(), UpdateResult::kNoFailure);
@@ -29,8 +29,8 @@ TEST(StatusIconTest, ResultsGiveSteadyIconsOrBlinking) {
   EXPECT_EQ(status.LastUpdateResult(), UpdateResult::kAccountNotConfirmed);
 }
 
-TEST(StatusIconTest, BlinkingAlternatesAndStopsOnTheSteadyIcon) {
-  StatusIcon status;
+TEST(StatusIconRuleTest, BlinkingAlternatesAndStopsOnTheSteadyIcon) {
+  StatusIconRule status;
   // Blinking from creation: kFailed first, then strictly alternating.
   EXPECT_EQ(status.OnBlinkTick(), TrayPicture::kFailed);
   EXPECT_EQ(status.Current(), TrayPicture::kFailed);

@@ -31,7 +31,7 @@ inline constexpr unsigned kBlinkTickMs = 500;
 // kFailed (transfer failed) or blinking (account not confirmed). `Current()` is the picture the
 // tray record is to hold; every choice that returns a picture is to be written there and followed
 // by a tray modify call.
-class StatusIcon {
+class StatusIconRule {
  public:
   // Records `result` as the last result and stops the blinking. Returns the steady picture to set
   // (sent again after every cycle, also when unchanged), or nothing when the blinking starts: the

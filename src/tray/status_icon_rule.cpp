@@ -1,4 +1,4 @@
-#include "tray/status_icon.h"
+#include "tray/status_icon_rule.h"
 
 namespace kalvane {
 
@@ -13,7 +13,7 @@ std::u16string TrayTipText(std::u16string_view status_line) {
   return tip;
 }
 
-std::optional<TrayPicture> StatusIcon::ShowUpdateStatus(UpdateResult result) {
+std::optional<TrayPicture> StatusIconRule::ShowUpdateStatus(UpdateResult result) {
   last_update_result_ = result;
   blink_enabled_ = false;
   switch (result) {
@@ -28,14 +28,14 @@ std::optional<TrayPicture> StatusIcon::ShowUpdateStatus(UpdateResult result) {
   return std::nullopt;
 }
 
-std::optional<TrayPicture> StatusIcon::OnBlinkTick() {
+std::optional<TrayPicture> StatusIconRule::OnBlinkTick() {
   if (!blink_enabled_) return std::nullopt;
   const TrayPicture next = blink_phase_ ? TrayPicture::kUpdated : TrayPicture::kFailed;
   blink_phase_ = !blink_phase_;
   return SetPicture(next);
 }
 
-TrayPicture StatusIcon::SetPicture(TrayPicture picture) {
+TrayPicture StatusIconRule::SetPicture(TrayPicture picture) {
   current_ = picture;
   return current_;
 }

@@ -1,0 +1,46 @@
+#include "base/text.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace kalvane {
+namespace {
+
+TEST(Text, LetterCaseTouchesOnlyAsciiLetters) {
+  EXPECT_EQ(AsciiLower('A'), 'a');
+  EXPECT_EQ(AsciiLower('Z'), 'z');
+  // The neighbours of both letter ranges, and bytes and characters beyond ASCII.
+  for (const char other : std::string_view("@[`{az09\xC1\xDA\x80\xFF")) {
+    EXPECT_EQ(AsciiLower(other), other) << int(static_cast<unsigned char>(other));
+  }
+  EXPECT_EQ(AsciiLower(u'\u0141'), u'\u0141');  // 'A' + 0x100
+  EXPECT_TRUE(EqualsAsciiNoCase<char>("Content-LENGTH", "content-length"));
+  EXPECT_FALSE(EqualsAsciiNoCase<char>("\xC1", "\xE1"));  // Latin-1 letters are not ASCII
+  EXPECT_FALSE(EqualsAsciiNoCase<char>("host", "hosts"));
+  EXPECT_TRUE(StartsWithAsciiNoCase<char>("CONTENT-length: 4", "content-length"));
+  EXPECT_FALSE(StartsWithAsciiNoCase<char>("Content-Len", "content-length"));
+}
+
+TEST(Text, TrimmingTakesOnlyTheGivenCharactersAtEitherEnd) {
+  EXPECT_EQ(TrimBlanks<char>(" \t 1 2 \t"), "1 2");
+  EXPECT_EQ(TrimBlanks<char>(" \t "), "");
+  EXPECT_EQ(TrimBlanks<char>("\r12\n"), "\r12\n");
+  EXPECT_EQ(Trim(std::u16string(u"\t example.com  "), u' '), u"\t example.com");
+}
+
+TEST(Text, HexBytesAreTwoDigitsHighFirstInEitherCase) {
+  std::string upper;
+  std::wstring lower;
+  for (const std::uint8_t byte : {0x00, 0x09, 0x5A, 0xA5, 0xFF}) {
+    AppendHexByte(upper, byte, HexCase::kUpper);
+    AppendHexByte(lower, byte, HexCase::kLower);
+  }
+  EXPECT_EQ(upper, "00095AA5FF");
+  EXPECT_EQ(lower, L"00095aa5ff");
+}
+
+}  // namespace
+}  // namespace kalvane
