@@ -2,20 +2,15 @@
 
 #include <span>
 
+#include "base/text.h"
+
 namespace kalvane {
 namespace {
 
-constexpr char kHexDigits[] = "0123456789ABCDEF";
-
-void AppendHexByte(std::string& out, std::uint8_t byte) {
-  out += kHexDigits[byte >> 4];
-  out += kHexDigits[byte & 0x0F];
-}
-
 DigestError UnconvertibleCharacter(std::size_t index, char16_t ch) {
   std::string code = "U+";
-  AppendHexByte(code, static_cast<std::uint8_t>(ch >> 8));
-  AppendHexByte(code, static_cast<std::uint8_t>(ch & 0xFF));
+  AppendHexByte(code, static_cast<std::uint8_t>(ch >> 8), HexCase::kUpper);
+  AppendHexByte(code, static_cast<std::uint8_t>(ch & 0xFF), HexCase::kUpper);
   return DigestError{
       .kind = DigestError::Kind::kUnconvertibleCharacter,
       .index = index,
@@ -69,7 +64,7 @@ std::string LongToHexStr(std::uint32_t word) {
   std::string text;
   text.reserve(8);
   for (int shift = 0; shift < 32; shift += 8) {
-    AppendHexByte(text, static_cast<std::uint8_t>(word >> shift));
+    AppendHexByte(text, static_cast<std::uint8_t>(word >> shift), HexCase::kUpper);
   }
   return text;
 }

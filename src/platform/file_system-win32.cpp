@@ -13,6 +13,7 @@
 #include <string_view>
 #include <utility>
 
+#include "base/text.h"
 #include "platform/unique_handle-win32.h"
 
 namespace kalvane {
@@ -168,12 +169,8 @@ FileResult ReplaceContent(UniqueFile file, std::string_view content, SyncMode sy
 std::optional<std::wstring> RandomSuffix() {
   std::array<unsigned char, 8> bytes{};
   if (!RtlGenRandom(bytes.data(), static_cast<ULONG>(bytes.size()))) return std::nullopt;
-  constexpr wchar_t kHex[] = L"0123456789abcdef";
   std::wstring suffix;
-  for (const unsigned char byte : bytes) {
-    suffix += kHex[byte >> 4];
-    suffix += kHex[byte & 0xF];
-  }
+  for (const unsigned char byte : bytes) AppendHexByte(suffix, byte, HexCase::kLower);
   return suffix;
 }
 

@@ -2,6 +2,7 @@
 
 #include "base/digest_form.h"
 #include "base/scoped_flag.h"
+#include "base/text.h"
 #include "md5/digest_text.h"
 #include "sync/response_body.h"
 
@@ -10,12 +11,6 @@ namespace {
 
 constexpr std::string_view kDomainQuery = "?domain=";
 constexpr std::string_view kPasswordQuery = "&pwd=";
-
-std::u16string_view TrimSpaces(std::u16string_view text) {
-  while (!text.empty() && text.front() == u' ') text.remove_prefix(1);
-  while (!text.empty() && text.back() == u' ') text.remove_suffix(1);
-  return text;
-}
 
 // The password as it goes out: the box as it stands when it holds the digest, else its digest.
 std::optional<std::string> PasswordForRequest(const AccountBoxes& account,
@@ -33,7 +28,7 @@ std::optional<std::string> BuildRequestPath(const AccountBoxes& account,
   std::string path(kServicePath);
   if (!account.updating_enabled) return path;
 
-  const std::optional<std::string> domain = code_page.Encode(TrimSpaces(account.domain));
+  const std::optional<std::string> domain = code_page.Encode(Trim(account.domain, u' '));
   const std::optional<std::string> password = PasswordForRequest(account, code_page);
   if (!domain || !password) return std::nullopt;
   path.append(kDomainQuery).append(*domain).append(kPasswordQuery).append(*password);
