@@ -87,6 +87,7 @@ void WinsockTransport::OnResolved(WPARAM id) {
     families.push_back(address.address.ss_family);
   }
   racing_.resize(addresses_.size());
+  race_error_ = 0;
   race_.emplace(families);
   Apply(race_->Begin(MonotonicClock::now()));
 }
@@ -100,13 +101,13 @@ void WinsockTransport::Apply(const RaceActions& actions) {
     return;
   }
   if (actions.failed) {
-    Fail(last_error_);
+    Fail(race_error_);
     return;
   }
   for (std::size_t address : actions.start) {
     const int error = StartSocket(address);
     if (error != 0) {
-      last_error_ = error;
+      race_error_ = error;
       racing_[address].reset();
       // The race starts one address at a time; the next one, if any, goes at once.
       Apply(race_->OnFailed(address, MonotonicClock::now()));
@@ -162,7 +163,7 @@ void WinsockTransport::OnRaceSocketEvent(std::size_t address, int event, int err
     Apply(race_->OnConnected(address));
     return;
   }
-  last_error_ = error;
+  race_error_ = error;
   racing_[address].reset();
   Apply(race_->OnFailed(address, MonotonicClock::now()));
 }

@@ -61,8 +61,8 @@ class WinsockTransport final : public SocketTransport {
   bool HandleMessage(UINT message, WPARAM wparam, LPARAM lparam);
 
   // The Winsock error code that ended the last connection attempt or connection; 0 when none did
-  // (a time-out, or an answer the client refused). For an attempt over several addresses, the
-  // error of the last one to fail.
+  // (a time-out, or an answer the client refused). When every address of the name failed, the
+  // error of the last one to fail; failures of addresses passed over for another are not kept.
   int LastError() const { return last_error_; }
 
  private:
@@ -100,6 +100,7 @@ class WinsockTransport final : public SocketTransport {
   std::vector<ResolvedAddress> addresses_;
   std::vector<UniqueSocket> racing_;
   std::optional<ConnectRace> race_;
+  int race_error_ = 0;  // of the address that failed last; the attempt's error if all fail
   std::optional<WindowTimer> stagger_timer_;
 };
 
