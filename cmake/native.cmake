@@ -10,6 +10,7 @@ if(KALVANE_TESTS)
     tests/app/update_controller_test.cpp
     tests/app/window_layout_test.cpp
     tests/base/text_test.cpp
+    tests/http/connect_race_test.cpp
     tests/http/http_client_test.cpp
     tests/http/response_completion_test.cpp
     tests/md5/digest_text_test.cpp

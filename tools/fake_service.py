@@ -39,18 +39,25 @@ optional:
 
 Every connection is recorded in order of acceptance: the exact bytes the client sent up to
 and including the first blank line (CR LF CR LF), or up to the connection's end, whichever
-comes first. Records go to memory (for the control endpoint) and, with ``--log``, as JSON
+comes first, and the address it came in on. Records go to memory (for the control endpoint) and, with ``--log``, as JSON
 lines to a file kept as a test artefact.
 
 Control: a small HTTP endpoint on 127.0.0.1:8079 (``--control-port``), JSON in and out:
 
     POST /queue      body: one behaviour or a list; appended to the queue
     POST /default    body: one behaviour; the default from now on
-    POST /reset      empty the queue, forget the records, restore the default behaviour
-                     and drop connections that are still held open
-    GET  /requests   {"requests": [{"index", "time", "peer_port", "hex", "text",
-                     "complete", "behaviour"}, ...]}; "hex" is the exact bytes,
-                     "text" the same bytes decoded as Latin-1
+    POST /listen     body: {"address": "::1", "silent": false}; listens on the service's
+                     port at one more address (IPv6 or IPv4) until the next reset. A silent
+                     listener answers nothing: its accept queue is full (listen(0), filled by
+                     a connection that is never accepted), so that the kernel drops every
+                     further SYN and a client's connect neither succeeds nor fails.
+    POST /reset      empty the queue, forget the records, restore the default behaviour,
+                     drop connections that are still held open and close the listeners
+                     opened through /listen
+    GET  /requests   {"requests": [{"index", "time", "peer_port", "local", "hex", "text",
+                     "complete", "behaviour"}, ...]}; "local" is the address the connection
+                     came in on, "hex" the exact bytes, "text" the same bytes decoded as
+                     Latin-1
     GET  /wait?count=N&timeout=S   waits until N connections have been recorded (request
                      read to the blank line or to the connection's end) or S seconds have
                      passed; answers like /requests
@@ -165,13 +172,13 @@ class Recorder:
         with self._cond:
             return self._generation
 
-    def accept(self, peer_port):
+    def accept(self, peer_port, local):
         """Takes the behaviour for a new connection and reserves its record slot."""
         with self._cond:
             behaviour = self._queue.pop(0) if self._queue else self._default
             record = {
                 "index": len(self._records), "time": time.time(), "peer_port": peer_port,
-                "hex": "", "text": "", "complete": False, "behaviour": behaviour,
+                "local": local, "hex": "", "text": "", "complete": False, "behaviour": behaviour,
                 "finished": False,
             }
             self._records.append(record)
@@ -249,7 +256,7 @@ def wait_for_client_close(conn, recorder, generation, seconds):
 
 def serve_connection(conn, peer, recorder, args):
     with conn:
-        behaviour, record, generation = recorder.accept(peer[1])
+        behaviour, record, generation = recorder.accept(peer[1], conn.getsockname()[0])
         data = read_request(conn, args.request_timeout)
         recorder.finish(record, data, generation)
         if behaviour.get("hold"):
@@ -292,7 +299,69 @@ def run_service(listener, recorder, args):
                          daemon=True).start()
 
 
-def control_handler(recorder):
+def listening_socket(address, port, backlog):
+    family = socket.AF_INET6 if ":" in address else socket.AF_INET
+    listener = socket.socket(family, socket.SOCK_STREAM)
+    listener.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
+    if family == socket.AF_INET6:
+        listener.setsockopt(socket.IPPROTO_IPV6, socket.IPV6_V6ONLY, 1)
+    listener.bind((address, port))
+    listener.listen(backlog)
+    return listener
+
+
+def fill_accept_queue(listener, address, port):
+    """Connects until a connect goes unanswered; the sockets that got in, which keep the queue
+    full for as long as they stay open."""
+    held = []
+    for _ in range(8):
+        probe = socket.socket(listener.family, socket.SOCK_STREAM)
+        probe.settimeout(0.3)
+        try:
+            probe.connect((address, port))
+        except socket.timeout:
+            probe.close()
+            return held
+        held.append(probe)
+    for s in held:
+        s.close()
+    raise OSError("the accept queue of %s did not fill" % address)
+
+
+class Listeners:
+    """The listeners opened through /listen, on the service's port, until the next reset."""
+
+    def __init__(self, recorder, args):
+        self._recorder, self._args = recorder, args
+        self._lock = threading.Lock()
+        self._sockets = []
+
+    def open(self, address, silent):
+        port = self._args.port
+        listener = listening_socket(address, port, 0 if silent else 64)
+        try:
+            held = fill_accept_queue(listener, address, port) if silent else []
+        except OSError:
+            listener.close()
+            raise
+        if not silent:
+            threading.Thread(target=run_service, args=(listener, self._recorder, self._args),
+                             daemon=True).start()
+        with self._lock:
+            self._sockets += [listener] + held
+
+    def close_all(self):
+        with self._lock:
+            sockets, self._sockets = self._sockets, []
+        for s in sockets:
+            try:
+                s.shutdown(socket.SHUT_RDWR)  # wakes an accept() waiting on it
+            except OSError:
+                pass
+            s.close()
+
+
+def control_handler(recorder, listeners):
     class Handler(BaseHTTPRequestHandler):
         def log_message(self, *unused):
             pass
@@ -332,14 +401,19 @@ def control_handler(recorder):
                     recorder.queue(body if isinstance(body, list) else [body])
                 elif path == "/default":
                     recorder.set_default(body)
+                elif path == "/listen":
+                    listeners.open(str(body["address"]), bool(body.get("silent", False)))
                 elif path == "/reset":
+                    listeners.close_all()
                     recorder.reset()
                 else:
                     self._answer(404, {"error": "no such path"})
                     return
                 self._answer(200, {"ok": True})
-            except (ValueError, BehaviourError) as e:
+            except (ValueError, KeyError, TypeError, BehaviourError) as e:
                 self._answer(400, {"error": str(e)})
+            except OSError as e:
+                self._answer(500, {"error": str(e)})
 
     return Handler
 
@@ -359,11 +433,10 @@ def main(argv=None):
     args = parser.parse_args(argv)
 
     recorder = Recorder(args.log)
-    listener = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
-    listener.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
-    listener.bind((args.host, args.port))
-    listener.listen(64)
-    control = ThreadingHTTPServer((args.host, args.control_port), control_handler(recorder))
+    listener = listening_socket(args.host, args.port, 64)
+    listeners = Listeners(recorder, args)
+    control = ThreadingHTTPServer((args.host, args.control_port),
+                                  control_handler(recorder, listeners))
     control.daemon_threads = True
     threading.Thread(target=run_service, args=(listener, recorder, args), daemon=True).start()
     print("fake service on %s:%d, control on %s:%d" %

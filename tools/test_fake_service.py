@@ -131,6 +131,20 @@ class FakeServiceTest(unittest.TestCase):
         with self.assertRaises(OSError):
             self.svc.queue({"stauts": "HTTP/1.1 500"})
 
+    def test_listeners_on_ipv6_serving_or_silent_until_reset(self):
+        self.svc.listen("::1")
+        with socket.create_connection(("::1", self.port), timeout=3) as s:
+            s.sendall(REQUEST)
+            self.assertTrue(s.recv(65536).startswith(b"HTTP/1.1 200 OK"))
+        self.assertEqual([r.local for r in self.svc.wait_requests(1, 3)], ["::1"])
+        self.svc.reset()
+        self.svc.listen("::1", silent=True)
+        with self.assertRaises(socket.timeout):
+            socket.create_connection(("::1", self.port), timeout=1).close()
+        self.svc.reset()
+        with self.assertRaises(ConnectionRefusedError):
+            socket.create_connection(("::1", self.port), timeout=1).close()
+
 
 if __name__ == "__main__":
     unittest.main()

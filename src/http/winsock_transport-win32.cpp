@@ -2,28 +2,45 @@
 
 #include <algorithm>
 #include <array>
-#include <cstring>
+#include <chrono>
+#include <utility>
 
 namespace kalvane {
+namespace {
 
-WinsockTransport::WinsockTransport(UINT socket_message, UINT resolve_message, unsigned short port)
-    : socket_message_(socket_message), resolve_message_(resolve_message), port_(port) {}
+// The host as the resolver takes it: the request's bytes in the ANSI code page.
+std::wstring HostText(std::string_view host) {
+  const int size = static_cast<int>(host.size());
+  const int length = size == 0 ? 0 : MultiByteToWideChar(CP_ACP, 0, host.data(), size, nullptr, 0);
+  std::wstring text(static_cast<size_t>(std::max(length, 0)), L'\0');
+  if (length > 0) MultiByteToWideChar(CP_ACP, 0, host.data(), size, text.data(), length);
+  return text;
+}
+
+void SetPort(ResolvedAddress& address, unsigned short port) {
+  if (address.address.ss_family == AF_INET6) {
+    reinterpret_cast<sockaddr_in6&>(address.address).sin6_port = htons(port);
+  } else {
+    reinterpret_cast<sockaddr_in&>(address.address).sin_port = htons(port);
+  }
+}
+
+}  // namespace
+
+WinsockTransport::WinsockTransport(UINT socket_message, UINT resolve_message, unsigned short port,
+                                   LookupMethod lookup_method)
+    : socket_message_(socket_message),
+      resolve_message_(resolve_message),
+      port_(port),
+      lookup_method_(lookup_method) {}
 
 WinsockTransport::~WinsockTransport() { Close(); }
 
 void WinsockTransport::Connect(std::string_view host) {
   Close();
   last_error_ = 0;
-  auto buffer = std::make_unique<char[]>(MAXGETHOSTSTRUCT);
-  const std::string host_name(host);
-  HANDLE lookup = WSAAsyncGetHostByName(window_, resolve_message_, host_name.c_str(), buffer.get(),
-                                        MAXGETHOSTSTRUCT);
-  if (lookup == nullptr) {
-    Fail(WSAGetLastError());
-    return;
-  }
-  lookup_ = lookup;
-  lookup_buffers_[lookup] = std::move(buffer);
+  lookup_ = std::make_unique<NameLookup>(window_, resolve_message_, ++lookup_count_, HostText(host),
+                                         lookup_method_);
 }
 
 void WinsockTransport::SendData(std::string_view bytes) {
@@ -32,14 +49,15 @@ void WinsockTransport::SendData(std::string_view bytes) {
 }
 
 void WinsockTransport::Close() {
-  CancelLookup();
+  lookup_.reset();
+  EndRace();
   socket_.reset();
   pending_send_.clear();
 }
 
 bool WinsockTransport::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) {
   if (message == resolve_message_) {
-    OnResolved(reinterpret_cast<HANDLE>(wparam), WSAGETASYNCERROR(lparam));
+    OnResolved(wparam);
     return true;
   }
   if (message == socket_message_) {
@@ -47,51 +65,122 @@ bool WinsockTransport::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam)
                   WSAGETSELECTERROR(lparam));
     return true;
   }
+  if (message == WM_TIMER && wparam == kStaggerTimerId) {
+    OnStaggerTimer();
+    return true;
+  }
   return false;
 }
 
-void WinsockTransport::OnResolved(HANDLE lookup, int error) {
-  auto buffer = lookup_buffers_.find(lookup);
-  if (buffer == lookup_buffers_.end()) return;
-  std::unique_ptr<char[]> hostent_bytes = std::move(buffer->second);
-  lookup_buffers_.erase(buffer);
-  if (lookup != lookup_) return;  // a look-up of an earlier attempt
-  lookup_ = nullptr;
-  const auto* host = reinterpret_cast<const hostent*>(hostent_bytes.get());
-  if (error != 0 || host->h_addrtype != AF_INET || host->h_addr_list[0] == nullptr) {
-    Fail(error != 0 ? error : WSANO_DATA);
+void WinsockTransport::OnResolved(WPARAM id) {
+  if (!lookup_ || lookup_->id() != id) return;  // a look-up of an earlier attempt
+  LookupOutcome outcome = lookup_->TakeOutcome();
+  lookup_.reset();
+  if (outcome.error != 0) {
+    Fail(outcome.error);
     return;
   }
-  StartConnect(*host);
+  addresses_ = std::move(outcome.addresses);
+  std::vector<int> families;
+  for (ResolvedAddress& address : addresses_) {
+    SetPort(address, port_);
+    families.push_back(address.address.ss_family);
+  }
+  racing_.resize(addresses_.size());
+  race_error_ = 0;
+  race_.emplace(families);
+  Apply(race_->Begin(MonotonicClock::now()));
 }
 
-void WinsockTransport::StartConnect(const hostent& host) {
-  socket_.reset(socket(AF_INET, SOCK_STREAM, IPPROTO_TCP));
-  if (!socket_ || WSAAsyncSelect(socket_.get(), window_, socket_message_,
-                                 FD_CONNECT | FD_READ | FD_WRITE | FD_CLOSE) != 0) {
-    Fail(WSAGetLastError());
+void WinsockTransport::Apply(const RaceActions& actions) {
+  for (std::size_t address : actions.close) racing_[address].reset();
+  if (actions.use) {
+    socket_ = std::move(racing_[*actions.use]);
+    EndRace();
+    if (client_ != nullptr) client_->OnConnected();
     return;
   }
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_port = htons(port_);
-  memcpy(&address.sin_addr, host.h_addr_list[0], sizeof(address.sin_addr));
-  if (connect(socket_.get(), reinterpret_cast<const sockaddr*>(&address), sizeof(address)) != 0 &&
-      WSAGetLastError() != WSAEWOULDBLOCK) {
-    Fail(WSAGetLastError());
+  if (actions.failed) {
+    Fail(race_error_);
+    return;
   }
+  for (std::size_t address : actions.start) {
+    const int error = StartSocket(address);
+    if (error != 0) {
+      race_error_ = error;
+      racing_[address].reset();
+      // The race starts one address at a time; the next one, if any, goes at once.
+      Apply(race_->OnFailed(address, MonotonicClock::now()));
+      return;
+    }
+  }
+  ArmStaggerTimer();
+}
+
+int WinsockTransport::StartSocket(std::size_t address) {
+  const ResolvedAddress& target = addresses_[address];
+  UniqueSocket& attempt = racing_[address];
+  attempt.reset(socket(target.address.ss_family, SOCK_STREAM, IPPROTO_TCP));
+  if (!attempt || WSAAsyncSelect(attempt.get(), window_, socket_message_,
+                                 FD_CONNECT | FD_READ | FD_WRITE | FD_CLOSE) != 0) {
+    return WSAGetLastError();
+  }
+  if (connect(attempt.get(), reinterpret_cast<const sockaddr*>(&target.address), target.length) !=
+          0 &&
+      WSAGetLastError() != WSAEWOULDBLOCK) {
+    return WSAGetLastError();
+  }
+  return 0;
+}
+
+void WinsockTransport::OnStaggerTimer() {
+  stagger_timer_.reset();
+  if (race_) Apply(race_->OnTimer(MonotonicClock::now()));
+}
+
+void WinsockTransport::ArmStaggerTimer() {
+  if (!race_ || !race_->NextStart()) {
+    stagger_timer_.reset();
+    return;
+  }
+  const auto left =
+      std::chrono::ceil<std::chrono::milliseconds>(*race_->NextStart() - MonotonicClock::now());
+  const auto interval = std::max<std::chrono::milliseconds::rep>(left.count(), USER_TIMER_MINIMUM);
+  stagger_timer_.emplace(window_, kStaggerTimerId, static_cast<UINT>(interval));
+}
+
+void WinsockTransport::EndRace() {
+  stagger_timer_.reset();
+  race_.reset();
+  racing_.clear();  // closes every socket still trying
+  addresses_.clear();
+}
+
+void WinsockTransport::OnRaceSocketEvent(std::size_t address, int event, int error) {
+  // Until a socket has connected, its connect event is the only one that matters.
+  if (event != FD_CONNECT) return;
+  if (error == 0) {
+    Apply(race_->OnConnected(address));
+    return;
+  }
+  race_error_ = error;
+  racing_[address].reset();
+  Apply(race_->OnFailed(address, MonotonicClock::now()));
 }
 
 void WinsockTransport::OnSocketEvent(SOCKET socket, int event, int error) {
-  if (!socket_ || socket != socket_.get() || client_ == nullptr) return;
-  switch (event) {
-    case FD_CONNECT:
-      if (error != 0) {
-        Fail(error);
-      } else {
-        client_->OnConnected();
+  if (client_ == nullptr) return;
+  if (race_) {
+    for (std::size_t i = 0; i < racing_.size(); ++i) {
+      if (racing_[i] && racing_[i].get() == socket) {
+        OnRaceSocketEvent(i, event, error);
+        return;
       }
-      break;
+    }
+    return;
+  }
+  if (!socket_ || socket != socket_.get()) return;
+  switch (event) {
     case FD_WRITE:
       FlushPending();
       break;
@@ -134,12 +223,6 @@ void WinsockTransport::FlushPending() {
     }
     pending_send_.erase(0, static_cast<size_t>(sent));
   }
-}
-
-void WinsockTransport::CancelLookup() {
-  if (lookup_ == nullptr) return;
-  if (WSACancelAsyncRequest(lookup_) == 0) lookup_buffers_.erase(lookup_);
-  lookup_ = nullptr;
 }
 
 void WinsockTransport::Fail(int error) {

@@ -3,12 +3,16 @@
 #include <windows.h>
 #include <winsock2.h>
 
-#include <map>
 #include <memory>
+#include <optional>
 #include <string>
+#include <vector>
 
+#include "http/connect_race.h"
 #include "http/http_client.h"
+#include "http/name_lookup-win32.h"
 #include "platform/unique_handle-win32.h"
+#include "platform/window_timer-win32.h"
 
 namespace kalvane {
 
@@ -28,13 +32,15 @@ class WinsockSession {
   bool started_ = false;
 };
 
-// The TCP client over Winsock. Name resolution and socket events arrive as window messages
-// (WSAAsyncGetHostByName, WSAAsyncSelect), so nothing here blocks the window; the owner passes
-// its messages to HandleMessage. Events of a socket or a look-up that is no longer current are
-// dropped.
+// The TCP client over Winsock. The name is resolved off the window thread (name_lookup-win32.h)
+// to all its IPv6 and IPv4 addresses, which are tried as ConnectRace (connect_race.h) says; the
+// look-up's result, the socket events (WSAAsyncSelect) and the stagger timer arrive as window
+// messages, so nothing here blocks the window. The owner passes its messages to HandleMessage.
+// Events of a socket, look-up or timer that is no longer current are dropped.
 class WinsockTransport final : public SocketTransport {
  public:
-  WinsockTransport(UINT socket_message, UINT resolve_message, unsigned short port);
+  WinsockTransport(UINT socket_message, UINT resolve_message, unsigned short port,
+                   LookupMethod lookup_method = LookupMethod::kSystem);
   ~WinsockTransport() override;
   WinsockTransport(const WinsockTransport&) = delete;
   WinsockTransport& operator=(const WinsockTransport&) = delete;
@@ -47,37 +53,55 @@ class WinsockTransport final : public SocketTransport {
 
   void Connect(std::string_view host) override;
   void SendData(std::string_view bytes) override;
+  // Ends the connection, or every part of an attempt to make one: the look-up, the sockets
+  // racing to connect and the stagger timer.
   void Close() override;
 
   // True when the message was one of ours (handled or dropped as stale).
   bool HandleMessage(UINT message, WPARAM wparam, LPARAM lparam);
 
   // The Winsock error code that ended the last connection attempt or connection; 0 when none did
-  // (a time-out, or an answer the client refused).
+  // (a time-out, or an answer the client refused). When every address of the name failed, the
+  // error of the last one to fail; failures of addresses passed over for another are not kept.
   int LastError() const { return last_error_; }
 
  private:
-  void OnResolved(HANDLE lookup, int error);
+  void OnResolved(WPARAM id);
   void OnSocketEvent(SOCKET socket, int event, int error);
-  void StartConnect(const hostent& host);
+  void OnRaceSocketEvent(std::size_t address, int event, int error);
+  void OnStaggerTimer();
+  // Carries out what the race decided.
+  void Apply(const RaceActions& actions);
+  // Starts connecting to one address; the Winsock error code when that fails at once.
+  int StartSocket(std::size_t address);
+  void ArmStaggerTimer();
+  void EndRace();
   // One recv; false when nothing more can come (closed, failed, or a would-block).
   bool ReceiveOnce();
   void FlushPending();
-  void CancelLookup();
   void Fail(int error);
 
   HWND window_ = nullptr;
   UINT socket_message_;
   UINT resolve_message_;
   unsigned short port_;
+  LookupMethod lookup_method_;
   HttpClient* client_ = nullptr;
 
+  // The connection, once one stands.
   UniqueSocket socket_;
   std::string pending_send_;
-  HANDLE lookup_ = nullptr;
   int last_error_ = 0;
-  // Each look-up writes into its own buffer, kept until its message arrives or it is cancelled.
-  std::map<HANDLE, std::unique_ptr<char[]>> lookup_buffers_;
+
+  // The attempt to make it: the look-up, then the race over the name's addresses with a socket
+  // for each address started.
+  std::unique_ptr<NameLookup> lookup_;
+  WPARAM lookup_count_ = 0;  // ids of look-ups, so that a stale result is known
+  std::vector<ResolvedAddress> addresses_;
+  std::vector<UniqueSocket> racing_;
+  std::optional<ConnectRace> race_;
+  int race_error_ = 0;  // of the address that failed last; the attempt's error if all fail
+  std::optional<WindowTimer> stagger_timer_;
 };
 
 }  // namespace kalvane

@@ -21,6 +21,7 @@ WORK = os.environ.get("KALVANE_E2E_WORK", "/tmp/kalvane-e2e")
 ARTIFACTS = os.environ.get("KALVANE_E2E_ARTIFACTS", os.path.join(WORK, "artifacts"))
 SERVICE_HOST = os.environ.get("KALVANE_E2E_HOST", "dns.kalvane.example")
 PRISTINE_HOSTS = os.environ.get("KALVANE_E2E_HOSTS_PRISTINE", "")
+NAMESPACE_HOSTS = os.environ.get("KALVANE_E2E_NAMESPACE_HOSTS", "")
 
 TITLE = "Kalvane"
 WINDOW_CLASS = "KalvaneMainWindow"
@@ -48,6 +49,23 @@ def read_hosts():
 def write_hosts(data):
     with open(hosts_path(), "wb") as f:
         f.write(data)
+
+
+def map_service_host(test, addresses):
+    """Resolves the service host to `addresses`, in that order, for the rest of `test`. The
+    namespace's /etc/hosts is a file bind-mounted by run_e2e.sh: it is rewritten in place."""
+    with open(NAMESPACE_HOSTS, "rb") as f:
+        original = f.read()
+    host = SERVICE_HOST.encode()
+    kept = [line for line in original.splitlines(True) if line.split()[1:] != [host]]
+    with open(NAMESPACE_HOSTS, "wb") as f:
+        f.write(b"".join(kept) + b"".join(b"%s %s\n" % (a.encode(), host) for a in addresses))
+
+    def restore():
+        with open(NAMESPACE_HOSTS, "wb") as f:
+            f.write(original)
+
+    test.addCleanup(restore)
 
 
 class DriverError(AssertionError):

@@ -11,8 +11,9 @@
 #   --artifacts DIR   screenshots and logs            KALVANE_E2E_ARTIFACTS (default build/e2e-artifacts)
 #   --locale NAME     LC_ALL for Wine                 KALVANE_E2E_LOCALE (default zh_CN.UTF-8)
 #
-# The tests run inside a private network and mount namespace: loopback only, and an /etc/hosts
-# that sends the service host to 127.0.0.1, where tools/fake_service.py answers on port 80. The
+# The tests run inside a private network and mount namespace: loopback only (127.0.0.1 and ::1),
+# and an /etc/hosts that sends the service host to 127.0.0.1, where tools/fake_service.py answers
+# on port 80. The
 # last line of output is "e2e: N passed, N failed[, N skipped]"; the exit status is non-zero when
 # anything failed.
 set -uo pipefail
@@ -101,6 +102,8 @@ ip link set lo up || setup_failed "cannot bring up lo"
 cp /etc/hosts "$KALVANE_E2E_WORK/hosts.namespace"
 echo "127.0.0.1 $KALVANE_E2E_HOST" >>"$KALVANE_E2E_WORK/hosts.namespace"
 mount --bind "$KALVANE_E2E_WORK/hosts.namespace" /etc/hosts || setup_failed "cannot bind /etc/hosts"
+# A test may map the service host otherwise by rewriting this file in place (e2e_support.py).
+export KALVANE_E2E_NAMESPACE_HOSTS=$KALVANE_E2E_WORK/hosts.namespace
 
 # Xvfb picks a free display itself and reports it on fd 3.
 rm -f "$KALVANE_E2E_WORK/display"

@@ -24,6 +24,7 @@ class Request:
     data: bytes  # exactly what the client sent, up to and including the blank line
     complete: bool  # the blank line arrived
     behaviour: dict
+    local: str  # the address the connection came in on
 
 
 # Behaviour builders; the keys are described in tools/fake_service.py.
@@ -69,6 +70,11 @@ class ServiceClient:
     def set_default(self, behaviour):
         self._call("POST", "/default", behaviour)
 
+    def listen(self, address, silent=False):
+        """The service's port at one more address until the next reset; a silent one drops
+        every SYN."""
+        self._call("POST", "/listen", {"address": address, "silent": silent})
+
     def requests(self):
         return [self._request(r) for r in self._call("GET", "/requests")["requests"]]
 
@@ -81,4 +87,4 @@ class ServiceClient:
     @staticmethod
     def _request(r):
         return Request(r["index"], r["time"], bytes.fromhex(r["hex"]), r["complete"],
-                       r["behaviour"])
+                       r["behaviour"], r["local"])

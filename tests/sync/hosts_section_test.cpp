@@ -54,6 +54,10 @@ TEST(HostsSection, KeepsTheUserLinesAboveTheFirstMarkerAndAppendsTheSection) {
   EXPECT_EQ(ComposeHostsWithSection("\xEF\xBB\xBF# \xC4\xE3\xBA\xC3\r\n\t1.2.3.4 x \r\n", kTwo,
                                     kServiceHost),
             "\xEF\xBB\xBF# \xC4\xE3\xBA\xC3\r\n\t1.2.3.4 x \r\n" + kTwoSection);
+  // IPv6 rows are written as they come, a zone index included.
+  EXPECT_EQ(
+      ComposeHostsWithSection("", {{"host6", "2001:db8::1"}, {"link", "fe80::1%4"}}, kServiceHost),
+      "#BEGIN\r\n2001:db8::1 host6\r\nfe80::1%4 link\r\n");
   // A non-empty list whose mappings are all refused still gets its marker.
   EXPECT_EQ(ComposeHostsWithSection("a", {{"bad\n", "1.1.1.1"}}, kServiceHost), "a\r\n#BEGIN\r\n");
 }

@@ -17,6 +17,8 @@ TEST(ResponseBody, ReadsRowsAndSurvivesBrokenBodies) {
 
   EXPECT_EQ(ReadDomainList(kHostsBody), (DomainList{{"host1", "10.0.0.1"}, {"host2", "10.0.0.2"}}));
   EXPECT_TRUE(ReadDomainList("<p>BEGIN</p>\r\n<p>END</p>").empty());
+  EXPECT_EQ(ReadDomainList("<p>BEGIN</p>\r\n<p>host6&nbsp;2001:db8::1</p>\r\n<p>END</p>"),
+            (DomainList{{"host6", "2001:db8::1"}}));
   // The last row's line end and no end marker: every row.
   EXPECT_EQ(ReadDomainList("<p>BEGIN</p>\r\n<p>a&nbsp;1</p>\r\n<p>b&nbsp;2</p>\r\n").size(), 2u);
   // Spaces stay; nothing is checked or changed.

@@ -1,0 +1,109 @@
+#include "http/connect_race.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace kalvane {
+namespace {
+
+enum class Event { kBegin, kTimer, kConnected, kFailed };
+
+struct Step {
+  int at_ms;
+  Event event;
+  std::size_t address;
+  // "+i" start address i, "=i" use its socket, "-i" close it, "!" all failed, "@t" the next
+  // start is due at t ms.
+  std::string expected;
+};
+
+struct Case {
+  const char* name;
+  std::vector<int> families;
+  std::vector<Step> steps;
+};
+
+std::string Describe(const RaceActions& actions, const ConnectRace& race) {
+  std::string text;
+  auto add = [&text](const std::string& item) { text += (text.empty() ? "" : " ") + item; };
+  for (std::size_t i : actions.start) add("+" + std::to_string(i));
+  if (actions.use) add("=" + std::to_string(*actions.use));
+  for (std::size_t i : actions.close) add("-" + std::to_string(i));
+  if (actions.failed) add("!");
+  if (race.NextStart()) {
+    const auto due = std::chrono::duration_cast<std::chrono::milliseconds>(*race.NextStart() -
+                                                                           ConnectRace::Time{});
+    add("@" + std::to_string(due.count()));
+  }
+  return text;
+}
+
+TEST(ConnectRace, StartsClosesAndUsesSocketsByTimeAndEvents) {
+  constexpr Event B = Event::kBegin, T = Event::kTimer, C = Event::kConnected, F = Event::kFailed;
+  const std::vector<Case> cases = {
+      {"a single address is used", {6}, {{0, B, 0, "+0"}, {40, C, 0, "=0"}}},
+      {"a single refused address fails the attempt", {4}, {{0, B, 0, "+0"}, {5, F, 0, "!"}}},
+      {"no address fails at once", {}, {{0, B, 0, "!"}}},
+      {"a refused first address moves on to the second at once",
+       {6, 4},
+       {{0, B, 0, "+0 @250"}, {3, F, 0, "+1"}, {9, C, 1, "=1"}}},
+      {"the second wins while the first is silent, which is closed",
+       {6, 4},
+       {{0, B, 0, "+0 @250"}, {249, T, 0, "@250"}, {250, T, 0, "+1"}, {262, C, 1, "=1 -0"}}},
+      {"a late success of a losing socket is closed, not used",
+       {6, 4, 4},
+       {{0, B, 0, "+0 @250"},
+        {250, T, 0, "+1 @500"},
+        {300, C, 1, "=1 -0"},
+        {310, C, 0, "-0"},
+        {500, T, 0, ""},
+        {510, F, 0, ""}}},
+      {"families alternate from the first address's family, each in the resolver's order",
+       {6, 6, 4, 4, 4},
+       {{0, B, 0, "+0 @250"},
+        {250, T, 0, "+2 @500"},
+        {500, T, 0, "+1 @750"},
+        {750, T, 0, "+3 @1000"},
+        {1000, T, 0, "+4"},
+        {1200, C, 1, "=1 -0 -2 -3 -4"}}},
+      {"a failure starts the next at once and the stagger counts from there",
+       {4, 4, 4},
+       {{0, B, 0, "+0 @250"}, {100, F, 0, "+1 @350"}, {250, T, 0, "@350"}, {350, T, 0, "+2"}}},
+      {"the attempt fails when the last address in flight fails",
+       {6, 4},
+       {{0, B, 0, "+0 @250"},
+        {250, T, 0, "+1"},
+        {260, F, 1, ""},
+        {261, F, 1, ""},  // a second report of the same failure changes nothing
+        {900, F, 0, "!"},
+        {901, C, 0, "-0"}}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ConnectRace race(c.families);
+    for (const Step& step : c.steps) {
+      const ConnectRace::Time now = ConnectRace::Time{} + std::chrono::milliseconds(step.at_ms);
+      RaceActions actions;
+      switch (step.event) {
+        case Event::kBegin:
+          actions = race.Begin(now);
+          break;
+        case Event::kTimer:
+          actions = race.OnTimer(now);
+          break;
+        case Event::kConnected:
+          actions = race.OnConnected(step.address);
+          break;
+        case Event::kFailed:
+          actions = race.OnFailed(step.address, now);
+          break;
+      }
+      EXPECT_EQ(Describe(actions, race), step.expected) << "at " << step.at_ms << " ms";
+    }
+  }
+}
+
+}  // namespace
+}  // namespace kalvane
