@@ -54,7 +54,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show) {
   // First of all: no DLL loaded on demand from here on comes from the program's folder.
   kalvane::RestrictDllSearchToSystemFolder();
 
-  const kalvane::InstanceLock lock(kalvane::kInstanceLockName);
+  const kalvane::InstanceLock lock = kalvane::InstanceLock::ForThisMachine();
   if (lock.state() != kalvane::LockState::kAcquired) return StartElsewhere(lock);
 
   kalvane::WinsockSession winsock;

@@ -80,6 +80,12 @@ struct ModuleTraits {
   static Handle Invalid() { return nullptr; }
   static void Close(Handle h) { FreeLibrary(h); }
 };
+// Memory the system allocated with LocalAlloc for the caller (security descriptors, SID text).
+struct LocalTraits {
+  using Handle = HLOCAL;
+  static Handle Invalid() { return nullptr; }
+  static void Close(Handle h) { LocalFree(h); }
+};
 
 using UniqueSocket = UniqueHandle<SocketTraits>;
 using UniqueFile = UniqueHandle<FileTraits>;
@@ -89,5 +95,6 @@ using UniqueFont = UniqueHandle<FontTraits>;
 using UniqueIcon = UniqueHandle<IconTraits>;
 using UniqueMenu = UniqueHandle<MenuTraits>;
 using UniqueModule = UniqueHandle<ModuleTraits>;
+using UniqueLocal = UniqueHandle<LocalTraits>;
 
 }  // namespace kalvane

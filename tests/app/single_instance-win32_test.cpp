@@ -1,11 +1,15 @@
 #include "app/single_instance-win32.h"
 
+#include <aclapi.h>
 #include <gtest/gtest.h>
 #include <sddl.h>
 #include <windows.h>
 
 #include <chrono>
+#include <filesystem>
 #include <string>
+
+#include "file_links-win32.h"
 
 namespace kalvane {
 namespace {
@@ -83,6 +87,79 @@ TEST(InstanceLock, ANameTakenFirstByAnotherProgramIsToldApart) {
   const UniqueKernelObject event(CreateEventW(nullptr, FALSE, FALSE, name.c_str()));
   ASSERT_TRUE(event);
   EXPECT_EQ(InstanceLock(name.c_str()).state(), LockState::kHeldByOther);
+}
+
+// The holder's record and exit request, as a later start (Kalvane.exe /close) finds them.
+TEST(InstanceLock, TheHolderCanBeFoundAndAskedToEnd) {
+  const std::wstring name = LockName(L"holder");
+  const InstanceLock holder(name.c_str());
+  ASSERT_EQ(holder.state(), LockState::kAcquired);
+  ASSERT_NE(holder.ExitRequest(), nullptr);
+  EXPECT_EQ(holder.HolderProcessId(), 0u) << "the holder itself reads no record";
+
+  const InstanceLock later(name.c_str());
+  ASSERT_EQ(later.state(), LockState::kHeldByKalvane);
+  EXPECT_EQ(later.HolderProcessId(), GetCurrentProcessId());
+  EXPECT_EQ(WaitForSingleObject(holder.ExitRequest(), 0), WAIT_TIMEOUT);
+  EXPECT_TRUE(later.RequestHolderExit());
+  EXPECT_EQ(WaitForSingleObject(holder.ExitRequest(), 0), WAIT_OBJECT_0);
+}
+
+// True when the file's DACL lets in anyone but SYSTEM, the Administrators group and the owner.
+// Under Wine the DACL mirrors the Unix mode: "others" bits show as an entry for Everyone.
+bool OpenToOthers(const std::filesystem::path& path) {
+  PSID owner = nullptr;
+  PACL dacl = nullptr;
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  if (GetNamedSecurityInfoW(path.c_str(), SE_FILE_OBJECT,
+                            OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, &owner, nullptr,
+                            &dacl, nullptr, &descriptor) != ERROR_SUCCESS) {
+    ADD_FAILURE() << "no security descriptor";
+    return true;
+  }
+  const UniqueLocal owned(descriptor);
+  if (dacl == nullptr) return true;  // no DACL: open to all
+  for (WORD i = 0; i < dacl->AceCount; ++i) {
+    ACE_HEADER* ace = nullptr;
+    if (!GetAce(dacl, i, reinterpret_cast<void**>(&ace))) return true;
+    if (ace->AceType != ACCESS_ALLOWED_ACE_TYPE) continue;
+    PSID sid = &reinterpret_cast<ACCESS_ALLOWED_ACE*>(ace)->SidStart;
+    if (!IsWellKnownSid(sid, WinLocalSystemSid) &&
+        !IsWellKnownSid(sid, WinBuiltinAdministratorsSid) && !EqualSid(sid, owner)) {
+      return true;
+    }
+  }
+  return false;
+}
+
+// The lock file where the system has no private namespaces (Wine): private from its creation,
+// held without sharing for the holder's life, gone with it; a leftover held by nobody, whatever
+// its security, is made anew; what is no file at all is not the program's.
+TEST(InstanceLock, TheLockFileIsPrivateHeldAndGoneWithItsHolder) {
+  testing::ScratchFolder scratch(L"kalvane-lock");
+  const auto path = scratch.root() / L"hosts.kalvane-lock";
+  {
+    const InstanceLock holder = InstanceLock::InFile(path);
+    ASSERT_EQ(holder.state(), LockState::kAcquired);
+    EXPECT_FALSE(OpenToOthers(path));
+    const InstanceLock later = InstanceLock::InFile(path);
+    EXPECT_EQ(later.state(), LockState::kHeldByKalvane);
+    EXPECT_EQ(later.HolderProcessId(), GetCurrentProcessId());
+    EXPECT_FALSE(later.RequestHolderExit()) << "a lock file has no exit request";
+    EXPECT_EQ(holder.ExitRequest(), nullptr);
+  }
+  EXPECT_FALSE(std::filesystem::exists(path)) << "the lock file outlived its holder";
+
+  testing::PutFileBytes(path, "4242");  // left behind, with the folder's (default) security
+  ASSERT_TRUE(OpenToOthers(path));
+  {
+    const InstanceLock holder = InstanceLock::InFile(path);
+    EXPECT_EQ(holder.state(), LockState::kAcquired);
+    EXPECT_FALSE(OpenToOthers(path));
+  }
+
+  std::filesystem::create_directory(path);
+  EXPECT_EQ(InstanceLock::InFile(path).state(), LockState::kHeldByOther);
 }
 
 TEST(HandOver, OnlyTheProgramsOwnWindowInThisSessionIsActivated) {
