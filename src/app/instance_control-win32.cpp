@@ -89,24 +89,6 @@ bool CloseLockHolder(Clock::time_point deadline) {
   }
 }
 
-// Copies that know no exit request: recognised by the image their window's process runs, and
-// only then sent a WM_CLOSE.
-bool CloseCopiesRunning(const std::filesystem::path& image, Clock::time_point deadline) {
-  std::vector<UniqueKernelObject> asked;
-  for (HWND window : ProgramClassWindows()) {
-    const DWORD process_id = WindowProcess(window);
-    if (process_id == GetCurrentProcessId()) continue;
-    UniqueKernelObject process(
-        OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, process_id));
-    if (!process || !ProcessRunsImage(process.get(), image)) continue;  // not the program
-    PostMessageW(window, WM_CLOSE, 0, 0);
-    asked.push_back(std::move(process));
-  }
-  return std::all_of(asked.begin(), asked.end(), [&](const UniqueKernelObject& process) {
-    return WaitForSingleObject(process.get(), Remaining(deadline)) == WAIT_OBJECT_0;
-  });
-}
-
 std::optional<std::wstring> ProcessImagePath(HANDLE process) {
   constexpr DWORD kLongestPath = 32768;
   std::wstring path(MAX_PATH, L'\0');
@@ -130,6 +112,34 @@ std::optional<BY_HANDLE_FILE_INFORMATION> FileIdentity(const std::filesystem::pa
   BY_HANDLE_FILE_INFORMATION info{};
   if (!file || !GetFileInformationByHandle(file.get(), &info)) return std::nullopt;
   return info;
+}
+
+// True when `process` runs the file `image`: the same file, however the two paths spell it.
+bool ProcessRunsImage(HANDLE process, const std::filesystem::path& image) {
+  const std::optional<std::wstring> running = ProcessImagePath(process);
+  if (!running) return false;
+  const auto a = FileIdentity(*running);
+  const auto b = FileIdentity(image);
+  return a && b && a->dwVolumeSerialNumber == b->dwVolumeSerialNumber &&
+         a->nFileIndexHigh == b->nFileIndexHigh && a->nFileIndexLow == b->nFileIndexLow;
+}
+
+// Copies that know no exit request: recognised by the image their window's process runs, and
+// only then sent a WM_CLOSE.
+bool CloseCopiesRunning(const std::filesystem::path& image, Clock::time_point deadline) {
+  std::vector<UniqueKernelObject> asked;
+  for (HWND window : ProgramClassWindows()) {
+    const DWORD process_id = WindowProcess(window);
+    if (process_id == GetCurrentProcessId()) continue;
+    UniqueKernelObject process(
+        OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, process_id));
+    if (!process || !ProcessRunsImage(process.get(), image)) continue;  // not the program
+    PostMessageW(window, WM_CLOSE, 0, 0);
+    asked.push_back(std::move(process));
+  }
+  return std::all_of(asked.begin(), asked.end(), [&](const UniqueKernelObject& process) {
+    return WaitForSingleObject(process.get(), Remaining(deadline)) == WAIT_OBJECT_0;
+  });
 }
 
 VOID CALLBACK OnExitRequest(PVOID window, BOOLEAN /*timed_out*/) {
@@ -166,15 +176,6 @@ bool CloseRunningCopies(const std::filesystem::path& folder, std::chrono::millis
   const bool holder_gone = CloseLockHolder(deadline);
   const bool older_gone = CloseCopiesRunning(folder / kProgramFileName, deadline);
   return holder_gone && older_gone;
-}
-
-bool ProcessRunsImage(HANDLE process, const std::filesystem::path& image) {
-  const std::optional<std::wstring> running = ProcessImagePath(process);
-  if (!running) return false;
-  const auto a = FileIdentity(*running);
-  const auto b = FileIdentity(image);
-  return a && b && a->dwVolumeSerialNumber == b->dwVolumeSerialNumber &&
-         a->nFileIndexHigh == b->nFileIndexHigh && a->nFileIndexLow == b->nFileIndexLow;
 }
 
 ExitRequestListener::ExitRequestListener(HANDLE exit_request, HWND window) {

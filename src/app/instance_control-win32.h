@@ -29,10 +29,6 @@ std::optional<int> RunInstanceCommand(std::string service_host);
 // copy runs any more.
 bool CloseRunningCopies(const std::filesystem::path& folder, std::chrono::milliseconds patience);
 
-// True when `process` (opened with PROCESS_QUERY_LIMITED_INFORMATION) runs the file `image`:
-// the same file, however the two paths spell it.
-bool ProcessRunsImage(HANDLE process, const std::filesystem::path& image);
-
 // While it lives, a signal of `exit_request` closes `window` the way its close box does (a
 // WM_CLOSE, delivered also while an update cycle waits). Does nothing for a null event.
 class ExitRequestListener {

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <string>
 #include <thread>
+#include <utility>
 
 #include "platform/private_security-win32.h"
 #include "platform/system_function-win32.h"

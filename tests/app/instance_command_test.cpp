@@ -28,8 +28,6 @@ TEST(ParseInstanceCommand, TheTwoSwitchesAndEverythingElse) {
       {{u"/cleanup", u"C:\\"}, InstanceCommand{Kind::kUsage, {}}},
       // Not a switch of ours: the program starts as it always did.
       {{u"/closer"}, std::nullopt},
-      {{u"/clos"}, std::nullopt},
-      {{u"close"}, std::nullopt},
       {{u"-close"}, std::nullopt},
       {{u"x", u"/close"}, std::nullopt},
   };
@@ -37,19 +35,6 @@ TEST(ParseInstanceCommand, TheTwoSwitchesAndEverythingElse) {
     SCOPED_TRACE(c.arguments.empty() ? std::string("(none)")
                                      : std::string(c.arguments[0].begin(), c.arguments[0].end()));
     EXPECT_EQ(ParseInstanceCommand(c.arguments), c.expected);
-  }
-}
-
-TEST(CleanupExitCode, DoneOnlyWhenNoSectionCanBeLeft) {
-  for (const HostsOutcome done : {HostsOutcome::kWritten, HostsOutcome::kUnchanged,
-                                  HostsOutcome::kNotTouched, HostsOutcome::kHostsMissing}) {
-    EXPECT_EQ(CleanupExitCode(done), kCommandDone) << static_cast<int>(done);
-  }
-  for (const HostsOutcome failed :
-       {HostsOutcome::kNoHostsPath, HostsOutcome::kHostsUnreadable, HostsOutcome::kHostsNotText,
-        HostsOutcome::kTempFileFailed, HostsOutcome::kReplaceFailed, HostsOutcome::kVerifyFailed,
-        HostsOutcome::kRestoreFailed, HostsOutcome::kInternalError}) {
-    EXPECT_EQ(CleanupExitCode(failed), kCommandFailed) << static_cast<int>(failed);
   }
 }
 

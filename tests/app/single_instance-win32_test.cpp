@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <string>
 
+#include "app/instance_control-win32.h"
 #include "file_links-win32.h"
 
 namespace kalvane {
@@ -89,47 +90,58 @@ TEST(InstanceLock, ANameTakenFirstByAnotherProgramIsToldApart) {
   EXPECT_EQ(InstanceLock(name.c_str()).state(), LockState::kHeldByOther);
 }
 
-// The holder's record and exit request, as a later start (Kalvane.exe /close) finds them.
-TEST(InstanceLock, TheHolderCanBeFoundAndAskedToEnd) {
+// Pumps this thread's messages until a WM_CLOSE reaches `window` or `timeout` passes.
+bool CloseArrives(HWND window, std::chrono::milliseconds timeout) {
+  for (const auto deadline = std::chrono::steady_clock::now() + timeout;
+       std::chrono::steady_clock::now() < deadline; Sleep(20)) {
+    MSG message;
+    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+      if (message.hwnd == window && message.message == WM_CLOSE) return true;
+      DispatchMessageW(&message);
+    }
+  }
+  return false;
+}
+
+// What Kalvane.exe /close finds of a running copy: the process id it recorded, and its exit
+// request, which closes its window the way the close box does, once.
+TEST(InstanceLock, TheHolderCanBeFoundAndAskedToCloseItsWindow) {
   const std::wstring name = LockName(L"holder");
   const InstanceLock holder(name.c_str());
   ASSERT_EQ(holder.state(), LockState::kAcquired);
-  ASSERT_NE(holder.ExitRequest(), nullptr);
-  EXPECT_EQ(holder.HolderProcessId(), 0u) << "the holder itself reads no record";
-
-  const InstanceLock later(name.c_str());
-  ASSERT_EQ(later.state(), LockState::kHeldByKalvane);
-  EXPECT_EQ(later.HolderProcessId(), GetCurrentProcessId());
-  EXPECT_EQ(WaitForSingleObject(holder.ExitRequest(), 0), WAIT_TIMEOUT);
-  EXPECT_TRUE(later.RequestHolderExit());
-  EXPECT_EQ(WaitForSingleObject(holder.ExitRequest(), 0), WAIT_OBJECT_0);
+  HWND window = CreateWindowExW(0, L"STATIC", L"holder", WS_OVERLAPPED, 0, 0, 10, 10, nullptr,
+                                nullptr, GetModuleHandleW(nullptr), nullptr);
+  ASSERT_NE(window, nullptr);
+  {
+    const ExitRequestListener listener(holder.ExitRequest(), window);
+    const InstanceLock later(name.c_str());
+    ASSERT_EQ(later.state(), LockState::kHeldByKalvane);
+    EXPECT_EQ(later.HolderProcessId(), GetCurrentProcessId());
+    EXPECT_FALSE(CloseArrives(window, 300ms)) << "closed before any request";
+    EXPECT_TRUE(later.RequestHolderExit());
+    EXPECT_TRUE(CloseArrives(window, 5s));
+    EXPECT_FALSE(CloseArrives(window, 300ms)) << "asked twice";
+  }
+  DestroyWindow(window);
 }
 
-// True when the file's DACL lets in anyone but SYSTEM, the Administrators group and the owner.
-// Under Wine the DACL mirrors the Unix mode: "others" bits show as an entry for Everyone.
+// True when the DACL of `path` grants Everyone, Users or Authenticated Users anything. Under
+// Wine the DACL mirrors the Unix mode: "others" bits show as an entry for Everyone.
 bool OpenToOthers(const std::filesystem::path& path) {
-  PSID owner = nullptr;
-  PACL dacl = nullptr;
   PSECURITY_DESCRIPTOR descriptor = nullptr;
-  if (GetNamedSecurityInfoW(path.c_str(), SE_FILE_OBJECT,
-                            OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, &owner, nullptr,
-                            &dacl, nullptr, &descriptor) != ERROR_SUCCESS) {
+  wchar_t* text = nullptr;
+  if (GetNamedSecurityInfoW(path.c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr,
+                            nullptr, nullptr, nullptr, &descriptor) != ERROR_SUCCESS ||
+      !ConvertSecurityDescriptorToStringSecurityDescriptorW(
+          descriptor, SDDL_REVISION_1, DACL_SECURITY_INFORMATION, &text, nullptr)) {
     ADD_FAILURE() << "no security descriptor";
     return true;
   }
   const UniqueLocal owned(descriptor);
-  if (dacl == nullptr) return true;  // no DACL: open to all
-  for (WORD i = 0; i < dacl->AceCount; ++i) {
-    ACE_HEADER* ace = nullptr;
-    if (!GetAce(dacl, i, reinterpret_cast<void**>(&ace))) return true;
-    if (ace->AceType != ACCESS_ALLOWED_ACE_TYPE) continue;
-    PSID sid = &reinterpret_cast<ACCESS_ALLOWED_ACE*>(ace)->SidStart;
-    if (!IsWellKnownSid(sid, WinLocalSystemSid) &&
-        !IsWellKnownSid(sid, WinBuiltinAdministratorsSid) && !EqualSid(sid, owner)) {
-      return true;
-    }
-  }
-  return false;
+  const UniqueLocal owned_text(text);
+  const std::wstring dacl = text;
+  return dacl.find(L"NO_ACCESS_CONTROL") != dacl.npos || dacl.find(L";;;WD)") != dacl.npos ||
+         dacl.find(L";;;BU)") != dacl.npos || dacl.find(L";;;AU)") != dacl.npos;
 }
 
 // The lock file where the system has no private namespaces (Wine): private from its creation,

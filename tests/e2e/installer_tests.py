@@ -13,7 +13,7 @@ artefacts. scripts/test.sh runs it after scripts/release.sh, in a Wine prefix of
 
 KALVANE_EXE is the program the installer holds (to compare the installed file with);
 KALVANE_OLD_EXE goes into an installer of an older version built here from the same script, for
-the upgrade. KALVANE_WIN_TESTS (build/windows/kalvane_win_tests.exe) runs its resource tests
+the upgrade (so it must know /close, which that script runs: a build of this tree). KALVANE_WIN_TESTS (build/windows/kalvane_win_tests.exe) runs its resource tests
 against the release executable, whose icons the release build packs differently.
 
 What Wine cannot show: it runs no logon triggers, so the task is checked as registered, not as
@@ -22,7 +22,6 @@ so the run level and command line are read from the definition the installer reg
 keeps beside the program; and there is no elevation prompt to see.
 """
 
-import json
 import os
 import re
 import shutil
@@ -32,9 +31,8 @@ import time
 import unittest
 import xml.etree.ElementTree as ET
 
-from e2e_support import (ARTIFACTS, EXE, KDRIVER, TITLE, WINDOW_CLASS, E2ETestCase, Program,
-                         hosts_path, processes_named, read_hosts, run_driver, wait_for,
-                         write_hosts)
+from e2e_support import (ARTIFACTS, EXE, TITLE, WINDOW_CLASS, E2ETestCase, Program, hosts_path,
+                         processes_named, read_hosts, run_driver, wait_for, write_hosts)
 from service_client import answer
 
 REPO = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
@@ -155,27 +153,6 @@ class InstallerTest(E2ETestCase):
         self.install(setup=old_setup)
         self.assertEqual(registry_value("DisplayVersion"), "0.9.0")
         return old_exe
-
-    def start_driver(self, *args):
-        """A long-running kdriver command; its process, once it has printed its JSON answer."""
-        out = tempfile.TemporaryFile()
-        proc = subprocess.Popen(["wine", KDRIVER] + list(args), stdin=subprocess.DEVNULL,
-                                stdout=out, stderr=subprocess.DEVNULL)
-
-        def stop():
-            if proc.poll() is None:
-                proc.kill()
-                proc.wait(10)
-            out.close()
-        self.addCleanup(stop)
-
-        def answered():
-            out.seek(0)
-            lines = out.read().decode("utf-8", "replace").strip().splitlines()
-            return json.loads(lines[-1]) if lines else None
-        answer = wait_for(answered, 30)
-        self.assertTrue(answer and "error" not in answer, "kdriver %s: %r" % (args[0], answer))
-        return proc, answer
 
     def foreign_windows(self):
         """Two windows of Kalvane's class and title in another program: one that ignores

@@ -1,14 +1,10 @@
 """Start-up and shutdown of the shipped program, seen from the service and from the screen."""
 
-import os
-import subprocess
-import tempfile
 import time
 import unittest
 
-from e2e_support import (CHECK1, COMMAND1, COMMAND3, KDRIVER, LABEL1, LABEL2, TEXT1, TEXT2, TITLE,
-                         WINDOW_CLASS, E2ETestCase, plain_request, run_driver, screenshot,
-                         wait_for, x_click)
+from e2e_support import (CHECK1, COMMAND1, COMMAND3, LABEL1, LABEL2, TEXT1, TEXT2, TITLE,
+                         WINDOW_CLASS, E2ETestCase, plain_request, run_driver, screenshot, x_click)
 from service_client import answer, status
 
 SERVER_ERROR = "HTTP/1.1 500 Internal Server Error"
@@ -85,22 +81,8 @@ class StartupTest(E2ETestCase):
     def test_a_process_holding_the_old_global_lock_name_does_not_keep_the_program_from_running(self):
         # Any process of the session can make a mutex of that name first, with the default
         # security. The lock is no longer a name in the global namespace: the program runs.
-        holder_out = tempfile.TemporaryFile()
-        holder = subprocess.Popen(["wine", KDRIVER, "hold-lock", OLD_INSTANCE_LOCK, "120000"],
-                                  stdin=subprocess.DEVNULL, stdout=holder_out,
-                                  stderr=subprocess.DEVNULL)
-
-        def stop_holder():
-            if holder.poll() is None:
-                holder.kill()
-                holder.wait(10)
-            holder_out.close()
-        self.addCleanup(stop_holder)
-
-        def held():
-            holder_out.seek(0)
-            return b'"held": true' in holder_out.read()
-        self.assertTrue(wait_for(held, 30), "the driver did not take the lock's name")
+        holder, held = self.start_driver("hold-lock", OLD_INSTANCE_LOCK, "120000")
+        self.assertTrue(held["held"], "the driver did not take the lock's name")
 
         self.svc.set_default(answer())
         self.start()
@@ -110,6 +92,7 @@ class StartupTest(E2ETestCase):
         self.assertIsNone(holder.poll(), "the name's holder ended meanwhile")
         closed = self.driver("close", TITLE, 5000)
         self.assertEqual((closed["exited"], closed.get("exit_code")), (True, 0), closed)
+
 
 if __name__ == "__main__":
     unittest.main()

@@ -38,44 +38,24 @@ TEST(OpenAsDesktopUser, ReturnsPromptlyAndLeavesTheThreadsComAsItWas) {
   CoUninitialize();
 }
 
-// Hides the desktop's shell window list from COM while it lives: the class is treated as one
-// that nobody serves, as when Explorer is not running. Machine-wide, so only under Wine.
-class HiddenDesktopShell {
- public:
-  HiddenDesktopShell() {
-    RegCreateKeyExW(HKEY_LOCAL_MACHINE, kKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key_,
-                    nullptr);
-    constexpr wchar_t kNobody[] = L"{7D1F0E8A-0000-4000-8000-00000000BAD0}";
-    hidden_ = key_ != nullptr &&
-              RegSetValueExW(key_, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(kNobody),
-                             sizeof(kNobody)) == ERROR_SUCCESS;
-  }
-  ~HiddenDesktopShell() {
-    if (key_ != nullptr) RegCloseKey(key_);
-    RegDeleteKeyW(HKEY_LOCAL_MACHINE, kKey);
-  }
-  HiddenDesktopShell(const HiddenDesktopShell&) = delete;
-  HiddenDesktopShell& operator=(const HiddenDesktopShell&) = delete;
-  bool hidden() const { return hidden_; }
-
- private:
-  static constexpr wchar_t kKey[] =
-      L"Software\\Classes\\CLSID\\{9BA05972-F6A8-11CF-A442-00A0C90A8F39}\\TreatAs";
-  HKEY key_ = nullptr;
-  bool hidden_ = false;
-};
-
+// Without the desktop shell (its window list hidden from COM as a class nobody serves, as when
+// Explorer is not running) the call starts nothing itself. Machine-wide, so only under Wine.
 TEST(OpenAsDesktopUser, WithoutTheDesktopShellStartsNothingItself) {
   testing::ScratchFolder scratch(L"kalvane-open");
   if (!testing::UnixPath(scratch.root())) GTEST_SKIP() << "hides the shell only under Wine";
-  // A target that leaves a marker beside itself when it is run: a batch file needs no
-  // association, so a ShellExecuteW of this (elevated) process would run it at once.
+  // A batch file needs no association: a ShellExecuteW of this process would run it at once.
   const auto target = scratch.root() / L"open-me.cmd";
   std::ofstream(target) << "echo started> \"%~dp0started\"\r\n";
 
-  const HiddenDesktopShell no_shell;
-  ASSERT_TRUE(no_shell.hidden());
-  EXPECT_EQ(OpenAsDesktopUser(target.c_str()), ShellOpenPath::kShellUnreachable);
+  constexpr wchar_t kTreatAs[] =
+      L"Software\\Classes\\CLSID\\{9BA05972-F6A8-11CF-A442-00A0C90A8F39}\\TreatAs";
+  constexpr wchar_t kNobody[] = L"{7D1F0E8A-0000-4000-8000-00000000BAD0}";
+  ASSERT_EQ(
+      RegSetKeyValueW(HKEY_LOCAL_MACHINE, kTreatAs, nullptr, REG_SZ, kNobody, sizeof(kNobody)),
+      ERROR_SUCCESS);
+  const ShellOpenPath path = OpenAsDesktopUser(target.c_str());
+  RegDeleteKeyW(HKEY_LOCAL_MACHINE, kTreatAs);
+  EXPECT_EQ(path, ShellOpenPath::kShellUnreachable);
   std::this_thread::sleep_for(std::chrono::seconds(2));
   EXPECT_FALSE(std::filesystem::exists(scratch.root() / L"started")) << "started it itself";
 }
