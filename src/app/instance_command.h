@@ -22,9 +22,10 @@
 
 namespace kalvane {
 
-// Exit codes of the two switches.
+// Exit codes of the two switches. Failed: a Kalvane still runs, or whether one does cannot be
+// told (not elevated); a section may be left in the hosts file.
 inline constexpr int kCommandDone = 0;    // no Kalvane runs any more / no section is left
-inline constexpr int kCommandFailed = 1;  // one still runs / a section may be left
+inline constexpr int kCommandFailed = 1;  // see above
 inline constexpr int kCommandUsage = 2;   // a switch with arguments it does not take
 
 struct InstanceCommand {

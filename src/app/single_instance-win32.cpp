@@ -176,6 +176,8 @@ void PrivateNamespaceTraits::Close(Handle h) {
   if (const auto close = LoadedSystemFunction<ClosePrivateNamespaceFunction>(
           L"kernel32.dll", "ClosePrivateNamespace")) {
     close(h, 0);
+  } else {
+    CloseHandle(h);
   }
 }
 
