@@ -8,7 +8,8 @@
 ;
 ; Command line (both also in silent mode, /S):
 ;   /NOAUTOSTART   do not register the logon task (the option "登录时自动启动" starts unticked)
-; Exit codes: 0 done; 1 cancelled; 2 aborted (Kalvane would not close) or the logon task could
+; Exit codes: 0 done; 1 cancelled; 2 aborted (Kalvane would not close, a file could not be
+; written, or the uninstaller could not remove Kalvane's hosts section) or the logon task could
 ; not be registered (the program itself is installed then).
 
 Unicode true
@@ -23,16 +24,11 @@ SetDateSave on
 !include FileFunc.nsh
 !include LogicLib.nsh
 !include Sections.nsh
-!include WinMessages.nsh
 
 !define PRODUCT "Kalvane"
 !define PUBLISHER "Kalvane 工作室"
-!define WINDOW_CLASS "KalvaneMainWindow"
-!define WINDOW_TITLE "Kalvane"
 !define TASK_NAME "Kalvane"
 !define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\Kalvane"
-; How long Kalvane gets to remove its hosts section and end after the close request.
-!define CLOSE_WAIT_MS 20000
 
 Name "${PRODUCT}"
 Caption "${PRODUCT} ${VERSION} 安装"
@@ -69,51 +65,11 @@ VIAddVersionKey /LANG=2052 "LegalCopyright" "© 2026 ${PUBLISHER}"
 !insertmacro MUI_UNPAGE_INSTFILES
 !insertmacro MUI_LANGUAGE "SimpChinese"
 
-; ---- Shared by the installer (an upgrade over a running copy) and the uninstaller ----
+; ---- Shared by the installer and the uninstaller ----
 
-; Asks a running Kalvane to close the normal way, a WM_CLOSE to its window, so that it removes its
-; hosts section itself, and waits for its process to end. $0 is "ok", or "running" when it was
-; still there after the wait.
-!macro DEFINE_CLOSE_KALVANE UN
-Function ${UN}CloseKalvane
-  Push $1
-  Push $2
-  Push $3
-  StrCpy $0 "ok"
-  FindWindow $1 "${WINDOW_CLASS}" "${WINDOW_TITLE}"
-  ${If} $1 = 0
-    Goto done
-  ${EndIf}
-  DetailPrint "正在关闭 Kalvane（它会先移除自己在 hosts 文件中的条目）……"
-  System::Call "user32::GetWindowThreadProcessId(p r1, *i 0 r2)"
-  ; SYNCHRONIZE: enough to wait for the process.
-  System::Call "kernel32::OpenProcess(i 0x00100000, i 0, i r2) p .r3"
-  SendMessage $1 ${WM_CLOSE} 0 0 /TIMEOUT=${CLOSE_WAIT_MS}
-  ${If} $3 P<> 0
-    System::Call "kernel32::WaitForSingleObject(p r3, i ${CLOSE_WAIT_MS}) i .r2"
-    System::Call "kernel32::CloseHandle(p r3)"
-    ${If} $2 <> 0 ; not WAIT_OBJECT_0
-      StrCpy $0 "running"
-    ${EndIf}
-  ${Else}
-    ; No handle to the process: wait for the window to go instead.
-    StrCpy $2 0
-    ${Do}
-      System::Call "user32::IsWindow(p r1) i .r3"
-      ${IfThen} $3 = 0 ${|} ${Break} ${|}
-      Sleep 200
-      IntOp $2 $2 + 200
-    ${LoopUntil} $2 >= ${CLOSE_WAIT_MS}
-    ${IfThen} $3 <> 0 ${|} StrCpy $0 "running" ${|}
-  ${EndIf}
-done:
-  Pop $3
-  Pop $2
-  Pop $1
-FunctionEnd
-!macroend
-!insertmacro DEFINE_CLOSE_KALVANE ""
-!insertmacro DEFINE_CLOSE_KALVANE "un."
+; Closing a running Kalvane and removing its hosts section is the program's own work
+; (Kalvane.exe /close and /cleanup, see the README): it finds the genuine program, not a window
+; that merely looks like it, and waits up to 20 s for it to end.
 
 !macro DELETE_LOGON_TASK
   nsExec::Exec '"$SYSDIR\schtasks.exe" /Delete /TN "${TASK_NAME}" /F'
@@ -151,11 +107,23 @@ Function XmlEscape
   Exch $0
 FunctionEnd
 
+; A file that cannot be written (a Kalvane.exe still running) stops the installation with an
+; error; never is it skipped with the old one left in place.
+AllowSkipFiles off
+
 Section "Kalvane" SecProgram
   SectionIn RO
   SetShellVarContext all
-  Call CloseKalvane
-  ${If} $0 != "ok"
+  ; The new program closes the running one: an installed older version has no /close. It runs
+  ; from the installer's own temporary folder and is told the installation's folder, whose
+  ; Kalvane.exe it may close through its window when that one knows no exit request.
+  InitPluginsDir
+  File "/oname=$PLUGINSDIR\Kalvane.exe" "${EXE}"
+  DetailPrint "正在关闭 Kalvane（它会先移除自己在 hosts 文件中的条目）……"
+  ClearErrors
+  ExecWait '"$PLUGINSDIR\Kalvane.exe" /close "$INSTDIR"' $0
+  ${If} ${Errors}
+  ${OrIf} $0 != 0
     MessageBox MB_ICONSTOP "Kalvane 正在运行且未能退出。请先从托盘菜单选择“退出”，然后重新运行安装程序。" /SD IDOK
     SetErrorLevel 2
     Quit
@@ -189,7 +157,8 @@ SectionEnd
 ; with a logon trigger for the installing user, run with the highest privileges that user has.
 Section "登录时自动启动" SecAutostart
   SetShellVarContext all
-  System::Call "advapi32::GetUserNameW(w .r1, *i ${NSIS_MAX_STRLEN})"
+  UserInfo::GetName
+  Pop $1
   ReadEnvStr $2 USERDOMAIN
   ${If} $2 != ""
     StrCpy $1 "$2\$1"
@@ -264,21 +233,38 @@ FunctionEnd
 
 Section "Uninstall"
   SetShellVarContext all
-  Call un.CloseKalvane
-  ${If} $0 != "ok"
+  ; The installed program closes a running Kalvane, then removes a section that one left behind
+  ; (killed, crashed, power lost). No Kalvane.exe to run means none can run from here either.
+  IfFileExists "$INSTDIR\Kalvane.exe" 0 closed
+  DetailPrint "正在关闭 Kalvane（它会先移除自己在 hosts 文件中的条目）……"
+  ClearErrors
+  ExecWait '"$INSTDIR\Kalvane.exe" /close' $0
+  ${If} ${Errors}
+  ${OrIf} $0 != 0
     MessageBox MB_ICONSTOP "Kalvane 正在运行且未能退出。请先从托盘菜单选择“退出”，然后重新运行卸载程序。" /SD IDOK
     SetErrorLevel 2
     Quit
   ${EndIf}
+  ClearErrors
+  ExecWait '"$INSTDIR\Kalvane.exe" /cleanup' $0
+  ${If} ${Errors}
+  ${OrIf} $0 != 0
+    MessageBox MB_ICONSTOP "无法从 hosts 文件中移除 Kalvane 的条目。请检查 hosts 文件是否可以写入，然后重新运行卸载程序。" /SD IDOK
+    SetErrorLevel 2
+    Quit
+  ${EndIf}
+closed:
 
   DetailPrint "删除登录任务“${TASK_NAME}”"
   !insertmacro DELETE_LOGON_TASK
 
-  ; The program, its account file, its working copy of the hosts file and an unfinished save.
-  ; The hosts file itself is left alone: Kalvane removed its own section when it closed.
+  ; The program, its account file, its working copy of the hosts file and every temporary an
+  ; interrupted save or hosts update may have left (each holds the account or hosts content).
   Delete "$INSTDIR\Kalvane.exe"
   Delete "$INSTDIR\abc.txt"
-  Delete "$INSTDIR\abc.txt.new"
+  Delete "$INSTDIR\abc.txt.new*"
+  Delete "$INSTDIR\*.kalvane-new*"
+  Delete "$SYSDIR\drivers\etc\hosts.kalvane-new*"
   Delete "$INSTDIR\hosts.bak"
   Delete "$INSTDIR\logon-task.xml"
   Delete "$INSTDIR\uninstall.exe"

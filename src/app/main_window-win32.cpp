@@ -211,9 +211,11 @@ bool MainWindow::FormLoad() {
 
 void MainWindow::Command1_Click() {
   // Through the desktop shell, so that the browser does not run with this program's
-  // administrator token. The outcome is not examined: no browser or no association simply shows
-  // nothing.
-  (void)OpenAsDesktopUser(hwnd_, L"" KALVANE_WEB_PAGE);
+  // administrator token. No browser or no association simply shows nothing; without a shell to
+  // ask, the address is shown for the user to open.
+  if (OpenAsDesktopUser(L"" KALVANE_WEB_PAGE) == ShellOpenPath::kShellUnreachable) {
+    ShowMessage(u"请在浏览器中打开：" KALVANE_WEB_PAGE);
+  }
 }
 
 void MainWindow::Command3_Click() {

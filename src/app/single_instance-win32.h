@@ -6,32 +6,80 @@
 #include <windows.h>
 
 #include <chrono>
+#include <filesystem>
+#include <string>
 
 #include "platform/unique_handle-win32.h"
 
 namespace kalvane {
 
-inline constexpr wchar_t kInstanceLockName[] = L"Global\\Kalvane.SingleInstance";
+// The lock's mutex inside the program's private namespace (see InstanceLock::ForThisMachine).
+inline constexpr wchar_t kInstanceLockName[] = L"Kalvane\\SingleInstance";
+// The fallback lock file's name, beside the hosts file it guards.
+inline constexpr wchar_t kInstanceLockFileSuffix[] = L".kalvane-lock";
+
+// A private namespace's handle, closed with ClosePrivateNamespace.
+struct PrivateNamespaceTraits {
+  using Handle = HANDLE;
+  static Handle Invalid() { return nullptr; }
+  static void Close(Handle h);
+};
+using UniquePrivateNamespace = UniqueHandle<PrivateNamespaceTraits>;
 
 enum class LockState {
   kAcquired,       // this start holds the lock
   kHeldByKalvane,  // an elevated copy of the program holds it
-  kHeldByOther,    // something else made the name first, or the lock cannot be made at all
+  kHeldByOther,    // something else made it first, or the lock cannot be made at all
 };
 
-// A mutex in the machine's global namespace that only administrators and the system may open,
-// owned by the Administrators group. An unelevated process may make a mutex of that name first,
-// but cannot make the Administrators group its owner: a start finds out and says so.
-//
-// A private namespace bounded by the Administrators SID would do as well, but needs
-// AddSIDToBoundaryDescriptor, which Wine lacks; the owner check needs nothing Wine lacks.
+// The machine's single-instance lock. Its holder records its process id beside it, so that a
+// later start (Kalvane.exe /close) can find and wait for that very process, and, where the lock
+// is made of kernel objects, creates an exit request event that such a start may signal.
 class InstanceLock {
  public:
+  // Where the system has private namespaces (CreateBoundaryDescriptorW,
+  // AddSIDToBoundaryDescriptor, CreatePrivateNamespaceW), the lock is a mutex in the namespace
+  // "Kalvane" whose boundary holds the Administrators SID and whose security admits only
+  // Administrators and SYSTEM: a process without an enabled Administrators group can neither
+  // make that namespace first nor open it. Elsewhere (Wine 8 lacks them) it is a file beside
+  // the hosts file, in a folder only administrators can write to, made with the same admin-only
+  // security and held open without sharing for the life of the process.
+  static InstanceLock ForThisMachine();
+
+  // A lock made of kernel objects: the mutex `name`, the holder's process id in the section
+  // `name` + ".Holder" and its exit request event `name` + ".Exit". An object that is there
+  // already and not owned by the Administrators group or SYSTEM is not the program's.
   explicit InstanceLock(const wchar_t* name);
+
+  // A lock file at `path`, holding its holder's process id as decimal text.
+  static InstanceLock InFile(const std::filesystem::path& path);
+
+  InstanceLock(InstanceLock&&) = default;
+  InstanceLock& operator=(InstanceLock&&) = default;
+
   LockState state() const { return state_; }
 
+  // Held by the program: the process id its holder recorded; 0 while it has recorded none (it
+  // is starting) or when the record cannot be read.
+  DWORD HolderProcessId() const;
+  // Held by the program: signals the holder's exit request. False when the lock has no exit
+  // request or it cannot be signalled; then only the holder's window can be asked.
+  bool RequestHolderExit() const;
+  // Acquired: the event that asks this process to end; null when the lock has none.
+  HANDLE ExitRequest() const { return exit_request_.get(); }
+
  private:
+  InstanceLock() = default;
+  void TakeObjects();
+  void TakeFile();
+
+  std::wstring name_;                 // the mutex's name (kernel objects)
+  std::filesystem::path path_;        // the lock file (file lock)
+  UniquePrivateNamespace namespace_;  // the namespace the names live in, while it is open
   UniqueKernelObject mutex_;
+  UniqueKernelObject record_;  // the section holding the holder's process id
+  UniqueKernelObject exit_request_;
+  UniqueFile file_;
   LockState state_ = LockState::kHeldByOther;
 };
 

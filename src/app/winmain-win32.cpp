@@ -9,6 +9,7 @@
 #include <optional>
 
 #include "account/settings_file.h"
+#include "app/instance_control-win32.h"
 #include "app/main_window-win32.h"
 #include "app/single_instance-win32.h"
 #include "http/http_client.h"
@@ -56,7 +57,10 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show) {
   // First of all: no DLL loaded on demand from here on comes from the program's folder.
   kalvane::RestrictDllSearchToSystemFolder();
 
-  const kalvane::InstanceLock lock(kalvane::kInstanceLockName);
+  // Kalvane.exe /close and /cleanup, for the installer and the uninstaller, end here.
+  if (const std::optional<int> code = kalvane::RunInstanceCommand(kServerHost)) return *code;
+
+  const kalvane::InstanceLock lock = kalvane::InstanceLock::ForThisMachine();
   if (lock.state() != kalvane::LockState::kAcquired) return StartElsewhere(lock);
 
   kalvane::WinsockSession winsock;
@@ -78,6 +82,8 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show) {
   std::unique_ptr<kalvane::MainWindow> window =
       kalvane::MainWindow::Create(instance, {code_page, settings, cycle, pump, socket});
   if (!window) return 1;
+  // Kalvane.exe /close, started by an installer, asks this copy to close through the lock.
+  const kalvane::ExitRequestListener exit_request(lock.ExitRequest(), window->hwnd());
   if (window->FormLoad()) {
     ShowWindow(window->hwnd(), show);
     UpdateWindow(window->hwnd());

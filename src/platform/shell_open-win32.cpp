@@ -5,7 +5,6 @@
 #include <exdisp.h>
 #include <oleauto.h>
 #include <servprov.h>
-#include <shellapi.h>
 #include <shldisp.h>
 #include <shlguid.h>
 #include <shlobj.h>
@@ -142,13 +141,10 @@ bool OpenThroughDesktop(const wchar_t* target) {
 
 }  // namespace
 
-ShellOpenPath OpenAsDesktopUser(HWND owner, const wchar_t* target) {
-  {
-    const ComApartment apartment;
-    if (apartment.usable() && OpenThroughDesktop(target)) return ShellOpenPath::kDesktopShell;
-  }
-  ShellExecuteW(owner, L"open", target, nullptr, nullptr, SW_SHOWNORMAL);
-  return ShellOpenPath::kShellExecute;
+ShellOpenPath OpenAsDesktopUser(const wchar_t* target) {
+  const ComApartment apartment;
+  return apartment.usable() && OpenThroughDesktop(target) ? ShellOpenPath::kDesktopShell
+                                                          : ShellOpenPath::kShellUnreachable;
 }
 
 }  // namespace kalvane

@@ -107,5 +107,6 @@ using UniqueBitmap = UniqueHandle<BitmapTraits>;
 using UniqueIcon = UniqueHandle<IconTraits>;
 using UniqueMenu = UniqueHandle<MenuTraits>;
 using UniqueModule = UniqueHandle<ModuleTraits>;
+using UniqueLocal = UniqueHandle<LocalTraits>;
 
 }  // namespace kalvane

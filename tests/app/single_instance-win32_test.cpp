@@ -1,11 +1,16 @@
 #include "app/single_instance-win32.h"
 
+#include <aclapi.h>
 #include <gtest/gtest.h>
 #include <sddl.h>
 #include <windows.h>
 
 #include <chrono>
+#include <filesystem>
 #include <string>
+
+#include "app/instance_control-win32.h"
+#include "file_links-win32.h"
 
 namespace kalvane {
 namespace {
@@ -83,6 +88,90 @@ TEST(InstanceLock, ANameTakenFirstByAnotherProgramIsToldApart) {
   const UniqueKernelObject event(CreateEventW(nullptr, FALSE, FALSE, name.c_str()));
   ASSERT_TRUE(event);
   EXPECT_EQ(InstanceLock(name.c_str()).state(), LockState::kHeldByOther);
+}
+
+// Pumps this thread's messages until a WM_CLOSE reaches `window` or `timeout` passes.
+bool CloseArrives(HWND window, std::chrono::milliseconds timeout) {
+  for (const auto deadline = std::chrono::steady_clock::now() + timeout;
+       std::chrono::steady_clock::now() < deadline; Sleep(20)) {
+    MSG message;
+    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+      if (message.hwnd == window && message.message == WM_CLOSE) return true;
+      DispatchMessageW(&message);
+    }
+  }
+  return false;
+}
+
+// What Kalvane.exe /close finds of a running copy: the process id it recorded, and its exit
+// request, which closes its window the way the close box does, once.
+TEST(InstanceLock, TheHolderCanBeFoundAndAskedToCloseItsWindow) {
+  const std::wstring name = LockName(L"holder");
+  const InstanceLock holder(name.c_str());
+  ASSERT_EQ(holder.state(), LockState::kAcquired);
+  HWND window = CreateWindowExW(0, L"STATIC", L"holder", WS_OVERLAPPED, 0, 0, 10, 10, nullptr,
+                                nullptr, GetModuleHandleW(nullptr), nullptr);
+  ASSERT_NE(window, nullptr);
+  {
+    const ExitRequestListener listener(holder.ExitRequest(), window);
+    const InstanceLock later(name.c_str());
+    ASSERT_EQ(later.state(), LockState::kHeldByKalvane);
+    EXPECT_EQ(later.HolderProcessId(), GetCurrentProcessId());
+    EXPECT_FALSE(CloseArrives(window, 300ms)) << "closed before any request";
+    EXPECT_TRUE(later.RequestHolderExit());
+    EXPECT_TRUE(CloseArrives(window, 5s));
+    EXPECT_FALSE(CloseArrives(window, 300ms)) << "asked twice";
+  }
+  DestroyWindow(window);
+}
+
+// True when the DACL of `path` grants Everyone, Users or Authenticated Users anything. Under
+// Wine the DACL mirrors the Unix mode: "others" bits show as an entry for Everyone.
+bool OpenToOthers(const std::filesystem::path& path) {
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  wchar_t* text = nullptr;
+  if (GetNamedSecurityInfoW(path.c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr,
+                            nullptr, nullptr, nullptr, &descriptor) != ERROR_SUCCESS ||
+      !ConvertSecurityDescriptorToStringSecurityDescriptorW(
+          descriptor, SDDL_REVISION_1, DACL_SECURITY_INFORMATION, &text, nullptr)) {
+    ADD_FAILURE() << "no security descriptor";
+    return true;
+  }
+  const UniqueLocal owned(descriptor);
+  const UniqueLocal owned_text(text);
+  const std::wstring dacl = text;
+  return dacl.find(L"NO_ACCESS_CONTROL") != dacl.npos || dacl.find(L";;;WD)") != dacl.npos ||
+         dacl.find(L";;;BU)") != dacl.npos || dacl.find(L";;;AU)") != dacl.npos;
+}
+
+// The lock file where the system has no private namespaces (Wine): private from its creation,
+// held without sharing for the holder's life, gone with it; a leftover held by nobody, whatever
+// its security, is made anew; what is no file at all is not the program's.
+TEST(InstanceLock, TheLockFileIsPrivateHeldAndGoneWithItsHolder) {
+  testing::ScratchFolder scratch(L"kalvane-lock");
+  const auto path = scratch.root() / L"hosts.kalvane-lock";
+  {
+    const InstanceLock holder = InstanceLock::InFile(path);
+    ASSERT_EQ(holder.state(), LockState::kAcquired);
+    EXPECT_FALSE(OpenToOthers(path));
+    const InstanceLock later = InstanceLock::InFile(path);
+    EXPECT_EQ(later.state(), LockState::kHeldByKalvane);
+    EXPECT_EQ(later.HolderProcessId(), GetCurrentProcessId());
+    EXPECT_FALSE(later.RequestHolderExit()) << "a lock file has no exit request";
+    EXPECT_EQ(holder.ExitRequest(), nullptr);
+  }
+  EXPECT_FALSE(std::filesystem::exists(path)) << "the lock file outlived its holder";
+
+  testing::PutFileBytes(path, "4242");  // left behind, with the folder's (default) security
+  ASSERT_TRUE(OpenToOthers(path));
+  {
+    const InstanceLock holder = InstanceLock::InFile(path);
+    EXPECT_EQ(holder.state(), LockState::kAcquired);
+    EXPECT_FALSE(OpenToOthers(path));
+  }
+
+  std::filesystem::create_directory(path);
+  EXPECT_EQ(InstanceLock::InFile(path).state(), LockState::kHeldByOther);
 }
 
 TEST(HandOver, OnlyTheProgramsOwnWindowInThisSessionIsActivated) {

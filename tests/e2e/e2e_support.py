@@ -263,6 +263,28 @@ class E2ETestCase(unittest.TestCase):
     def driver(self, *args, **kw):
         return run_driver(*args, **kw)
 
+    def start_driver(self, *args):
+        """A kdriver command that keeps running (hold-lock, foreign-window, hold-file) until
+        the test ends; its process and its JSON answer, once it has printed one."""
+        out = tempfile.TemporaryFile()
+        proc = subprocess.Popen(["wine", KDRIVER] + list(args), stdin=subprocess.DEVNULL,
+                                stdout=out, stderr=subprocess.DEVNULL)
+
+        def stop():
+            if proc.poll() is None:
+                proc.kill()
+                proc.wait(10)
+            out.close()
+        self.addCleanup(stop)
+
+        def answered():
+            out.seek(0)
+            lines = out.read().decode("utf-8", "replace").strip().splitlines()
+            return json.loads(lines[-1]) if lines else None
+        answer = wait_for(answered, 30)
+        self.assertTrue(answer and "error" not in answer, "kdriver %s: %r" % (args[0], answer))
+        return proc, answer
+
     def assertProgramEnds(self, timeout, code=0):
         self.assertEqual(self.program.wait_exit(timeout), code,
                          "the program did not end with exit code %d within %gs" % (code, timeout))

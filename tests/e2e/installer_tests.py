@@ -1,5 +1,6 @@
 """The release installer under Wine: silent install, the installed program's first update, the
-logon task, an upgrade, and a silent uninstall while the program runs.
+logon task, an upgrade, a silent uninstall while the program runs or after it was killed, and
+windows of another program that look like Kalvane's.
 
 Not part of the default suite (the file name does not start with test_): it needs the release
 artefacts. scripts/test.sh runs it after scripts/release.sh, in a Wine prefix of its own:
@@ -12,7 +13,7 @@ artefacts. scripts/test.sh runs it after scripts/release.sh, in a Wine prefix of
 
 KALVANE_EXE is the program the installer holds (to compare the installed file with);
 KALVANE_OLD_EXE goes into an installer of an older version built here from the same script, for
-the upgrade. KALVANE_WIN_TESTS (build/windows/kalvane_win_tests.exe) runs its resource tests
+the upgrade (so it must know /close, which that script runs: a build of this tree). KALVANE_WIN_TESTS (build/windows/kalvane_win_tests.exe) runs its resource tests
 against the release executable, whose icons the release build packs differently.
 
 What Wine cannot show: it runs no logon triggers, so the task is checked as registered, not as
@@ -30,8 +31,8 @@ import time
 import unittest
 import xml.etree.ElementTree as ET
 
-from e2e_support import (ARTIFACTS, EXE, TITLE, E2ETestCase, Program, hosts_path,
-                         processes_named, read_hosts, wait_for, write_hosts)
+from e2e_support import (ARTIFACTS, EXE, TITLE, WINDOW_CLASS, E2ETestCase, Program, hosts_path,
+                         processes_named, read_hosts, run_driver, wait_for, write_hosts)
 from service_client import answer
 
 REPO = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
@@ -144,6 +145,26 @@ class InstallerTest(E2ETestCase):
         written = wait_for(lambda: read_hosts() == USER_LINES + SECTION, 30)
         self.assertTrue(written, "no section written: %r" % read_hosts())
 
+    def install_older(self):
+        """Installs version 0.9.0, built here from the shipped script with KALVANE_OLD_EXE."""
+        old_setup = os.path.join(os.environ["KALVANE_E2E_WORK"], "Kalvane-0.9.0-setup.exe")
+        old_exe = OLD_EXE if os.path.isfile(OLD_EXE) else EXE
+        build_installer("0.9.0", old_exe, old_setup)
+        self.install(setup=old_setup)
+        self.assertEqual(registry_value("DisplayVersion"), "0.9.0")
+        return old_exe
+
+    def foreign_windows(self):
+        """Two windows of Kalvane's class and title in another program: one that ignores
+        WM_CLOSE, one that closes when asked. Their processes."""
+        return [self.start_driver("foreign-window", WINDOW_CLASS, TITLE, mode, "300000")[0]
+                for mode in ("ignore", "close")]
+
+    def assertForeignWindowsUntouched(self, foreign):
+        self.assertEqual([p.poll() for p in foreign], [None, None], "a foreign window was closed")
+        classes = [w["class"] for w in run_driver("windows")]
+        self.assertEqual(classes.count(WINDOW_CLASS), 2, "Kalvane's window or a foreign one left")
+
     def task_definition(self):
         """The definition the installer registered (UTF-16 XML, kept beside the program)."""
         return ET.fromstring(read_file(os.path.join(INSTALL_DIR, "logon-task.xml")).decode("utf-16"))
@@ -213,11 +234,7 @@ class InstallerTest(E2ETestCase):
         self.assertFalse(os.path.exists(os.path.join(INSTALL_DIR, "logon-task.xml")))
 
     def test_upgrade_over_a_running_older_version_keeps_the_account(self):
-        old_setup = os.path.join(os.environ["KALVANE_E2E_WORK"], "Kalvane-0.9.0-setup.exe")
-        old_exe = OLD_EXE if os.path.isfile(OLD_EXE) else EXE
-        build_installer("0.9.0", old_exe, old_setup)
-        self.install(setup=old_setup)
-        self.assertEqual(registry_value("DisplayVersion"), "0.9.0")
+        self.install_older()
         account = b"True\r\nexample.kalvane\r\n" + b"0123456789ABCDEF" * 2 + b"\r\n"
         with open(os.path.join(INSTALL_DIR, "abc.txt"), "wb") as f:
             f.write(account)
@@ -259,6 +276,63 @@ class InstallerTest(E2ETestCase):
         self.assertIsNone(registry_value("DisplayName"))
         self.assertEqual(sorted(set(files_of_kalvane()) - before), [])
         self.assertTrue(os.path.isfile(hosts_path()))
+
+    def test_foreign_windows_neither_block_nor_fool_an_upgrade_or_an_uninstall(self):
+        self.install_older()
+        self.svc.set_default(answer(MAPPINGS))
+        self.start_installed()
+        self.wait_for_section()  # not wait_window: a foreign window has the same title
+        foreign = self.foreign_windows()
+
+        # The upgrade closes the real program, which removes its section, and replaces it.
+        self.install()
+        self.assertEqual(self.program.wait_exit(10), 0)
+        self.assertEqual(read_hosts(), USER_LINES)
+        self.assertEqual(read_file(os.path.join(INSTALL_DIR, "Kalvane.exe")), read_file(EXE))
+        self.assertEqual(registry_value("DisplayVersion"), self.version)
+
+        # The uninstall, with the program running again but its lock record out of sight, as an
+        # older version's would be: only the image its window's process runs tells it apart.
+        self.start_installed()
+        self.wait_for_section()
+        os.remove(hosts_path() + ".kalvane-lock")
+        self.uninstall()
+        self.assertEqual(self.program.wait_exit(10), 0)
+        self.assertEqual(read_hosts(), USER_LINES)
+        self.assertFalse(os.path.exists(INSTALL_DIR))
+        self.assertForeignWindowsUntouched(foreign)
+
+    def test_an_upgrade_that_cannot_replace_the_program_ends_non_zero(self):
+        old_exe = self.install_older()
+        # Another program has Kalvane.exe open without sharing: it cannot be written.
+        self.start_driver("hold-file", EXE_WIN, "300000")
+        code, out = wine(SETUP, "/S")
+        self.assertNotEqual(code, 0, "the upgrade reported success: %s" % out[-500:])
+        self.assertEqual(read_file(os.path.join(INSTALL_DIR, "Kalvane.exe")), read_file(old_exe))
+        self.assertEqual(registry_value("DisplayVersion"), "0.9.0")
+
+    def test_uninstall_after_kalvane_was_killed_leaves_the_users_lines_and_no_account_file(self):
+        self.install()
+        self.svc.set_default(answer(MAPPINGS))
+        self.start_installed()
+        self.wait_for_section()
+        leftovers = [os.path.join(INSTALL_DIR, name) for name in
+                     ("abc.txt", "abc.txt.new", "abc.txt.new-0123456789abcdef",
+                      "hosts.bak.kalvane-new-0123456789abcdef")]
+        leftovers.append(hosts_path() + ".kalvane-new-0123456789abcdef")
+        for path in leftovers:
+            with open(path, "wb") as f:
+                f.write(b"True\r\nexample.kalvane\r\n" + b"0123456789ABCDEF" * 2 + b"\r\n")
+
+        # Ended without its clean-up: its section stays in the hosts file.
+        self.program.kill()
+        self.assertTrue(wait_for(lambda: not processes_named("Kalvane.exe"), 30))
+        self.assertEqual(read_hosts(), USER_LINES + SECTION)
+
+        self.uninstall()
+        self.assertEqual(read_hosts(), USER_LINES)
+        self.assertEqual([p for p in leftovers if os.path.exists(p)], [])
+        self.assertFalse(os.path.exists(INSTALL_DIR))
 
 
 # The system's DLLs the program may import; anything else would have to ship beside it.

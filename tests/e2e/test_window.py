@@ -1,5 +1,6 @@
 """The finished main window: its layout at 96 and 144 DPI against the twips table, the focus
-order of its controls, and a second start of the program."""
+order of its controls, the web-page button without the desktop shell, and a second start of the
+program."""
 
 import os
 import subprocess
@@ -10,7 +11,8 @@ from e2e_support import (ARTIFACTS, CHECK1, COMMAND1, COMMAND3, LABEL1, LABEL2, 
                          TITLE, WINDOW_CLASS, E2ETestCase, Program, fresh_program_folder,
                          run_driver, screenshot)
 from service_client import answer
-from window_support import SystemDpi, controls_by_id, pixel_box, twips_to_pixels, write_settings
+from window_support import (SystemDpi, controls_by_id, dismiss_message_box, pixel_box,
+                            twips_to_pixels, wait_message_box, wine_reg, write_settings)
 
 # Left, top, width and height in twips of every visible control, and the client area.
 TWIPS = {
@@ -27,6 +29,10 @@ NAMES = {CHECK1: "Check1", LABEL1: "Label1", TEXT1: "Text1", LABEL2: "Label2", T
          COMMAND1: "Command1", COMMAND3: "Command3", 0: "the window itself", None: "nothing"}
 ACCOUNT_DIGEST = "0123456789ABCDEF0123456789ABCDEF"
 STORED_ACCOUNT = b"True\r\nexample.com\r\n" + ACCOUNT_DIGEST.encode("ascii") + b"\r\n"
+WEB_PAGE = "http://www.kalvane.example/"
+# The desktop's shell window list, as COM knows it: treated as a class nobody serves, it cannot
+# be reached, as when Explorer is not running.
+SHELL_WINDOWS_TREAT_AS = r"HKLM\Software\Classes\CLSID\{9BA05972-F6A8-11CF-A442-00A0C90A8F39}\TreatAs"
 
 
 class WindowTest(E2ETestCase):
@@ -95,6 +101,23 @@ class WindowTest(E2ETestCase):
         self.assertEqual([self.press("tab") for _ in order], order)
         self.assertEqual([self.press("shift-tab") for _ in order],
                          ["Command3", "Command1", "Check1"])
+
+    def test_web_page_button_without_the_desktop_shell_shows_the_address(self):
+        code, out = wine_reg("add", SHELL_WINDOWS_TREAT_AS, "/ve", "/d",
+                             "{7D1F0E8A-0000-4000-8000-00000000BAD0}", "/f")
+        self.assertEqual(code, 0, out)
+        self.addCleanup(wine_reg, "delete", SHELL_WINDOWS_TREAT_AS, "/f")
+        self.svc.set_default(answer())
+        window = self.show_window()
+
+        self.driver("click", TITLE, COMMAND1)
+        box = wait_message_box(window["pid"], self.hwnd)
+        screenshot(self.name + "-address")
+        self.assertIsNotNone(box, "no message box")
+        self.assertEqual(box["window"]["title"], TITLE)
+        self.assertEqual(box["texts"], ["请在浏览器中打开：" + WEB_PAGE])
+        dismiss_message_box(box)
+        self.assertTrue(self.program.running())
 
     def test_second_start_brings_the_first_window_forward_and_exits_with_code_0(self):
         self.svc.set_default(answer())

@@ -442,6 +442,44 @@ int CloseWindow(const Args& a, bool syscommand) {
   });
 }
 
+// A window another program could open: of the given class and title, answering WM_CLOSE as
+// `mode` says ("ignore" keeps it, "close" destroys it and ends). Runs for `ms` at most.
+LRESULT CALLBACK IgnoringClose(HWND h, UINT message, WPARAM w, LPARAM l) {
+  if (message == WM_CLOSE) return 0;
+  return DefWindowProcW(h, message, w, l);
+}
+
+LRESULT CALLBACK EndingOnDestroy(HWND h, UINT message, WPARAM w, LPARAM l) {
+  if (message == WM_DESTROY) PostQuitMessage(0);
+  return DefWindowProcW(h, message, w, l);
+}
+
+int ForeignWindow(const Args& a) {
+  const bool ignore = a[2] == L"ignore";
+  if (!ignore && a[2] != L"close") throw UsageError{};
+  WNDCLASSEXW window_class{};
+  window_class.cbSize = sizeof(window_class);
+  window_class.lpfnWndProc = ignore ? IgnoringClose : EndingOnDestroy;
+  window_class.hInstance = GetModuleHandleW(nullptr);
+  window_class.lpszClassName = a[0].c_str();
+  if (!RegisterClassExW(&window_class)) return Fail("cannot register the class");
+  HWND h = CreateWindowExW(0, a[0].c_str(), a[1].c_str(), WS_OVERLAPPEDWINDOW, 600, 400, 200, 100,
+                           nullptr, nullptr, window_class.hInstance, nullptr);
+  if (h == nullptr) return Fail("cannot create the window");
+  ShowWindow(h, SW_SHOWNOACTIVATE);
+  Print(WindowJson(h));
+  const auto deadline = Clock::now() + std::chrono::milliseconds(Number(a[3]));
+  while (Clock::now() < deadline) {
+    MSG message;
+    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+      if (message.message == WM_QUIT) return 0;
+      DispatchMessageW(&message);
+    }
+    MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT);
+  }
+  return 0;
+}
+
 std::map<std::wstring, Command> Commands() {
   std::map<std::wstring, Command> c;
   c[L"wait-window"] = {2, "<window> <timeout-ms>", [](const Args& a) {
@@ -613,6 +651,19 @@ std::map<std::wstring, Command> Commands() {
                        Print(Object().Add("held", Bool(made)).Str(), made ? 0 : 1);
                        if (made) Sleep(static_cast<DWORD>(Number(a[1])));
                        return made ? 0 : 1;
+                     }};
+  c[L"foreign-window"] = {4, "<class> <title> ignore|close <ms>", ForeignWindow};
+  c[L"hold-file"] = {2, "<path> <ms>", [](const Args& a) {
+                       // Open without sharing, as a program that has the file in use holds it.
+                       UniqueHandle file(CreateFileW(a[0].c_str(), GENERIC_READ, 0, nullptr,
+                                                     OPEN_EXISTING, 0, nullptr));
+                       if (file.get() == INVALID_HANDLE_VALUE) {
+                         file.release();
+                         return Fail("cannot open the file");
+                       }
+                       Print(Object().Add("held", Bool(true)).Str());
+                       Sleep(static_cast<DWORD>(Number(a[1])));
+                       return 0;
                      }};
   c[L"limit-text"] = {
       2, "<window> <ctrl-id>", [](const Args& a) {

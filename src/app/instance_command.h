@@ -1,0 +1,46 @@
+#pragma once
+
+// The program's two command-line switches for its installer and uninstaller:
+//
+//   Kalvane.exe /close [folder]   asks the running Kalvane of this machine to remove its hosts
+//                                 section and end, and waits for it (at most 20 s). A Kalvane
+//                                 too old to know that request is recognised by its image,
+//                                 folder\Kalvane.exe, and closed through its window; the folder
+//                                 is the one this Kalvane.exe lies in unless given (the
+//                                 installer runs the new version's /close from a temporary
+//                                 folder and names the installation's).
+//   Kalvane.exe /cleanup          removes the hosts file's "#BEGIN" section, if there is one,
+//                                 with no window and no network.
+//
+// Switches are case-insensitive. A command line without either starts the program as usual.
+
+#include <optional>
+#include <span>
+#include <string>
+
+#include "sync/hosts_store.h"
+
+namespace kalvane {
+
+// Exit codes of the two switches. Failed: a Kalvane still runs, or whether one does cannot be
+// told (not elevated); a section may be left in the hosts file.
+inline constexpr int kCommandDone = 0;    // no Kalvane runs any more / no section is left
+inline constexpr int kCommandFailed = 1;  // see above
+inline constexpr int kCommandUsage = 2;   // a switch with arguments it does not take
+
+struct InstanceCommand {
+  enum class Kind { kClose, kCleanup, kUsage };
+  Kind kind = Kind::kUsage;
+  std::u16string folder;  // /close: the installation's folder; empty for the program's own
+
+  bool operator==(const InstanceCommand&) const = default;
+};
+
+// The command in `arguments` (those after the program's name), or nothing for a normal start.
+std::optional<InstanceCommand> ParseInstanceCommand(std::span<const std::u16string> arguments);
+
+// The exit code of /cleanup after the clean-up step ended with `outcome`: done when the hosts
+// file holds no section afterwards (there was none, or it went, or there is no hosts file).
+int CleanupExitCode(HostsOutcome outcome);
+
+}  // namespace kalvane

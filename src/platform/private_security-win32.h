@@ -1,0 +1,41 @@
+#pragma once
+
+// Security for what only the machine's administrators may see or hold: the account file, the
+// single-instance lock and its exit request. The owner is the Administrators group; the DACL is
+// protected (nothing inherited from the folder) and grants full access to SYSTEM and the
+// Administrators group, and nothing to anybody else. Given at creation, so that there is no
+// moment in which others could open the object.
+
+#include <windows.h>
+
+#include "platform/unique_handle-win32.h"
+
+namespace kalvane {
+
+enum class PrivateObject {
+  kFile,          // full file access (FA): a file created with it has Unix mode 0750 under Wine
+  kKernelObject,  // generic all (GA): mutexes, events, sections, namespaces
+};
+
+class PrivateSecurity {
+ public:
+  explicit PrivateSecurity(PrivateObject kind);
+  PrivateSecurity(const PrivateSecurity&) = delete;
+  PrivateSecurity& operator=(const PrivateSecurity&) = delete;
+
+  // False when the descriptor could not be built: then nothing may be created with it.
+  explicit operator bool() const { return static_cast<bool>(descriptor_); }
+  // For the creating call; lives as long as this object. Null when the descriptor is missing.
+  SECURITY_ATTRIBUTES* attributes() { return descriptor_ ? &attributes_ : nullptr; }
+  PSECURITY_DESCRIPTOR descriptor() const { return descriptor_.get(); }
+
+ private:
+  UniqueLocal descriptor_;
+  SECURITY_ATTRIBUTES attributes_{};
+};
+
+// True when the object's owner is the Administrators group or SYSTEM: only an elevated
+// administrator or the system can have made such an object.
+bool OwnedByAdministrators(HANDLE kernel_object);
+
+}  // namespace kalvane

@@ -1,0 +1,42 @@
+#include "app/instance_command.h"
+
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace kalvane {
+namespace {
+
+using Kind = InstanceCommand::Kind;
+
+TEST(ParseInstanceCommand, TheTwoSwitchesAndEverythingElse) {
+  struct Case {
+    std::vector<std::u16string> arguments;
+    std::optional<InstanceCommand> expected;
+  };
+  const Case cases[] = {
+      {{}, std::nullopt},  // the usual start (the logon task passes nothing)
+      {{u"/close"}, InstanceCommand{Kind::kClose, {}}},
+      {{u"/CLOSE"}, InstanceCommand{Kind::kClose, {}}},
+      {{u"/close", u"C:\\Program Files\\Kalvane"},
+       InstanceCommand{Kind::kClose, u"C:\\Program Files\\Kalvane"}},
+      {{u"/close", u""}, InstanceCommand{Kind::kUsage, {}}},
+      {{u"/close", u"a", u"b"}, InstanceCommand{Kind::kUsage, {}}},
+      {{u"/Cleanup"}, InstanceCommand{Kind::kCleanup, {}}},
+      {{u"/cleanup", u"C:\\"}, InstanceCommand{Kind::kUsage, {}}},
+      // Not a switch of ours: the program starts as it always did.
+      {{u"/closer"}, std::nullopt},
+      {{u"-close"}, std::nullopt},
+      {{u"x", u"/close"}, std::nullopt},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.arguments.empty() ? std::string("(none)")
+                                     : std::string(c.arguments[0].begin(), c.arguments[0].end()));
+    EXPECT_EQ(ParseInstanceCommand(c.arguments), c.expected);
+  }
+}
+
+}  // namespace
+}  // namespace kalvane
