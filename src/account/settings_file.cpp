@@ -6,6 +6,9 @@ std::optional<std::string> SettingsFile::Read() {
   if (path_.empty()) return std::nullopt;
   std::string content;
   if (!files_.ReadWhole(path_, content).ok()) return std::nullopt;
+  // The account is for administrators only: a file others may read (saved by an older version,
+  // or copied in) is written again, the same bytes in a new private file.
+  if (files_.OpenToOthers(path_)) Write(content);
   return content;
 }
 

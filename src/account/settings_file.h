@@ -18,7 +18,7 @@ class SettingsFile {
       : files_(files), path_(std::move(path)) {}
 
   // The file's bytes; nothing when there is no file or it cannot be read (the program then starts
-  // with account updating off).
+  // with account updating off). A file that others may open is written again as a private one.
   std::optional<std::string> Read();
   // False when the file could not be written; the old file is then as it was.
   bool Write(std::string_view content);

@@ -65,8 +65,10 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show) {
 
   kalvane::WinsockSession winsock;
   kalvane::SystemAnsiCodePage code_page;
-  const std::unique_ptr<kalvane::FileSystem> files = kalvane::MakeWin32FileSystem();
-  kalvane::SettingsFile settings(*files, SettingsPath());
+  // The account file holds what the service accepts as the account: only administrators read it.
+  const std::unique_ptr<kalvane::FileSystem> private_files =
+      kalvane::MakeWin32FileSystem(kalvane::FilePrivacy::kAdministratorsOnly);
+  kalvane::SettingsFile settings(*private_files, SettingsPath());
   kalvane::HostsStore hosts = kalvane::MakeWindowsHostsStore(kServerHost);
   kalvane::WindowsEventPump pump;
   kalvane::WinsockTransport socket(kSocketMessage, kResolveMessage, kServerPort);

@@ -75,6 +75,9 @@ class FileSystem {
   virtual bool Remove(const std::filesystem::path& path) = 0;
   // False only when `path` surely names no file; a failed look-up counts as present.
   virtual bool Exists(const std::filesystem::path& path) = 0;
+  // True when a file system that keeps its files private finds that `path` lets others in, so
+  // that it is to be written again; a file system that keeps nothing private says false.
+  virtual bool OpenToOthers(const std::filesystem::path& /*path*/) { return false; }
 };
 
 // Writes `content`, flushed, into a fresh file named `stem` and a random suffix, whose name goes

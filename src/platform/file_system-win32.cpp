@@ -14,6 +14,7 @@
 #include <utility>
 
 #include "base/text.h"
+#include "platform/private_security-win32.h"
 #include "platform/unique_handle-win32.h"
 
 namespace kalvane {
@@ -152,8 +153,10 @@ bool IsPlainFileAt(HANDLE file, const std::filesystem::path& path) {
 
 // Opens `path` for writing as `disposition` says, without following a reparse point in its
 // place and without changing its content.
-UniqueFile OpenForWriting(const std::filesystem::path& path, DWORD disposition, DWORD access) {
-  return UniqueFile(CreateFileW(path.c_str(), access, 0, nullptr, disposition,
+// A file it creates gets `security` (null: the folder's inherited security).
+UniqueFile OpenForWriting(const std::filesystem::path& path, DWORD disposition, DWORD access,
+                          SECURITY_ATTRIBUTES* security) {
+  return UniqueFile(CreateFileW(path.c_str(), access, 0, security, disposition,
                                 FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
 }
 
@@ -211,6 +214,12 @@ void KeepAttributes(const std::filesystem::path& path, DWORD old_attributes) {
 
 class Win32FileSystem final : public FileSystem {
  public:
+  explicit Win32FileSystem(FilePrivacy privacy) {
+    if (privacy == FilePrivacy::kAdministratorsOnly) {
+      private_ = std::make_unique<PrivateSecurity>(PrivateObject::kFile);
+    }
+  }
+
   FileResult ReadWhole(const std::filesystem::path& path, std::string& content) override {
     // Share everything: reading must not get in the way of the resolver or an editor.
     UniqueFile file(CreateFileW(path.c_str(), GENERIC_READ,
@@ -225,8 +234,11 @@ class Win32FileSystem final : public FileSystem {
     // The existing file is opened without truncating it, and emptied only once it has passed
     // the checks. CREATE_NEW makes a missing one; it fails on anything already there, a dangling
     // link included, where CREATE_ALWAYS would create the file the link names.
-    UniqueFile file = OpenForWriting(path, OPEN_EXISTING, GENERIC_WRITE);
-    if (!file && IsNotFound(GetLastError())) file = OpenForWriting(path, CREATE_NEW, GENERIC_WRITE);
+    if (!CanCreatePrivately()) return Refusal(ERROR_INVALID_SECURITY_DESCR);
+    UniqueFile file = OpenForWriting(path, OPEN_EXISTING, GENERIC_WRITE, nullptr);
+    if (!file && IsNotFound(GetLastError())) {
+      file = OpenForWriting(path, CREATE_NEW, GENERIC_WRITE, NewFileSecurity());
+    }
     if (!file) return OpenFailure();
     if (!IsPlainFileAt(file.get(), path)) return Refusal(ERROR_ACCESS_DENIED);
     return ReplaceContent(std::move(file), content, sync);
@@ -234,12 +246,13 @@ class Win32FileSystem final : public FileSystem {
 
   FileResult WriteNewFile(const std::filesystem::path& stem, std::string_view content,
                           SyncMode sync, std::filesystem::path& created) override {
+    if (!CanCreatePrivately()) return Refusal(ERROR_INVALID_SECURITY_DESCR);
     for (int attempt = 0; attempt < kNewNameAttempts; ++attempt) {
       const std::optional<std::wstring> suffix = RandomSuffix();
       if (!suffix) return Failure();
       std::filesystem::path name = stem;
       name += L"-" + *suffix;
-      UniqueFile file = OpenForWriting(name, CREATE_NEW, GENERIC_WRITE);
+      UniqueFile file = OpenForWriting(name, CREATE_NEW, GENERIC_WRITE, NewFileSecurity());
       if (!file) {
         const DWORD error = GetLastError();
         if (error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS) continue;
@@ -299,10 +312,28 @@ class Win32FileSystem final : public FileSystem {
     return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES ||
            !IsNotFound(GetLastError());
   }
+
+  bool OpenToOthers(const std::filesystem::path& path) override {
+    if (!private_) return false;
+    const UniqueFile file(CreateFileW(
+        path.c_str(), READ_CONTROL, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+        OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    return file && AdmitsOthers(file.get());
+  }
+
+ private:
+  // False only for private files whose security could not be built: nothing is created then.
+  bool CanCreatePrivately() const { return !private_ || static_cast<bool>(*private_); }
+  // What a file it creates is given; null for the folder's inherited security.
+  SECURITY_ATTRIBUTES* NewFileSecurity() { return private_ ? private_->attributes() : nullptr; }
+
+  std::unique_ptr<PrivateSecurity> private_;  // null: files keep the folder's security
 };
 
 }  // namespace
 
-std::unique_ptr<FileSystem> MakeWin32FileSystem() { return std::make_unique<Win32FileSystem>(); }
+std::unique_ptr<FileSystem> MakeWin32FileSystem(FilePrivacy privacy) {
+  return std::make_unique<Win32FileSystem>(privacy);
+}
 
 }  // namespace kalvane

@@ -12,6 +12,28 @@ namespace {
 constexpr wchar_t kFileSecurity[] = L"O:BAD:P(A;;FA;;;SY)(A;;FA;;;BA)";
 constexpr wchar_t kKernelObjectSecurity[] = L"O:BAD:P(A;;GA;;;SY)(A;;GA;;;BA)";
 
+bool IsSystemOrAdministrators(PSID sid) {
+  return IsValidSid(sid) && (IsWellKnownSid(sid, WinLocalSystemSid) ||
+                             IsWellKnownSid(sid, WinBuiltinAdministratorsSid));
+}
+
+// True when an entry of `dacl` lets anyone in besides SYSTEM, the Administrators group and
+// `owner`. A missing DACL lets everybody in; an entry of a kind not read here counts as one.
+bool LetsOthersIn(const ACL* dacl, PSID owner) {
+  if (dacl == nullptr) return true;
+  for (DWORD index = 0; index < dacl->AceCount; ++index) {
+    void* entry = nullptr;
+    if (!GetAce(const_cast<ACL*>(dacl), index, &entry)) return true;
+    const auto* header = static_cast<const ACE_HEADER*>(entry);
+    if (header->AceType == ACCESS_DENIED_ACE_TYPE) continue;
+    if (header->AceType != ACCESS_ALLOWED_ACE_TYPE) return true;
+    PSID sid = &static_cast<ACCESS_ALLOWED_ACE*>(entry)->SidStart;
+    const bool owners = owner != nullptr && IsValidSid(owner) && EqualSid(sid, owner);
+    if (!owners && !IsSystemOrAdministrators(sid)) return true;
+  }
+  return false;
+}
+
 }  // namespace
 
 PrivateSecurity::PrivateSecurity(PrivateObject kind) {
@@ -36,6 +58,18 @@ bool OwnedByAdministrators(HANDLE kernel_object) {
   return owner != nullptr && IsValidSid(owner) &&
          (IsWellKnownSid(owner, WinBuiltinAdministratorsSid) ||
           IsWellKnownSid(owner, WinLocalSystemSid));
+}
+
+bool AdmitsOthers(HANDLE file) {
+  PSID owner = nullptr;
+  PACL dacl = nullptr;
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  if (GetSecurityInfo(file, SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION,
+                      &owner, nullptr, &dacl, nullptr, &descriptor) != ERROR_SUCCESS) {
+    return true;
+  }
+  const UniqueLocal held(descriptor);
+  return LetsOthersIn(dacl, owner);
 }
 
 }  // namespace kalvane

@@ -38,4 +38,9 @@ class PrivateSecurity {
 // administrator or the system can have made such an object.
 bool OwnedByAdministrators(HANDLE kernel_object);
 
+// True when the DACL of `file` (opened with READ_CONTROL) lets anyone in besides SYSTEM, the
+// Administrators group and the file's owner, who may change the DACL anyway; also when it has no
+// DACL or its security cannot be read.
+bool AdmitsOthers(HANDLE file);
+
 }  // namespace kalvane

@@ -1,18 +1,24 @@
 // "abc.txt" through the Windows file layer, in a program folder where anyone may plant links.
 
 #include <gtest/gtest.h>
+// clang-format off
 #include <windows.h>
+#include <aclapi.h>
+#include <sddl.h>
+// clang-format on
 
 #include <string>
 
 #include "account/settings_file.h"
 #include "file_links-win32.h"
 #include "platform/file_system-win32.h"
+#include "platform/unique_handle-win32.h"
 
 namespace kalvane {
 namespace {
 
 using testing::FileBytes;
+using testing::FolderNames;
 using testing::MakeHardLink;
 using testing::MakeSymbolicLink;
 using testing::OnWine;
@@ -60,6 +66,69 @@ TEST_F(SettingsFileLinksTest, ALinkPlantedAsTheTemporaryFileIsNeverWrittenThroug
 
 TEST_F(SettingsFileLinksTest, ALinkPlantedAsTheSettingsFileIsReplacedNotWrittenThrough) {
   WithEachLink(settings_path_, [&] { ExpectSavedBesideTheTarget(); });
+}
+
+// Whether the file's DACL lets everybody in (Wine shows a file's "others" mode bits that way).
+bool AdmitsEveryone(const std::filesystem::path& path) {
+  PACL dacl = nullptr;
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  EXPECT_EQ(GetNamedSecurityInfoW(path.c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr,
+                                  nullptr, &dacl, nullptr, &descriptor),
+            static_cast<DWORD>(ERROR_SUCCESS));
+  const UniqueLocal held(descriptor);
+  if (dacl == nullptr) return true;
+  for (DWORD index = 0; index < dacl->AceCount; ++index) {
+    void* entry = nullptr;
+    if (!GetAce(dacl, index, &entry)) return true;
+    auto* allowed = static_cast<ACCESS_ALLOWED_ACE*>(entry);
+    if (allowed->Header.AceType == ACCESS_ALLOWED_ACE_TYPE &&
+        (IsWellKnownSid(&allowed->SidStart, WinWorldSid) ||
+         IsWellKnownSid(&allowed->SidStart, WinBuiltinUsersSid))) {
+      return true;
+    }
+  }
+  return false;
+}
+
+void PutReadableByEveryone(const std::filesystem::path& path, const std::string& content) {
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorW(
+      L"D:P(A;;FA;;;SY)(A;;FA;;;BA)(A;;FR;;;WD)", SDDL_REVISION_1, &descriptor, nullptr));
+  const UniqueLocal held(descriptor);
+  SECURITY_ATTRIBUTES security{sizeof(security), descriptor, FALSE};
+  const UniqueFile file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, &security, CREATE_NEW,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr));
+  ASSERT_TRUE(file);
+  DWORD written = 0;
+  ASSERT_TRUE(
+      WriteFile(file.get(), content.data(), static_cast<DWORD>(content.size()), &written, nullptr));
+}
+
+// The account is for administrators only: a saved abc.txt admits nobody else, an older one that
+// did is tightened when it is loaded (its bytes unchanged), and a save whose rename fails leaves
+// no temporary holding the account behind.
+TEST(PrivateSettingsFile, AdmitsOnlyAdministratorsAndLeavesNoTemporary) {
+  ScratchFolder scratch{L"kalvane-private"};
+  const std::filesystem::path path = scratch.Folder(L"program") / L"abc.txt";
+  const auto files = MakeWin32FileSystem(FilePrivacy::kAdministratorsOnly);
+  SettingsFile settings(*files, path);
+
+  // As an older version may have left it: readable by everyone.
+  PutReadableByEveryone(path, kStored);
+  ASSERT_TRUE(AdmitsEveryone(path));
+  EXPECT_EQ(settings.Read(), kStored);
+  EXPECT_FALSE(AdmitsEveryone(path));
+  EXPECT_EQ(FileBytes(path), kStored);
+
+  ASSERT_TRUE(DeleteFileW(path.c_str()));
+  ASSERT_TRUE(settings.Write(kStored));
+  EXPECT_FALSE(AdmitsEveryone(path));
+
+  const UniqueFile held(CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr));
+  ASSERT_TRUE(held);
+  EXPECT_FALSE(settings.Write("True\r\n"));
+  EXPECT_EQ(FolderNames(path.parent_path()), std::vector<std::wstring>{L"abc.txt"});
 }
 
 }  // namespace

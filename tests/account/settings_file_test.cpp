@@ -74,5 +74,21 @@ TEST(SettingsFile, SavesThroughAFreshTemporaryFileAndClearsLeftovers) {
   EXPECT_EQ(disk.files.size(), 2u) << "a temporary file was left behind";
 }
 
+// An account file that others may read is written again, the same bytes in a new private file;
+// a private one is only read.
+TEST(SettingsFile, RewritesAFileOpenToOthersAsAPrivateOne) {
+  MemoryDisk disk;
+  disk.files[kSettings] = {.content = kStored, .open_to_others = true};
+  MemoryFileSystem files(disk);
+  SettingsFile settings(files, kSettings);
+  EXPECT_EQ(settings.Read(), kStored);
+  EXPECT_EQ(disk.Content(kSettings), kStored);
+  EXPECT_FALSE(disk.files.at(kSettings).open_to_others);
+  EXPECT_EQ(files.writes_to(kSettings), 1);
+  EXPECT_EQ(settings.Read(), kStored);
+  EXPECT_EQ(files.writes_to(kSettings), 1) << "a private file is not written again";
+  EXPECT_EQ(disk.files.size(), 1u);
+}
+
 }  // namespace
 }  // namespace kalvane

@@ -21,7 +21,8 @@ struct MemoryFile {
   std::string content;
   bool durable = true;  // on the disk; content that was never flushed is lost with the power
   bool read_only = false;
-  bool locked = false;  // held open by another program without any sharing
+  bool locked = false;          // held open by another program without any sharing
+  bool open_to_others = false;  // its security lets others in (files written here never do)
 };
 
 // A disk of named files, shared by the file systems a test creates in turn.
@@ -197,6 +198,11 @@ class MemoryFileSystem final : public FileSystem {
   }
 
   bool Exists(const std::filesystem::path& path) override { return dead_ || Find(path) != nullptr; }
+
+  bool OpenToOthers(const std::filesystem::path& path) override {
+    const auto* file = Find(path);
+    return file != nullptr && file->open_to_others;
+  }
 
  private:
   static FileResult Failed(std::uint32_t error) { return {FileStatus::kFailed, error}; }
