@@ -46,7 +46,8 @@ if ! dpkg --compare-versions "$(osslsigncode_version)" ge 2.9; then
     if ! apt-get indextargets --format '$(RELEASE)' | grep -qx "$codename-backports"; then
       mirror=$(apt-get indextargets --format '$(RELEASE) $(REPO_URI)' |
         awk -v suite="$codename" '$1 == suite { print $2; exit }')
-      [[ -n $mirror ]] || { echo "No Debian source for $codename to take backports from" >&2; exit 1; }
+      [[ -n $mirror ]] || { echo "No Debian source of $codename for its backports" >&2; exit 1; }
+      sources=/etc/apt/sources.list.d/ # or wherever apt's configuration puts them:
       eval "$(apt-config shell sources Dir::Etc::sourceparts/d)"
       printf 'Types: deb\nURIs: %s\nSuites: %s-backports\nComponents: main\nSigned-By: %s\n' \
         "$mirror" "$codename" /usr/share/keyrings/debian-archive-keyring.gpg \

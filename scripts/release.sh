@@ -81,7 +81,9 @@ touch -d "@$SOURCE_DATE_EPOCH" "$out/$setup" "$out/$zip"
 echo "release $version in $out:"
 (cd "$out" && stat -c '  %n  %s bytes' Kalvane.exe "$setup" "$zip" SHA256SUMS)
 if [[ -n $signer ]]; then
-  echo "signed with $KALVANE_SIGN_PKCS12 (SHA-256, signing time $(date -u -d "@$SOURCE_DATE_EPOCH" '+%F %T UTC')${KALVANE_SIGN_TIMESTAMP_URL:+, stamped by $KALVANE_SIGN_TIMESTAMP_URL})"
+  when=$(date -u -d "@$SOURCE_DATE_EPOCH" '+%F %T UTC')
+  stamp=${KALVANE_SIGN_TIMESTAMP_URL:+, time stamp from $KALVANE_SIGN_TIMESTAMP_URL}
+  echo "signed with $KALVANE_SIGN_PKCS12 (SHA-256, signing time $when$stamp)"
 else
   echo "the artefacts are unsigned: KALVANE_SIGN_PKCS12 names no certificate"
 fi

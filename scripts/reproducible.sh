@@ -19,13 +19,14 @@ certs=$(mktemp -d)
 trap 'rm -rf "$certs"' EXIT
 if [[ -n ${KALVANE_SIGN_PKCS12:-} ]]; then
   KALVANE_SIGN_PKCS12=$(realpath "$KALVANE_SIGN_PKCS12")
-  KALVANE_SIGN_PASSWORD_FILE=$(realpath "${KALVANE_SIGN_PASSWORD_FILE:?with KALVANE_SIGN_PKCS12}")
+  KALVANE_SIGN_PASSWORD_FILE=$(realpath "${KALVANE_SIGN_PASSWORD_FILE:?is needed too}")
 else
   bash scripts/test-certificate.sh "$certs"
   KALVANE_SIGN_PKCS12=$certs/signer.p12 KALVANE_SIGN_PASSWORD_FILE=$certs/password
 fi
 unset KALVANE_SIGN_TIMESTAMP_URL
-signing=("KALVANE_SIGN_PKCS12=$KALVANE_SIGN_PKCS12" "KALVANE_SIGN_PASSWORD_FILE=$KALVANE_SIGN_PASSWORD_FILE")
+signing=("KALVANE_SIGN_PKCS12=$KALVANE_SIGN_PKCS12"
+  "KALVANE_SIGN_PASSWORD_FILE=$KALVANE_SIGN_PASSWORD_FILE")
 unset KALVANE_SIGN_PKCS12 KALVANE_SIGN_PASSWORD_FILE
 
 work=$root/build/reproducible
@@ -56,11 +57,12 @@ for kind in release release-signed; do
       status=1
     fi
   done
-  [[ $(cd "$a" && ls | sort) == $(cd "$b" && ls | sort) ]] || { echo "  the two builds made different files in $kind"; status=1; }
+  [[ $(cd "$a" && ls | sort) == $(cd "$b" && ls | sort) ]] ||
+    { echo "  the two builds made different files in $kind"; status=1; }
   echo "SHA256SUMS of $kind, build 1: $(sha256sum <"$a/SHA256SUMS" | cut -d' ' -f1)"
   echo "SHA256SUMS of $kind, build 2: $(sha256sum <"$b/SHA256SUMS" | cut -d' ' -f1)"
 done
-if cmp -s "${trees[0]}/build/release/Kalvane.exe" "${trees[0]}/build/release-signed/Kalvane.exe"; then
+if cmp -s "${trees[0]}"/build/{release,release-signed}/Kalvane.exe; then
   echo "  the signed build's program is the unsigned one: nothing was signed"
   status=1
 fi

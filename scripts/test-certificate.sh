@@ -29,5 +29,5 @@ EOF
 openssl x509 -req -in signer.csr -CA ca.pem -CAkey ca.key -CAcreateserial -days 7 \
   -extfile signer.ext -out signer.pem 2>/dev/null
 openssl rand -hex 16 >password
-openssl pkcs12 -export -inkey signer.key -in signer.pem -certfile ca.pem -name "Kalvane Test Signer" \
-  -passout file:password -out signer.p12
+openssl pkcs12 -export -inkey signer.key -in signer.pem -certfile ca.pem \
+  -name "Kalvane Test Signer" -passout file:password -out signer.p12
