@@ -2,7 +2,7 @@
 ;
 ; Built on Linux by scripts/release.sh:
 ;   makensis -INPUTCHARSET UTF8 -DSETTINGS=<build>/generated/kalvane.nsh -DEXE=<Kalvane.exe> \
-;            -DOUTFILE=<setup.exe> release/kalvane.nsi
+;            -DOUTFILE=<setup.exe> [-DSIGN=<command>] release/kalvane.nsi
 ; The settings file comes from the CMake build and defines VERSION (the project version) and
 ; ICON (the program's icon).
 ;
@@ -18,6 +18,13 @@ ManifestDPIAware true
 RequestExecutionLevel admin
 SetCompressor /SOLID lzma
 SetDateSave on
+
+; A signed release: the command SIGN (scripts/sign.sh, given when release.sh has a certificate)
+; signs the uninstaller before it goes into the installer, then the installer; %1 is the file.
+!ifdef SIGN
+  !uninstfinalize '${SIGN} "%1"' = 0
+  !finalize '${SIGN} "%1"' = 0
+!endif
 
 !include "${SETTINGS}"
 !include MUI2.nsh

@@ -5,7 +5,7 @@ set -euo pipefail
 packages=(
   cmake ninja-build g++ clang libclang-rt-14-dev
   libgtest-dev googletest libbenchmark-dev libssl-dev
-  g++-mingw-w64-x86-64 wine wine64 nsis
+  g++-mingw-w64-x86-64 wine wine64 nsis openssl
   xvfb xdotool x11-utils imagemagick fonts-wqy-microhei
   python3 iproute2 util-linux procps locales
 )
@@ -25,6 +25,40 @@ if ((${#missing[@]})); then
   export DEBIAN_FRONTEND=noninteractive
   apt-get update -qq
   apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+fi
+
+# Signing (scripts/sign.sh) needs osslsigncode 2.9 or later, for a fixed signing time. Debian 12
+# has 2.5; 2.9 is in its backports, which are enabled here from the mirror the machine already
+# uses and are taken for this one package only.
+osslsigncode_version() { dpkg-query -W -f='${Version}' osslsigncode 2>/dev/null || true; }
+if ! dpkg --compare-versions "$(osslsigncode_version)" ge 2.9; then
+  echo "Installing: osslsigncode (2.9 or later)"
+  if [[ $(id -u) -ne 0 ]]; then
+    echo "Run this as root (apt-get is needed for osslsigncode)" >&2
+    exit 1
+  fi
+  export DEBIAN_FRONTEND=noninteractive
+  apt-get update -qq
+  candidate=$(apt-cache policy osslsigncode | sed -n 's/^ *Candidate: //p')
+  release=()
+  if ! dpkg --compare-versions "${candidate:-0}" ge 2.9; then
+    codename=$(. /etc/os-release && echo "$VERSION_CODENAME")
+    if ! apt-get indextargets --format '$(RELEASE)' | grep -qx "$codename-backports"; then
+      mirror=$(apt-get indextargets --format '$(RELEASE) $(REPO_URI)' |
+        awk -v suite="$codename" '$1 == suite { print $2; exit }')
+      [[ -n $mirror ]] || { echo "No Debian source of $codename for its backports" >&2; exit 1; }
+      sources=/etc/apt/sources.list.d/ # or wherever apt's configuration puts them:
+      eval "$(apt-config shell sources Dir::Etc::sourceparts/d)"
+      printf 'Types: deb\nURIs: %s\nSuites: %s-backports\nComponents: main\nSigned-By: %s\n' \
+        "$mirror" "$codename" /usr/share/keyrings/debian-archive-keyring.gpg \
+        >"${sources}$codename-backports.sources"
+      apt-get update -qq
+    fi
+    release=(-t "$codename-backports")
+  fi
+  apt-get install -y -qq --no-install-recommends "${release[@]}" osslsigncode >/dev/null
+  dpkg --compare-versions "$(osslsigncode_version)" ge 2.9 ||
+    { echo "osslsigncode 2.9 or later could not be installed" >&2; exit 1; }
 fi
 
 # Wine follows LC_ALL=zh_CN.UTF-8 to code page 936; with the glibc locale present it can also

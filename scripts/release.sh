@@ -1,16 +1,36 @@
 #!/usr/bin/env bash
-# Builds everything a release ships into build/release/:
+# Builds everything a release ships into OUTPUT_FOLDER (default build/release/):
 #   Kalvane.exe                       the program (release preset: optimised, stripped, static)
 #   Kalvane-<version>-setup.exe       the installer (release/kalvane.nsi, built with makensis)
 #   Kalvane-<version>-win64.zip       the program and a short readme, for use without installing
-#   SHA256SUMS                        the SHA-256 of each of the three
+#   SHA256SUMS                        the SHA-256 of each of the three, as shipped
 # The version is the CMake project version. Every time stamp inside the artefacts is the commit's
 # time (SOURCE_DATE_EPOCH, taken from git unless set), so a build of one commit gives the same
 # bytes wherever and whenever it runs (scripts/reproducible.sh checks that).
+#
+# With KALVANE_SIGN_PKCS12 and KALVANE_SIGN_PASSWORD_FILE (README, "Signing a release") the
+# program, the uninstaller and the installer are signed (scripts/sign.sh); without them the
+# artefacts are unsigned.
+#
+#   bash scripts/release.sh [OUTPUT_FOLDER]
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
-out=$root/build/release
+out=$(realpath -m "${1:-$root/build/release}")
+build=$root/build/release/cmake
+
+fail() { echo "release: $*" >&2; exit 1; }
+signer="" # the signing script, when there is a certificate
+if [[ -n ${KALVANE_SIGN_PKCS12:-} ]]; then
+  for name in KALVANE_SIGN_PKCS12 KALVANE_SIGN_PASSWORD_FILE; do
+    [[ -f ${!name:-} ]] || fail "$name names no file: '${!name:-}'"
+    # Absolute: makensis runs the signing command from the installer script's folder.
+    export "$name=$(realpath "${!name}")"
+  done
+  signer=$root/scripts/sign.sh
+elif [[ -n ${KALVANE_SIGN_PASSWORD_FILE:-}${KALVANE_SIGN_TIMESTAMP_URL:-} ]]; then
+  fail "KALVANE_SIGN_PASSWORD_FILE or KALVANE_SIGN_TIMESTAMP_URL is set, KALVANE_SIGN_PKCS12 is not"
+fi
 
 [[ -n ${KALVANE_SKIP_DEPS:-} ]] || bash scripts/install-deps.sh
 if [[ -z ${SOURCE_DATE_EPOCH:-} ]]; then
@@ -21,17 +41,22 @@ export SOURCE_DATE_EPOCH
 
 cmake --preset release >/dev/null
 cmake --build --preset release -j"$(nproc)" >/dev/null
-version=$(cat "$out/cmake/generated/version.txt")
+version=$(cat "$build/generated/version.txt")
 setup=Kalvane-$version-setup.exe
 zip=Kalvane-$version-win64.zip
 
+mkdir -p "$out"
 rm -f "$out"/Kalvane*.exe "$out"/Kalvane-*.zip "$out/SHA256SUMS"
-cp "$out/cmake/Kalvane.exe" "$out/Kalvane.exe"
+cp "$build/Kalvane.exe" "$out/Kalvane.exe"
+# Signed before it goes into the installer and the zip.
+[[ -z $signer ]] || bash "$signer" "$out/Kalvane.exe"
 # The installer keeps the files' modification time: the commit's, not the build's.
 touch -d "@$SOURCE_DATE_EPOCH" "$out/Kalvane.exe"
 
-makensis -V2 -INPUTCHARSET UTF8 -DSETTINGS="$out/cmake/generated/kalvane.nsh" \
-  -DEXE="$out/Kalvane.exe" -DOUTFILE="$out/$setup" release/kalvane.nsi
+nsis_sign=()
+[[ -z $signer ]] || nsis_sign=("-DSIGN=bash \"$signer\"")
+makensis -V2 -INPUTCHARSET UTF8 -DSETTINGS="$build/generated/kalvane.nsh" \
+  -DEXE="$out/Kalvane.exe" -DOUTFILE="$out/$setup" "${nsis_sign[@]}" release/kalvane.nsi
 
 # A zip with a fixed order of entries, fixed times and attributes.
 python3 - "$out/$zip" "$out/Kalvane.exe" release/README-zip.txt <<'PY'
@@ -55,3 +80,10 @@ touch -d "@$SOURCE_DATE_EPOCH" "$out/$setup" "$out/$zip"
 (cd "$out" && sha256sum Kalvane.exe "$setup" "$zip" >SHA256SUMS)
 echo "release $version in $out:"
 (cd "$out" && stat -c '  %n  %s bytes' Kalvane.exe "$setup" "$zip" SHA256SUMS)
+if [[ -n $signer ]]; then
+  when=$(date -u -d "@$SOURCE_DATE_EPOCH" '+%F %T UTC')
+  stamp=${KALVANE_SIGN_TIMESTAMP_URL:+, time stamp from $KALVANE_SIGN_TIMESTAMP_URL}
+  echo "signed with $KALVANE_SIGN_PKCS12 (SHA-256, signing time $when$stamp)"
+else
+  echo "the artefacts are unsigned: KALVANE_SIGN_PKCS12 names no certificate"
+fi

@@ -129,6 +129,10 @@ else
   tail -n 40 "$logs/release-build.log"
   record installer 0 1
 fi
+# The signed release, with a throwaway test certificate (scripts/signing-test.sh).
+KALVANE_SKIP_DEPS=1 bash scripts/signing-test.sh 2>&1 | tee "$logs/signing.log" | tail -n 10
+read -r p f < <(e2e_counts "$logs/signing.log")
+record signing "$p" "$f"
 if KALVANE_REPRO_NO_DEPS=1 bash scripts/reproducible.sh >"$logs/reproducible.log" 2>&1; then
   tail -n 3 "$logs/reproducible.log"
   record reproducible 1 0
