@@ -7,6 +7,7 @@
 #include <thread>
 #include <utility>
 
+#include "platform/file_system-win32.h"
 #include "platform/private_security-win32.h"
 #include "platform/system_function-win32.h"
 #include "sync/hosts_paths-win32.h"
@@ -130,13 +131,6 @@ DWORD ReadProcessIdRecord(const std::wstring& name) {
   if (!section || !OwnedByAdministrators(section.get())) return 0;
   const UniqueView view(MapViewOfFile(section.get(), FILE_MAP_READ, 0, 0, sizeof(DWORD)));
   return view ? *static_cast<const DWORD*>(view.get()) : 0;
-}
-
-bool MarkForDeletion(HANDLE file) {
-  FILE_DISPOSITION_INFO disposition{};
-  disposition.DeleteFile = TRUE;
-  return SetFileInformationByHandle(file, FileDispositionInfo, &disposition, sizeof(disposition)) !=
-         FALSE;
 }
 
 std::filesystem::path LockFilePath() {

@@ -177,13 +177,6 @@ std::optional<std::wstring> RandomSuffix() {
   return suffix;
 }
 
-bool MarkForDeletion(HANDLE file) {
-  FILE_DISPOSITION_INFO disposition{};
-  disposition.DeleteFile = TRUE;
-  return SetFileInformationByHandle(file, FileDispositionInfo, &disposition, sizeof(disposition)) !=
-         FALSE;
-}
-
 // Removes the name `path` through a handle opened on that name, so that a link there goes and
 // what it leads to stays (Wine's DeleteFileW would remove a Unix link's target). A read-only
 // file, as a failed replace may leave our temporary file, loses that attribute first, but only
@@ -331,6 +324,13 @@ class Win32FileSystem final : public FileSystem {
 };
 
 }  // namespace
+
+bool MarkForDeletion(HANDLE file) {
+  FILE_DISPOSITION_INFO disposition{};
+  disposition.DeleteFile = TRUE;
+  return SetFileInformationByHandle(file, FileDispositionInfo, &disposition, sizeof(disposition)) !=
+         FALSE;
+}
 
 std::unique_ptr<FileSystem> MakeWin32FileSystem(FilePrivacy privacy) {
   return std::make_unique<Win32FileSystem>(privacy);

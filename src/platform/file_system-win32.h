@@ -1,5 +1,7 @@
 #pragma once
 
+#include <windows.h>
+
 #include <filesystem>
 #include <memory>
 
@@ -12,6 +14,10 @@ enum class FilePrivacy {
   kAdministratorsOnly,  // files it creates admit SYSTEM and the Administrators group alone, from
                         // the moment they exist; OpenToOthers tells a file that admits more
 };
+
+// Marks the file open as `file` (with DELETE access) for deletion when its last handle closes:
+// the name opened goes, and a link there goes itself, not what it leads to.
+bool MarkForDeletion(HANDLE file);
 
 // The file operations on the Win32 file API.
 std::unique_ptr<FileSystem> MakeWin32FileSystem(FilePrivacy privacy = FilePrivacy::kFolderDefault);
