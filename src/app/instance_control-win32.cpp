@@ -37,28 +37,12 @@ std::vector<std::u16string> CommandLineArguments() {
   return arguments;
 }
 
-DWORD WindowProcess(HWND window) {
-  DWORD process_id = 0;
-  GetWindowThreadProcessId(window, &process_id);
-  return process_id;
-}
-
-// The program's main windows on this desktop, whoever made them.
-std::vector<HWND> ProgramClassWindows() {
-  std::vector<HWND> windows;
-  HWND window = nullptr;
-  while ((window = FindWindowExW(nullptr, window, kMainWindowClass, nullptr)) != nullptr) {
-    windows.push_back(window);
-  }
-  return windows;
-}
-
 // A WM_CLOSE to each window of the program's class that `process_id` owns; false when it owns
 // none (yet).
 bool PostCloseToWindowsOf(DWORD process_id) {
   bool posted = false;
-  for (HWND window : ProgramClassWindows()) {
-    if (WindowProcess(window) == process_id)
+  for (HWND window : WindowsOfClass(kMainWindowClass)) {
+    if (WindowProcessId(window) == process_id)
       posted = PostMessageW(window, WM_CLOSE, 0, 0) || posted;
   }
   return posted;
@@ -128,8 +112,8 @@ bool ProcessRunsImage(HANDLE process, const std::filesystem::path& image) {
 // only then sent a WM_CLOSE.
 bool CloseCopiesRunning(const std::filesystem::path& image, Clock::time_point deadline) {
   std::vector<UniqueKernelObject> asked;
-  for (HWND window : ProgramClassWindows()) {
-    const DWORD process_id = WindowProcess(window);
+  for (HWND window : WindowsOfClass(kMainWindowClass)) {
+    const DWORD process_id = WindowProcessId(window);
     if (process_id == GetCurrentProcessId()) continue;
     UniqueKernelObject process(
         OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, process_id));

@@ -154,16 +154,29 @@ bool IsElevatedProcess(DWORD process_id) {
 // The main window of an elevated copy of the program on this session's desktop. A window of the
 // class made by an unelevated process does not count.
 HWND FindRunningWindow(const wchar_t* window_class) {
-  HWND window = nullptr;
-  while ((window = FindWindowExW(nullptr, window, window_class, nullptr)) != nullptr) {
-    DWORD process_id = 0;
-    GetWindowThreadProcessId(window, &process_id);
+  for (HWND window : WindowsOfClass(window_class)) {
+    const DWORD process_id = WindowProcessId(window);
     if (process_id != GetCurrentProcessId() && IsElevatedProcess(process_id)) return window;
   }
   return nullptr;
 }
 
 }  // namespace
+
+std::vector<HWND> WindowsOfClass(const wchar_t* window_class) {
+  std::vector<HWND> windows;
+  HWND window = nullptr;
+  while ((window = FindWindowExW(nullptr, window, window_class, nullptr)) != nullptr) {
+    windows.push_back(window);
+  }
+  return windows;
+}
+
+DWORD WindowProcessId(HWND window) {
+  DWORD process_id = 0;
+  GetWindowThreadProcessId(window, &process_id);
+  return process_id;
+}
 
 void PrivateNamespaceTraits::Close(Handle h) {
   // Closed, not destroyed: a later start that opened it meanwhile still finds it.
@@ -287,9 +300,7 @@ HandOver HandOverToRunningInstance(LockState state, const wchar_t* window_class,
   const auto deadline = std::chrono::steady_clock::now() + patience;
   for (;;) {
     if (HWND running = FindRunningWindow(window_class)) {
-      DWORD process_id = 0;
-      GetWindowThreadProcessId(running, &process_id);
-      AllowSetForegroundWindow(process_id);
+      AllowSetForegroundWindow(WindowProcessId(running));
       PostMessageW(running, RegisterWindowMessageW(activate_message), 0, 0);
       return HandOver::kActivated;
     }

@@ -8,6 +8,7 @@
 #include <chrono>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "platform/unique_handle-win32.h"
 
@@ -82,6 +83,11 @@ class InstanceLock {
   UniqueFile file_;
   LockState state_ = LockState::kHeldByOther;
 };
+
+// The top-level windows of `window_class` on this desktop, whoever made them, and the process
+// that owns a window.
+std::vector<HWND> WindowsOfClass(const wchar_t* window_class);
+DWORD WindowProcessId(HWND window);
 
 // What a start that did not get the lock found.
 enum class HandOver {
