@@ -6,20 +6,11 @@
 #include <cstdint>
 #include <vector>
 
+#include "latin1_code_page.h"
 #include "md5/digest_text.h"
 #include "md5/md5.h"
 
 namespace {
-
-class Latin1CodePage final : public kalvane::AnsiCodePage {
- public:
-  std::optional<std::uint8_t> SingleByte(char16_t ch) const override {
-    if (ch > 0xFF) return std::nullopt;
-    return static_cast<std::uint8_t>(ch);
-  }
-  std::optional<std::string> Encode(std::u16string_view) const override { return std::nullopt; }
-  std::u16string Decode(std::string_view) const override { return {}; }
-};
 
 std::vector<std::uint8_t> Buffer(std::int64_t size) {
   std::vector<std::uint8_t> bytes(static_cast<std::size_t>(size));
@@ -54,7 +45,7 @@ void BM_OpenSslMd5(benchmark::State& state) {
 
 void BM_DigestStrToHexStrPassword(benchmark::State& state) {
   const std::u16string password = u"Tr0ub4dor&3-horse";
-  const Latin1CodePage latin1;
+  const kalvane::testing::Latin1CodePage latin1;
   for (auto _ : state) {
     auto digest = kalvane::DigestStrToHexStr(password, latin1);
     benchmark::DoNotOptimize(digest);

@@ -39,6 +39,7 @@ if(KALVANE_BENCHMARKS)
     add_executable(${name} bench/${name}.cpp)
     target_link_libraries(${name} PRIVATE ${KALVANE_PORTABLE_LIBRARIES} benchmark::benchmark
       benchmark::benchmark_main OpenSSL::Crypto)
+    target_include_directories(${name} PRIVATE ${CMAKE_SOURCE_DIR}/tests/support)
   endforeach()
 endif()
 

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "iconv_code_page.h"
+#include "latin1_code_page.h"
 #include "md5_reference.h"
 
 namespace kalvane {
@@ -15,17 +16,6 @@ namespace {
 
 using testing::IconvCodePage;
 using testing::OpenSslDigestText;
-
-// Latin-1 without iconv: long texts are converted a character at a time.
-class Latin1CodePage final : public AnsiCodePage {
- public:
-  std::optional<std::uint8_t> SingleByte(char16_t ch) const override {
-    if (ch > 0xFF) return std::nullopt;
-    return static_cast<std::uint8_t>(ch);
-  }
-  std::optional<std::string> Encode(std::u16string_view) const override { return std::nullopt; }
-  std::u16string Decode(std::string_view) const override { return {}; }
-};
 
 TEST(DigestStrToHexStr, GivesTheRfc1321DigestsInUpperCase) {
   const IconvCodePage cp1252("CP1252");
@@ -70,7 +60,7 @@ TEST(DigestStrToHexStr, TakesEachCharacterAsItsByteInTheAnsiCodePage) {
 }
 
 TEST(DigestStrToHexStr, DigestsTextsOfAnyLength) {
-  const Latin1CodePage latin1;
+  const testing::Latin1CodePage latin1;
   for (const std::size_t length : {32767, 32768, 200001}) {
     std::u16string text(length, u'x');
     text.back() = u'\u00FF';
