@@ -38,7 +38,8 @@ if [[ ! -d "$WINEPREFIX" ]]; then
   wineserver -w
 fi
 # The title bar's buttons are glyphs of the Marlett font (from fonts-wine); without it Wine draws
-# them as the letters "0", "1" and "r". Debian's Wine loads it only from the prefix's fonts.
+# them as the letters "0", "1" and "r". Debian's Wine does not load it from /usr/share/wine/fonts,
+# but does from the prefix's Fonts folder.
 fonts_dir="$WINEPREFIX/drive_c/windows/Fonts"
 [[ -f "$fonts_dir/marlett.ttf" ]] || cp /usr/share/wine/fonts/marlett.ttf "$fonts_dir/"
 

@@ -129,8 +129,8 @@ if [[ ! -f $WINEPREFIX/.kalvane-e2e-ready-1 ]]; then
   touch "$WINEPREFIX/.kalvane-e2e-ready-1"
 fi
 # The title bars' buttons are glyphs of the Marlett font (from fonts-wine); without it Wine draws
-# them as the letters "0", "1" and "r" in the screenshots. Debian's Wine loads it only from the
-# prefix's fonts.
+# them as the letters "0", "1" and "r" in the screenshots. Debian's Wine does not load it from
+# /usr/share/wine/fonts, but does from the prefix's Fonts folder.
 FONTS_DIR=$WINEPREFIX/drive_c/windows/Fonts
 [[ -f $FONTS_DIR/marlett.ttf ]] || cp /usr/share/wine/fonts/marlett.ttf "$FONTS_DIR/" ||
   log "no Marlett font (fonts-wine): title bar buttons show as letters"
