@@ -16,7 +16,10 @@ mkdir -p "$run_dir/app"
 rm -f "$run_dir/service.jsonl" "$run_dir/screenshot.png"
 cp build/windows/Kalvane.exe "$run_dir/app/"
 export WINEPREFIX="$root/build/wineprefix-demo" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-export LC_ALL=${LC_ALL:-zh_CN.UTF-8}
+# The program runs in the Chinese locale (code page 936), as it does for its users; the locale
+# (made by install-deps.sh) is given to the Wine processes only, and this script's own messages
+# stay in yours.
+wine_locale=${LC_ALL:-zh_CN.UTF-8}
 
 own_display=""
 if [[ -z "${DISPLAY:-}" ]]; then
@@ -26,13 +29,21 @@ if [[ -z "${DISPLAY:-}" ]]; then
   sleep 1
 fi
 if [[ ! -d "$WINEPREFIX" ]]; then
-  wineboot -i >/dev/null 2>&1
+  LC_ALL=$wine_locale wineboot -i >/dev/null 2>&1
   # Without a window manager Wine draws the window frames itself.
-  [[ -n "$own_display" ]] && wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
+  if [[ -n "$own_display" ]]; then
+    LC_ALL=$wine_locale wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f \
+      >/dev/null 2>&1
+  fi
   wineserver -w
 fi
+# The title bar's buttons are glyphs of the Marlett font (from fonts-wine); without it Wine draws
+# them as the letters "0", "1" and "r". Debian's Wine does not load it from /usr/share/wine/fonts,
+# but does from the prefix's Fonts folder.
+fonts_dir="$WINEPREFIX/drive_c/windows/Fonts"
+[[ -f "$fonts_dir/marlett.ttf" ]] || cp /usr/share/wine/fonts/marlett.ttf "$fonts_dir/"
 
-export root host run_dir own_display
+export root host run_dir own_display wine_locale
 unshare -n -m bash -c '
   set -euo pipefail
   ip link set lo up
@@ -53,22 +64,25 @@ urllib.request.urlopen(urllib.request.Request("http://127.0.0.1:8079/default",
                        data=json.dumps(demo).encode(), method="POST")).read()
 PY
   if [[ -n "$own_display" ]]; then
-    wine "$run_dir/app/Kalvane.exe" &
+    LC_ALL=$wine_locale wine "$run_dir/app/Kalvane.exe" &
     app=$!
-    for _ in $(seq 1 60); do
-      xdotool search --name "^Kalvane\$" >/dev/null 2>&1 && break
+    shown=""
+    for _ in $(seq 1 120); do
+      xdotool search --name "^Kalvane\$" >/dev/null 2>&1 && { shown=1; break; }
       sleep 0.5
     done
+    [[ -n $shown ]] || echo "The window did not appear within a minute."
     sleep 2
     import -window root "$run_dir/screenshot.png"
     echo "Screenshot of the window: $run_dir/screenshot.png"
     echo "The hosts file while Kalvane runs ends with:"
     tail -n 3 "$WINEPREFIX/drive_c/windows/system32/drivers/etc/hosts" | sed "s/^/  /"
-    wine "$root/build/windows/kdriver/kdriver.exe" close Kalvane 5000 >/dev/null 2>&1 || kill "$app"
+    LC_ALL=$wine_locale wine "$root/build/windows/kdriver/kdriver.exe" close Kalvane 5000 \
+      >/dev/null 2>&1 || kill "$app" 2>/dev/null || true
     wait "$app" || true
   else
     echo "Kalvane is running; close its window to end the demo."
-    wine "$run_dir/app/Kalvane.exe" || true
+    LC_ALL=$wine_locale wine "$run_dir/app/Kalvane.exe" || true
   fi
   echo "The service received:"; sed -n "s/.*\"text\": \"\\([^\"]*\\)\".*/  \\1/p" "$run_dir/service.jsonl" | head -n 5
   echo "After closing, the hosts file ends with:"

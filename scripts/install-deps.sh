@@ -2,10 +2,14 @@
 # Installs, as root on Debian 12, whatever the build, the demo and the tests need and is missing.
 set -euo pipefail
 
+# fonts-wine, which wine only recommends, holds Wine's own fonts: among them Marlett, whose
+# glyphs are the minimise, maximise and close buttons of the title bars Wine draws itself. Debian's
+# Wine does not load them from /usr/share/wine/fonts, so scripts/demo.sh and tests/e2e/run_e2e.sh
+# copy Marlett into their Wine prefixes.
 packages=(
   cmake ninja-build g++ clang libclang-rt-14-dev
   libgtest-dev googletest libbenchmark-dev libssl-dev
-  g++-mingw-w64-x86-64 wine wine64 nsis openssl
+  g++-mingw-w64-x86-64 wine wine64 fonts-wine nsis openssl
   xvfb xdotool x11-utils imagemagick fonts-wqy-microhei
   python3 iproute2 util-linux procps locales
 )
@@ -62,7 +66,17 @@ if ! dpkg --compare-versions "$(osslsigncode_version)" ge 2.9; then
 fi
 
 # Wine follows LC_ALL=zh_CN.UTF-8 to code page 936; with the glibc locale present it can also
-# create files with Chinese names.
-if ! locale -a 2>/dev/null | grep -qi '^zh_CN\.utf-\?8$'; then
-  localedef -i zh_CN -f UTF-8 zh_CN.UTF-8 2>/dev/null || true
+# create files with Chinese names. Listed in /etc/locale.gen, the locale also outlives a later
+# locale-gen (a reconfigured or upgraded locales package), which makes the archive anew from
+# that list alone.
+zh_cn_present() { locale -a 2>/dev/null | grep -qi '^zh_CN\.utf-\?8$'; }
+locale_entry='zh_CN.UTF-8 UTF-8'
+if [[ $(id -u) -eq 0 && -f /etc/locale.gen ]] && ! grep -qx "$locale_entry" /etc/locale.gen; then
+  echo "$locale_entry" >>/etc/locale.gen
+fi
+if ! zh_cn_present; then
+  echo "Generating the locale zh_CN.UTF-8"
+  localedef -i zh_CN -f UTF-8 zh_CN.UTF-8 || true
+  zh_cn_present ||
+    { echo "Could not generate the locale zh_CN.UTF-8 (run this as root)" >&2; exit 1; }
 fi

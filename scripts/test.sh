@@ -2,7 +2,7 @@
 # Builds everything and runs every test: the portable core natively (ASan + UBSan), its fuzzers
 # for a bounded time, the Windows layer under Wine, and the shipped executable end to end.
 set -uo pipefail
-cd "$(dirname "$0")/.."
+cd "$(dirname "$0")/.." || exit 1
 root=$(pwd)
 
 bash scripts/install-deps.sh || exit 1
@@ -14,28 +14,44 @@ record() { # name, passed, failed
   passed=$((passed + $2))
   failed=$((failed + $3))
 }
-ctest_counts() { # log file -> "passed failed"
-  local line total fails
-  line=$(grep -E 'tests passed, [0-9]+ tests? failed out of [0-9]+' "$1" | tail -n 1)
-  if [[ -z "$line" ]]; then echo "0 1"; return; fi
-  fails=$(sed -E 's/.* ([0-9]+) tests? failed out of ([0-9]+).*/\1/' <<<"$line")
-  total=$(sed -E 's/.* failed out of ([0-9]+).*/\1/' <<<"$line")
-  echo "$((total - fails)) $fails"
-}
-e2e_counts() { # log file -> "passed failed" from its "e2e: N passed, N failed" line
-  local line
-  line=$(grep -E '^e2e: [0-9]+ passed, [0-9]+ failed' "$1" | tail -n 1)
-  if [[ -z "$line" ]]; then echo "0 1"; return; fi
-  echo "$(sed -E 's/^e2e: ([0-9]+) passed.*/\1/' <<<"$line") $(sed -E 's/.* ([0-9]+) failed.*/\1/' <<<"$line")"
+# Each stage's counts come from its runner's JUnit XML (ctest --output-junit; the Python suites
+# write theirs through KALVANE_E2E_JUNIT, see tests/e2e/run_suite.py) and its exit status. A stage
+# that left no readable result file counts as one failure, and so does one that passed no test or
+# exited non-zero with no failed test in its file (ctest writes a test it could not start as
+# skipped).
+junit_counts() { # exit status, JUnit XML file -> "passed failed"
+  python3 - "$1" "$2" <<'PY'
+import sys
+import xml.etree.ElementTree as ElementTree
+
+status, path = int(sys.argv[1]), sys.argv[2]
+passed = failed = 0
+try:
+    cases = ElementTree.parse(path).getroot().iter("testcase")
+    for case in cases:
+        if case.find("failure") is not None or case.find("error") is not None:
+            failed += 1
+        elif case.find("skipped") is None:
+            passed += 1
+except (OSError, ElementTree.ParseError):
+    passed, failed = 0, 1
+if failed == 0 and (status != 0 or passed == 0):
+    failed = 1
+print(passed, failed)
+PY
 }
 logs="$root/build/test-logs"
-mkdir -p "$logs"
+results="$logs/results" # the runners' JUnit XML files, made anew on every run
+rm -rf "$results"
+mkdir -p "$logs" "$results"
 
 # 1. Portable core.
 if cmake --preset native >"$logs/native-configure.log" 2>&1 &&
   cmake --build --preset native -j2 >"$logs/native-build.log" 2>&1; then
-  ctest --preset native -j2 2>&1 | tee "$logs/native-ctest.log" | tail -n 4
-  read -r p f < <(ctest_counts "$logs/native-ctest.log")
+  ctest --preset native -j2 --output-junit "$results/native.xml" 2>&1 |
+    tee "$logs/native-ctest.log" | tail -n 4
+  status=${PIPESTATUS[0]}
+  read -r p f < <(junit_counts "$status" "$results/native.xml")
   record native "$p" "$f"
 else
   tail -n 40 "$logs"/native-*.log
@@ -92,8 +108,10 @@ if cmake --preset windows >"$logs/windows-configure.log" 2>&1 &&
   # window does not wait for a manager that never answers.
   DISPLAY="$display" wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
   wineserver -w
-  DISPLAY="$display" ctest --preset windows 2>&1 | tee "$logs/windows-ctest.log" | tail -n 4
-  read -r p f < <(ctest_counts "$logs/windows-ctest.log")
+  DISPLAY="$display" ctest --preset windows --output-junit "$results/windows.xml" 2>&1 |
+    tee "$logs/windows-ctest.log" | tail -n 4
+  status=${PIPESTATUS[0]}
+  read -r p f < <(junit_counts "$status" "$results/windows.xml")
   record windows "$p" "$f"
   wineserver -k 2>/dev/null
   kill "$xvfb_pid" 2>/dev/null
@@ -104,8 +122,10 @@ fi
 
 # 4. End to end: the shipped executable under Wine against the fake service.
 if [[ -x build/windows/Kalvane.exe || -f build/windows/Kalvane.exe ]]; then
-  bash tests/e2e/run_e2e.sh build/windows/Kalvane.exe 2>&1 | tee "$logs/e2e.log" | tail -n 15
-  read -r p f < <(e2e_counts "$logs/e2e.log")
+  KALVANE_E2E_JUNIT="$results/e2e.xml" bash tests/e2e/run_e2e.sh build/windows/Kalvane.exe 2>&1 |
+    tee "$logs/e2e.log" | tail -n 15
+  status=${PIPESTATUS[0]}
+  read -r p f < <(junit_counts "$status" "$results/e2e.xml")
   record e2e "$p" "$f"
 else
   record e2e 0 1
@@ -116,22 +136,27 @@ fi
 #    check that the builds are reproducible (scripts/reproducible.sh).
 if KALVANE_SKIP_DEPS=1 bash scripts/release.sh >"$logs/release-build.log" 2>&1; then
   version=$(cat build/release/cmake/generated/version.txt)
-  KALVANE_SETUP="build/release/Kalvane-$version-setup.exe" \
+  KALVANE_E2E_JUNIT="$results/installer.xml" \
+    KALVANE_SETUP="build/release/Kalvane-$version-setup.exe" \
     KALVANE_NSIS_SETTINGS=build/release/cmake/generated/kalvane.nsh \
     KALVANE_OLD_EXE=build/windows/Kalvane.exe \
     KALVANE_WIN_TESTS=build/windows/kalvane_win_tests.exe \
     bash tests/e2e/run_e2e.sh --exe build/release/Kalvane.exe \
     --driver build/windows/kdriver/kdriver.exe --work build/e2e-release \
-    --artifacts build/e2e-release-artifacts installer_tests 2>&1 | tee "$logs/installer.log" | tail -n 10
-  read -r p f < <(e2e_counts "$logs/installer.log")
+    --artifacts build/e2e-release-artifacts installer_tests 2>&1 |
+    tee "$logs/installer.log" | tail -n 10
+  status=${PIPESTATUS[0]}
+  read -r p f < <(junit_counts "$status" "$results/installer.xml")
   record installer "$p" "$f"
 else
   tail -n 40 "$logs/release-build.log"
   record installer 0 1
 fi
 # The signed release, with a throwaway test certificate (scripts/signing-test.sh).
-KALVANE_SKIP_DEPS=1 bash scripts/signing-test.sh 2>&1 | tee "$logs/signing.log" | tail -n 10
-read -r p f < <(e2e_counts "$logs/signing.log")
+KALVANE_E2E_JUNIT="$results/signing.xml" KALVANE_SKIP_DEPS=1 bash scripts/signing-test.sh 2>&1 |
+  tee "$logs/signing.log" | tail -n 10
+status=${PIPESTATUS[0]}
+read -r p f < <(junit_counts "$status" "$results/signing.xml")
 record signing "$p" "$f"
 if KALVANE_REPRO_NO_DEPS=1 bash scripts/reproducible.sh >"$logs/reproducible.log" 2>&1; then
   tail -n 3 "$logs/reproducible.log"

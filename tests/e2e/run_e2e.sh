@@ -128,6 +128,12 @@ if [[ ! -f $WINEPREFIX/.kalvane-e2e-ready-1 ]]; then
   timeout 300 wineserver -w || setup_failed "wineserver did not settle"
   touch "$WINEPREFIX/.kalvane-e2e-ready-1"
 fi
+# The title bars' buttons are glyphs of the Marlett font (from fonts-wine); without it Wine draws
+# them as the letters "0", "1" and "r" in the screenshots. Debian's Wine does not load it from
+# /usr/share/wine/fonts, but does from the prefix's Fonts folder.
+FONTS_DIR=$WINEPREFIX/drive_c/windows/Fonts
+[[ -f $FONTS_DIR/marlett.ttf ]] || cp /usr/share/wine/fonts/marlett.ttf "$FONTS_DIR/" ||
+  log "no Marlett font (fonts-wine): title bar buttons show as letters"
 HOSTS_FILE=$WINEPREFIX/drive_c/windows/system32/drivers/etc/hosts
 [[ -f $HOSTS_FILE ]] || setup_failed "the prefix has no hosts file"
 cp "$HOSTS_FILE" "$KALVANE_E2E_WORK/hosts.pristine"
