@@ -1,10 +1,5 @@
 #include "app/main_window-win32.h"
 
-#include <shellapi.h>
-#include <windowsx.h>
-
-#include <utility>
-
 #include "app/res/resource_ids.h"
 #include "app/status_line.h"
 #include "app/window_controls-win32.h"
