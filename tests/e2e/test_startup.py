@@ -4,7 +4,8 @@ import time
 import unittest
 
 from e2e_support import (DOMAIN_EDIT, DOMAIN_LABEL, PASSWORD_EDIT, PASSWORD_LABEL, SAVE_BUTTON,
-                         TITLE, UPDATING_CHECK, WEB_PAGE_BUTTON, WINDOW_CLASS, E2ETestCase, plain_request, run_driver, screenshot, x_click)
+                         TITLE, UPDATING_CHECK, WEB_PAGE_BUTTON, WINDOW_CLASS, E2ETestCase,
+                         plain_request, run_driver, screenshot, x_click)
 from service_client import answer, status
 
 SERVER_ERROR = "HTTP/1.1 500 Internal Server Error"

@@ -8,8 +8,8 @@ import time
 import unittest
 
 from e2e_support import (ARTIFACTS, DOMAIN_EDIT, DOMAIN_LABEL, PASSWORD_EDIT, PASSWORD_LABEL,
-                         SAVE_BUTTON, TITLE, UPDATING_CHECK, WEB_PAGE_BUTTON, WINDOW_CLASS, E2ETestCase, Program, fresh_program_folder,
-                         run_driver, screenshot)
+                         SAVE_BUTTON, TITLE, UPDATING_CHECK, WEB_PAGE_BUTTON, WINDOW_CLASS,
+                         E2ETestCase, Program, fresh_program_folder, run_driver, screenshot)
 from service_client import answer
 from window_support import (SystemDpi, controls_by_id, dismiss_message_box, pixel_box,
                             twips_to_pixels, wait_message_box, wine_reg, write_settings)
@@ -95,15 +95,15 @@ class WindowTest(E2ETestCase):
         self.assertEqual(backward, list(reversed(order)))
 
         # Space on the focused check box turns account updating off: the boxes leave the cycle.
-        self.assertEqual(self.press("shift-tab"), "Check1")
+        self.assertEqual(self.press("shift-tab"), NAMES[UPDATING_CHECK])
         self.press("space")
         controls = controls_by_id(TITLE)
         self.assertEqual(controls[UPDATING_CHECK]["checked"], 0)
         self.assertFalse(controls[DOMAIN_EDIT]["visible"] or controls[PASSWORD_EDIT]["visible"])
-        order = ["Command1", "Command3", "Check1"]
-        self.assertEqual([self.press("tab") for _ in order], order)
-        self.assertEqual([self.press("shift-tab") for _ in order],
-                         ["Command3", "Command1", "Check1"])
+        web_page, save, updating = (NAMES[c] for c in (WEB_PAGE_BUTTON, SAVE_BUTTON,
+                                                         UPDATING_CHECK))
+        self.assertEqual([self.press("tab") for _ in range(3)], [web_page, save, updating])
+        self.assertEqual([self.press("shift-tab") for _ in range(3)], [save, web_page, updating])
 
     def test_web_page_button_without_the_desktop_shell_shows_the_address(self):
         code, out = wine_reg("add", SHELL_WINDOWS_TREAT_AS, "/ve", "/d",
