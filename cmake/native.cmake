@@ -22,7 +22,7 @@ if(KALVANE_TESTS)
     tests/sync/response_body_test.cpp
     tests/sync/update_cycle_test.cpp
     tests/tray/status_icon_rule_test.cpp)
-  target_link_libraries(kalvane_native_tests PRIVATE ${KALVANE_PORTABLE_LIBRARIES}
+  target_link_libraries(kalvane_native_tests PRIVATE ${KALVANE_MODULE_LIBRARIES}
     GTest::gtest GTest::gtest_main OpenSSL::Crypto)
   target_include_directories(kalvane_native_tests PRIVATE ${CMAKE_SOURCE_DIR}/tests/support)
   include(GoogleTest)
@@ -37,14 +37,14 @@ if(KALVANE_BENCHMARKS)
   find_package(OpenSSL REQUIRED)
   foreach(name hosts_bench md5_bench response_body_bench)
     add_executable(${name} bench/${name}.cpp)
-    target_link_libraries(${name} PRIVATE ${KALVANE_PORTABLE_LIBRARIES} benchmark::benchmark
+    target_link_libraries(${name} PRIVATE ${KALVANE_MODULE_LIBRARIES} benchmark::benchmark
       benchmark::benchmark_main OpenSSL::Crypto)
     target_include_directories(${name} PRIVATE ${CMAKE_SOURCE_DIR}/tests/support)
   endforeach()
 endif()
 
 if(KALVANE_FUZZERS)
-  foreach(library ${KALVANE_PORTABLE_LIBRARIES})
+  foreach(library ${KALVANE_MODULE_LIBRARIES})
     target_compile_options(${library} PRIVATE -fsanitize=fuzzer-no-link)
   endforeach()
   foreach(name account_settings_fuzz hosts_section_fuzz response_body_fuzz
@@ -53,6 +53,6 @@ if(KALVANE_FUZZERS)
     target_include_directories(${name} PRIVATE ${CMAKE_SOURCE_DIR}/tests/support)
     target_compile_options(${name} PRIVATE -fsanitize=fuzzer)
     target_link_options(${name} PRIVATE -fsanitize=fuzzer)
-    target_link_libraries(${name} PRIVATE ${KALVANE_PORTABLE_LIBRARIES})
+    target_link_libraries(${name} PRIVATE ${KALVANE_MODULE_LIBRARIES})
   endforeach()
 endif()

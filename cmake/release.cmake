@@ -9,7 +9,7 @@ get_filename_component(kalvane_rc_dir "${kalvane_sources}" DIRECTORY)
 
 configure_file(${CMAKE_CURRENT_LIST_DIR}/kalvane_version.h.in ${KALVANE_GENERATED_DIR}/kalvane_version.h @ONLY)
 file(CONFIGURE OUTPUT ${KALVANE_GENERATED_DIR}/kalvane.nsh CONTENT
-  "!define VERSION \"@PROJECT_VERSION@\"\n!define ICON \"@kalvane_rc_dir@/picture1.ico\"\n" @ONLY)
+  "!define VERSION \"@PROJECT_VERSION@\"\n!define ICON \"@kalvane_rc_dir@/updated.ico\"\n" @ONLY)
 file(CONFIGURE OUTPUT ${KALVANE_GENERATED_DIR}/version.txt CONTENT "@PROJECT_VERSION@\n" @ONLY)
 
 target_include_directories(Kalvane PRIVATE ${KALVANE_GENERATED_DIR})
@@ -28,7 +28,7 @@ if(KALVANE_RELEASE)
   # copies carry the same file names in a folder that windres searches before the resource
   # script's own folder, so the script stays as it is.
   find_package(Python3 REQUIRED COMPONENTS Interpreter)
-  set(kalvane_icons ${kalvane_rc_dir}/picture1.ico ${kalvane_rc_dir}/picture2.ico)
+  set(kalvane_icons ${kalvane_rc_dir}/updated.ico ${kalvane_rc_dir}/failed.ico)
   set(kalvane_packed_icons)
   foreach(icon ${kalvane_icons})
     get_filename_component(name ${icon} NAME)

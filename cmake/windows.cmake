@@ -14,6 +14,7 @@ if(KALVANE_TESTS)
   add_subdirectory(${KALVANE_GOOGLETEST_SOURCE} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
   add_executable(kalvane_win_tests
     tests/account/settings_file-win32_test.cpp
+    tests/app/hosts_failure_status-win32_test.cpp
     tests/app/resources-win32_test.cpp
     tests/app/single_instance-win32_test.cpp
     tests/http/winsock_transport-win32_test.cpp

@@ -1,9 +1,9 @@
 #!/usr/bin/env python3
 """Draws Kalvane's two icons and writes them as .ico files.
 
-picture1.ico: the success picture, a green globe with a check mark; one 128x128 32-bit image
+updated.ico: the icon of a good update, a green globe with a check mark; one 128x128 32-bit image
 (also the program's icon).
-picture2.ico: the failure picture, a red disc in a grey bezel with a white cross; ten images:
+failed.ico: the icon of a failed update, a red disc in a grey bezel with a white cross; ten images:
 48, 32 and 16 px at 4 bpp and at 8 bpp (paletted, with AND mask), and 128, 48, 32 and 16 px at
 32 bpp.
 
@@ -280,12 +280,12 @@ def main():
     here = os.path.dirname(os.path.abspath(__file__))
     out_dir = sys.argv[1] if len(sys.argv) > 1 else os.path.join(here, "..", "src", "app", "res")
 
-    picture1 = [(128, 32, draw_success(128).rgba8())]
+    updated = [(128, 32, draw_success(128).rgba8())]
     failure = {size: draw_failure(size).rgba8() for size in (128, 48, 32, 16)}
-    picture2 = [(size, bpp, failure[size]) for bpp in (4, 8) for size in (48, 32, 16)]
-    picture2 += [(size, 32, failure[size]) for size in (128, 48, 32, 16)]
+    failed = [(size, bpp, failure[size]) for bpp in (4, 8) for size in (48, 32, 16)]
+    failed += [(size, 32, failure[size]) for size in (128, 48, 32, 16)]
 
-    for name, images in (("picture1.ico", picture1), ("picture2.ico", picture2)):
+    for name, images in (("updated.ico", updated), ("failed.ico", failed)):
         with open(os.path.join(out_dir, name), "wb") as f:
             f.write(ico_file(images))
 

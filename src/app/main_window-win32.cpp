@@ -1,19 +1,19 @@
 #include "app/main_window-win32.h"
 
-#include <shellapi.h>
-#include <windowsx.h>
-
-#include <utility>
-
 #include "app/res/resource_ids.h"
 #include "app/status_line.h"
 #include "app/window_controls-win32.h"
 #include "platform/dpi-win32.h"
 #include "platform/shell_open-win32.h"
 #include "platform/wide_text-win32.h"
+#include "platform/window_procedure-win32.h"
 
 namespace kalvane {
 namespace {
+
+// The refresh timer's id among the window's WM_TIMER messages; the tray's blink timer has its own.
+constexpr UINT_PTR kRefreshTimerId = 1;
+static_assert(kRefreshTimerId != kBlinkTimerId);
 
 UniqueIcon LoadIconResource(HINSTANCE instance, int id, int size) {
   return UniqueIcon(static_cast<HICON>(
@@ -26,7 +26,7 @@ std::unique_ptr<MainWindow> MainWindow::Create(HINSTANCE instance,
                                                const MainWindowServices& services) {
   WNDCLASSEXW window_class{};
   window_class.cbSize = sizeof(window_class);
-  window_class.lpfnWndProc = &MainWindow::WindowProc;
+  window_class.lpfnWndProc = &MemberWindowProc<MainWindow, &MainWindow::HandleMessage>;
   window_class.hInstance = instance;
   window_class.hCursor = LoadCursorW(nullptr, IDC_ARROW);
   window_class.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
@@ -44,7 +44,7 @@ std::unique_ptr<MainWindow> MainWindow::Create(HINSTANCE instance,
 MainWindow::MainWindow(HINSTANCE instance, const MainWindowServices& services)
     : instance_(instance),
       services_(services),
-      form_(*this, services.settings, services.code_page),
+      form_(controls_, services.settings, services.code_page),
       controller_(services.cycle, form_, *this) {}
 
 MainWindow::~MainWindow() {
@@ -58,29 +58,20 @@ MainWindow::~MainWindow() {
   tray_.reset();
 }
 
-LRESULT CALLBACK MainWindow::WindowProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
-  if (message == WM_NCCREATE) {
-    auto* create = reinterpret_cast<CREATESTRUCTW*>(lparam);
-    auto* self = static_cast<MainWindow*>(create->lpCreateParams);
-    self->hwnd_ = hwnd;
-    SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
-  }
-  auto* self = reinterpret_cast<MainWindow*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-  if (self == nullptr) return DefWindowProcW(hwnd, message, wparam, lparam);
-  if (message == WM_NCDESTROY) {
-    SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
-    self->hwnd_ = nullptr;
-    return DefWindowProcW(hwnd, message, wparam, lparam);
-  }
-  return self->HandleMessage(message, wparam, lparam);
-}
-
-LRESULT MainWindow::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) {
+LRESULT MainWindow::HandleMessage(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
   if (message == activate_message_ && activate_message_ != 0) {
     OnActivateRequest();
     return 0;
   }
   switch (message) {
+    case WM_NCCREATE:
+      hwnd_ = hwnd;
+      controls_.SetWindow(hwnd);
+      return DefWindowProcW(hwnd, message, wparam, lparam);
+    case WM_NCDESTROY:
+      hwnd_ = nullptr;
+      controls_.SetWindow(nullptr);
+      return DefWindowProcW(hwnd, message, wparam, lparam);
     case WM_CREATE:
       OnCreate();
       return 0;
@@ -91,16 +82,16 @@ LRESULT MainWindow::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) {
       OnTimer(wparam);
       return 0;
     case WM_SIZE:
-      Form_Resize(wparam);
+      OnResized(wparam);
       return 0;
     case WM_ACTIVATE:
       OnActivate(LOWORD(wparam));
-      return DefWindowProcW(hwnd_, message, wparam, lparam);
+      return DefWindowProcW(hwnd, message, wparam, lparam);
     case WM_SETFOCUS:
       OnSetFocus();
       return 0;
     case WM_CLOSE:
-      Form_QueryUnload();
+      OnCloseQuery();
       return 0;
     case WM_QUERYENDSESSION:
       return TRUE;
@@ -114,7 +105,7 @@ LRESULT MainWindow::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) {
       PostQuitMessage(0);
       return 0;
     default:
-      return DefWindowProcW(hwnd_, message, wparam, lparam);
+      return DefWindowProcW(hwnd, message, wparam, lparam);
   }
 }
 
@@ -130,7 +121,7 @@ void MainWindow::OnCreate() {
   activate_message_ = RegisterWindowMessageW(kActivateMessageName);
 
   // Both timers tick from the window's creation; the icon record starts with the success icon.
-  tray_ = std::make_unique<TrayIcon>(hwnd_, [this] { mnuTrayexit_Click(); });
+  tray_ = std::make_unique<TrayIcon>(hwnd_, [this] { OnTrayExit(); });
   status_ = std::make_unique<TrayStatus>(*tray_, hwnd_, updated_small_.get(), failed_small_.get());
   refresh_timer_ = std::make_unique<WindowTimer>(hwnd_, kRefreshTimerId, kRefreshTickMs);
 }
@@ -138,9 +129,9 @@ void MainWindow::OnCreate() {
 void MainWindow::LoadIcons() {
   const int small_size = GetSystemMetrics(SM_CXSMICON);
   const int large_size = GetSystemMetrics(SM_CXICON);
-  updated_small_ = LoadIconResource(instance_, IDI_PICTURE1, small_size);
-  failed_small_ = LoadIconResource(instance_, IDI_PICTURE2, small_size);
-  updated_large_ = LoadIconResource(instance_, IDI_PICTURE1, large_size);
+  updated_small_ = LoadIconResource(instance_, IDI_UPDATED, small_size);
+  failed_small_ = LoadIconResource(instance_, IDI_FAILED, small_size);
+  updated_large_ = LoadIconResource(instance_, IDI_UPDATED, large_size);
   SendMessageW(hwnd_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(updated_small_.get()));
   SendMessageW(hwnd_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(updated_large_.get()));
 }
@@ -174,24 +165,15 @@ void MainWindow::OnSetFocus() {
   if (target != nullptr) SetFocus(target);
 }
 
-std::u16string MainWindow::ControlText(int id) const {
-  HWND control = Control(id);
-  const int length = GetWindowTextLengthW(control);
-  std::wstring text(static_cast<size_t>(length) + 1, L'\0');
-  const int copied = GetWindowTextW(control, text.data(), length + 1);
-  text.resize(static_cast<size_t>(copied > 0 ? copied : 0));
-  return FromWide(text);
-}
-
 void MainWindow::OnCommand(int control, int notification) {
-  if (control == kCommand1 && notification == BN_CLICKED) {
-    Command1_Click();
-  } else if (control == kCommand3 && notification == BN_CLICKED) {
-    Command3_Click();
-  } else if (control == kCheck1 && notification == BN_CLICKED) {
-    Check1_Click();
-  } else if (control == kText2 && notification == EN_CHANGE) {
-    Text2_Change();
+  if (control == kWebPageButton && notification == BN_CLICKED) {
+    OnWebPageClicked();
+  } else if (control == kSaveButton && notification == BN_CLICKED) {
+    OnSaveClicked();
+  } else if (control == kUpdatingCheck && notification == BN_CLICKED) {
+    OnUpdatingToggled();
+  } else if (control == kPasswordEdit && notification == EN_CHANGE) {
+    OnPasswordEdited();
   }
 }
 
@@ -203,75 +185,48 @@ void MainWindow::OnTimer(UINT_PTR id) {
   }
 }
 
-bool MainWindow::FormLoad() {
+bool MainWindow::StartUp() {
   form_.Load();
   // The first cycle runs before the window is shown; its result is what the tray will show.
   return controller_.StartUp() && hwnd_ != nullptr;
 }
 
-void MainWindow::Command1_Click() {
+void MainWindow::OnWebPageClicked() {
   // Through the desktop shell, so that the browser does not run with this program's
   // administrator token. No browser or no association simply shows nothing; without a shell to
   // ask, the address is shown for the user to open.
   if (OpenAsDesktopUser(L"" KALVANE_WEB_PAGE) == ShellOpenPath::kShellUnreachable) {
-    ShowMessage(u"请在浏览器中打开：" KALVANE_WEB_PAGE);
+    controls_.ShowMessage(u"请在浏览器中打开：" KALVANE_WEB_PAGE);
   }
 }
 
-void MainWindow::Command3_Click() {
+void MainWindow::OnSaveClicked() {
   form_.Save();
   controller_.OnSaved();
 }
 
-void MainWindow::Check1_Click() { ShowAccountBoxes(UpdatingEnabled()); }
+void MainWindow::OnUpdatingToggled() { controls_.ShowAccountBoxes(controls_.UpdatingEnabled()); }
 
-void MainWindow::ShowAccountBoxes(bool shown) {
-  const int show = shown ? SW_SHOW : SW_HIDE;
-  ShowWindow(Control(kText1), show);
-  ShowWindow(Control(kText2), show);
-}
+void MainWindow::OnPasswordEdited() { form_.OnPasswordChanged(); }
 
-void MainWindow::Text2_Change() { form_.OnPasswordChanged(); }
-
-void MainWindow::Form_Resize(WPARAM size_type) {
+void MainWindow::OnResized(WPARAM size_type) {
   if (size_type != SIZE_MINIMIZED || tray_ == nullptr) return;
-  tray_->TrayInstall();
+  tray_->Add();
   tray_->MinimizeToTray();
 }
 
-void MainWindow::mnuTrayexit_Click() {
-  tray_->TrayRemove();
-  Form_QueryUnload();
+void MainWindow::OnTrayExit() {
+  tray_->Remove();
+  OnCloseQuery();
 }
 
-void MainWindow::Form_QueryUnload() { controller_.Close(); }
+void MainWindow::OnCloseQuery() { controller_.Close(); }
 
 void MainWindow::OnActivateRequest() {
   if (!controller_.Live()) return;  // start-up shows the window when it is done
-  if (tray_->IsInstalled()) tray_->TrayRemove();
+  if (tray_->IsInstalled()) tray_->Remove();
   if (IsIconic(hwnd_) || !IsWindowVisible(hwnd_)) ShowWindow(hwnd_, SW_RESTORE);
   SetForegroundWindow(hwnd_);
-}
-
-bool MainWindow::UpdatingEnabled() const {
-  return IsDlgButtonChecked(hwnd_, kCheck1) == BST_CHECKED;
-}
-
-void MainWindow::SetUpdatingEnabled(bool enabled) {
-  CheckDlgButton(hwnd_, kCheck1, enabled ? BST_CHECKED : BST_UNCHECKED);
-  ShowAccountBoxes(enabled);
-}
-
-void MainWindow::SetDomain(std::u16string_view text) {
-  SetWindowTextW(Control(kText1), ToWide(text).c_str());
-}
-
-void MainWindow::SetPassword(std::u16string_view text) {
-  SetWindowTextW(Control(kText2), ToWide(text).c_str());
-}
-
-void MainWindow::ShowMessage(std::u16string_view text) {
-  MessageBoxW(hwnd_, ToWide(text).c_str(), ToWide(kWindowCaption).c_str(), MB_OK);
 }
 
 void MainWindow::ShowUpdateStatus(const CycleReport& report) {

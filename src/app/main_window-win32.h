@@ -12,6 +12,7 @@
 
 #include "account/account_form.h"
 #include "account/settings_file.h"
+#include "app/account_controls-win32.h"
 #include "app/update_controller.h"
 #include "app/window_layout.h"
 #include "base/ansi_code_page.h"
@@ -40,7 +41,7 @@ struct MainWindowServices {
 
 // The program's one window. It routes messages and lays out its controls; the flows it drives
 // live in the account form and the update controller.
-class MainWindow final : private AccountControls, private UpdateControllerHost {
+class MainWindow final : private UpdateControllerHost {
  public:
   static std::unique_ptr<MainWindow> Create(HINSTANCE instance, const MainWindowServices& services);
   ~MainWindow() override;
@@ -51,13 +52,12 @@ class MainWindow final : private AccountControls, private UpdateControllerHost {
 
   // Start-up before the window is first shown: loads the account and runs the first cycle.
   // False when the window was closed meanwhile and must not be shown.
-  bool FormLoad();
+  bool StartUp();
 
  private:
   MainWindow(HINSTANCE instance, const MainWindowServices& services);
 
-  static LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam);
-  LRESULT HandleMessage(UINT message, WPARAM wparam, LPARAM lparam);
+  LRESULT HandleMessage(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam);
 
   void OnCreate();
   void LoadIcons();
@@ -67,31 +67,16 @@ class MainWindow final : private AccountControls, private UpdateControllerHost {
   void OnDpiChanged(UINT dpi, const RECT& suggested);
   void OnActivate(WORD state);
   void OnSetFocus();
-
   void LayOut();
-  HWND Control(int id) const { return GetDlgItem(hwnd_, id); }
-  std::u16string ControlText(int id) const;
 
-  // The controls' events, named as in the window's design.
-  void Command1_Click();
-  void Command3_Click();
-  void Check1_Click();
-  void Text2_Change();
-  void Form_Resize(WPARAM size_type);
-  void mnuTrayexit_Click();
-  void Form_QueryUnload();
-
-  // The domain and password boxes are shown exactly while account updating is ticked.
-  void ShowAccountBoxes(bool shown);
-
-  // AccountControls
-  bool UpdatingEnabled() const override;
-  void SetUpdatingEnabled(bool enabled) override;
-  std::u16string Domain() const override { return ControlText(kText1); }
-  void SetDomain(std::u16string_view text) override;
-  std::u16string Password() const override { return ControlText(kText2); }
-  void SetPassword(std::u16string_view text) override;
-  void ShowMessage(std::u16string_view text) override;
+  // What the user does with the controls, the tray and the window.
+  void OnWebPageClicked();
+  void OnSaveClicked();
+  void OnUpdatingToggled();
+  void OnPasswordEdited();
+  void OnResized(WPARAM size_type);
+  void OnTrayExit();
+  void OnCloseQuery();
 
   // UpdateControllerHost
   void ShowUpdateStatus(const CycleReport& report) override;
@@ -111,6 +96,7 @@ class MainWindow final : private AccountControls, private UpdateControllerHost {
   UniqueIcon failed_small_;
   UniqueIcon updated_large_;
 
+  WindowAccountControls controls_;
   AccountForm form_;
   UpdateController controller_;
 

@@ -42,11 +42,8 @@ class UpdateController {
   // The session ends; the process may be ended as soon as this returns.
   void EndSession(bool ending);
 
-  // The clean-up has run: nothing may touch the hosts file any more.
-  bool Closing() const { return phase_ >= Phase::kCleanedUp; }
   // Started up and not closing: the window may be brought to the front.
   bool Live() const { return phase_ == Phase::kLive; }
-  bool CycleRunning() const { return cycle_running_; }
 
  private:
   enum class Phase {
@@ -57,6 +54,8 @@ class UpdateController {
     kDestroyed,
   };
 
+  // The clean-up has run: nothing may touch the hosts file any more.
+  bool Closing() const { return phase_ >= Phase::kCleanedUp; }
   void RunCycles();
   void CleanUpOnce();
 

@@ -40,8 +40,8 @@ void CreateControls(HWND window, HINSTANCE instance) {
                     0, 0, 0, window, reinterpret_cast<HMENU>(static_cast<INT_PTR>(control.id)),
                     instance, nullptr);
   }
-  HWND domain = GetDlgItem(window, kText1);
-  HWND password = GetDlgItem(window, kText2);
+  HWND domain = GetDlgItem(window, kDomainEdit);
+  HWND password = GetDlgItem(window, kPasswordEdit);
   SendMessageW(password, EM_SETPASSWORDCHAR, L'*', 0);
   // No length limit on the two boxes (an edit control stops at 32,767 characters by default).
   SendMessageW(domain, EM_SETLIMITTEXT, 0, 0);

@@ -5,16 +5,17 @@
 
 namespace kalvane {
 
-// Control identifiers of the main window. The controls keep their kind and number as names (and
-// their values, which the end-to-end tests address them by); each one's role is beside it.
+// Control identifiers of the main window, as WM_COMMAND and GetDlgItem see them. The numbers never
+// change, so that a program that drives the window (an automation tool) finds the same controls in
+// every version.
 enum ControlId : int {
-  kCheck1 = 1001,    // "账号更新": account updating on or off
-  kText1 = 1002,     // the domain name
-  kText2 = 1003,     // the password (or the digest loaded from abc.txt)
-  kCommand1 = 1004,  // "官网": opens the maker's web page
-  kCommand3 = 1005,  // "保存": Save, which stores the account and starts an update
-  kLabel1 = 1006,    // "域名：", the domain box's caption
-  kLabel2 = 1007,    // "密码：", the password box's caption
+  kUpdatingCheck = 1001,  // "账号更新": account updating on or off
+  kDomainEdit = 1002,     // the domain name
+  kPasswordEdit = 1003,   // the password (or the digest loaded from abc.txt)
+  kWebPageButton = 1004,  // "官网": opens the maker's web page
+  kSaveButton = 1005,     // "保存": stores the account and starts an update
+  kDomainLabel = 1006,    // "域名：", the domain box's caption
+  kPasswordLabel = 1007,  // "密码：", the password box's caption
 };
 
 struct TwipsRect {
@@ -45,16 +46,16 @@ inline constexpr int kTwipsPerInch = 1440;
 inline constexpr TwipsRect kClientTwips{0, 0, 4125, 1995};
 inline constexpr std::u16string_view kWindowCaption = u"Kalvane";
 
-// The controls in focus order for the ones that take focus: Text1, Text2, Command1, Command3,
-// Check1 (labels take none).
+// The controls, created in this order, which is also the Tab order of the ones that take focus:
+// domain, password, web page, Save, account updating (labels take none).
 inline constexpr std::array<ControlLayout, 7> kControls{{
-    {kLabel1, ControlKind::kLabel, u"域名：", {240, 480, 855, 255}},
-    {kText1, ControlKind::kTextBox, u"", {1080, 480, 2295, 270}},
-    {kLabel2, ControlKind::kLabel, u"密码：", {240, 960, 855, 255}},
-    {kText2, ControlKind::kPasswordBox, u"", {1080, 960, 2295, 270}},
-    {kCommand1, ControlKind::kButton, u"官网", {1320, 1560, 1215, 255}},
-    {kCommand3, ControlKind::kButton, u"保存", {2640, 1560, 1215, 255}},
-    {kCheck1, ControlKind::kCheckBox, u"账号更新", {360, 120, 1455, 255}},
+    {kDomainLabel, ControlKind::kLabel, u"域名：", {240, 480, 855, 255}},
+    {kDomainEdit, ControlKind::kTextBox, u"", {1080, 480, 2295, 270}},
+    {kPasswordLabel, ControlKind::kLabel, u"密码：", {240, 960, 855, 255}},
+    {kPasswordEdit, ControlKind::kPasswordBox, u"", {1080, 960, 2295, 270}},
+    {kWebPageButton, ControlKind::kButton, u"官网", {1320, 1560, 1215, 255}},
+    {kSaveButton, ControlKind::kButton, u"保存", {2640, 1560, 1215, 255}},
+    {kUpdatingCheck, ControlKind::kCheckBox, u"账号更新", {360, 120, 1455, 255}},
 }};
 
 // Twips to pixels at `dpi`, rounded to the nearest pixel.

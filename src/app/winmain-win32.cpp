@@ -86,7 +86,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show) {
   if (!window) return 1;
   // Kalvane.exe /close, started by an installer, asks this copy to close through the lock.
   const kalvane::ExitRequestListener exit_request(lock.ExitRequest(), window->hwnd());
-  if (window->FormLoad()) {
+  if (window->StartUp()) {
     ShowWindow(window->hwnd(), show);
     UpdateWindow(window->hwnd());
   }

@@ -2,6 +2,8 @@
 
 #include <utility>
 
+#include "platform/window_procedure-win32.h"
+
 namespace kalvane {
 namespace {
 
@@ -12,7 +14,7 @@ constexpr wchar_t kMessageWindowClass[] = L"KalvaneMessageWindow";
 MessageWindow::MessageWindow(HINSTANCE instance, Handler handler) : handler_(std::move(handler)) {
   WNDCLASSEXW window_class{};
   window_class.cbSize = sizeof(window_class);
-  window_class.lpfnWndProc = &MessageWindow::WindowProc;
+  window_class.lpfnWndProc = &MemberWindowProc<MessageWindow, &MessageWindow::HandleMessage>;
   window_class.hInstance = instance;
   window_class.lpszClassName = kMessageWindowClass;
   RegisterClassExW(&window_class);  // fails harmlessly when a second one registers it again
@@ -24,14 +26,8 @@ MessageWindow::~MessageWindow() {
   if (hwnd_ != nullptr) DestroyWindow(hwnd_);
 }
 
-LRESULT CALLBACK MessageWindow::WindowProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
-  if (message == WM_NCCREATE) {
-    auto* create = reinterpret_cast<CREATESTRUCTW*>(lparam);
-    SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
-  }
-  auto* self = reinterpret_cast<MessageWindow*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-  if (message == WM_NCDESTROY) SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
-  if (self != nullptr && self->handler_ && self->handler_(message, wparam, lparam)) return 0;
+LRESULT MessageWindow::HandleMessage(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
+  if (handler_ && handler_(message, wparam, lparam)) return 0;
   return DefWindowProcW(hwnd, message, wparam, lparam);
 }
 

@@ -23,7 +23,7 @@ class MessageWindow {
   HWND hwnd() const { return hwnd_; }
 
  private:
-  static LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam);
+  LRESULT HandleMessage(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam);
 
   Handler handler_;
   HWND hwnd_ = nullptr;

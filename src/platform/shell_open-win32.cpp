@@ -10,51 +10,10 @@
 #include <shlobj.h>
 // clang-format on
 
-#include <utility>
+#include "platform/unique_handle-win32.h"
 
 namespace kalvane {
 namespace {
-
-// Owns one COM interface pointer.
-template <typename Interface>
-class ComPtr {
- public:
-  ComPtr() = default;
-  ~ComPtr() { reset(); }
-  ComPtr(ComPtr&& other) noexcept : pointer_(std::exchange(other.pointer_, nullptr)) {}
-  ComPtr& operator=(ComPtr&& other) noexcept {
-    if (this != &other) {
-      reset();
-      pointer_ = std::exchange(other.pointer_, nullptr);
-    }
-    return *this;
-  }
-  ComPtr(const ComPtr&) = delete;
-  ComPtr& operator=(const ComPtr&) = delete;
-
-  Interface* get() const { return pointer_; }
-  Interface* operator->() const { return pointer_; }
-  explicit operator bool() const { return pointer_ != nullptr; }
-  Interface** put() {
-    reset();
-    return &pointer_;
-  }
-  void** put_void() { return reinterpret_cast<void**>(put()); }
-  void reset() {
-    if (pointer_ != nullptr) std::exchange(pointer_, nullptr)->Release();
-  }
-
-  // The same object through another of its interfaces; empty when it has none such.
-  template <typename Other>
-  ComPtr<Other> As() const {
-    ComPtr<Other> other;
-    if (pointer_ != nullptr) pointer_->QueryInterface(__uuidof(Other), other.put_void());
-    return other;
-  }
-
- private:
-  Interface* pointer_ = nullptr;
-};
 
 // COM as a single-threaded apartment on this thread, for as long as this object lives.
 class ComApartment {

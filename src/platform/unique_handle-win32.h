@@ -1,8 +1,8 @@
 #pragma once
 
-// The Windows layer's building blocks start here: one owner type per kind of handle. Beside it in
-// platform/: wide text, the Win32 file system, the message pump, window timers, DPI and the code
-// page.
+// The Windows layer's building blocks start here: one owner type per kind of handle, and one for
+// COM interface pointers. Beside it in platform/: wide text, the Win32 file system, the message
+// pump, window timers, DPI and the code page.
 
 #include <windows.h>
 #include <winsock2.h>
@@ -31,9 +31,14 @@ class UniqueHandle {
   Handle get() const { return handle_; }
   explicit operator bool() const { return handle_ != Traits::Invalid(); }
   Handle release() { return std::exchange(handle_, Traits::Invalid()); }
+  // Frees the handle held so far. The thread's last error is the caller's: a failing call's code
+  // survives the clean-up on the way out of it, even when freeing sets one of its own.
   void reset(Handle handle = Traits::Invalid()) {
     Handle old = std::exchange(handle_, handle);
-    if (old != Traits::Invalid()) Traits::Close(old);
+    if (old == Traits::Invalid()) return;
+    const DWORD last_error = GetLastError();
+    Traits::Close(old);
+    SetLastError(last_error);
   }
   // The address for a function that returns a handle through an out-parameter: frees the handle
   // held so far, so that the call's result is the only one owned.
@@ -108,5 +113,47 @@ using UniqueIcon = UniqueHandle<IconTraits>;
 using UniqueMenu = UniqueHandle<MenuTraits>;
 using UniqueModule = UniqueHandle<ModuleTraits>;
 using UniqueLocal = UniqueHandle<LocalTraits>;
+
+// Owns one reference to a COM object through its interface `Interface`.
+template <typename Interface>
+class ComPtr {
+ public:
+  ComPtr() = default;
+  ~ComPtr() { reset(); }
+  ComPtr(ComPtr&& other) noexcept : pointer_(std::exchange(other.pointer_, nullptr)) {}
+  ComPtr& operator=(ComPtr&& other) noexcept {
+    if (this != &other) {
+      reset();
+      pointer_ = std::exchange(other.pointer_, nullptr);
+    }
+    return *this;
+  }
+  ComPtr(const ComPtr&) = delete;
+  ComPtr& operator=(const ComPtr&) = delete;
+
+  Interface* get() const { return pointer_; }
+  Interface* operator->() const { return pointer_; }
+  explicit operator bool() const { return pointer_ != nullptr; }
+  // The address for a function that returns an interface through an out-parameter, as put() above.
+  Interface** put() {
+    reset();
+    return &pointer_;
+  }
+  void** put_void() { return reinterpret_cast<void**>(put()); }
+  void reset() {
+    if (pointer_ != nullptr) std::exchange(pointer_, nullptr)->Release();
+  }
+
+  // The same object through another of its interfaces; empty when it has none such.
+  template <typename Other>
+  ComPtr<Other> As() const {
+    ComPtr<Other> other;
+    if (pointer_ != nullptr) pointer_->QueryInterface(__uuidof(Other), other.put_void());
+    return other;
+  }
+
+ private:
+  Interface* pointer_ = nullptr;
+};
 
 }  // namespace kalvane

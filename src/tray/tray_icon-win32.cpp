@@ -30,14 +30,14 @@ TrayIcon::TrayIcon(HWND window, ExitPicked on_exit_picked)
   }
 }
 
-TrayIcon::~TrayIcon() { TrayRemove(); }
+TrayIcon::~TrayIcon() { Remove(); }
 
 void TrayIcon::SetTip(std::wstring_view tip) {
   const std::size_t length = tip.copy(data_.szTip, std::size(data_.szTip) - 1);
   data_.szTip[length] = L'\0';
 }
 
-bool TrayIcon::TrayInstall() {
+bool TrayIcon::Add() {
   if (installed_) return true;
   // The hook goes first, so the icon's first message already finds it.
   if (!SetWindowSubclass(window_, TrayWndProc, kTraySubclassId,
@@ -58,7 +58,7 @@ void TrayIcon::MinimizeToTray() {
   if (installed_ && IsIconic(window_)) ShowWindow(window_, SW_HIDE);
 }
 
-void TrayIcon::TrayRemove() {
+void TrayIcon::Remove() {
   if (!installed_) return;
   installed_ = false;
   data_.uFlags = 0;
@@ -66,7 +66,7 @@ void TrayIcon::TrayRemove() {
   RemoveWindowSubclass(window_, TrayWndProc, kTraySubclassId);
 }
 
-bool TrayIcon::TrayModify() { return installed_ && Shell_NotifyIconW(NIM_MODIFY, &data_); }
+bool TrayIcon::Modify() { return installed_ && Shell_NotifyIconW(NIM_MODIFY, &data_); }
 
 LRESULT CALLBACK TrayIcon::TrayWndProc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam, UINT_PTR,
                                        DWORD_PTR ref_data) {
@@ -74,7 +74,7 @@ LRESULT CALLBACK TrayIcon::TrayWndProc(HWND hwnd, UINT msg, WPARAM wparam, LPARA
   if (msg == kTrayCallbackMessage) return self->OnTrayCallback(hwnd, msg, wparam, lparam);
   if (msg == self->taskbar_created_ && self->taskbar_created_ != 0) self->OnTaskbarCreated();
   // The window is going away while still in the tray: take the icon and the hook with it.
-  if (msg == WM_NCDESTROY) self->TrayRemove();
+  if (msg == WM_NCDESTROY) self->Remove();
   return DefSubclassProc(hwnd, msg, wparam, lparam);
 }
 
@@ -95,7 +95,7 @@ LRESULT TrayIcon::OnTrayCallback(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lpar
 }
 
 void TrayIcon::RestoreFromTray() {
-  TrayRemove();
+  Remove();
   ShowWindow(window_, SW_RESTORE);
   SetForegroundWindow(window_);
   SetFocus(window_);

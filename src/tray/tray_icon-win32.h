@@ -14,10 +14,12 @@ namespace kalvane {
 inline constexpr UINT kTrayCallbackMessage = WM_USER + 1001;  // 2025
 // Command id of the tray menu's one item, "退出".
 inline constexpr UINT kTrayExitCommand = 1;
+// The id of the tray's blink timer (TrayStatus) among the main window's WM_TIMER messages.
+inline constexpr UINT_PTR kBlinkTimerId = 2;
 
 // The main window's one notification-area icon and the window hook that serves it. The icon
-// exists only while the program is in the tray: `TrayInstall` hooks the window and adds the icon,
-// `TrayRemove` deletes it and unhooks the window. While hooked, the icon's callback message is
+// exists only while the program is in the tray: `Add` hooks the window and adds the icon,
+// `Remove` deletes it and unhooks the window. While hooked, the icon's callback message is
 // handled here (left release restores the window, right release opens the menu) and every other
 // message goes on to the window's own procedure; when Explorer restarts the icon is added again.
 // The window handle is borrowed: the hook removes itself if the window is destroyed first.
@@ -36,24 +38,27 @@ class TrayIcon {
   // Hooks the window, then adds the icon with the handle last given to SetIcon. True when the
   // icon is there (also when it already was); when the shell refuses the icon the hook is taken
   // off again and the answer is false.
-  bool TrayInstall();
+  bool Add();
   // Hides the window when it is minimised and the icon exists, so there is always a way back.
   void MinimizeToTray();
   // Deletes the icon, then unhooks the window. Harmless when not installed.
-  void TrayRemove();
+  void Remove();
   // Applies the record to the existing icon; false when there is none (the handle waits for the
-  // next TrayInstall).
-  bool TrayModify();
+  // next Add).
+  bool Modify();
 
-  // Writes the icon handle into the record; nothing goes to the shell until TrayInstall or
-  // TrayModify. The icon stays owned by the caller and must outlive its use here.
+  // Writes the icon handle into the record; nothing goes to the shell until Add or Modify. The
+  // icon stays owned by the caller and must outlive its use here.
   void SetIcon(HICON icon) { data_.hIcon = icon; }
-  HICON Icon() const { return data_.hIcon; }
   // Writes the tool-tip into the record, cut to the record's room; like SetIcon it reaches the
-  // shell with the next TrayInstall or TrayModify.
+  // shell with the next Add or Modify.
   void SetTip(std::wstring_view tip);
-  std::wstring Tip() const { return data_.szTip; }
   bool IsInstalled() const { return installed_; }
+
+  // The record's picture and tool-tip, for the tests only: the shell has no call that reads an
+  // icon's picture or tip back, and they must be right also while no icon exists.
+  HICON Icon() const { return data_.hIcon; }
+  std::wstring Tip() const { return data_.szTip; }
 
  private:
   static LRESULT CALLBACK TrayWndProc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam,

@@ -19,7 +19,7 @@ void TrayStatus::ShowUpdateStatus(UpdateResult result, std::u16string_view statu
   if (steady) {
     SetPicture(*steady);
   } else {
-    tray_.TrayModify();  // the tool-tip now; the picture with the first blink
+    tray_.Modify();  // the tool-tip now; the picture with the first blink
     blink_timer_.SetEnabled(true);
   }
 }
@@ -30,7 +30,7 @@ void TrayStatus::OnBlinkTick() {
 
 void TrayStatus::SetPicture(TrayPicture picture) {
   tray_.SetIcon(picture == TrayPicture::kUpdated ? updated_ : failed_);
-  tray_.TrayModify();
+  tray_.Modify();
 }
 
 }  // namespace kalvane

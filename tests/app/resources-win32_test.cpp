@@ -134,17 +134,17 @@ class ResourcesTest : public ::testing::Test {
 };
 
 TEST_F(ResourcesTest, IconsHoldTheirImages) {
-  EXPECT_EQ(GroupImages(program_.get(), IDI_PICTURE1), (std::vector<IconImage>{{128, 32}}));
-  EXPECT_EQ(GroupImages(program_.get(), IDI_PICTURE2), (std::vector<IconImage>{{48, 4},
-                                                                               {32, 4},
-                                                                               {16, 4},
-                                                                               {48, 8},
-                                                                               {32, 8},
-                                                                               {16, 8},
-                                                                               {128, 32},
-                                                                               {48, 32},
-                                                                               {32, 32},
-                                                                               {16, 32}}));
+  EXPECT_EQ(GroupImages(program_.get(), IDI_UPDATED), (std::vector<IconImage>{{128, 32}}));
+  EXPECT_EQ(GroupImages(program_.get(), IDI_FAILED), (std::vector<IconImage>{{48, 4},
+                                                                             {32, 4},
+                                                                             {16, 4},
+                                                                             {48, 8},
+                                                                             {32, 8},
+                                                                             {16, 8},
+                                                                             {128, 32},
+                                                                             {48, 32},
+                                                                             {32, 32},
+                                                                             {16, 32}}));
 }
 
 bool IsGreen(RGBQUAD p) { return p.rgbGreen > p.rgbRed + 40 && p.rgbGreen > 120; }
@@ -168,14 +168,14 @@ void ExpectArtwork(const IconBitmaps& icon, int size, bool (*disc)(RGBQUAD), dou
 TEST_F(ResourcesTest, IconsShowTheirArtwork) {
   // Picture1: a green disc with a check mark; Picture2: a red disc with a cross.
   {
-    SCOPED_TRACE("picture1 loaded at 128");
-    ExpectArtwork(ReadIcon(LoadPicture(IDI_PICTURE1, 128).get()), 128, IsGreen, 0.3);
+    SCOPED_TRACE("the updated icon loaded at 128");
+    ExpectArtwork(ReadIcon(LoadPicture(IDI_UPDATED, 128).get()), 128, IsGreen, 0.3);
   }
   for (int size : {128, 48, 32, 16}) {
-    SCOPED_TRACE(testing::Message() << "picture2 loaded at " << size);
-    ExpectArtwork(ReadIcon(LoadPicture(IDI_PICTURE2, size).get()), size, IsRed, 0.5);
+    SCOPED_TRACE(testing::Message() << "the failed icon loaded at " << size);
+    ExpectArtwork(ReadIcon(LoadPicture(IDI_FAILED, size).get()), size, IsRed, 0.5);
   }
-  for (const IconImage& image : GroupImages(program_.get(), IDI_PICTURE2)) {
+  for (const IconImage& image : GroupImages(program_.get(), IDI_FAILED)) {
     SCOPED_TRACE(testing::PrintToString(image));
     ExpectArtwork(ReadIcon(LoadStoredImage(image).get()), image.size, IsRed, 0.5);
   }
@@ -184,7 +184,7 @@ TEST_F(ResourcesTest, IconsShowTheirArtwork) {
 // The 4 and 8 bpp images are the 32 bpp picture of their size in fewer colours: the same shape
 // pixel for pixel and close in colour.
 TEST_F(ResourcesTest, PalettedImagesMatchTheTrueColourOnes) {
-  const auto images = GroupImages(program_.get(), IDI_PICTURE2);
+  const auto images = GroupImages(program_.get(), IDI_FAILED);
   for (const IconImage& paletted : images) {
     if (paletted.bits == 32) continue;
     SCOPED_TRACE(testing::PrintToString(paletted));

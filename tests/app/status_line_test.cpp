@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <string>
+#include <string_view>
+
 #include "tray/status_icon_rule.h"
 
 namespace kalvane {
@@ -60,12 +64,8 @@ TEST(StatusLine, AnUnconfirmedAccountComesFirstAndNamesAHostsFailureToo) {
             u"账号未确认；无法写入 hosts 文件：拒绝访问 (12:03)");
 }
 
-TEST(StatusLine, FailuresWithoutAKnownReasonAndUnknownCodes) {
+TEST(StatusLine, EveryHostsFailureHasWordsAndOnlyFailuresDo) {
   EXPECT_EQ(HostsFailureText({HostsOutcome::kHostsNotText, 0, 0}), u"hosts 文件不是文本，未改动");
-  EXPECT_EQ(HostsFailureText({HostsOutcome::kReplaceFailed, 1234, 0}),
-            u"无法写入 hosts 文件：错误 1234");
-  EXPECT_EQ(HostsFailureText({HostsOutcome::kTempFileFailed, 112, 0}),
-            u"无法写入 hosts 文件：磁盘已满");
   EXPECT_EQ(HostsFailureText({HostsOutcome::kWritten, 5, 2}), u"");
   // Every failure has words of its own.
   for (const HostsOutcome failure :
@@ -73,6 +73,29 @@ TEST(StatusLine, FailuresWithoutAKnownReasonAndUnknownCodes) {
         HostsOutcome::kHostsNotText, HostsOutcome::kTempFileFailed, HostsOutcome::kReplaceFailed,
         HostsOutcome::kVerifyFailed, HostsOutcome::kRestoreFailed, HostsOutcome::kInternalError}) {
     EXPECT_NE(HostsFailureText({failure, 0, 0}), u"") << static_cast<int>(failure);
+  }
+}
+
+// Every system error code that has words of its own, and one that has none.
+TEST(StatusLine, EachKnownErrorCodeIsNamed) {
+  const struct {
+    std::uint32_t code;
+    std::u16string_view reason;
+  } kCases[] = {
+      {2, u"找不到文件"},               // ERROR_FILE_NOT_FOUND
+      {3, u"找不到文件"},               // ERROR_PATH_NOT_FOUND
+      {5, u"拒绝访问"},                 // ERROR_ACCESS_DENIED
+      {19, u"磁盘写保护"},              // ERROR_WRITE_PROTECT
+      {32, u"文件正被其他程序使用"},    // ERROR_SHARING_VIOLATION
+      {33, u"文件正被其他程序使用"},    // ERROR_LOCK_VIOLATION
+      {112, u"磁盘已满"},               // ERROR_DISK_FULL
+      {1224, u"文件正被其他程序使用"},  // ERROR_USER_MAPPED_FILE
+      {1234, u"错误 1234"},             // no words of its own
+  };
+  for (const auto& known : kCases) {
+    EXPECT_EQ(HostsFailureText({HostsOutcome::kReplaceFailed, known.code, 0}),
+              u"无法写入 hosts 文件：" + std::u16string(known.reason))
+        << known.code;
   }
 }
 

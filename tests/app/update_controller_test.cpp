@@ -81,7 +81,6 @@ TEST(UpdateController, SavesDuringACycleMergeIntoOneMoreAndADueRefreshIsSkipped)
   UpdateController& controller = rig.controller;
   ASSERT_TRUE(controller.StartUp());
   host.during_cycle = [&] {
-    EXPECT_TRUE(controller.CycleRunning());
     controller.OnSaved();
     controller.OnSaved();
     for (int tick = 0; tick <= kRefreshThreshold; ++tick) controller.OnRefreshTick();
@@ -89,7 +88,6 @@ TEST(UpdateController, SavesDuringACycleMergeIntoOneMoreAndADueRefreshIsSkipped)
   controller.OnSaved();
   EXPECT_EQ(host.requests, 3) << "start-up, the Save, and one merged Save; no timed refresh";
   EXPECT_EQ(host.shown.size(), 3u);
-  EXPECT_FALSE(controller.CycleRunning());
 
   for (int tick = 0; tick < kRefreshThreshold; ++tick) controller.OnRefreshTick();
   EXPECT_EQ(host.requests, 3);
@@ -106,7 +104,6 @@ TEST(UpdateController, ClosingDuringACycleCleansUpAtOnceAndDestroysAfterIt) {
     controller.Close();
     EXPECT_EQ(host.clean_ups, 1) << "clean-up does not wait for the cycle";
     EXPECT_EQ(host.destroys, 0) << "the waiting cycle unwinds first";
-    EXPECT_TRUE(controller.Closing());
     controller.Close();
   };
   EXPECT_FALSE(controller.StartUp()) << "a window closed during start-up is never shown";
@@ -139,6 +136,30 @@ TEST(UpdateController, SessionEndCleansUpOnceAndLeavesTheWindow) {
   controller.Close();
   EXPECT_EQ(host.clean_ups, 1);
   EXPECT_EQ(host.destroys, 1);
+}
+
+// Log-off while start-up's cycle waits: the clean-up runs then, and the window never goes live (a
+// second start cannot bring it to the front). Closing afterwards destroys it without a second
+// clean-up.
+TEST(UpdateController, ASessionEndDuringStartUpsCycleKeepsTheWindowFromGoingLive) {
+  Rig rig;
+  FakeHost& host = rig.host;
+  UpdateController& controller = rig.controller;
+  host.during_cycle = [&] {
+    controller.EndSession(true);
+    EXPECT_EQ(host.clean_ups, 1) << "the clean-up does not wait for the cycle";
+  };
+  EXPECT_FALSE(controller.StartUp()) << "the window is not to be shown";
+  EXPECT_FALSE(controller.Live());
+  EXPECT_TRUE(host.shown.empty()) << "no result is shown after the clean-up";
+  EXPECT_EQ(host.destroys, 0) << "the window stays until it is closed";
+
+  controller.EndSession(true);
+  controller.OnRefreshTick();
+  controller.Close();
+  EXPECT_EQ(host.clean_ups, 1);
+  EXPECT_EQ(host.destroys, 1);
+  EXPECT_EQ(host.requests, 1);
 }
 
 // ---- The account form, the cycle and the controller together, in the orders a user can make.

@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <vector>
-
 namespace kalvane {
 namespace {
 
@@ -14,12 +12,6 @@ TEST(WindowLayout, TwipsBecomePixelsAtTheWindowsDpi) {
   EXPECT_EQ(ToPixels({1080, 480, 2295, 270}, 96), (PixelRect{72, 32, 153, 18}));
   EXPECT_EQ(ToPixels({360, 120, 1455, 255}, 120), (PixelRect{30, 10, 121, 21}));
   EXPECT_EQ(TwipsToPixels(-120, 96), -8);
-  // Focus order of the controls that take it.
-  std::vector<int> order;
-  for (const ControlLayout& control : kControls) {
-    if (control.kind != ControlKind::kLabel) order.push_back(control.id);
-  }
-  EXPECT_EQ(order, (std::vector<int>{kText1, kText2, kCommand1, kCommand3, kCheck1}));
 }
 
 }  // namespace

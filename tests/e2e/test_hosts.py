@@ -9,7 +9,7 @@ from e2e_support import (SERVICE_HOST, TITLE, E2ETestCase, plain_request, read_h
 from service_client import answer, hold, pieces, status
 
 WM_COMMAND, WM_ENDSESSION = 0x111, 0x16
-COMMAND3 = 1005  # the Save button; BN_CLICKED is 0
+SAVE_BUTTON = 1005  # the Save button; BN_CLICKED is 0
 
 USER_LINES = b"127.0.0.1 localhost\r\n# the user's own line\r\n10.1.2.3 intranet\r\n"
 EARLIER_SECTION = b"#BEGIN\r\n10.9.9.9 left-behind\r\n"
@@ -41,7 +41,7 @@ class HostsTest(E2ETestCase):
 
     def save(self):
         """Save through its button's command; the cycle it starts runs at once."""
-        self.driver("post", TITLE, WM_COMMAND, COMMAND3, 0)
+        self.driver("post", TITLE, WM_COMMAND, SAVE_BUTTON, 0)
 
     def test_an_empty_list_leaves_an_earlier_section_in_place_until_exit(self):
         write_hosts(USER_LINES + EARLIER_SECTION)
@@ -125,7 +125,7 @@ class HostsTest(E2ETestCase):
         self.wait_window()
         self.assertEqual(read_hosts(), USER_LINES + b"#BEGIN\r\n10.0.0.1 host1\r\n")
         # Save starts a cycle whose answer never comes; the window is closed while it waits.
-        self.driver("post", TITLE, WM_COMMAND, COMMAND3, 0)
+        self.driver("post", TITLE, WM_COMMAND, SAVE_BUTTON, 0)
         self.assertEqual(len(self.svc.wait_requests(2, 10)), 2)
         self.driver("post", TITLE, 0x10, 0, 0)  # WM_CLOSE
         self.assertProgramEnds(5, 0)

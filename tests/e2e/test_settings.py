@@ -4,8 +4,8 @@
 import time
 import unittest
 
-from e2e_support import (CHECK1, COMMAND3, TEXT1, TEXT2, TITLE, E2ETestCase, plain_request,
-                         screenshot)
+from e2e_support import (DOMAIN_EDIT, PASSWORD_EDIT, SAVE_BUTTON, TITLE, UPDATING_CHECK,
+                         E2ETestCase, plain_request, screenshot)
 from service_client import answer
 from window_support import (EMPTY_MESSAGE, account_path, ansi_code_page, controls_by_id,
                             digest_text, dismiss_message_box, message_boxes, read_settings,
@@ -71,17 +71,17 @@ class SettingsTest(E2ETestCase):
 
     def assertBoxes(self, checked, text1, text2):
         controls = self.controls()
-        self.assertEqual(controls[CHECK1]["checked"], 1 if checked else 0)
-        for ident, text in ((TEXT1, text1), (TEXT2, text2)):
+        self.assertEqual(controls[UPDATING_CHECK]["checked"], 1 if checked else 0)
+        for ident, text in ((DOMAIN_EDIT, text1), (PASSWORD_EDIT, text2)):
             self.assertEqual(controls[ident]["visible"], checked, ident)
             self.assertEqual(controls[ident]["text"], text, ident)
-        self.assertEqual(controls[TEXT2]["password_char"], "*")
+        self.assertEqual(controls[PASSWORD_EDIT]["password_char"], "*")
 
     # -- tests ---------------------------------------------------------------------------------
 
     def test_the_two_boxes_take_more_than_32767_characters(self):
         self.show_window()
-        for ident in (TEXT1, TEXT2):
+        for ident in (DOMAIN_EDIT, PASSWORD_EDIT):
             with self.subTest(control=ident):
                 limit = self.driver("limit-text", TITLE, ident)["limit"]
                 self.assertGreater(limit, 32767)
@@ -93,12 +93,13 @@ class SettingsTest(E2ETestCase):
         self.assertEqual([r.data for r in self.wait_request_count(1)], [plain_request()])
         self.assertIsNone(read_settings(self.folder))
 
-        self.click(CHECK1)
+        self.click(UPDATING_CHECK)
         self.assertBoxes(True, "", "")
-        self.type_into(TEXT1, DOMAIN_AS_TYPED)
-        self.type_into(TEXT2, PASSWORD)
-        self.assertEqual(self.text_of(TEXT2), PASSWORD)  # shown as stars, holds the typed text
-        self.click(COMMAND3)
+        self.type_into(DOMAIN_EDIT, DOMAIN_AS_TYPED)
+        self.type_into(PASSWORD_EDIT, PASSWORD)
+        # Shown as stars, it holds the typed text.
+        self.assertEqual(self.text_of(PASSWORD_EDIT), PASSWORD)
+        self.click(SAVE_BUTTON)
 
         digest = digest_text(PASSWORD, self.code_page)
         requests = self.wait_request_count(2)
@@ -112,10 +113,10 @@ class SettingsTest(E2ETestCase):
         self.assertNoMessageBox()
 
         # Saving again without touching the password box stores and sends the same digest.
-        self.click(COMMAND3)
+        self.click(SAVE_BUTTON)
         requests = self.wait_request_count(3)
         self.assertEqual(requests[2].data, requests[1].data)
-        self.assertEqual(self.text_of(TEXT2), digest)
+        self.assertEqual(self.text_of(PASSWORD_EDIT), digest)
         saved = read_settings(self.folder)
 
         # The next start loads the account and sends it with its first request.
@@ -127,10 +128,10 @@ class SettingsTest(E2ETestCase):
         screenshot(self.name + "-loaded")
 
         # Unticking hides the boxes and leaves the file alone; Save then empties it.
-        self.click(CHECK1)
+        self.click(UPDATING_CHECK)
         self.assertBoxes(False, DOMAIN_AS_TYPED, digest)
         self.assertEqual(read_settings(self.folder), saved)
-        self.click(COMMAND3)
+        self.click(SAVE_BUTTON)
         self.assertEqual(self.wait_request_count(2)[1].data, plain_request())
         self.assertEqual(read_settings(self.folder), b"")
         self.assertNoMessageBox()
@@ -138,9 +139,9 @@ class SettingsTest(E2ETestCase):
     def test_save_with_an_empty_password_shows_the_message_and_stores_true_alone(self):
         self.show_window()
         self.wait_request_count(1)
-        self.click(CHECK1)
-        self.type_into(TEXT1, DOMAIN)
-        self.click(COMMAND3)
+        self.click(UPDATING_CHECK)
+        self.type_into(DOMAIN_EDIT, DOMAIN)
+        self.click(SAVE_BUTTON)
 
         box = wait_message_box(self.pid, self.hwnd)
         self.assertIsNotNone(box, "no message box after Save with an empty password")
@@ -182,12 +183,12 @@ class SettingsTest(E2ETestCase):
                          plain_request(account_path("example.org", old_digest)))
         self.assertBoxes(True, "example.org", old_digest)
         # Select the whole password box and type over it.
-        self.click(TEXT2)
+        self.click(PASSWORD_EDIT)
         self.driver("key", TITLE, "home")
         self.driver("key", TITLE, "shift-end")
         self.driver("type", TITLE, password)
-        self.assertEqual(self.text_of(TEXT2), password)
-        self.click(COMMAND3)
+        self.assertEqual(self.text_of(PASSWORD_EDIT), password)
+        self.click(SAVE_BUTTON)
 
         box = wait_message_box(self.pid, self.hwnd)
         self.assertIsNotNone(box, "no message box for a password that cannot be digested")
@@ -196,7 +197,7 @@ class SettingsTest(E2ETestCase):
         dismiss_message_box(box)
 
         self.assertEqual(read_settings(self.folder), stored)
-        self.assertEqual(self.text_of(TEXT2), password)  # not replaced by any digest
+        self.assertEqual(self.text_of(PASSWORD_EDIT), password)  # not replaced by any digest
         # Nothing that is not the account's digest goes out: the cycle sends no request.
         time.sleep(2)
         self.assertEqual(len(self.svc.requests()), 1)

@@ -3,8 +3,9 @@
 import time
 import unittest
 
-from e2e_support import (CHECK1, COMMAND1, COMMAND3, LABEL1, LABEL2, TEXT1, TEXT2, TITLE,
-                         WINDOW_CLASS, E2ETestCase, plain_request, run_driver, screenshot, x_click)
+from e2e_support import (DOMAIN_EDIT, DOMAIN_LABEL, PASSWORD_EDIT, PASSWORD_LABEL, SAVE_BUTTON,
+                         TITLE, UPDATING_CHECK, WEB_PAGE_BUTTON, WINDOW_CLASS, E2ETestCase,
+                         plain_request, run_driver, screenshot, x_click)
 from service_client import answer, status
 
 SERVER_ERROR = "HTTP/1.1 500 Internal Server Error"
@@ -36,16 +37,16 @@ class StartupTest(E2ETestCase):
         self.assertEqual([r.data for r in requests], [plain_request()])
 
         controls = {c["id"]: c for c in self.driver("controls", TITLE)}
-        captions = {CHECK1: "账号更新", LABEL1: "域名：", LABEL2: "密码：", COMMAND1: "官网",
-                    COMMAND3: "保存"}
+        captions = {UPDATING_CHECK: "账号更新", DOMAIN_LABEL: "域名：", PASSWORD_LABEL: "密码：",
+                    WEB_PAGE_BUTTON: "官网", SAVE_BUTTON: "保存"}
         for ident, caption in captions.items():
             with self.subTest(control=ident):
                 self.assertIn(ident, controls)
                 self.assertEqual(controls[ident]["text"], caption)
                 self.assertTrue(controls[ident]["visible"])
-        self.assertEqual(controls[CHECK1]["checked"], 0)
-        self.assertFalse(controls[TEXT1]["visible"])
-        self.assertFalse(controls[TEXT2]["visible"])
+        self.assertEqual(controls[UPDATING_CHECK]["checked"], 0)
+        self.assertFalse(controls[DOMAIN_EDIT]["visible"])
+        self.assertFalse(controls[PASSWORD_EDIT]["visible"])
 
     def test_service_error_gives_three_attempts_and_the_window_still_comes_up(self):
         self.svc.set_default(status(SERVER_ERROR))

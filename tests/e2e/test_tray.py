@@ -2,8 +2,8 @@
 on the icon and its menu, the status the icon shows, and the shell's restart broadcast.
 
 Which icon is shown is read off the screen: the first cell of Wine's tray window is cut out of
-the X server's picture and told apart by colour, Picture1 being a green globe and Picture2 a
-red disc.
+the X server's picture and told apart by colour, the updated icon being a green globe and the
+failed icon a red disc.
 """
 
 import hashlib
@@ -17,7 +17,7 @@ from e2e_support import (ARTIFACTS, TITLE, E2ETestCase, Program, click_tray_icon
                          read_hosts, run_driver, screenshot, wait_for, write_hosts, x_click)
 from service_client import answer, status
 
-WM_COMMAND, COMMAND3 = 0x111, 1005  # Save's command; BN_CLICKED is 0
+WM_COMMAND, SAVE_BUTTON = 0x111, 1005  # Save's command; BN_CLICKED is 0
 
 MENU_CLASS = "#32768"
 SERVER_ERROR = "HTTP/1.1 500 Internal Server Error"
@@ -26,7 +26,7 @@ DOMAIN = "tray.example"
 DIGEST = hashlib.md5(b"secret").hexdigest().upper()
 SETTINGS = ("True\r\n%s\r\n%s\r\n" % (DOMAIN, DIGEST)).encode("ascii")
 ACCOUNT_PATH = "/kalvanedns/getdomain.asp?domain=%s&pwd=%s" % (DOMAIN, DIGEST)
-PICTURE1, PICTURE2 = "Picture1 (green)", "Picture2 (red)"
+UPDATED_ICON, FAILED_ICON = "the updated icon (green)", "the failed icon (red)"
 BLINK = 0.5  # seconds each icon of the blinking stays
 # A point of the bare screen, away from every window: a click there dismisses a menu.
 EMPTY_SCREEN = (700, 600)
@@ -60,8 +60,8 @@ def cell_pixels(tray, index=0):
 
 
 def icon_colour(pixels):
-    """PICTURE1 or PICTURE2 by the colour that covers a good part of the cell; None for a cell
-    without either (empty, or something else drawn)."""
+    """UPDATED_ICON or FAILED_ICON by the colour that covers a good part of the cell; None for a
+    cell without either (empty, or something else drawn)."""
     green = red = 0
     for i in range(0, len(pixels) - 2, 3):
         r, g, b = pixels[i], pixels[i + 1], pixels[i + 2]
@@ -71,9 +71,9 @@ def icon_colour(pixels):
             red += 1
     enough = len(pixels) // 3 // 6
     if green >= enough and green > 4 * red:
-        return PICTURE1
+        return UPDATED_ICON
     if red >= enough and red > 4 * green:
-        return PICTURE2
+        return FAILED_ICON
     return None
 
 
@@ -230,7 +230,7 @@ class TrayTest(E2ETestCase):
             tray = self.minimise_to_tray()
             screenshot("%s-tray-%d" % (self.name, round_))
             # Result 0: the first icon, steady.
-            self.assert_steady(tray, PICTURE1)
+            self.assert_steady(tray, UPDATED_ICON)
             self.assertTrue(self.program.running())
             if round_ == 0:
                 self.assert_tip(tray, "服务器没有返回映射，hosts 文件未改动")
@@ -285,7 +285,7 @@ class TrayTest(E2ETestCase):
         start = samples[0][0]
         described = [(c, round(b - start, 2), round(e - start, 2)) for c, b, e in seen]
         # Exactly the two icons, taking turns.
-        self.assertEqual({c for c, _, _ in seen}, {PICTURE1, PICTURE2}, described)
+        self.assertEqual({c for c, _, _ in seen}, {UPDATED_ICON, FAILED_ICON}, described)
         for (a, _, _), (b, _, _) in zip(seen, seen[1:]):
             self.assertNotEqual(a, b, described)
         # Two different images within any one second, a change about every 500 ms.
@@ -303,7 +303,7 @@ class TrayTest(E2ETestCase):
         self.assertEqual(len(self.svc.wait_requests(3, 10)), 3)
         tray = self.minimise_to_tray()
         screenshot(self.name + "-tray")
-        self.assert_steady(tray, PICTURE2)
+        self.assert_steady(tray, FAILED_ICON)
 
     def test_a_read_only_hosts_file_shows_the_failure_icon_until_a_good_update(self):
         write_hosts(USER_LINES)
@@ -315,25 +315,25 @@ class TrayTest(E2ETestCase):
         written = USER_LINES + b"#BEGIN\r\n10.0.0.1 host1\r\n"
         self.assertEqual(read_hosts(), written)
         tray = self.minimise_to_tray()
-        self.assert_steady(tray, PICTURE1)
+        self.assert_steady(tray, UPDATED_ICON)
 
         # The hosts file turns read-only; the next update's answer comes but cannot be written.
         os.chmod(hosts_path(), 0o444)
         self.addCleanup(os.chmod, hosts_path(), 0o644)
-        self.driver("post", TITLE, WM_COMMAND, COMMAND3, 0)
+        self.driver("post", TITLE, WM_COMMAND, SAVE_BUTTON, 0)
         self.assertEqual(len(self.svc.wait_requests(2, 10)), 2)
-        self.assertTrue(self.icon_becomes(PICTURE2), "no failure icon after the failed write")
+        self.assertTrue(self.icon_becomes(FAILED_ICON), "no failure icon after the failed write")
         screenshot(self.name + "-failed")
-        self.assert_steady(tray, PICTURE2)
+        self.assert_steady(tray, FAILED_ICON)
         self.assert_tip(tray, "无法写入 hosts 文件：拒绝访问")
         self.assertEqual(read_hosts(), written)
 
         # Writable again: the next good update turns the icon back.
         os.chmod(hosts_path(), 0o644)
-        self.driver("post", TITLE, WM_COMMAND, COMMAND3, 0)
+        self.driver("post", TITLE, WM_COMMAND, SAVE_BUTTON, 0)
         self.assertEqual(len(self.svc.wait_requests(3, 10)), 3)
-        self.assertTrue(self.icon_becomes(PICTURE1), "the icon did not turn back")
-        self.assert_steady(tray, PICTURE1)
+        self.assertTrue(self.icon_becomes(UPDATED_ICON), "the icon did not turn back")
+        self.assert_steady(tray, UPDATED_ICON)
         self.assert_tip(tray, "已更新 2 条映射")
         self.assertEqual(read_hosts(),
                          USER_LINES + b"#BEGIN\r\n10.0.0.1 host1\r\n10.0.0.2 host2\r\n")
@@ -349,7 +349,7 @@ class TrayTest(E2ETestCase):
         time.sleep(0.5)
         tray = tray_window()
         self.assertIsNotNone(tray, "the icon went away on the broadcast")
-        self.assertEqual(icon_colour(cell_pixels(tray, 0)), PICTURE1)
+        self.assertEqual(icon_colour(cell_pixels(tray, 0)), UPDATED_ICON)
         self.assertEqual(len(set(cell_pixels(tray, 1))), 1, "a second icon in the tray")
 
         # A restarted shell knows no icons until the broadcast asks the programs for them.
@@ -358,7 +358,7 @@ class TrayTest(E2ETestCase):
         self.driver("broadcast-taskbar-created")
         tray = wait_for(tray_window, 5)
         self.assertIsNotNone(tray, "the icon did not come back after the broadcast")
-        self.assert_steady(tray, PICTURE1, seconds=0.8)
+        self.assert_steady(tray, UPDATED_ICON, seconds=0.8)
         self.assertFalse(self.main_window()["visible"])
 
         # The icon that came back still leads to the window, and the window shown has none.
@@ -381,7 +381,7 @@ class TrayTest(E2ETestCase):
         self.assertFalse(window["visible"], "a minimised start left the window on the screen")
         self.assertTrue(window["iconic"])
         self.assertEqual(len(self.svc.requests()), 1)
-        self.assert_steady(tray, PICTURE1, seconds=0.8)
+        self.assert_steady(tray, UPDATED_ICON, seconds=0.8)
 
         click_tray_icon(1)
         self.assert_icon_gone()

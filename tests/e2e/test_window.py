@@ -7,26 +7,28 @@ import subprocess
 import time
 import unittest
 
-from e2e_support import (ARTIFACTS, CHECK1, COMMAND1, COMMAND3, LABEL1, LABEL2, TEXT1, TEXT2,
-                         TITLE, WINDOW_CLASS, E2ETestCase, Program, fresh_program_folder,
-                         run_driver, screenshot)
+from e2e_support import (ARTIFACTS, DOMAIN_EDIT, DOMAIN_LABEL, PASSWORD_EDIT, PASSWORD_LABEL,
+                         SAVE_BUTTON, TITLE, UPDATING_CHECK, WEB_PAGE_BUTTON, WINDOW_CLASS,
+                         E2ETestCase, Program, fresh_program_folder, run_driver, screenshot)
 from service_client import answer
 from window_support import (SystemDpi, controls_by_id, dismiss_message_box, pixel_box,
                             twips_to_pixels, wait_message_box, wine_reg, write_settings)
 
 # Left, top, width and height in twips of every visible control, and the client area.
 TWIPS = {
-    CHECK1: (360, 120, 1455, 255),
-    LABEL1: (240, 480, 855, 255),
-    TEXT1: (1080, 480, 2295, 270),
-    LABEL2: (240, 960, 855, 255),
-    TEXT2: (1080, 960, 2295, 270),
-    COMMAND1: (1320, 1560, 1215, 255),
-    COMMAND3: (2640, 1560, 1215, 255),
+    UPDATING_CHECK: (360, 120, 1455, 255),
+    DOMAIN_LABEL: (240, 480, 855, 255),
+    DOMAIN_EDIT: (1080, 480, 2295, 270),
+    PASSWORD_LABEL: (240, 960, 855, 255),
+    PASSWORD_EDIT: (1080, 960, 2295, 270),
+    WEB_PAGE_BUTTON: (1320, 1560, 1215, 255),
+    SAVE_BUTTON: (2640, 1560, 1215, 255),
 }
 CLIENT_TWIPS = (4125, 1995)
-NAMES = {CHECK1: "Check1", LABEL1: "Label1", TEXT1: "Text1", LABEL2: "Label2", TEXT2: "Text2",
-         COMMAND1: "Command1", COMMAND3: "Command3", 0: "the window itself", None: "nothing"}
+NAMES = {UPDATING_CHECK: "updating check", DOMAIN_LABEL: "domain label",
+         DOMAIN_EDIT: "domain edit", PASSWORD_LABEL: "password label",
+         PASSWORD_EDIT: "password edit", WEB_PAGE_BUTTON: "web page button",
+         SAVE_BUTTON: "Save button", 0: "the window itself", None: "nothing"}
 ACCOUNT_DIGEST = "0123456789ABCDEF0123456789ABCDEF"
 STORED_ACCOUNT = b"True\r\nexample.com\r\n" + ACCOUNT_DIGEST.encode("ascii") + b"\r\n"
 WEB_PAGE = "http://www.kalvane.example/"
@@ -84,23 +86,24 @@ class WindowTest(E2ETestCase):
         write_settings(self.folder, STORED_ACCOUNT)
         self.show_window()
         # The window is shown with the first control in the focus order focused.
-        self.assertEqual(self.focused(), "Text1")
-        order = ["Text1", "Text2", "Command1", "Command3", "Check1"]
+        self.assertEqual(self.focused(), NAMES[DOMAIN_EDIT])
+        order = [NAMES[c] for c in (DOMAIN_EDIT, PASSWORD_EDIT, WEB_PAGE_BUTTON, SAVE_BUTTON,
+                                    UPDATING_CHECK)]
         forward = [self.press("tab") for _ in order]
         self.assertEqual(forward, order[1:] + order[:1])
         backward = [self.press("shift-tab") for _ in order]
         self.assertEqual(backward, list(reversed(order)))
 
         # Space on the focused check box turns account updating off: the boxes leave the cycle.
-        self.assertEqual(self.press("shift-tab"), "Check1")
+        self.assertEqual(self.press("shift-tab"), NAMES[UPDATING_CHECK])
         self.press("space")
         controls = controls_by_id(TITLE)
-        self.assertEqual(controls[CHECK1]["checked"], 0)
-        self.assertFalse(controls[TEXT1]["visible"] or controls[TEXT2]["visible"])
-        order = ["Command1", "Command3", "Check1"]
-        self.assertEqual([self.press("tab") for _ in order], order)
-        self.assertEqual([self.press("shift-tab") for _ in order],
-                         ["Command3", "Command1", "Check1"])
+        self.assertEqual(controls[UPDATING_CHECK]["checked"], 0)
+        self.assertFalse(controls[DOMAIN_EDIT]["visible"] or controls[PASSWORD_EDIT]["visible"])
+        web_page, save, updating = (NAMES[c] for c in (WEB_PAGE_BUTTON, SAVE_BUTTON,
+                                                         UPDATING_CHECK))
+        self.assertEqual([self.press("tab") for _ in range(3)], [web_page, save, updating])
+        self.assertEqual([self.press("shift-tab") for _ in range(3)], [save, web_page, updating])
 
     def test_web_page_button_without_the_desktop_shell_shows_the_address(self):
         code, out = wine_reg("add", SHELL_WINDOWS_TREAT_AS, "/ve", "/d",
@@ -110,7 +113,7 @@ class WindowTest(E2ETestCase):
         self.svc.set_default(answer())
         window = self.show_window()
 
-        self.driver("click", TITLE, COMMAND1)
+        self.driver("click", TITLE, WEB_PAGE_BUTTON)
         box = wait_message_box(window["pid"], self.hwnd)
         screenshot(self.name + "-address")
         self.assertIsNotNone(box, "no message box")

@@ -27,5 +27,25 @@ TEST(UniqueHandle, PutFreesTheHeldHandleAndOwnsWhatTheCallWritesThere) {
   EXPECT_TRUE(IsOpenHandle(held.get()));
 }
 
+// A handle kind whose freeing sets the thread's last error, as closesocket or a failing CloseHandle
+// can.
+struct ErrorSettingTraits {
+  using Handle = int;
+  static Handle Invalid() { return 0; }
+  static void Close(Handle) { SetLastError(ERROR_INVALID_HANDLE); }
+};
+
+TEST(UniqueHandle, FreeingKeepsTheCallersLastError) {
+  UniqueHandle<ErrorSettingTraits> held(1);
+  SetLastError(ERROR_FILE_NOT_FOUND);
+  held.reset(2);
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILE_NOT_FOUND)) << "reset";
+  {
+    const UniqueHandle<ErrorSettingTraits> going_out_of_scope(3);
+    SetLastError(ERROR_ACCESS_DENIED);
+  }
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED)) << "destructor";
+}
+
 }  // namespace
 }  // namespace kalvane

@@ -4,17 +4,9 @@
 #include <shellapi.h>
 
 #include <cstdio>
-#include <filesystem>
-#include <fstream>
 #include <memory>
 #include <vector>
 
-#include "app/status_line.h"
-#include "platform/ansi_code_page-win32.h"
-#include "platform/file_system-win32.h"
-#include "platform/window_timer-win32.h"
-#include "sync/hosts_store.h"
-#include "sync/update_cycle.h"
 #include "tray/tray_icon-win32.h"
 #include "tray/tray_status-win32.h"
 
@@ -137,25 +129,25 @@ class TrayIconTest : public ::testing::Test {
 TEST_F(TrayIconTest, InstallAndRemoveInPairsPutTheOwnProcedureBack) {
   const LONG_PTR own = window_.Proc();
   EXPECT_FALSE(ShellHasIcon(window_.hwnd()));
-  EXPECT_FALSE(tray_.TrayModify()) << "no icon before the first install";
+  EXPECT_FALSE(tray_.Modify()) << "no icon before the first install";
   for (int round = 0; round < 3; ++round) {
-    ASSERT_TRUE(tray_.TrayInstall());
+    ASSERT_TRUE(tray_.Add());
     EXPECT_TRUE(tray_.IsInstalled());
     EXPECT_NE(window_.Proc(), own) << "hooked";
     EXPECT_TRUE(ShellHasIcon(window_.hwnd()));
-    EXPECT_TRUE(tray_.TrayModify());
+    EXPECT_TRUE(tray_.Modify());
 
     // A second install neither hooks again nor adds a second icon: one remove undoes both.
     const LONG_PTR hooked = window_.Proc();
-    EXPECT_TRUE(tray_.TrayInstall());
+    EXPECT_TRUE(tray_.Add());
     EXPECT_EQ(window_.Proc(), hooked);
 
-    tray_.TrayRemove();
+    tray_.Remove();
     EXPECT_FALSE(tray_.IsInstalled());
     EXPECT_EQ(window_.Proc(), own);
     EXPECT_FALSE(ShellHasIcon(window_.hwnd()));
-    EXPECT_FALSE(tray_.TrayModify());
-    tray_.TrayRemove();
+    EXPECT_FALSE(tray_.Modify());
+    tray_.Remove();
     EXPECT_EQ(window_.Proc(), own);
   }
 }
@@ -167,7 +159,7 @@ TEST_F(TrayIconTest, MinimiseToTrayAndLeftClickBack) {
   EXPECT_TRUE(IsWindowVisible(window_.hwnd())) << "not minimised: nothing to hide";
 
   Minimise();
-  ASSERT_TRUE(tray_.TrayInstall());
+  ASSERT_TRUE(tray_.Add());
   tray_.MinimizeToTray();
   EXPECT_FALSE(IsWindowVisible(window_.hwnd()));
 
@@ -188,7 +180,7 @@ TEST_F(TrayIconTest, MinimiseToTrayAndLeftClickBack) {
 
 TEST_F(TrayIconTest, OtherMessagesReachTheWindowsOwnProcedure) {
   ShowWindow(window_.hwnd(), SW_SHOWNORMAL);
-  ASSERT_TRUE(tray_.TrayInstall());
+  ASSERT_TRUE(tray_.Add());
   const HWND hwnd = window_.hwnd();
   for (LPARAM mouse : {WM_MOUSEMOVE, WM_LBUTTONDOWN, WM_LBUTTONDBLCLK, WM_RBUTTONDOWN, WM_MBUTTONUP,
                        WM_LBUTTONUP /* window not minimised */}) {
@@ -224,7 +216,7 @@ void PressKeysInMenu() {
 
 TEST_F(TrayIconTest, RightClickMenuReportsExitToTheOwner) {
   Minimise();
-  ASSERT_TRUE(tray_.TrayInstall());
+  ASSERT_TRUE(tray_.Add());
   tray_.MinimizeToTray();
   const HWND hwnd = window_.hwnd();
 
@@ -252,8 +244,8 @@ TEST(TrayIconExitTest, OwnerMayRemoveAndDestroyInsideTheExitCallback) {
   ASSERT_NE(shown.hwnd(), nullptr);
   const LONG_PTR own = shown.Proc();
   std::unique_ptr<TrayIcon> tray;
-  tray = std::make_unique<TrayIcon>(shown.hwnd(), [&] { tray->TrayRemove(); });
-  ASSERT_TRUE(tray->TrayInstall());
+  tray = std::make_unique<TrayIcon>(shown.hwnd(), [&] { tray->Remove(); });
+  ASSERT_TRUE(tray->Add());
   PressKeysInMenu<VK_DOWN, VK_RETURN>();
   EXPECT_EQ(SendMessageW(shown.hwnd(), kTrayCallbackMessage, 0, WM_RBUTTONUP), 0);
   EXPECT_FALSE(tray->IsInstalled());
@@ -267,7 +259,7 @@ TEST(TrayIconExitTest, OwnerMayRemoveAndDestroyInsideTheExitCallback) {
     tray.reset();
     DestroyWindow(closing.hwnd());
   });
-  ASSERT_TRUE(tray->TrayInstall());
+  ASSERT_TRUE(tray->Add());
   PressKeysInMenu<VK_DOWN, VK_RETURN>();
   EXPECT_EQ(SendMessageW(closing.hwnd(), kTrayCallbackMessage, 0, WM_RBUTTONUP), 0);
   EXPECT_EQ(tray, nullptr);
@@ -286,7 +278,7 @@ TEST_F(TrayIconTest, TaskbarCreatedAddsTheIconAgainWhileInTheTray) {
   EXPECT_EQ(window_.seen().Count(taskbar_created), 1);
 
   Minimise();
-  ASSERT_TRUE(tray_.TrayInstall());
+  ASSERT_TRUE(tray_.Add());
   ASSERT_TRUE(ShellDeleteIcon(hwnd)) << "the old shell went away with the icon";
   SendMessageW(hwnd, taskbar_created, 0, 0);
   EXPECT_TRUE(ShellHasIcon(hwnd));
@@ -295,7 +287,7 @@ TEST_F(TrayIconTest, TaskbarCreatedAddsTheIconAgainWhileInTheTray) {
   // A shell that still has the icon (only its DPI changed) keeps exactly one.
   SendMessageW(hwnd, taskbar_created, 0, 0);
   EXPECT_TRUE(ShellHasIcon(hwnd));
-  tray_.TrayRemove();
+  tray_.Remove();
   EXPECT_FALSE(ShellHasIcon(hwnd));
 }
 
@@ -311,17 +303,17 @@ TEST_F(TrayIconTest, RefusedAddLeavesTheWindowOnTheTaskbarUnhooked) {
   ASSERT_TRUE(Shell_NotifyIconW(NIM_ADD, &other));
 
   Minimise();
-  EXPECT_FALSE(tray_.TrayInstall());
+  EXPECT_FALSE(tray_.Add());
   EXPECT_FALSE(tray_.IsInstalled());
   EXPECT_EQ(window_.Proc(), own);
   tray_.MinimizeToTray();
   EXPECT_TRUE(IsWindowVisible(hwnd));
   EXPECT_TRUE(IsIconic(hwnd));
-  EXPECT_FALSE(tray_.TrayModify());
+  EXPECT_FALSE(tray_.Modify());
 
   ASSERT_TRUE(ShellDeleteIcon(hwnd));
-  EXPECT_TRUE(tray_.TrayInstall()) << "the next minimising tries again";
-  tray_.TrayRemove();
+  EXPECT_TRUE(tray_.Add()) << "the next minimising tries again";
+  tray_.Remove();
 }
 
 TEST(TrayIconHookTest, DestroyingTheWindowInTheTrayTakesIconAndHookAlong) {
@@ -329,7 +321,7 @@ TEST(TrayIconHookTest, DestroyingTheWindowInTheTrayTakesIconAndHookAlong) {
   ASSERT_NE(window.hwnd(), nullptr);
   const HWND hwnd = window.hwnd();
   TrayIcon tray(hwnd, nullptr);
-  ASSERT_TRUE(tray.TrayInstall());
+  ASSERT_TRUE(tray.Add());
   DestroyWindow(hwnd);
   EXPECT_FALSE(tray.IsInstalled());
   EXPECT_FALSE(ShellHasIcon(hwnd));
@@ -380,26 +372,26 @@ void ExpectNoGrowth(const ResourceCounts& before, const ResourceCounts& after) {
 TEST_F(TrayIconTest, RepeatedModifyAndRoundTripsHoldNoResources) {
   const HICON other = LoadIconW(nullptr, IDI_WARNING);
   Minimise();
-  ASSERT_TRUE(tray_.TrayInstall());
-  ASSERT_TRUE(tray_.TrayModify());  // first calls may set up the shell's side
+  ASSERT_TRUE(tray_.Add());
+  ASSERT_TRUE(tray_.Modify());  // first calls may set up the shell's side
   PumpFor(500);
   const ResourceCounts before_modify;
   for (int i = 0; i < 1000; ++i) {
     tray_.SetIcon(i % 2 ? icon_ : other);
-    ASSERT_TRUE(tray_.TrayModify());
+    ASSERT_TRUE(tray_.Modify());
   }
   PumpFor(500);
   const ResourceCounts after_modify;
-  before_modify.Print("before 1000 SetIcon+TrayModify");
-  after_modify.Print("after 1000 SetIcon+TrayModify ");
+  before_modify.Print("before 1000 SetIcon+Modify");
+  after_modify.Print("after 1000 SetIcon+Modify ");
   ExpectNoGrowth(before_modify, after_modify);
 
-  tray_.TrayRemove();
+  tray_.Remove();
   PumpFor(500);
   const ResourceCounts before_rounds;
   for (int i = 0; i < 100; ++i) {
-    ASSERT_TRUE(tray_.TrayInstall());
-    tray_.TrayRemove();
+    ASSERT_TRUE(tray_.Add());
+    tray_.Remove();
   }
   PumpFor(500);
   const ResourceCounts after_rounds;
@@ -438,7 +430,7 @@ TEST_F(TrayIconTest, StatusDrivesTheTrayIconAndTheBlinkTimer) {
 
   // In the tray the choice goes out at once.
   Minimise();
-  ASSERT_TRUE(tray_.TrayInstall());
+  ASSERT_TRUE(tray_.Add());
   status.ShowUpdateStatus(UpdateResult::kTransferFailed);
   EXPECT_EQ(tray_.Icon(), failed);
   EXPECT_EQ(status.LastUpdateResult(), UpdateResult::kTransferFailed);
@@ -464,59 +456,6 @@ TEST_F(TrayIconTest, StatusDrivesTheTrayIconAndTheBlinkTimer) {
   PumpFor(700);
   for (UINT_PTR id : window_.seen().timers)
     EXPECT_NE(id, kBlinkTimerId) << "the blink timer stopped";
-}
-
-// A cycle whose answer came but whose rows the real Win32 hosts store could not write, because
-// another program holds the hosts file open without sharing: the steady failure icon, and the
-// tool-tip names the failure. Once the file is free again the next cycle turns it back.
-class AnsweringService final : public PageFetch, public AccountSource {
- public:
-  bool HttpGet(std::string_view) override { return true; }
-  const std::string& ResponseText() const override { return response_; }
-  void Cancel() override {}
-  AccountBoxes Current() const override { return {}; }
-
- private:
-  std::string response_ = "HTTP/1.1 200 OK\r\n\r\n<p>BEGIN</p>\r\n<p>host1&nbsp;10.0.0.1</p>\r\n";
-};
-
-TEST_F(TrayIconTest, AHostsFileHeldOpenWithoutSharingShowsTheSteadyFailureIconAndSaysWhy) {
-  wchar_t temp[MAX_PATH + 1];
-  ASSERT_NE(GetTempPathW(MAX_PATH + 1, temp), 0u);
-  const std::filesystem::path root =
-      std::filesystem::path(temp) /
-      (L"kalvane-tray-hosts-" + std::to_wstring(GetCurrentProcessId()));
-  std::filesystem::create_directories(root / L"etc");
-  const std::filesystem::path hosts = root / L"etc" / L"hosts";
-  std::ofstream(hosts, std::ios::binary) << "127.0.0.1 localhost\r\n";
-  HostsStore store(MakeWin32FileSystem(), {hosts, root / L"hosts.bak"}, {}, "dns.kalvane.example");
-  AnsweringService service;
-  const SystemAnsiCodePage code_page;
-  UpdateCycle cycle(service, store, code_page);
-
-  const HICON updated = icon_;
-  const HICON failed = LoadIconW(nullptr, IDI_WARNING);
-  TrayStatus status(tray_, window_.hwnd(), updated, failed);
-  Minimise();
-  ASSERT_TRUE(tray_.TrayInstall());
-
-  HANDLE held = CreateFileW(hosts.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-  ASSERT_NE(held, INVALID_HANDLE_VALUE);
-  std::optional<UpdateResult> result = cycle.UpdateDomains(service);
-  ASSERT_EQ(result, UpdateResult::kTransferFailed);
-  status.ShowUpdateStatus(*result, StatusLine(cycle.LastReport(), {12, 3}));
-  EXPECT_EQ(tray_.Icon(), failed);
-  EXPECT_FALSE(status.BlinkEnabled());
-  EXPECT_EQ(tray_.Tip(), L"Kalvane\n无法读取 hosts 文件：文件正被其他程序使用 (12:03)");
-  CloseHandle(held);
-
-  result = cycle.UpdateDomains(service);
-  ASSERT_EQ(result, UpdateResult::kNoFailure);
-  status.ShowUpdateStatus(*result, StatusLine(cycle.LastReport(), {12, 4}));
-  EXPECT_EQ(tray_.Icon(), updated);
-  EXPECT_EQ(tray_.Tip(), L"Kalvane\n已更新 1 条映射 (12:04)");
-  tray_.TrayRemove();
-  std::filesystem::remove_all(root);
 }
 
 }  // namespace
