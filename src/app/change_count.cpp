@@ -66,7 +66,10 @@ ChangeCount CountChanges(const DomainList& before, const DomainList& after) {
 }
 
 std::u16string ChangeText(const ChangeCount& count) {
-  return u"+" + Number(count.added) + u" -" + Number(count.removed) + u" ~" + Number(count.changed);
+  std::u16string text = u"+";
+  text.append(Number(count.added)).append(u" -");
+  text.append(Number(count.removed)).append(u" ~");
+  return text.append(Number(count.changed));
 }
 
 }  // namespace kalvane

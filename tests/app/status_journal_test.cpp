@@ -99,12 +99,5 @@ TEST(StatusJournal, ReportsTheModelAsTabSeparatedLines) {
             u"历史\r\n时间\t结果\t变化\r\n08:10:09\t无法连接服务器：连接超时\t\r\n");
 }
 
-TEST(StatusJournal, HoldsOnlyTheRowsThatAreWritten) {
-  const DomainList list{{"a.example", "10.0.0.1"},
-                        {"dns.kalvane.example", "10.6.6.6"},
-                        {"b.example", "10.0.0.2\n127.0.0.1 evil"}};
-  EXPECT_EQ(WrittenRows(list, "dns.kalvane.example"), (DomainList{{"a.example", "10.0.0.1"}}));
-}
-
 }  // namespace
 }  // namespace kalvane
