@@ -60,6 +60,15 @@ DomainList WrittenRows(const DomainList& list, std::string_view service_host) {
   return written;
 }
 
+std::optional<DomainList> RowsAfterCycle(const CycleReport& report, const DomainList& list,
+                                         std::string_view service_host) {
+  if (!report.hosts || (report.hosts->outcome != HostsOutcome::kWritten &&
+                        report.hosts->outcome != HostsOutcome::kUnchanged)) {
+    return std::nullopt;
+  }
+  return WrittenRows(list, service_host);
+}
+
 void StatusJournal::Record(TimeOfDay at, std::u16string_view result,
                            const std::optional<DomainList>& written) {
   outcome_ = std::u16string(result) + StatusLineTime(at);

@@ -13,6 +13,7 @@
 
 #include "base/ansi_code_page.h"
 #include "sync/domain_list.h"
+#include "sync/update_cycle.h"
 
 namespace kalvane {
 
@@ -56,6 +57,12 @@ std::u16string StatusReportText(const StatusModel& model);
 // The rows of `list` that the hosts section holds after a write (hosts_section.h's
 // IsWritableMapping): the rest is never written.
 DomainList WrittenRows(const DomainList& list, std::string_view service_host);
+
+// What the journal records for a cycle as `written`: the rows of `list` (UpdateCycle::Domains)
+// that are written, when the cycle's hosts step wrote the section or found it as it should be;
+// nothing when the cycle left the section as it was (no answer, an empty list, a failed step).
+std::optional<DomainList> RowsAfterCycle(const CycleReport& report, const DomainList& list,
+                                         std::string_view service_host);
 
 inline constexpr std::size_t kHistoryCapacity = 200;
 

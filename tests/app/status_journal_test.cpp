@@ -99,5 +99,26 @@ TEST(StatusJournal, ReportsTheModelAsTabSeparatedLines) {
             u"历史\r\n时间\t结果\t变化\r\n08:10:09\t无法连接服务器：连接超时\t\r\n");
 }
 
+TEST(StatusJournal, TakesTheWrittenRowsOfACycleThatWroteOrKeptTheSection) {
+  const DomainList list{{"a.example", "10.0.0.1"},
+                        {"dns.kalvane.example", "10.6.6.6"},
+                        {"b.example", "10.0.0.2\n127.0.0.1 evil"}};
+  const DomainList written{{"a.example", "10.0.0.1"}};
+  struct Case {
+    std::optional<HostsOutcome> hosts;
+    bool recorded;
+  };
+  const Case cases[] = {{HostsOutcome::kWritten, true},       {HostsOutcome::kUnchanged, true},
+                        {HostsOutcome::kNotTouched, false},   {HostsOutcome::kReplaceFailed, false},
+                        {HostsOutcome::kHostsMissing, false}, {std::nullopt, false}};
+  for (const Case& c : cases) {
+    CycleReport report;
+    if (c.hosts) report.hosts = HostsStepReport{*c.hosts, 0, 1};
+    const auto rows = RowsAfterCycle(report, list, "dns.kalvane.example");
+    EXPECT_EQ(rows.has_value(), c.recorded) << static_cast<int>(c.hosts.value_or(HostsOutcome{}));
+    EXPECT_EQ(rows.value_or(written), written);
+  }
+}
+
 }  // namespace
 }  // namespace kalvane
