@@ -179,10 +179,18 @@ TEST(StatusWindow, TabMovesThroughTheControlsInOrderAndEscCloses) {
   }
 }
 
-TEST(StatusWindow, TheCloseButtonAndTheOwnersEndCloseIt) {
+TEST(StatusWindow, OpensOverAnOwnerInTheTrayAndClosesWithItsButtonOrTheOwner) {
   const Owner owner;
+  // The main window in the tray is minimised and hidden: the window opens all the same.
+  ShowWindow(owner.hwnd, SW_SHOWMINIMIZED);
+  ShowWindow(owner.hwnd, SW_HIDE);
   auto window = StatusWindow::Open(GetModuleHandleW(nullptr), owner.hwnd, TwoRows());
   ASSERT_NE(window, nullptr);
+  EXPECT_TRUE(IsWindowVisible(window->hwnd()));
+  // Hidden with its owner's minimising, it comes back when asked for again.
+  ShowWindow(window->hwnd(), SW_HIDE);
+  window->BringForward();
+  EXPECT_TRUE(IsWindowVisible(window->hwnd()));
   SendMessageW(GetDlgItem(window->hwnd(), kStatusClose), BM_CLICK, 0, 0);
   EXPECT_FALSE(window->IsOpen());
   EXPECT_TRUE(IsWindow(owner.hwnd));
