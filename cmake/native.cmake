@@ -6,7 +6,9 @@ if(KALVANE_TESTS)
     tests/account/account_form_test.cpp
     tests/account/account_settings_test.cpp
     tests/account/settings_file_test.cpp
+    tests/app/connect_reason_test.cpp
     tests/app/instance_command_test.cpp
+    tests/app/status_journal_test.cpp
     tests/app/status_line_test.cpp
     tests/app/update_controller_test.cpp
     tests/app/window_layout_test.cpp

@@ -17,6 +17,7 @@ if(KALVANE_TESTS)
     tests/app/hosts_failure_status-win32_test.cpp
     tests/app/resources-win32_test.cpp
     tests/app/single_instance-win32_test.cpp
+    tests/app/status_window-win32_test.cpp
     tests/http/winsock_transport-win32_test.cpp
     tests/platform/ansi_code_page-win32_test.cpp
     tests/platform/dll_search-win32_test.cpp
@@ -26,7 +27,8 @@ if(KALVANE_TESTS)
     tests/platform/unique_handle-win32_test.cpp
     tests/platform/window_timer-win32_test.cpp
     tests/sync/hosts_store-win32_test.cpp
-    tests/tray/tray_icon-win32_test.cpp)
+    tests/tray/tray_icon-win32_test.cpp
+    tests/tray/tray_menu-win32_test.cpp)
   target_link_libraries(kalvane_win_tests PRIVATE kalvane_app gtest gtest_main)
   target_include_directories(kalvane_win_tests PRIVATE ${CMAKE_SOURCE_DIR}/tests/support)
   # The DLL that the DLL-search test plants beside the test program.

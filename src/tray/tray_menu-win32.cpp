@@ -1,0 +1,26 @@
+#include "tray/tray_menu-win32.h"
+
+#include <string>
+
+#include "platform/wide_text-win32.h"
+
+namespace kalvane {
+
+UniqueMenu CreateTrayMenu(bool cycle_running) {
+  UniqueMenu menu(CreatePopupMenu());
+  if (!menu) return menu;
+  for (const TrayMenuItem& item : kTrayMenuItems) {
+    BOOL added = FALSE;
+    if (item.command == TrayCommand::kNone) {
+      added = AppendMenuW(menu.get(), MF_SEPARATOR, 0, nullptr);
+    } else {
+      const UINT greyed = item.greyed_while_cycle_runs && cycle_running ? MF_GRAYED : 0;
+      added = AppendMenuW(menu.get(), MF_STRING | greyed, static_cast<UINT_PTR>(item.command),
+                          ToWide(item.text).c_str());
+    }
+    if (!added) return UniqueMenu();
+  }
+  return menu;
+}
+
+}  // namespace kalvane
