@@ -6,6 +6,7 @@ if(KALVANE_TESTS)
     tests/account/account_form_test.cpp
     tests/account/account_settings_test.cpp
     tests/account/settings_file_test.cpp
+    tests/app/cycle_timing_test.cpp
     tests/app/instance_command_test.cpp
     tests/app/status_line_test.cpp
     tests/app/update_controller_test.cpp
@@ -20,6 +21,7 @@ if(KALVANE_TESTS)
     tests/sync/hosts_store_test.cpp
     tests/sync/refresh_schedule_test.cpp
     tests/sync/response_body_test.cpp
+    tests/sync/section_guard_test.cpp
     tests/sync/update_cycle_test.cpp
     tests/tray/status_icon_rule_test.cpp)
   target_link_libraries(kalvane_native_tests PRIVATE ${KALVANE_PORTABLE_LIBRARIES}
