@@ -7,6 +7,7 @@ if(KALVANE_TESTS)
     tests/account/account_settings_test.cpp
     tests/account/settings_file_test.cpp
     tests/app/connect_reason_test.cpp
+    tests/app/cycle_timing_test.cpp
     tests/app/instance_command_test.cpp
     tests/app/status_journal_test.cpp
     tests/app/status_line_test.cpp
@@ -22,6 +23,7 @@ if(KALVANE_TESTS)
     tests/sync/hosts_store_test.cpp
     tests/sync/refresh_schedule_test.cpp
     tests/sync/response_body_test.cpp
+    tests/sync/section_guard_test.cpp
     tests/sync/update_cycle_test.cpp
     tests/tray/status_icon_rule_test.cpp)
   target_link_libraries(kalvane_native_tests PRIVATE ${KALVANE_MODULE_LIBRARIES}

@@ -22,11 +22,14 @@ if(KALVANE_TESTS)
     tests/platform/ansi_code_page-win32_test.cpp
     tests/platform/dll_search-win32_test.cpp
     tests/platform/file_system-win32_test.cpp
+    tests/platform/input_wait-win32_test.cpp
     tests/platform/message_pump-win32_test.cpp
+    tests/platform/network_change-win32_test.cpp
     tests/platform/shell_open-win32_test.cpp
     tests/platform/unique_handle-win32_test.cpp
     tests/platform/window_timer-win32_test.cpp
     tests/sync/hosts_store-win32_test.cpp
+    tests/sync/hosts_watch-win32_test.cpp
     tests/tray/tray_icon-win32_test.cpp
     tests/tray/tray_menu-win32_test.cpp)
   target_link_libraries(kalvane_win_tests PRIVATE kalvane_app gtest gtest_main)

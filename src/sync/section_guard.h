@@ -1,0 +1,72 @@
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <deque>
+#include <string>
+#include <string_view>
+#include <utility>
+
+#include "base/event_pump.h"
+#include "sync/domain_list.h"
+#include "sync/hosts_store.h"
+
+namespace kalvane {
+
+// What to do about a hosts file that changed.
+enum class GuardDecision : std::uint8_t {
+  kNothing,  // the section is as we wrote it (our own write, or an edit above it), or there is
+             // nothing of ours to keep: no section written yet, or the program is closing
+  kRestore,  // our section is missing or differs: write it again from Mappings()
+  kPaused,   // it is missing or differs, but restoring is paused (see below)
+};
+
+// Another program that resets the hosts file every time is not fought without end: at most this
+// many restores within kRestoreWindow, then none until the next regular cycle.
+inline constexpr int kMaxRestores = 3;
+inline constexpr std::chrono::minutes kRestoreWindow{10};
+
+// Keeps the section the program last wrote in the hosts file when another program removes or
+// changes it. The caller reads the hosts file once its folder has been quiet for a moment after a
+// change (so that no half-written file is read) and asks OnHostsChanged; on kRestore it writes
+// Mappings() with HostsStore::WriteHostsSection, which keeps every line above the marker as the
+// other program left it. The guard recognises our own writes by their content: a write of ours
+// leaves the section exactly as it expects it.
+class SectionGuard {
+ public:
+  using TimePoint = MonotonicClock::time_point;
+
+  // Rows naming `service_host` are left out of the section, as the hosts store leaves them out.
+  explicit SectionGuard(std::string service_host) : service_host_(std::move(service_host)) {}
+
+  // A cycle's hosts step for `mappings` ended with `report`. After kWritten and kUnchanged the
+  // section holds that list and is the one to keep; every other outcome left the hosts file as it
+  // was (an empty list among them, which leaves an earlier section in place), so the section to
+  // keep stays what it was.
+  void OnHostsStep(const DomainList& mappings, const HostsStepReport& report);
+  // A regular cycle ran: it put the section back by itself, and restoring starts afresh.
+  void OnRegularCycle();
+  // The program is closing: the section goes, and nothing is restored any more.
+  void OnClosing() { guarding_ = false; }
+
+  // The hosts file holds `content` now, after a change that has settled. kRestore counts as a
+  // restore made at `now`.
+  GuardDecision OnHostsChanged(std::string_view content, TimePoint now);
+
+  // The list to write back on kRestore: the one the section was last written from.
+  const DomainList& Mappings() const { return mappings_; }
+  // Restoring is paused until the next regular cycle.
+  bool Paused() const { return paused_; }
+
+ private:
+  bool SectionAsWritten(std::string_view content) const;
+
+  std::string service_host_;
+  bool guarding_ = false;
+  DomainList mappings_;
+  std::string section_;             // the section as we write it: the marker line and the rows
+  std::deque<TimePoint> restores_;  // the latest restores, oldest first, at most kMaxRestores
+  bool paused_ = false;
+};
+
+}  // namespace kalvane

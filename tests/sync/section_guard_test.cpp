@@ -1,0 +1,95 @@
+#include "sync/section_guard.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "sync/hosts_section.h"
+
+namespace kalvane {
+namespace {
+
+using enum GuardDecision;
+
+constexpr std::string_view kService = "dns.kalvane.example";
+const DomainList kList = {{"a.example", "10.0.0.1"}, {"b.example", "10.0.0.2"}};
+const DomainList kOther = {{"a.example", "10.0.0.9"}};
+const DomainList kEmpty;
+
+std::string Hosts(std::string_view user, const DomainList& list) {
+  return ComposeHostsWithSection(user, list, kService);
+}
+
+// One program run as the controller drives the guard: steps at seconds after the start.
+TEST(SectionGuardTest, DecidesWhatAChangedHostsFileNeeds) {
+  enum class Step { kChanged, kWrote, kRegularCycle, kClosing };
+  struct Row {
+    int second;
+    Step step;
+    std::string content_or_note;  // kChanged: the hosts file now
+    GuardDecision expected = kNothing;
+    const DomainList* list = &kList;  // kWrote: the list and how the step ended
+    HostsOutcome outcome = HostsOutcome::kWritten;
+  };
+  const std::string user = "127.0.0.1 localhost\r\n";
+  const std::string own = Hosts(user, kList);
+  const std::string user_more = user + "10.9.9.9 av.example\r\n";
+  const Row rows[] = {
+      {0, Step::kChanged, user, kNothing},  // no section written yet: none to keep
+      {1, Step::kWrote, "the first cycle"},
+      {1, Step::kChanged, own, kNothing},                              // our own write
+      {5, Step::kChanged, Hosts(user_more, kList), kNothing},          // a line added above it
+      {6, Step::kChanged, own.substr(0, own.size() - 2), kNothing},    // last line end dropped
+      {10, Step::kChanged, user_more, kRestore},                       // the section removed
+      {11, Step::kChanged, Hosts(user, kOther), kRestore},             // an address changed
+      {12, Step::kChanged, own + "10.9.9.9 c.example\r\n", kRestore},  // a row added to it
+      {13, Step::kChanged, user, kPaused},  // the fourth reset within ten minutes
+      {15, Step::kChanged, own, kNothing},  // put back by someone else: nothing to do
+      {20, Step::kRegularCycle, "resets the count"},
+      {100, Step::kChanged, user, kRestore},
+      {200, Step::kChanged, user, kRestore},
+      {300, Step::kChanged, user, kRestore},
+      {700, Step::kChanged, user, kRestore},  // the restore at 100 s is more than ten minutes ago
+      {701, Step::kChanged, user, kPaused},
+      {710, Step::kRegularCycle, "resets the count"},
+      {720, Step::kWrote, "a failed write keeps the old section", kNothing, &kOther,
+       HostsOutcome::kReplaceFailed},
+      {721, Step::kWrote, "an empty answer leaves the section in place", kNothing, &kEmpty,
+       HostsOutcome::kNotTouched},
+      {722, Step::kChanged, own, kNothing},
+      {730, Step::kWrote, "the section now holds the other list", kNothing, &kOther},
+      {731, Step::kChanged, Hosts(user, kOther), kNothing},
+      {732, Step::kChanged, own, kRestore},
+      {740, Step::kClosing, "the window closes"},
+      {741, Step::kChanged, user, kNothing},
+  };
+
+  SectionGuard guard{std::string(kService)};
+  const MonotonicClock::time_point t0{std::chrono::hours(1000)};
+  bool paused = false;  // from the first kPaused until the next regular cycle
+  for (const Row& row : rows) {
+    SCOPED_TRACE(::testing::Message() << "at " << row.second << " s");
+    switch (row.step) {
+      case Step::kChanged:
+        EXPECT_EQ(guard.OnHostsChanged(row.content_or_note, t0 + std::chrono::seconds(row.second)),
+                  row.expected);
+        paused = paused || row.expected == kPaused;
+        EXPECT_EQ(guard.Paused(), paused);
+        break;
+      case Step::kWrote:
+        guard.OnHostsStep(*row.list, {row.outcome});
+        break;
+      case Step::kRegularCycle:
+        guard.OnRegularCycle();
+        paused = false;
+        break;
+      case Step::kClosing:
+        guard.OnClosing();
+        break;
+    }
+  }
+  EXPECT_EQ(guard.Mappings(), kOther) << "the list to restore from";
+}
+
+}  // namespace
+}  // namespace kalvane
