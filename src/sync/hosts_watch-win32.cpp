@@ -16,8 +16,8 @@ void HostsWatch::OnSignalled() {
 }
 
 bool HostsWatch::OnTimer(UINT_PTR id) {
-  if (id != kHostsQuietTimerId || !quiet_ || !quiet_->Enabled()) return false;
-  quiet_->SetEnabled(false);
+  if (id != kHostsQuietTimerId || !quiet_) return false;
+  quiet_.reset();  // one tick: the next change starts it again
   return true;
 }
 

@@ -6,18 +6,19 @@
 #include <utility>
 
 #include "platform/unique_handle-win32.h"
+#include "tray/tray_menu-win32.h"
 
 namespace kalvane {
 namespace {
 
 constexpr UINT_PTR kTraySubclassId = 1;
-constexpr const wchar_t* kExitCaption = L"退出";
 
 }  // namespace
 
-TrayIcon::TrayIcon(HWND window, ExitPicked on_exit_picked)
+TrayIcon::TrayIcon(HWND window, CommandPicked on_command_picked, CycleRunning cycle_running)
     : window_(window),
-      on_exit_picked_(std::move(on_exit_picked)),
+      on_command_picked_(std::move(on_command_picked)),
+      cycle_running_(std::move(cycle_running)),
       taskbar_created_(RegisterWindowMessageW(L"TaskbarCreated")) {
   data_.cbSize = sizeof(data_);
   data_.hWnd = window_;
@@ -87,8 +88,9 @@ LRESULT TrayIcon::OnTrayCallback(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lpar
   }
   if (mouse == WM_RBUTTONUP) {
     // Copied first: the owner may destroy this object from inside the call.
-    ExitPicked on_exit_picked = on_exit_picked_;
-    if (TrackTrayMenu() == kTrayExitCommand && on_exit_picked) on_exit_picked();
+    CommandPicked on_command_picked = on_command_picked_;
+    const TrayCommand picked = TrackTrayMenu();
+    if (picked != TrayCommand::kNone && on_command_picked) on_command_picked(picked);
     return 0;
   }
   return DefSubclassProc(hwnd, msg, wparam, lparam);
@@ -101,15 +103,15 @@ void TrayIcon::RestoreFromTray() {
   SetFocus(window_);
 }
 
-UINT TrayIcon::TrackTrayMenu() {
-  UniqueMenu menu(CreatePopupMenu());
-  if (!menu || !AppendMenuW(menu.get(), MF_STRING, kTrayExitCommand, kExitCaption)) return 0;
+TrayCommand TrayIcon::TrackTrayMenu() {
+  const UniqueMenu menu = CreateTrayMenu(cycle_running_ && cycle_running_());
+  if (!menu) return TrayCommand::kNone;
   POINT at{};
   GetCursorPos(&at);
   // Without the foreground the menu would not close when the user clicks elsewhere; the WM_NULL
   // afterwards makes the switch back take effect at once.
   SetForegroundWindow(window_);
-  const auto picked = static_cast<UINT>(
+  const auto picked = static_cast<TrayCommand>(
       TrackPopupMenu(menu.get(), TPM_RETURNCMD | TPM_NONOTIFY, at.x, at.y, 0, window_, nullptr));
   PostMessageW(window_, WM_NULL, 0, 0);
   return picked;

@@ -8,12 +8,12 @@
 #include <string>
 #include <string_view>
 
+#include "tray/tray_menu.h"
+
 namespace kalvane {
 
 // The message the shell sends to the main window for the tray icon's mouse events.
 inline constexpr UINT kTrayCallbackMessage = WM_USER + 1001;  // 2025
-// Command id of the tray menu's one item, "退出".
-inline constexpr UINT kTrayExitCommand = 1;
 // The id of the tray's blink timer (TrayStatus) among the main window's WM_TIMER messages.
 inline constexpr UINT_PTR kBlinkTimerId = 2;
 
@@ -25,12 +25,15 @@ inline constexpr UINT_PTR kBlinkTimerId = 2;
 // The window handle is borrowed: the hook removes itself if the window is destroyed first.
 class TrayIcon {
  public:
-  // Called when the user picks "退出", after the menu has closed and the icon and hook are still
-  // in place. The owner decides what exit means (for example, ending a cycle that waits for the
-  // network first); it may remove the icon or destroy the window from inside the call.
-  using ExitPicked = std::function<void()>;
+  // Called with the item the user picked in the menu (tray_menu.h), after the menu has closed and
+  // while the icon and hook are still in place. The owner decides what an item means (for "退出",
+  // say, ending a cycle that waits for the network first); it may remove the icon or destroy the
+  // window from inside the call.
+  using CommandPicked = std::function<void(TrayCommand)>;
+  // Asked as the menu opens: "立即更新" is greyed while a cycle runs.
+  using CycleRunning = std::function<bool()>;
 
-  TrayIcon(HWND window, ExitPicked on_exit_picked);
+  TrayIcon(HWND window, CommandPicked on_command_picked, CycleRunning cycle_running = {});
   ~TrayIcon();
   TrayIcon(const TrayIcon&) = delete;
   TrayIcon& operator=(const TrayIcon&) = delete;
@@ -65,11 +68,12 @@ class TrayIcon {
                                       UINT_PTR subclass_id, DWORD_PTR ref_data);
   LRESULT OnTrayCallback(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam);
   void RestoreFromTray();
-  UINT TrackTrayMenu();
+  TrayCommand TrackTrayMenu();
   void OnTaskbarCreated();
 
   HWND window_;
-  ExitPicked on_exit_picked_;
+  CommandPicked on_command_picked_;
+  CycleRunning cycle_running_;
   NOTIFYICONDATAW data_{};
   UINT taskbar_created_;
   bool installed_ = false;

@@ -122,7 +122,11 @@ class TrayIconTest : public ::testing::Test {
 
   TestWindow window_;
   int exits_picked_ = 0;
-  TrayIcon tray_{window_.hwnd(), [this] { ++exits_picked_; }};
+  TrayCommand last_picked_ = TrayCommand::kNone;
+  TrayIcon tray_{window_.hwnd(), [this](TrayCommand picked) {
+                   last_picked_ = picked;
+                   if (picked == TrayCommand::kExit) ++exits_picked_;
+                 }};
   HICON icon_ = nullptr;
 };
 
@@ -228,8 +232,17 @@ TEST_F(TrayIconTest, RightClickMenuReportsExitToTheOwner) {
   EXPECT_FALSE(IsWindowVisible(hwnd));
   EXPECT_TRUE(TakeNullMessage(hwnd)) << "WM_NULL posted after the menu";
 
-  // Picking "退出" reports it once; the owner decides what follows.
-  PressKeysInMenu<VK_DOWN, VK_RETURN>();
+  // The other items by their access keys, as the keyboard picks them.
+  PressKeysInMenu<'S'>();
+  EXPECT_EQ(SendMessageW(hwnd, kTrayCallbackMessage, 0, WM_RBUTTONUP), 0);
+  EXPECT_EQ(last_picked_, TrayCommand::kStatus);
+  PressKeysInMenu<'U'>();
+  EXPECT_EQ(SendMessageW(hwnd, kTrayCallbackMessage, 0, WM_RBUTTONUP), 0);
+  EXPECT_EQ(last_picked_, TrayCommand::kUpdateNow);
+  EXPECT_EQ(exits_picked_, 0);
+
+  // Picking "退出", the last item, reports it once; the owner decides what follows.
+  PressKeysInMenu<VK_UP, VK_RETURN>();
   EXPECT_EQ(SendMessageW(hwnd, kTrayCallbackMessage, 0, WM_RBUTTONUP), 0);
   EXPECT_EQ(exits_picked_, 1);
   EXPECT_TRUE(TakeNullMessage(hwnd));
@@ -244,9 +257,9 @@ TEST(TrayIconExitTest, OwnerMayRemoveAndDestroyInsideTheExitCallback) {
   ASSERT_NE(shown.hwnd(), nullptr);
   const LONG_PTR own = shown.Proc();
   std::unique_ptr<TrayIcon> tray;
-  tray = std::make_unique<TrayIcon>(shown.hwnd(), [&] { tray->Remove(); });
+  tray = std::make_unique<TrayIcon>(shown.hwnd(), [&](TrayCommand) { tray->Remove(); });
   ASSERT_TRUE(tray->Add());
-  PressKeysInMenu<VK_DOWN, VK_RETURN>();
+  PressKeysInMenu<VK_UP, VK_RETURN>();
   EXPECT_EQ(SendMessageW(shown.hwnd(), kTrayCallbackMessage, 0, WM_RBUTTONUP), 0);
   EXPECT_FALSE(tray->IsInstalled());
   EXPECT_FALSE(ShellHasIcon(shown.hwnd()));
@@ -255,12 +268,12 @@ TEST(TrayIconExitTest, OwnerMayRemoveAndDestroyInsideTheExitCallback) {
   // The owner ends the program: the tray object and the window go away inside the call.
   TestWindow closing;
   ASSERT_NE(closing.hwnd(), nullptr);
-  tray = std::make_unique<TrayIcon>(closing.hwnd(), [&] {
+  tray = std::make_unique<TrayIcon>(closing.hwnd(), [&](TrayCommand) {
     tray.reset();
     DestroyWindow(closing.hwnd());
   });
   ASSERT_TRUE(tray->Add());
-  PressKeysInMenu<VK_DOWN, VK_RETURN>();
+  PressKeysInMenu<VK_UP, VK_RETURN>();
   EXPECT_EQ(SendMessageW(closing.hwnd(), kTrayCallbackMessage, 0, WM_RBUTTONUP), 0);
   EXPECT_EQ(tray, nullptr);
   EXPECT_FALSE(IsWindow(closing.hwnd()));
