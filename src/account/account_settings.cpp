@@ -81,8 +81,7 @@ AccountBoxes BoxesFromStoredAccount(const StoredAccount& account) {
   if (!account.updating) return boxes;
   boxes.updating_enabled = true;
   boxes.domain = account.domain;
-  boxes.password = account.digest.value_or(u"");
-  boxes.password_is_digest = account.digest.has_value();
+  if (account.digest) boxes.password = Password::FromDigest(*account.digest).value_or(Password());
   return boxes;
 }
 

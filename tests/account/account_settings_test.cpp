@@ -58,8 +58,8 @@ TEST(AccountSettingsTest, MalformedDigestLoadsAsNoPassword) {
     EXPECT_EQ(account, (StoredAccount{true, u"example.com", std::nullopt})) << line3;
     const AccountBoxes boxes = BoxesFromStoredAccount(account);
     EXPECT_TRUE(boxes.updating_enabled);
-    EXPECT_EQ(boxes.password, u"");
-    EXPECT_FALSE(boxes.password_is_digest);
+    EXPECT_EQ(boxes.password.text(), u"");
+    EXPECT_FALSE(boxes.password.is_digest());
   }
 }
 
@@ -70,8 +70,8 @@ TEST(AccountSettingsTest, ADigestInLowerCaseLoadsAsTheSameDigest) {
         ParseAccountSettings("True\r\nexample.com\r\n" + std::string(line3) + "\r\n", kCp1252);
     EXPECT_EQ(account.digest, std::u16string(kSecretDigest)) << line3;
     const AccountBoxes boxes = BoxesFromStoredAccount(account);
-    EXPECT_EQ(boxes.password, kSecretDigest);
-    EXPECT_TRUE(boxes.password_is_digest);
+    EXPECT_EQ(boxes.password.text(), kSecretDigest);
+    EXPECT_TRUE(boxes.password.is_digest());
     // Saved again, it is written as we write digests.
     EXPECT_EQ(ComposeAccountSettings(account, kCp1252),
               "True\r\nexample.com\r\n" + Ascii(kSecretDigest) + "\r\n");

@@ -432,16 +432,15 @@ TEST_F(TrayIconTest, StatusDrivesTheTrayIconAndTheBlinkTimer) {
   // Blinking from creation and with no icon present: only the remembered handle changes.
   status.OnBlinkTick();
   EXPECT_EQ(tray_.Icon(), failed);
-  status.ShowUpdateStatus(UpdateResult::kNoFailure);
+  status.ShowUpdateStatus(TrayIconState::kUpdated);
   EXPECT_EQ(tray_.Icon(), updated);
   EXPECT_FALSE(status.BlinkEnabled());
 
   // In the tray the choice goes out at once.
   Minimise();
   ASSERT_TRUE(tray_.TrayInstall());
-  status.ShowUpdateStatus(UpdateResult::kTransferFailed);
+  status.ShowUpdateStatus(TrayIconState::kFailed);
   EXPECT_EQ(tray_.Icon(), failed);
-  EXPECT_EQ(status.LastUpdateResult(), UpdateResult::kTransferFailed);
   status.OnBlinkTick();
   EXPECT_EQ(tray_.Icon(), failed) << "no blinking after a steady result";
 
@@ -449,7 +448,7 @@ TEST_F(TrayIconTest, StatusDrivesTheTrayIconAndTheBlinkTimer) {
   // later.
   PumpFor(100);
   window_.seen().timers.clear();
-  status.ShowUpdateStatus(UpdateResult::kAccountNotConfirmed);
+  status.ShowUpdateStatus(TrayIconState::kBlinking);
   EXPECT_EQ(tray_.Icon(), failed);
   const ULONGLONG waited = WaitForTicks(window_.seen(), kBlinkTimerId, 1, 3000);
   EXPECT_GE(waited, kBlinkTickMs - 50) << "restarted, not left running";
@@ -458,7 +457,7 @@ TEST_F(TrayIconTest, StatusDrivesTheTrayIconAndTheBlinkTimer) {
   EXPECT_EQ(tray_.Icon(), updated) << "goes on from the phase the first blinking left";
   status.OnBlinkTick();
   EXPECT_EQ(tray_.Icon(), failed);
-  status.ShowUpdateStatus(UpdateResult::kNoFailure);
+  status.ShowUpdateStatus(TrayIconState::kUpdated);
   EXPECT_EQ(tray_.Icon(), updated);
   window_.seen().timers.clear();
   PumpFor(700);
@@ -504,7 +503,7 @@ TEST_F(TrayIconTest, AHostsFileHeldOpenWithoutSharingShowsTheSteadyFailureIconAn
   ASSERT_NE(held, INVALID_HANDLE_VALUE);
   std::optional<UpdateResult> result = cycle.UpdateDomains(service);
   ASSERT_EQ(result, UpdateResult::kTransferFailed);
-  status.ShowUpdateStatus(*result, StatusLine(cycle.LastReport(), {12, 3}));
+  status.ShowUpdateStatus(IconState(*result), StatusLine(cycle.LastReport(), {12, 3}));
   EXPECT_EQ(tray_.Icon(), failed);
   EXPECT_FALSE(status.BlinkEnabled());
   EXPECT_EQ(tray_.Tip(), L"Kalvane\n无法读取 hosts 文件：文件正被其他程序使用 (12:03)");
@@ -512,7 +511,7 @@ TEST_F(TrayIconTest, AHostsFileHeldOpenWithoutSharingShowsTheSteadyFailureIconAn
 
   result = cycle.UpdateDomains(service);
   ASSERT_EQ(result, UpdateResult::kNoFailure);
-  status.ShowUpdateStatus(*result, StatusLine(cycle.LastReport(), {12, 4}));
+  status.ShowUpdateStatus(IconState(*result), StatusLine(cycle.LastReport(), {12, 4}));
   EXPECT_EQ(tray_.Icon(), updated);
   EXPECT_EQ(tray_.Tip(), L"Kalvane\n已更新 1 条映射 (12:04)");
   tray_.TrayRemove();
