@@ -12,16 +12,16 @@ constexpr std::string_view kPasswordQuery = "&pwd=";
 
 }  // namespace
 
-std::optional<std::string> BuildRequestPath(const AccountBoxes& account,
-                                            const AnsiCodePage& code_page) {
+Result<std::string> BuildRequestPath(const AccountBoxes& account, const AnsiCodePage& code_page) {
   std::string path(kServicePath);
   if (!account.updating_enabled) return path;
 
   const std::optional<std::string> domain = code_page.Encode(Trim(account.domain, u' '));
+  if (!domain) return Status::Failure(StatusKind::kUnconvertible);
   const Result<std::string> password = account.password.Digest(code_page);
-  if (!domain || !password) return std::nullopt;
+  if (!password) return password.status();
   path.append(kDomainQuery).append(*domain).append(kPasswordQuery).append(*password);
-  if (BreaksRequestLine(path)) return std::nullopt;
+  if (BreaksRequestLine(path)) return Status::Failure(StatusKind::kRejected);
   return path;
 }
 
@@ -30,7 +30,7 @@ std::optional<UpdateResult> UpdateCycle::UpdateDomains(const AccountSource& acco
   ScopedFlag running(running_);
   report_ = CycleReport{};
 
-  const std::optional<std::string> path = BuildRequestPath(account.Current(), code_page_);
+  const Result<std::string> path = BuildRequestPath(account.Current(), code_page_);
   if (!path) {  // nothing that is not the account goes out
     report_.account_sent = false;
     report_.result = UpdateResult::kAccountNotConfirmed;

@@ -27,12 +27,11 @@ enum class UpdateResult : std::int16_t {
   kTransferFailed = 2,
 };
 
-// The request path for the account; nothing when a value cannot be converted or would break the
-// request line (CR, LF, NUL). The domain goes out in the ANSI code page, otherwise unescaped. The
-// password goes out as a digest text and nothing else (Password::Digest): a typed password is
-// never sent in clear.
-std::optional<std::string> BuildRequestPath(const AccountBoxes& account,
-                                            const AnsiCodePage& code_page);
+// The request path for the account: kUnconvertible when a value cannot be converted, kRejected
+// when it would break the request line (CR, LF, NUL). The domain goes out in the ANSI code page,
+// otherwise unescaped. The password goes out as a digest text and nothing else (Password::Digest):
+// a typed password is never sent in clear.
+Result<std::string> BuildRequestPath(const AccountBoxes& account, const AnsiCodePage& code_page);
 
 // What the last cycle did, for the status shown to the user.
 struct CycleReport {

@@ -68,24 +68,28 @@ std::optional<UpdateResult> RunCycle(UpdateCycle& cycle, Fake& fake, AccountBoxe
   return cycle.UpdateDomains(fake);
 }
 
+// The path built for `account`, or what kept it from being built.
+std::string Path(const AccountBoxes& account) {
+  const Result<std::string> path = BuildRequestPath(account, kAscii);
+  return path ? *path : "failed: " + std::to_string(static_cast<int>(path.status().kind()));
+}
+
+std::string Failed(StatusKind kind) { return "failed: " + std::to_string(static_cast<int>(kind)); }
+
 TEST(RequestPath, BothFormsTrimOnlyTheDomainAndEscapeNothing) {
-  EXPECT_EQ(BuildRequestPath({false, u"ignored", Password::Typed(u"ignored")}, kAscii),
-            "/kalvanedns/getdomain.asp");
-  EXPECT_EQ(BuildRequestPath({true, u"  my domain.com  ", Password::Typed(u" pw ")}, kAscii),
+  const Password digest = *Password::FromDigest(u"0123456789ABCDEF0123456789ABCDEF");
+  EXPECT_EQ(Path({false, u"ignored", Password::Typed(u"ignored")}), "/kalvanedns/getdomain.asp");
+  EXPECT_EQ(Path({true, u"  my domain.com  ", Password::Typed(u" pw ")}),
             "/kalvanedns/getdomain.asp?domain=my domain.com&pwd=" + Md5(" pw "));
-  EXPECT_EQ(BuildRequestPath(
-                {true, u"d", *Password::FromDigest(u"0123456789ABCDEF0123456789ABCDEF")}, kAscii),
+  EXPECT_EQ(Path({true, u"d", digest}),
             "/kalvanedns/getdomain.asp?domain=d&pwd=0123456789ABCDEF0123456789ABCDEF");
-  EXPECT_EQ(BuildRequestPath({true, u"", Password::Typed(u"")}, kAscii),
+  EXPECT_EQ(Path({true, u"", Password::Typed(u"")}),
             "/kalvanedns/getdomain.asp?domain=&pwd=" + Md5(""));
   // Values that cannot be converted, or that would break the request line, send nothing.
-  EXPECT_EQ(BuildRequestPath({true, u"d", Password::Typed(u"\x4E2D")}, kAscii), std::nullopt);
-  EXPECT_EQ(BuildRequestPath({true, u"\x00E9", Password::Typed(u"p")}, kAscii), std::nullopt);
-  EXPECT_EQ(BuildRequestPath({true, u"a\r\nHost: x", Password::Typed(u"p")}, kAscii), std::nullopt);
-  EXPECT_EQ(
-      BuildRequestPath({true, u"a\nb", *Password::FromDigest(u"0123456789ABCDEF0123456789ABCDEF")},
-                       kAscii),
-      std::nullopt);
+  EXPECT_EQ(Path({true, u"d", Password::Typed(u"\x4E2D")}), Failed(StatusKind::kUnconvertible));
+  EXPECT_EQ(Path({true, u"\x00E9", Password::Typed(u"p")}), Failed(StatusKind::kUnconvertible));
+  EXPECT_EQ(Path({true, u"a\r\nHost: x", Password::Typed(u"p")}), Failed(StatusKind::kRejected));
+  EXPECT_EQ(Path({true, u"a\nb", digest}), Failed(StatusKind::kRejected));
 }
 
 // Text that is no digest text (typed in clear, a digest in lower case, one character short or
@@ -100,8 +104,7 @@ TEST(RequestPath, TextThatIsNoDigestTextIsDigested) {
         std::u16string_view(u"0123456789ABCDEF0123456789ABCDEG")}) {
     const std::string typed(box.begin(), box.end());
     EXPECT_EQ(Password::FromDigest(box), std::nullopt) << typed;
-    EXPECT_EQ(BuildRequestPath({true, u"d", Password::Typed(box)}, kAscii), prefix + Md5(typed))
-        << typed;
+    EXPECT_EQ(Path({true, u"d", Password::Typed(box)}), prefix + Md5(typed)) << typed;
   }
 }
 
