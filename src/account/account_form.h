@@ -57,8 +57,8 @@ struct SaveOutcome {
 // follows Save runs in every case.
 SaveOutcome SaveAccountSettings(const AccountBoxes& boxes, const AnsiCodePage& code_page);
 
-// Loading the stored account into the controls, the Save command, and the flags that say whether
-// the password box holds the typed password or its digest.
+// Loading the stored account into the controls, the Save command, and which of the two the
+// password box holds: the typed password or its digest (Current() hands it out as a Password).
 class AccountForm final : public AccountSource {
  public:
   AccountForm(AccountControls& controls, SettingsFile& settings, const AnsiCodePage& code_page)
