@@ -156,7 +156,8 @@ void HostsStore::NotifyChanged() noexcept {
   try {
     on_hosts_changed_();
   } catch (...) {
-    // Only a cache flush hangs on this; the hosts file itself is done.
+    // The caller's callback, not the store's own work: only a cache flush hangs on it and the
+    // hosts file itself is done, so its failure must not turn the step into kInternalError.
   }
 }
 
