@@ -135,6 +135,7 @@ TEST(PrivateSettingsFile, AdmitsOnlyAdministratorsAndLeavesNoTemporary) {
   ASSERT_TRUE(DeleteFileW(path.c_str()));
   ASSERT_TRUE(settings.Write(kStored).ok());
   EXPECT_FALSE(AdmitsEveryone(path));
+  EXPECT_FALSE(files->OpenToOthers(path)) << "a private file would be written again at every load";
 
   const UniqueFile held(CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
                                     FILE_ATTRIBUTE_NORMAL, nullptr));
