@@ -44,8 +44,6 @@ class StatusIconRule {
   // creation; later blinking goes on from wherever the previous one stopped.
   std::optional<TrayPicture> OnBlinkTick();
 
-  // Whether the blink timer is enabled. It is from the window's creation until the first result.
-  bool BlinkEnabled() const { return blink_enabled_; }
   // The picture last chosen; start-up's kUpdated until a result or a blink changes it.
   TrayPicture Current() const { return current_; }
 

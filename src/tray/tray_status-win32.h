@@ -27,8 +27,6 @@ class TrayStatus {
   // One tick of the blink timer.
   void OnBlinkTick();
 
-  bool BlinkEnabled() const { return rule_.BlinkEnabled(); }
-
  private:
   void SetPicture(TrayPicture picture);
 
