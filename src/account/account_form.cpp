@@ -1,5 +1,7 @@
 #include "account/account_form.h"
 
+#include <utility>
+
 #include "base/scoped_flag.h"
 #include "md5/digest_text.h"
 
@@ -31,7 +33,7 @@ SaveOutcome SaveAccountSettings(const AccountBoxes& boxes, const AnsiCodePage& c
     return outcome;
   }
   if (boxes.domain.empty() || boxes.password.empty()) {
-    outcome.file_bytes = ComposeAccountSettings({true, u"", std::nullopt}, code_page);
+    outcome.file_bytes = ComposeAccountSettings({true, u"", std::nullopt}, code_page).value();
     outcome.message = SaveMessage::kDomainOrPasswordEmpty;
     return outcome;
   }
@@ -42,12 +44,13 @@ SaveOutcome SaveAccountSettings(const AccountBoxes& boxes, const AnsiCodePage& c
     return outcome;
   }
   const std::u16string digest_text(digest->begin(), digest->end());  // hex digits: ASCII
-  outcome.file_bytes = ComposeAccountSettings(
+  Result<std::string> bytes = ComposeAccountSettings(
       {.updating = true, .domain = boxes.domain, .digest = digest_text}, code_page);
-  if (!outcome.file_bytes) {
+  if (!bytes) {
     outcome.message = SaveMessage::kDomainNotEncodable;
     return outcome;
   }
+  outcome.file_bytes = std::move(bytes).value();
   if (!boxes.password.is_digest()) outcome.new_password = Password::FromDigest(digest_text);
   return outcome;
 }

@@ -62,15 +62,15 @@ StoredAccount ParseAccountSettings(std::string_view file_bytes, const AnsiCodePa
   return account;
 }
 
-std::optional<std::string> ComposeAccountSettings(const StoredAccount& account,
-                                                  const AnsiCodePage& code_page) {
+Result<std::string> ComposeAccountSettings(const StoredAccount& account,
+                                           const AnsiCodePage& code_page) {
   std::string bytes;
   if (!account.updating) return bytes;
   bytes.append(kUpdatingOn).append(kLineEnd);
   if (!account.digest) return bytes;
-  if (!IsDigestText(*account.digest)) return std::nullopt;
+  if (!IsDigestText(*account.digest)) return Status::Failure(StatusKind::kRejected);
   std::optional<std::string> domain = code_page.Encode(account.domain);
-  if (!domain) return std::nullopt;
+  if (!domain) return Status::Failure(StatusKind::kUnconvertible);
   bytes.append(*domain).append(kLineEnd);
   bytes.append(AsciiBytes(*account.digest)).append(kLineEnd);
   return bytes;

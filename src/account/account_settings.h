@@ -42,10 +42,10 @@ struct StoredAccount {
 StoredAccount ParseAccountSettings(std::string_view file_bytes, const AnsiCodePage& code_page);
 
 // The bytes that "abc.txt" is rewritten with: nothing for updating off, "True" alone when there is
-// no digest (the domain is then not written either), else the three lines. Nothing when the domain
-// has no encoding in the code page or the digest is not a digest text.
-std::optional<std::string> ComposeAccountSettings(const StoredAccount& account,
-                                                  const AnsiCodePage& code_page);
+// no digest (the domain is then not written either), else the three lines. kUnconvertible when the
+// domain has no encoding in the code page, kRejected when the digest is not a digest text.
+Result<std::string> ComposeAccountSettings(const StoredAccount& account,
+                                           const AnsiCodePage& code_page);
 
 // The boxes as AccountForm::Load fills them from the file. Both entry boxes are shown exactly
 // when updating_enabled is true.

@@ -73,14 +73,14 @@ TEST(AccountSettingsTest, ADigestInLowerCaseLoadsAsTheSameDigest) {
     EXPECT_EQ(boxes.password.text(), kSecretDigest);
     EXPECT_TRUE(boxes.password.is_digest());
     // Saved again, it is written as we write digests.
-    EXPECT_EQ(ComposeAccountSettings(account, kCp1252),
+    EXPECT_EQ(ComposeAccountSettings(account, kCp1252).value(),
               "True\r\nexample.com\r\n" + Ascii(kSecretDigest) + "\r\n");
   }
 }
 
 TEST(AccountSettingsTest, ComposeRoundTripsInTheAnsiCodePage) {
-  EXPECT_EQ(ComposeAccountSettings({}, kCp1252), "");
-  EXPECT_EQ(ComposeAccountSettings({true, u"x.com", std::nullopt}, kCp1252), "True\r\n");
+  EXPECT_EQ(ComposeAccountSettings({}, kCp1252).value(), "");
+  EXPECT_EQ(ComposeAccountSettings({true, u"x.com", std::nullopt}, kCp1252).value(), "True\r\n");
   const StoredAccount chinese{true, u" 例子.中国", std::u16string(kSecretDigest)};
   const auto bytes = ComposeAccountSettings(chinese, kCp936);
   ASSERT_TRUE(bytes);
@@ -94,8 +94,10 @@ TEST(AccountSettingsTest, ComposeRoundTripsInTheAnsiCodePage) {
               account);
   }
   // A domain the code page lacks, or a line 3 that is no digest, is never written.
-  EXPECT_EQ(ComposeAccountSettings(chinese, kCp1252), std::nullopt);
-  EXPECT_EQ(ComposeAccountSettings({true, u"x.com", u"secret"}, kCp1252), std::nullopt);
+  EXPECT_EQ(ComposeAccountSettings(chinese, kCp1252).status(),
+            Status::Failure(StatusKind::kUnconvertible));
+  EXPECT_EQ(ComposeAccountSettings({true, u"x.com", u"secret"}, kCp1252).status(),
+            Status::Failure(StatusKind::kRejected));
 }
 
 }  // namespace
