@@ -24,11 +24,14 @@ class PosixFileSystem final : public FileSystem {
   // Without flushing, to set the store's own work against an unflushed copy.
   explicit PosixFileSystem(bool flush = true) : flush_(flush) {}
 
-  FileResult ReadWhole(const std::filesystem::path& path, std::string& content) override {
+  Result<std::string> ReadWhole(const std::filesystem::path& path) override {
     const int fd = ::open(path.c_str(), O_RDONLY);
-    if (fd < 0) return {errno == ENOENT ? FileStatus::kNotFound : FileStatus::kFailed, Errno()};
+    if (fd < 0) {
+      return Status::Failure(errno == ENOENT ? StatusKind::kNotFound : StatusKind::kFailed,
+                             Errno());
+    }
     // Read in chunks as the Win32 layer does, rather than zero-filling the whole string first.
-    content.clear();
+    std::string content;
     struct stat info {};
     if (::fstat(fd, &info) == 0) content.reserve(static_cast<std::size_t>(info.st_size));
     char chunk[1 << 16];
@@ -36,14 +39,14 @@ class PosixFileSystem final : public FileSystem {
     while ((got = ::read(fd, chunk, sizeof chunk)) > 0)
       content.append(chunk, static_cast<std::size_t>(got));
     ::close(fd);
-    if (got != 0) return {FileStatus::kFailed, Errno()};
-    return {};
+    if (got != 0) return Failed();
+    return content;
   }
 
-  FileResult WriteWhole(const std::filesystem::path& path, std::string_view content,
-                        SyncMode sync) override {
+  Status WriteWhole(const std::filesystem::path& path, std::string_view content,
+                    SyncMode sync) override {
     const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    if (fd < 0) return {FileStatus::kFailed, Errno()};
+    if (fd < 0) return Failed();
     bool ok = true;
     while (ok && !content.empty()) {
       const auto put = ::write(fd, content.data(), content.size());
@@ -52,13 +55,13 @@ class PosixFileSystem final : public FileSystem {
     }
     if (ok && flush_ && sync == SyncMode::kFlush) ok = ::fdatasync(fd) == 0;
     ok = ::close(fd) == 0 && ok;
-    if (!ok) return {FileStatus::kFailed, Errno()};
-    return {};
+    if (!ok) return Failed();
+    return OkStatus();
   }
 
   // The benchmark's folder is its own: a fixed suffix will do.
-  FileResult WriteNewFile(const std::filesystem::path& stem, std::string_view content,
-                          SyncMode sync, std::filesystem::path& created) override {
+  Status WriteNewFile(const std::filesystem::path& stem, std::string_view content, SyncMode sync,
+                      std::filesystem::path& created) override {
     created = stem;
     created += "-bench";
     ::unlink(created.c_str());
@@ -71,25 +74,26 @@ class PosixFileSystem final : public FileSystem {
     ::unlink(created.c_str());
   }
 
-  ReplaceOutcome ReplaceKeepingBackup(const std::filesystem::path& target,
-                                      const std::filesystem::path& replacement,
-                                      const std::filesystem::path& backup) override {
-    if (::link(target.c_str(), backup.c_str()) != 0) {
-      return {ReplaceResult::kNotReplaced, Errno()};
-    }
+  Status ReplaceKeepingBackup(const std::filesystem::path& target,
+                              const std::filesystem::path& replacement,
+                              const std::filesystem::path& backup) override {
+    if (::link(target.c_str(), backup.c_str()) != 0) return Failed();
     if (::rename(replacement.c_str(), target.c_str()) != 0) {
-      const std::uint32_t error = Errno();
+      const Status failed = Failed();
       ::unlink(backup.c_str());
-      return {ReplaceResult::kNotReplaced, error};
+      return failed;
     }
-    return {};
+    return OkStatus();
   }
 
-  bool MoveReplacing(const std::filesystem::path& from, const std::filesystem::path& to) override {
-    return ::rename(from.c_str(), to.c_str()) == 0;
+  Status MoveReplacing(const std::filesystem::path& from,
+                       const std::filesystem::path& to) override {
+    return ::rename(from.c_str(), to.c_str()) == 0 ? OkStatus() : Failed();
   }
 
-  bool Remove(const std::filesystem::path& path) override { return ::unlink(path.c_str()) == 0; }
+  Status Remove(const std::filesystem::path& path) override {
+    return ::unlink(path.c_str()) == 0 ? OkStatus() : Failed();
+  }
 
   bool Exists(const std::filesystem::path& path) override {
     struct stat info {};
@@ -98,6 +102,7 @@ class PosixFileSystem final : public FileSystem {
 
  private:
   static std::uint32_t Errno() { return static_cast<std::uint32_t>(errno); }
+  static Status Failed() { return Status::Failure(StatusKind::kFailed, Errno()); }
 
   bool flush_;
 };
@@ -130,7 +135,7 @@ struct Folder {
     std::filesystem::remove_all(path);
     std::filesystem::create_directories(path / "etc");
     std::filesystem::create_directories(path / "program");
-    PosixFileSystem().WriteWhole(hosts(), LargeHosts(), SyncMode::kFlush);
+    (void)PosixFileSystem().WriteWhole(hosts(), LargeHosts(), SyncMode::kFlush);
   }
   ~Folder() { std::filesystem::remove_all(path); }
   std::filesystem::path hosts() const { return path / "etc" / "hosts"; }
@@ -149,13 +154,19 @@ void BM_PlainCopy(benchmark::State& state) {
   const Folder folder;
   const bool sync = state.range(0) != 0;
   PosixFileSystem files;
-  std::string content;
+  std::size_t copied = 0;
   for (auto _ : state) {
     // What copying the working copy over the hosts file costs: read it, write it.
-    files.ReadWhole(folder.hosts(), content);
-    files.WriteWhole(folder.working_copy(), content, sync ? SyncMode::kFlush : SyncMode::kNone);
+    const Result<std::string> content = files.ReadWhole(folder.hosts());
+    if (!content) {
+      state.SkipWithError("the hosts file could not be read");
+      break;
+    }
+    copied = content->size();
+    (void)files.WriteWhole(folder.working_copy(), *content,
+                           sync ? SyncMode::kFlush : SyncMode::kNone);
   }
-  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * content.size()));
+  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * copied));
   SetPeakMemory(state);
 }
 BENCHMARK(BM_PlainCopy)->Arg(0)->Arg(1)->ArgName("flush")->Unit(benchmark::kMillisecond);

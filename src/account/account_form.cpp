@@ -1,5 +1,7 @@
 #include "account/account_form.h"
 
+#include <utility>
+
 #include "base/scoped_flag.h"
 #include "md5/digest_text.h"
 
@@ -7,14 +9,6 @@ namespace kalvane {
 namespace {
 
 constexpr std::u16string_view kSettingsNotSaved = u"无法写入账号设置文件 abc.txt，账号未保存。";
-
-// The typed password's digest as box text (its hex digits are ASCII).
-std::optional<std::u16string> DigestOfTyped(std::u16string_view password,
-                                            const AnsiCodePage& code_page) {
-  const std::optional<std::string> digest = PasswordDigest(password, code_page);
-  if (!digest) return std::nullopt;
-  return std::u16string(digest->begin(), digest->end());
-}
 
 }  // namespace
 
@@ -34,34 +28,30 @@ std::u16string_view SaveMessageText(SaveMessage message) {
 
 SaveOutcome SaveAccountSettings(const AccountBoxes& boxes, const AnsiCodePage& code_page) {
   SaveOutcome outcome;
-  outcome.password_is_digest = boxes.password_is_digest;
   if (!boxes.updating_enabled) {
     outcome.file_bytes.emplace();
     return outcome;
   }
   if (boxes.domain.empty() || boxes.password.empty()) {
-    outcome.file_bytes = ComposeAccountSettings({true, u"", std::nullopt}, code_page);
+    outcome.file_bytes = ComposeAccountSettings({true, u"", std::nullopt}, code_page).value();
     outcome.message = SaveMessage::kDomainOrPasswordEmpty;
     return outcome;
   }
 
-  std::optional<std::u16string> digest = boxes.password_is_digest
-                                             ? std::optional(boxes.password)
-                                             : DigestOfTyped(boxes.password, code_page);
-  if (!digest || !IsDigestText(*digest)) {
+  const Result<std::string> digest = boxes.password.Digest(code_page);
+  if (!digest) {
     outcome.message = SaveMessage::kPasswordNotDigestible;
     return outcome;
   }
-  outcome.file_bytes = ComposeAccountSettings(
-      {.updating = true, .domain = boxes.domain, .digest = digest}, code_page);
-  if (!outcome.file_bytes) {
+  const std::u16string digest_text(digest->begin(), digest->end());  // hex digits: ASCII
+  Result<std::string> bytes = ComposeAccountSettings(
+      {.updating = true, .domain = boxes.domain, .digest = digest_text}, code_page);
+  if (!bytes) {
     outcome.message = SaveMessage::kDomainNotEncodable;
     return outcome;
   }
-  if (!boxes.password_is_digest) {
-    outcome.new_password_text = std::move(digest);
-    outcome.password_is_digest = true;
-  }
+  outcome.file_bytes = std::move(bytes).value();
+  if (!boxes.password.is_digest()) outcome.new_password = Password::FromDigest(digest_text);
   return outcome;
 }
 
@@ -73,21 +63,18 @@ void AccountForm::Load() {
   if (!stored.updating) return;
 
   const AccountBoxes boxes = BoxesFromStoredAccount(stored);
-  WriteBoxesQuietly(boxes.domain, boxes.password, boxes.password_is_digest);
+  WriteBoxesQuietly(boxes.domain, boxes.password);
   controls_.SetUpdatingEnabled(true);
 }
 
 void AccountForm::Save() {
   const SaveOutcome outcome = SaveAccountSettings(Current(), code_page_);
-  const bool saved = !outcome.file_bytes || settings_.Write(*outcome.file_bytes);
+  const bool saved = !outcome.file_bytes || settings_.Write(*outcome.file_bytes).ok();
   if (!saved) {
     controls_.ShowMessage(kSettingsNotSaved);
     return;
   }
-  if (outcome.new_password_text) {
-    WriteBoxesQuietly(std::nullopt, *outcome.new_password_text, true);
-  }
-  password_is_digest_ = outcome.password_is_digest;
+  if (outcome.new_password) WriteBoxesQuietly(std::nullopt, *outcome.new_password);
   if (outcome.message != SaveMessage::kNone)
     controls_.ShowMessage(SaveMessageText(outcome.message));
 }
@@ -97,16 +84,18 @@ void AccountForm::OnPasswordChanged() {
 }
 
 AccountBoxes AccountForm::Current() const {
-  return {controls_.UpdatingEnabled(), controls_.Domain(), controls_.Password(),
-          password_is_digest_};
+  const std::u16string text = controls_.Password();
+  const std::optional<Password> digest =
+      password_is_digest_ ? Password::FromDigest(text) : std::nullopt;
+  return {controls_.UpdatingEnabled(), controls_.Domain(), digest.value_or(Password::Typed(text))};
 }
 
 void AccountForm::WriteBoxesQuietly(const std::optional<std::u16string>& domain,
-                                    std::u16string_view password, bool password_is_digest) {
+                                    const Password& password) {
   ScopedFlag loading(loading_password_);
   if (domain) controls_.SetDomain(*domain);
-  password_is_digest_ = password_is_digest;
-  controls_.SetPassword(password);
+  password_is_digest_ = password.is_digest();
+  controls_.SetPassword(password.text());
 }
 
 }  // namespace kalvane

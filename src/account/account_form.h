@@ -43,25 +43,22 @@ struct SaveOutcome {
   SaveMessage message = SaveMessage::kNone;
   // The digest that replaces the typed password in the password box (written as the program's
   // own change).
-  std::optional<std::u16string> new_password_text;
-  // password_is_digest after the save.
-  bool password_is_digest = false;
+  std::optional<Password> new_password;
 };
 
 // The Save command without the window, the file and the message box:
 // - updating off: the file is emptied;
 // - updating on with an empty domain or password (not trimmed): the file holds "True" alone and
 //   the message kDomainOrPasswordEmpty is shown;
-// - otherwise the three lines, the password digested (PasswordDigest) unless password_is_digest
-//   says the box holds the digest already; a typed password is then replaced by its digest in the
-//   box.
+// - otherwise the three lines, the password as its digest (Password::Digest); a typed password is
+//   then replaced by its digest in the box.
 // When the password cannot be digested or the domain not encoded, the file and the boxes stay as
 // they were, so the stored account is not lost, and a message says so. The update cycle that
 // follows Save runs in every case.
 SaveOutcome SaveAccountSettings(const AccountBoxes& boxes, const AnsiCodePage& code_page);
 
-// Loading the stored account into the controls, the Save command, and the flags that say whether
-// the password box holds the typed password or its digest.
+// Loading the stored account into the controls, the Save command, and which of the two the
+// password box holds: the typed password or its digest (Current() hands it out as a Password).
 class AccountForm final : public AccountSource {
  public:
   AccountForm(AccountControls& controls, SettingsFile& settings, const AnsiCodePage& code_page)
@@ -82,13 +79,12 @@ class AccountForm final : public AccountSource {
   bool PasswordIsDigest() const { return password_is_digest_; }
 
  private:
-  // Writes the boxes as the program's own change, so that the password keeps counting as the
-  // digest when `password_is_digest`. No events are delivered meanwhile: the box reports its
+  // Writes the boxes as the program's own change, so that a digest-form `password` keeps counting
+  // as the digest. No events are delivered meanwhile: the box reports its
   // change before SetPassword returns, and an event delivered while the flag is raised (a timer
   // tick or a second Save starting a cycle that then waits) would let the user's typing pass for
   // the program's own.
-  void WriteBoxesQuietly(const std::optional<std::u16string>& domain, std::u16string_view password,
-                         bool password_is_digest);
+  void WriteBoxesQuietly(const std::optional<std::u16string>& domain, const Password& password);
 
   AccountControls& controls_;
   SettingsFile& settings_;

@@ -62,15 +62,15 @@ StoredAccount ParseAccountSettings(std::string_view file_bytes, const AnsiCodePa
   return account;
 }
 
-std::optional<std::string> ComposeAccountSettings(const StoredAccount& account,
-                                                  const AnsiCodePage& code_page) {
+Result<std::string> ComposeAccountSettings(const StoredAccount& account,
+                                           const AnsiCodePage& code_page) {
   std::string bytes;
   if (!account.updating) return bytes;
   bytes.append(kUpdatingOn).append(kLineEnd);
   if (!account.digest) return bytes;
-  if (!IsDigestText(*account.digest)) return std::nullopt;
+  if (!IsDigestText(*account.digest)) return Status::Failure(StatusKind::kRejected);
   std::optional<std::string> domain = code_page.Encode(account.domain);
-  if (!domain) return std::nullopt;
+  if (!domain) return Status::Failure(StatusKind::kUnconvertible);
   bytes.append(*domain).append(kLineEnd);
   bytes.append(AsciiBytes(*account.digest)).append(kLineEnd);
   return bytes;
@@ -81,8 +81,7 @@ AccountBoxes BoxesFromStoredAccount(const StoredAccount& account) {
   if (!account.updating) return boxes;
   boxes.updating_enabled = true;
   boxes.domain = account.domain;
-  boxes.password = account.digest.value_or(u"");
-  boxes.password_is_digest = account.digest.has_value();
+  if (account.digest) boxes.password = Password::FromDigest(*account.digest).value_or(Password());
   return boxes;
 }
 

@@ -7,9 +7,9 @@
 #include <string>
 #include <string_view>
 
-#include "base/account_boxes.h"
 #include "base/ansi_code_page.h"
-#include "base/digest_form.h"
+#include "md5/digest_text.h"
+#include "md5/password.h"
 
 namespace kalvane {
 
@@ -26,8 +26,8 @@ struct StoredAccount {
   bool operator==(const StoredAccount&) const = default;
 };
 
-// IsDigestText (base/digest_form.h) is the only text that may be stored as line 3 or kept in the
-// password box while password_is_digest is true.
+// IsDigestText (md5/digest_text.h) is the only text that may be stored as line 3; the password box
+// holds it as a digest-form Password.
 
 // Reads the bytes of "abc.txt" (a missing file reads as empty).
 // - A line ends at CR LF, at a lone CR or at a lone LF. We write CR LF only; the other two are
@@ -37,22 +37,22 @@ struct StoredAccount {
 // - Line 2 is the domain name, decoded from the code page and kept as it is.
 // - Line 3 is the digest. Hex digits in lower case are read as the same digest in upper case. A
 //   missing line 3, or one that is not a digest text, loads as no password: the password box
-//   stays empty and password_is_digest false.
+//   stays empty.
 // - Lines after the third are ignored.
 StoredAccount ParseAccountSettings(std::string_view file_bytes, const AnsiCodePage& code_page);
 
 // The bytes that "abc.txt" is rewritten with: nothing for updating off, "True" alone when there is
-// no digest (the domain is then not written either), else the three lines. Nothing when the domain
-// has no encoding in the code page or the digest is not a digest text.
-std::optional<std::string> ComposeAccountSettings(const StoredAccount& account,
-                                                  const AnsiCodePage& code_page);
+// no digest (the domain is then not written either), else the three lines. kUnconvertible when the
+// domain has no encoding in the code page, kRejected when the digest is not a digest text.
+Result<std::string> ComposeAccountSettings(const StoredAccount& account,
+                                           const AnsiCodePage& code_page);
 
 // The boxes as AccountForm::Load fills them from the file. Both entry boxes are shown exactly
 // when updating_enabled is true.
 AccountBoxes BoxesFromStoredAccount(const StoredAccount& account);
 
 // Any change of the password box that the program does not make itself (loading_password false)
-// means the box no longer holds the digest.
+// means the box no longer holds the digest: its text is then a typed password.
 constexpr bool PasswordIsDigestAfterChange(bool password_is_digest, bool loading_password) {
   return loading_password && password_is_digest;
 }

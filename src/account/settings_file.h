@@ -20,8 +20,8 @@ class SettingsFile {
   // The file's bytes; nothing when there is no file or it cannot be read (the program then starts
   // with account updating off). A file that others may open is written again as a private one.
   std::optional<std::string> Read();
-  // False when the file could not be written; the old file is then as it was.
-  bool Write(std::string_view content);
+  // On a failure the old file is as it was.
+  Status Write(std::string_view content);
 
  private:
   std::filesystem::path TemporaryStem() const;

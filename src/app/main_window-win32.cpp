@@ -233,7 +233,7 @@ void MainWindow::ShowUpdateStatus(const CycleReport& report) {
   SYSTEMTIME now{};
   GetLocalTime(&now);
   const ClockTime at{now.wHour, now.wMinute};
-  status_->ShowUpdateStatus(report.result, StatusLine(report, at));
+  status_->ShowUpdateStatus(IconState(report.result), StatusLine(report, at));
   // Seen in a debugger or a debug-output viewer; nothing goes to disk.
   const std::u16string debug = DebugReportLine(report, at, services_.socket.LastError());
   if (!debug.empty()) OutputDebugStringW(ToWide(debug).c_str());

@@ -141,4 +141,16 @@ std::u16string DebugCleanUpLine(const HostsStepReport& hosts) {
          Number(hosts.system_error) + u"\n";
 }
 
+TrayIconState IconState(UpdateResult result) {
+  switch (result) {
+    case UpdateResult::kNoFailure:
+      return TrayIconState::kUpdated;
+    case UpdateResult::kTransferFailed:
+      return TrayIconState::kFailed;
+    case UpdateResult::kAccountNotConfirmed:
+      break;
+  }
+  return TrayIconState::kBlinking;
+}
+
 }  // namespace kalvane

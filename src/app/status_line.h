@@ -5,6 +5,7 @@
 #include <string>
 
 #include "sync/update_cycle.h"
+#include "tray/status_icon_rule.h"
 
 namespace kalvane {
 
@@ -27,6 +28,11 @@ std::u16string HostsFailureText(const HostsStepReport& hosts);
 // confirmed update whose hosts step succeeded): the status line with the codes behind it.
 // Empty when there is nothing to report. `transfer_error` is the TCP client's last error code.
 std::u16string DebugReportLine(const CycleReport& report, ClockTime at, int transfer_error);
+
+// What the tray icon shows for a cycle's result: the first picture for an update that went
+// through, the second for a failed transfer or hosts write, the two blinking for an account that
+// was not confirmed or could not be sent.
+TrayIconState IconState(UpdateResult result);
 
 // The same for the exit clean-up's hosts step; empty when it succeeded.
 std::u16string DebugCleanUpLine(const HostsStepReport& hosts);

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "base/account_boxes.h"
+#include "md5/password.h"
 #include "sync/hosts_store.h"
 #include "sync/refresh_schedule.h"
 #include "sync/update_cycle.h"

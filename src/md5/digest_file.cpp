@@ -1,5 +1,6 @@
 // The digest of a file's contents. Apart from the text digests so that a program that digests
 // only text does not link the file streams.
+#include <cerrno>
 #include <fstream>
 #include <span>
 
@@ -11,26 +12,26 @@ namespace {
 // Files are read through a buffer of this size.
 constexpr std::size_t kFileChunkSize = 64 * 1024;
 
-DigestError UnreadableFile(const std::filesystem::path& file, const char* what) {
-  return DigestError{
-      .kind = DigestError::Kind::kUnreadableFile,
-      .file = file,
-      .message = what,
-  };
+// The stream's failure: errno says why (ENOENT for a missing file), as the streams do not.
+Status UnreadableFile() {
+  const int error = errno;
+  return Status::Failure(error == ENOENT ? StatusKind::kNotFound : StatusKind::kFailed,
+                         static_cast<std::uint32_t>(error));
 }
 
 }  // namespace
 
 DigestTextResult DigestFileToHexStr(const std::filesystem::path& file) {
+  errno = 0;
   std::ifstream in(file, std::ios::binary);
-  if (!in) return UnreadableFile(file, "cannot open the file for reading");
+  if (!in) return UnreadableFile();
   Md5Engine engine;
   std::vector<std::uint8_t> chunk(kFileChunkSize);
   while (in) {
     in.read(reinterpret_cast<char*>(chunk.data()), static_cast<std::streamsize>(chunk.size()));
     engine.MD5Update(std::span(chunk).first(static_cast<std::size_t>(in.gcount())));
   }
-  if (in.bad()) return UnreadableFile(file, "cannot read the file");
+  if (in.bad()) return UnreadableFile();
   engine.MD5Final();
   return GetValues(engine);
 }

@@ -7,18 +7,6 @@
 namespace kalvane {
 namespace {
 
-DigestError UnconvertibleCharacter(std::size_t index, char16_t ch) {
-  std::string code = "U+";
-  AppendHexByte(code, static_cast<std::uint8_t>(ch >> 8), HexCase::kUpper);
-  AppendHexByte(code, static_cast<std::uint8_t>(ch & 0xFF), HexCase::kUpper);
-  return DigestError{
-      .kind = DigestError::Kind::kUnconvertibleCharacter,
-      .index = index,
-      .message = "character " + std::to_string(index) + " (" + code +
-                 ") has no single-byte code in the ANSI code page",
-  };
-}
-
 std::string RegisterText(std::uint32_t word) {
   return std::to_string(static_cast<std::int32_t>(word));
 }
@@ -26,28 +14,21 @@ std::string RegisterText(std::uint32_t word) {
 }  // namespace
 
 DigestTextResult DigestStrToHexStr(std::u16string_view text, const AnsiCodePage& code_page) {
-  auto bytes = StrToByteArray(text, code_page);
-  if (!bytes) return bytes.error();
+  const auto bytes = StrToByteArray(text, code_page);
+  if (!bytes) return bytes.status();
   Md5Engine engine;
   engine.MD5Update(bytes.value());
   engine.MD5Final();
   return GetValues(engine);
 }
 
-std::optional<std::string> PasswordDigest(std::u16string_view password,
-                                          const AnsiCodePage& code_page) {
-  DigestTextResult digest = DigestStrToHexStr(password, code_page);
-  if (!digest) return std::nullopt;
-  return std::move(digest).value();
-}
-
-DigestResult<std::vector<std::uint8_t>> StrToByteArray(std::u16string_view text,
-                                                       const AnsiCodePage& code_page) {
+Result<std::vector<std::uint8_t>> StrToByteArray(std::u16string_view text,
+                                                 const AnsiCodePage& code_page) {
   std::vector<std::uint8_t> bytes;
   bytes.reserve(text.size());
   for (const char16_t ch : text) {
     const std::optional<std::uint8_t> byte = code_page.SingleByte(ch);
-    if (!byte) return UnconvertibleCharacter(bytes.size(), ch);
+    if (!byte) return Status::Failure(StatusKind::kUnconvertible, 0, bytes.size());
     bytes.push_back(*byte);
   }
   return bytes;

@@ -14,6 +14,7 @@
 #include <utility>
 
 #include "base/text.h"
+#include "platform/file_identity-win32.h"
 #include "platform/private_security-win32.h"
 #include "platform/unique_handle-win32.h"
 
@@ -29,29 +30,41 @@ bool IsNotFound(DWORD error) {
 }
 
 // A failure with the code GetLastError holds for it now.
-FileResult Failure() { return {FileStatus::kFailed, GetLastError()}; }
+Status Failure() { return Status::Failure(StatusKind::kFailed, GetLastError()); }
 
 // A failed open: not found, or another failure, with its code.
-FileResult OpenFailure() {
+Status OpenFailure() {
   const DWORD error = GetLastError();
-  return {IsNotFound(error) ? FileStatus::kNotFound : FileStatus::kFailed, error};
+  return Status::Failure(IsNotFound(error) ? StatusKind::kNotFound : StatusKind::kFailed, error);
 }
 
 // A failure that the system did not report: a file found not to be what it must be.
-FileResult Refusal(DWORD error) { return {FileStatus::kFailed, error}; }
+Status Refusal(DWORD error) { return Status::Failure(StatusKind::kFailed, error); }
 
-FileResult ReadAll(HANDLE file, std::string& content) {
+// The file layer's one boundary for exceptions: its callers take a Status and never an exception,
+// and the only one that can arise here is std::bad_alloc (a path, or a file's content, that
+// cannot be held). That is then one more failure of the operation.
+template <typename Operation>
+auto Guarded(Operation operation) noexcept -> decltype(operation()) {
+  try {
+    return operation();
+  } catch (...) {
+    return Status::Failure(StatusKind::kOutOfMemory, ERROR_NOT_ENOUGH_MEMORY);
+  }
+}
+
+Result<std::string> ReadAll(HANDLE file) {
   LARGE_INTEGER size{};
   if (!GetFileSizeEx(file, &size)) return Failure();
   if (static_cast<std::uint64_t>(size.QuadPart) > kMaxFileSize)
     return Refusal(ERROR_FILE_TOO_LARGE);
-  content.clear();
+  std::string content;
   content.reserve(static_cast<std::size_t>(size.QuadPart));
   const auto chunk = std::make_unique_for_overwrite<char[]>(kChunk);
   for (;;) {
     DWORD read = 0;
     if (!::ReadFile(file, chunk.get(), kChunk, &read, nullptr)) return Failure();
-    if (read == 0) return {};
+    if (read == 0) return content;
     if (content.size() + read > kMaxFileSize) return Refusal(ERROR_FILE_TOO_LARGE);
     content.append(chunk.get(), read);
   }
@@ -67,89 +80,8 @@ bool WriteAll(HANDLE file, std::string_view content) {
   return true;
 }
 
-constexpr DWORD kFinalPathFlags = FILE_NAME_NORMALIZED | VOLUME_NAME_DOS;
-
 // Tries for a fresh name before WriteNewFile gives up: a clash needs a guessed 64-bit suffix.
 constexpr int kNewNameAttempts = 4;
-
-std::wstring WithoutLongPathPrefix(std::wstring path) {
-  constexpr std::wstring_view kUnc = L"\\\\?\\UNC\\";
-  constexpr std::wstring_view kLong = L"\\\\?\\";
-  if (path.starts_with(kUnc)) return L"\\\\" + path.substr(kUnc.size());
-  if (path.starts_with(kLong)) return path.substr(kLong.size());
-  return path;
-}
-
-// The final path of an open file or folder, without the "\\?\" prefix.
-std::optional<std::wstring> FinalPath(HANDLE handle) {
-  std::wstring buffer(MAX_PATH, L'\0');
-  for (int attempt = 0; attempt < 2; ++attempt) {
-    const DWORD length = GetFinalPathNameByHandleW(
-        handle, buffer.data(), static_cast<DWORD>(buffer.size()), kFinalPathFlags);
-    if (length == 0) return std::nullopt;
-    if (length < buffer.size()) {
-      buffer.resize(length);
-      return WithoutLongPathPrefix(std::move(buffer));
-    }
-    buffer.resize(length);  // the size needed, terminator included
-  }
-  return std::nullopt;
-}
-
-// The final path of the folder `path` lies in, followed by the name `path` gives: the path a
-// file opened under `path` has when no link stands in its place. Links in the folder's own path
-// (a redirected profile folder, a mapped drive) are followed, as for any folder.
-std::optional<std::wstring> ExpectedFinalPath(const std::filesystem::path& path) {
-  // GetFullPathNameW rather than std::filesystem::absolute, which would bring the C++ library's
-  // whole locale machinery into the program for one call.
-  const DWORD size = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
-  if (size == 0) return std::nullopt;
-  std::wstring full(size, L'\0');
-  const DWORD length = GetFullPathNameW(path.c_str(), size, full.data(), nullptr);
-  if (length == 0 || length >= size) return std::nullopt;
-  full.resize(length);
-  const std::filesystem::path absolute(std::move(full));
-  UniqueFile folder(CreateFileW(absolute.parent_path().c_str(), FILE_READ_ATTRIBUTES,
-                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
-  if (!folder) return std::nullopt;
-  std::optional<std::wstring> folder_path = FinalPath(folder.get());
-  if (!folder_path) return std::nullopt;
-  if (!folder_path->ends_with(L'\\')) *folder_path += L'\\';
-  return *folder_path + absolute.filename().wstring();
-}
-
-bool SamePath(std::wstring_view a, std::wstring_view b) {
-  return CompareStringOrdinal(a.data(), static_cast<int>(a.size()), b.data(),
-                              static_cast<int>(b.size()), TRUE) == CSTR_EQUAL;
-}
-
-// True when `file`, opened under `path` without following a reparse point, is what that name
-// itself stands for on the disk: not a device or pipe, and not a file a link there leads to.
-// Windows opens a link itself under FILE_FLAG_OPEN_REPARSE_POINT; Wine follows a Unix symbolic
-// link all the same, and only the final path tells.
-bool IsOpenedByThatName(HANDLE file, const std::filesystem::path& path) {
-  if (GetFileType(file) != FILE_TYPE_DISK) return false;
-  try {
-    const std::optional<std::wstring> final_path = FinalPath(file);
-    const std::optional<std::wstring> expected = ExpectedFinalPath(path);
-    return final_path && expected && SamePath(*final_path, *expected);
-  } catch (...) {
-    return false;  // a path std::filesystem could not make absolute
-  }
-}
-
-// True when `file`, opened under `path` without following a reparse point, is one plain file on
-// the disk and that very name: no device or pipe, no second hard link through which another file
-// would change, no symbolic link or junction leading elsewhere.
-bool IsPlainFileAt(HANDLE file, const std::filesystem::path& path) {
-  BY_HANDLE_FILE_INFORMATION info{};
-  if (!GetFileInformationByHandle(file, &info) || info.nNumberOfLinks != 1) return false;
-  if ((info.dwFileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) != 0) {
-    return false;
-  }
-  return IsOpenedByThatName(file, path);
-}
 
 // Opens `path` for writing as `disposition` says, without following a reparse point in its
 // place and without changing its content.
@@ -161,11 +93,11 @@ UniqueFile OpenForWriting(const std::filesystem::path& path, DWORD disposition, 
 }
 
 // Writes `content` into `file` from its start, cutting off what was there, and closes it.
-FileResult ReplaceContent(UniqueFile file, std::string_view content, SyncMode sync) {
+Status ReplaceContent(UniqueFile file, std::string_view content, SyncMode sync) {
   if (!SetEndOfFile(file.get()) || !WriteAll(file.get(), content)) return Failure();
   if (sync == SyncMode::kFlush && !FlushFileBuffers(file.get())) return Failure();
   // Closed here, not by the destructor: a write may report its failure only at the close.
-  return CloseHandle(file.release()) ? FileResult{} : Failure();
+  return CloseHandle(file.release()) ? OkStatus() : Failure();
 }
 
 // Sixteen hex digits from the system's random number generator; nothing when it fails.
@@ -181,17 +113,22 @@ std::optional<std::wstring> RandomSuffix() {
 // what it leads to stays (Wine's DeleteFileW would remove a Unix link's target). A read-only
 // file, as a failed replace may leave our temporary file, loses that attribute first, but only
 // when it is one plain file: through a hard link the attribute belongs to another name too.
-bool RemoveName(const std::filesystem::path& path) {
+Status RemoveName(const std::filesystem::path& path) {
   UniqueFile file(CreateFileW(path.c_str(), DELETE | FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES,
                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                               OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
-  if (!file || !IsOpenedByThatName(file.get(), path)) return false;
-  if (MarkForDeletion(file.get())) return true;
-  if (GetLastError() != ERROR_ACCESS_DENIED || !IsPlainFileAt(file.get(), path)) return false;
+  if (!file) return OpenFailure();
+  if (!IsOpenedByThatName(file.get(), path)) return Refusal(ERROR_ACCESS_DENIED);
+  if (MarkForDeletion(file.get())) return OkStatus();
+  if (GetLastError() != ERROR_ACCESS_DENIED) return Failure();
+  if (!IsPlainFileAt(file.get(), path)) return Refusal(ERROR_ACCESS_DENIED);
   FILE_BASIC_INFO basic{};
   basic.FileAttributes = FILE_ATTRIBUTE_NORMAL;
-  return SetFileInformationByHandle(file.get(), FileBasicInfo, &basic, sizeof(basic)) &&
-         MarkForDeletion(file.get());
+  if (!SetFileInformationByHandle(file.get(), FileBasicInfo, &basic, sizeof(basic)) ||
+      !MarkForDeletion(file.get())) {
+    return Failure();
+  }
+  return OkStatus();
 }
 
 // ReplaceFileW carries the replaced file's attributes over on Windows; Wine drops them. Put back
@@ -213,17 +150,79 @@ class Win32FileSystem final : public FileSystem {
     }
   }
 
-  FileResult ReadWhole(const std::filesystem::path& path, std::string& content) override {
-    // Share everything: reading must not get in the way of the resolver or an editor.
-    UniqueFile file(CreateFileW(path.c_str(), GENERIC_READ,
-                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
-    if (!file) return OpenFailure();
-    return ReadAll(file.get(), content);
+  Result<std::string> ReadWhole(const std::filesystem::path& path) override {
+    return Guarded([&]() -> Result<std::string> {
+      // Share everything: reading must not get in the way of the resolver or an editor.
+      UniqueFile file(CreateFileW(path.c_str(), GENERIC_READ,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                  OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+      if (!file) return OpenFailure();
+      return ReadAll(file.get());
+    });
   }
 
-  FileResult WriteWhole(const std::filesystem::path& path, std::string_view content,
-                        SyncMode sync) override {
+  Status WriteWhole(const std::filesystem::path& path, std::string_view content,
+                    SyncMode sync) override {
+    return Guarded([&] { return Write(path, content, sync); });
+  }
+
+  Status WriteNewFile(const std::filesystem::path& stem, std::string_view content, SyncMode sync,
+                      std::filesystem::path& created) override {
+    return Guarded([&] { return WriteNew(stem, content, sync, created); });
+  }
+
+  void RemoveNewFiles(const std::filesystem::path& stem) override {
+    (void)Guarded([&] {
+      RemoveLeftovers(stem);
+      return OkStatus();
+    });
+  }
+
+  Status ReplaceKeepingBackup(const std::filesystem::path& target,
+                              const std::filesystem::path& replacement,
+                              const std::filesystem::path& backup) override {
+    const DWORD attributes = GetFileAttributesW(target.c_str());
+    // No merge-error flags: a replacement that cannot take on the target's security descriptor
+    // is not swapped in.
+    if (ReplaceFileW(target.c_str(), replacement.c_str(), backup.c_str(), 0, nullptr, nullptr)) {
+      KeepAttributes(target, attributes);
+      return OkStatus();
+    }
+    // ERROR_UNABLE_TO_REMOVE_REPLACED, ERROR_UNABLE_TO_MOVE_REPLACEMENT (with a backup name) and
+    // any other error leave both files under their own names; only this one does not.
+    const DWORD error = GetLastError();
+    if (error == ERROR_UNABLE_TO_MOVE_REPLACEMENT_2) {
+      return Status::Failure(StatusKind::kPartial, error);
+    }
+    return Status::Failure(StatusKind::kFailed, error);
+  }
+
+  Status MoveReplacing(const std::filesystem::path& from,
+                       const std::filesystem::path& to) override {
+    if (MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+      return OkStatus();
+    return OpenFailure();
+  }
+
+  Status Remove(const std::filesystem::path& path) override {
+    return Guarded([&] { return RemoveName(path); });
+  }
+
+  bool Exists(const std::filesystem::path& path) override {
+    return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES ||
+           !IsNotFound(GetLastError());
+  }
+
+  bool OpenToOthers(const std::filesystem::path& path) override {
+    if (!private_) return false;
+    const UniqueFile file(CreateFileW(
+        path.c_str(), READ_CONTROL, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+        OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    return file && AdmitsOthers(file.get());
+  }
+
+ private:
+  Status Write(const std::filesystem::path& path, std::string_view content, SyncMode sync) {
     // The existing file is opened without truncating it, and emptied only once it has passed
     // the checks. CREATE_NEW makes a missing one; it fails on anything already there, a dangling
     // link included, where CREATE_ALWAYS would create the file the link names.
@@ -237,8 +236,8 @@ class Win32FileSystem final : public FileSystem {
     return ReplaceContent(std::move(file), content, sync);
   }
 
-  FileResult WriteNewFile(const std::filesystem::path& stem, std::string_view content,
-                          SyncMode sync, std::filesystem::path& created) override {
+  Status WriteNew(const std::filesystem::path& stem, std::string_view content, SyncMode sync,
+                  std::filesystem::path& created) {
     if (!CanCreatePrivately()) return Refusal(ERROR_INVALID_SECURITY_DESCR);
     for (int attempt = 0; attempt < kNewNameAttempts; ++attempt) {
       const std::optional<std::wstring> suffix = RandomSuffix();
@@ -258,7 +257,7 @@ class Win32FileSystem final : public FileSystem {
     return Refusal(ERROR_FILE_EXISTS);
   }
 
-  void RemoveNewFiles(const std::filesystem::path& stem) override {
+  void RemoveLeftovers(const std::filesystem::path& stem) {
     const std::wstring prefix = stem.filename().wstring() + L"-";
     const std::filesystem::path pattern = stem.parent_path() / (prefix + L"*");
     WIN32_FIND_DATAW found{};
@@ -270,51 +269,11 @@ class Win32FileSystem final : public FileSystem {
       // The pattern also matches short names; only the long name counts.
       if (name.size() > prefix.size() && SamePath(name.substr(0, prefix.size()), prefix) &&
           (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
-        Remove(stem.parent_path() / name);
+        (void)RemoveName(stem.parent_path() / name);  // what stays goes at the next run
       }
     } while (FindNextFileW(search.get(), &found));
   }
 
-  ReplaceOutcome ReplaceKeepingBackup(const std::filesystem::path& target,
-                                      const std::filesystem::path& replacement,
-                                      const std::filesystem::path& backup) override {
-    const DWORD attributes = GetFileAttributesW(target.c_str());
-    // No merge-error flags: a replacement that cannot take on the target's security descriptor
-    // is not swapped in.
-    if (ReplaceFileW(target.c_str(), replacement.c_str(), backup.c_str(), 0, nullptr, nullptr)) {
-      KeepAttributes(target, attributes);
-      return {};
-    }
-    // ERROR_UNABLE_TO_REMOVE_REPLACED, ERROR_UNABLE_TO_MOVE_REPLACEMENT (with a backup name) and
-    // any other error leave both files under their own names; only this one does not.
-    const DWORD error = GetLastError();
-    if (error == ERROR_UNABLE_TO_MOVE_REPLACEMENT_2) {
-      return {ReplaceResult::kReplacedMovedToBackup, error};
-    }
-    return {ReplaceResult::kNotReplaced, error};
-  }
-
-  bool MoveReplacing(const std::filesystem::path& from, const std::filesystem::path& to) override {
-    return MoveFileExW(from.c_str(), to.c_str(),
-                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE;
-  }
-
-  bool Remove(const std::filesystem::path& path) override { return RemoveName(path); }
-
-  bool Exists(const std::filesystem::path& path) override {
-    return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES ||
-           !IsNotFound(GetLastError());
-  }
-
-  bool OpenToOthers(const std::filesystem::path& path) override {
-    if (!private_) return false;
-    const UniqueFile file(CreateFileW(
-        path.c_str(), READ_CONTROL, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-        OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
-    return file && AdmitsOthers(file.get());
-  }
-
- private:
   // False only for private files whose security could not be built: nothing is created then.
   bool CanCreatePrivately() const { return !private_ || static_cast<bool>(*private_); }
   // What a file it creates is given; null for the folder's inherited security.

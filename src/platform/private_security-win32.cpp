@@ -6,20 +6,27 @@
 #include <sddl.h>
 // clang-format on
 
+#include <vector>
+
 namespace kalvane {
 namespace {
 
 constexpr wchar_t kFileSecurity[] = L"O:BAD:P(A;;FA;;;SY)(A;;FA;;;BA)";
 constexpr wchar_t kKernelObjectSecurity[] = L"O:BAD:P(A;;GA;;;SY)(A;;GA;;;BA)";
 
-bool IsSystemOrAdministrators(PSID sid) {
-  return IsValidSid(sid) && (IsWellKnownSid(sid, WinLocalSystemSid) ||
-                             IsWellKnownSid(sid, WinBuiltinAdministratorsSid));
+// SYSTEM, the Administrators group, or `self`: the user this elevated program runs as, an
+// administrator (Wine reports every file as owned by that user, whatever it was created with).
+bool IsTrusted(PSID sid, PSID self) {
+  if (sid == nullptr || !IsValidSid(sid)) return false;
+  return IsWellKnownSid(sid, WinLocalSystemSid) ||
+         IsWellKnownSid(sid, WinBuiltinAdministratorsSid) ||
+         (self != nullptr && IsValidSid(self) && EqualSid(sid, self));
 }
 
-// True when an entry of `dacl` lets anyone in besides SYSTEM, the Administrators group and
-// `owner`. A missing DACL lets everybody in; an entry of a kind not read here counts as one.
-bool LetsOthersIn(const ACL* dacl, PSID owner) {
+// True when an entry of `dacl` lets anyone in who is not trusted (IsTrusted), the owner's own
+// entry included. A missing DACL lets everybody in; an entry of a kind not read here counts as
+// one.
+bool LetsOthersIn(const ACL* dacl, PSID self) {
   if (dacl == nullptr) return true;
   for (DWORD index = 0; index < dacl->AceCount; ++index) {
     void* entry = nullptr;
@@ -27,11 +34,22 @@ bool LetsOthersIn(const ACL* dacl, PSID owner) {
     const auto* header = static_cast<const ACE_HEADER*>(entry);
     if (header->AceType == ACCESS_DENIED_ACE_TYPE) continue;
     if (header->AceType != ACCESS_ALLOWED_ACE_TYPE) return true;
-    PSID sid = &static_cast<ACCESS_ALLOWED_ACE*>(entry)->SidStart;
-    const bool owners = owner != nullptr && IsValidSid(owner) && EqualSid(sid, owner);
-    if (!owners && !IsSystemOrAdministrators(sid)) return true;
+    if (!IsTrusted(&static_cast<ACCESS_ALLOWED_ACE*>(entry)->SidStart, self)) return true;
   }
   return false;
+}
+
+// The user of the running process's token, in `buffer`; null when it cannot be read.
+PSID ProcessUser(std::vector<unsigned char>& buffer) {
+  HANDLE raw = nullptr;
+  if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &raw)) return nullptr;
+  const UniqueKernelObject token(raw);
+  DWORD size = 0;
+  GetTokenInformation(token.get(), TokenUser, nullptr, 0, &size);
+  if (size < sizeof(TOKEN_USER)) return nullptr;
+  buffer.resize(size);
+  if (!GetTokenInformation(token.get(), TokenUser, buffer.data(), size, &size)) return nullptr;
+  return reinterpret_cast<TOKEN_USER*>(buffer.data())->User.Sid;
 }
 
 }  // namespace
@@ -55,21 +73,32 @@ bool OwnedByAdministrators(HANDLE kernel_object) {
     return false;
   }
   const UniqueLocal owned(descriptor);
-  return owner != nullptr && IsValidSid(owner) &&
-         (IsWellKnownSid(owner, WinBuiltinAdministratorsSid) ||
-          IsWellKnownSid(owner, WinLocalSystemSid));
+  return IsTrusted(owner, nullptr);
 }
 
 bool AdmitsOthers(HANDLE file) {
-  PSID owner = nullptr;
-  PACL dacl = nullptr;
   PSECURITY_DESCRIPTOR descriptor = nullptr;
   if (GetSecurityInfo(file, SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION,
-                      &owner, nullptr, &dacl, nullptr, &descriptor) != ERROR_SUCCESS) {
+                      nullptr, nullptr, nullptr, nullptr, &descriptor) != ERROR_SUCCESS) {
     return true;
   }
   const UniqueLocal held(descriptor);
-  return LetsOthersIn(dacl, owner);
+  std::vector<unsigned char> user;
+  return DescriptorAdmitsOthers(descriptor, ProcessUser(user));
+}
+
+bool DescriptorAdmitsOthers(PSECURITY_DESCRIPTOR descriptor, PSID self) {
+  PSID owner = nullptr;
+  BOOL owner_defaulted = FALSE;
+  BOOL has_dacl = FALSE;
+  PACL dacl = nullptr;
+  BOOL dacl_defaulted = FALSE;
+  if (!GetSecurityDescriptorOwner(descriptor, &owner, &owner_defaulted) ||
+      !GetSecurityDescriptorDacl(descriptor, &has_dacl, &dacl, &dacl_defaulted)) {
+    return true;
+  }
+  // An owner may change the DACL whatever it says: one who is not trusted is let in.
+  return !IsTrusted(owner, self) || !has_dacl || LetsOthersIn(dacl, self);
 }
 
 }  // namespace kalvane

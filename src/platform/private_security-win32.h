@@ -27,7 +27,6 @@ class PrivateSecurity {
   explicit operator bool() const { return static_cast<bool>(descriptor_); }
   // For the creating call; lives as long as this object. Null when the descriptor is missing.
   SECURITY_ATTRIBUTES* attributes() { return descriptor_ ? &attributes_ : nullptr; }
-  PSECURITY_DESCRIPTOR descriptor() const { return descriptor_.get(); }
 
  private:
   UniqueLocal descriptor_;
@@ -38,9 +37,14 @@ class PrivateSecurity {
 // administrator or the system can have made such an object.
 bool OwnedByAdministrators(HANDLE kernel_object);
 
-// True when the DACL of `file` (opened with READ_CONTROL) lets anyone in besides SYSTEM, the
-// Administrators group and the file's owner, who may change the DACL anyway; also when it has no
-// DACL or its security cannot be read.
+// True when `file` (opened with READ_CONTROL) is open to anyone but SYSTEM, the Administrators
+// group and the user this elevated program runs as: see DescriptorAdmitsOthers. Also when its
+// security cannot be read.
 bool AdmitsOthers(HANDLE file);
+
+// True when the security `descriptor` lets in anyone but SYSTEM, the Administrators group and
+// `self` (null: nobody else): its DACL has an entry for someone else, or it has no DACL, or its
+// owner is someone else (an owner may change the DACL whatever it says).
+bool DescriptorAdmitsOthers(PSECURITY_DESCRIPTOR descriptor, PSID self);
 
 }  // namespace kalvane

@@ -13,8 +13,9 @@ struct DomainMapping {
   bool operator==(const DomainMapping&) const = default;
 };
 
-// The mapping list of the last response read, in the order of the response. Its size is the
-// domain count: the hosts section is written, and removed at exit, only while it is non-empty.
+// The mapping list of a response, in the order of the response. An empty list leaves the hosts
+// file as it is; the section goes at exit whenever the hosts file holds one, whatever the last
+// list was.
 using DomainList = std::vector<DomainMapping>;
 
 }  // namespace kalvane

@@ -8,6 +8,18 @@
 namespace kalvane {
 namespace {
 
+// Why the hosts file could not be taken up: ReadHosts's failure as a step's report.
+HostsStepReport ReadFailure(Status status) {
+  switch (status.kind()) {
+    case StatusKind::kNotFound:
+      return {HostsOutcome::kHostsMissing, status.system_error()};
+    case StatusKind::kRejected:
+      return {HostsOutcome::kHostsNotText, status.system_error()};
+    default:
+      return {HostsOutcome::kHostsUnreadable, status.system_error()};
+  }
+}
+
 // Wide suffixes: on Windows they join the path as they are, where a narrow one would need the
 // locale's conversion (and bring all of it into the program).
 std::filesystem::path Sibling(const std::filesystem::path& path, const wchar_t* suffix) {
@@ -36,8 +48,10 @@ HostsStepReport HostsStore::ClearHostsSection() noexcept {
   return Guarded([&] { return Clear(); });
 }
 
+// The store's one boundary: the cycle and the clean-up at exit take a report and never an
+// exception, and only composing the content in memory can throw (std::bad_alloc). The file layer
+// below reports its own failures as a Status, so nothing was replaced when this catches.
 HostsStepReport HostsStore::Guarded(const std::function<HostsStepReport()>& step) noexcept {
-  working_copy_saved_ = false;
   try {
     return step();
   } catch (...) {
@@ -46,15 +60,16 @@ HostsStepReport HostsStore::Guarded(const std::function<HostsStepReport()>& step
 }
 
 HostsStepReport HostsStore::Write(const DomainList& mappings) {
-  std::string old_content;
-  if (const auto failure = ReadHosts(old_content)) return *failure;
+  if (paths_.hosts.empty()) return {HostsOutcome::kNoHostsPath};
+  const Result<std::string> old_content = ReadHosts();
+  if (!old_content) return ReadFailure(old_content.status());
   if (mappings.empty()) {
-    SaveWorkingCopy(ComposeUserLines(old_content));
+    SaveWorkingCopy(ComposeUserLines(*old_content));
     return {HostsOutcome::kNotTouched};
   }
-  const auto new_content = ComposeHostsWithSection(old_content, mappings, service_host_);
+  const auto new_content = ComposeHostsWithSection(*old_content, mappings, service_host_);
   SaveWorkingCopy(new_content);
-  HostsStepReport report = Install(old_content, new_content);
+  HostsStepReport report = Install(*old_content, new_content);
   if (HostsStepSucceeded(report.outcome)) {
     report.rows_written = CountWritableMappings(mappings, service_host_);
   }
@@ -62,91 +77,78 @@ HostsStepReport HostsStore::Write(const DomainList& mappings) {
 }
 
 HostsStepReport HostsStore::Clear() {
-  std::string old_content;
-  if (const auto failure = ReadHosts(old_content)) return *failure;
-  if (!HasSection(old_content)) return {HostsOutcome::kNotTouched};
-  const auto new_content = ComposeUserLines(old_content);
+  if (paths_.hosts.empty()) return {HostsOutcome::kNoHostsPath};
+  const Result<std::string> old_content = ReadHosts();
+  if (!old_content) return ReadFailure(old_content.status());
+  if (!HasSection(*old_content)) return {HostsOutcome::kNotTouched};
+  const auto new_content = ComposeUserLines(*old_content);
   SaveWorkingCopy(new_content);
-  return Install(old_content, new_content);
+  return Install(*old_content, new_content);
 }
 
-std::optional<HostsStepReport> HostsStore::ReadHosts(std::string& content) {
-  if (paths_.hosts.empty()) return HostsStepReport{HostsOutcome::kNoHostsPath};
+// The hosts file's content; kRejected when it is no text we rewrite line by line.
+Result<std::string> HostsStore::ReadHosts() {
   RecoverInterruptedReplace();
-  const FileResult read = files_->ReadWhole(paths_.hosts, content);
-  switch (read.status) {
-    case FileStatus::kOk:
-      break;
-    case FileStatus::kNotFound:
-      return HostsStepReport{HostsOutcome::kHostsMissing, read.system_error};
-    case FileStatus::kFailed:
-      return HostsStepReport{HostsOutcome::kHostsUnreadable, read.system_error};
-  }
-  if (!IsPlainTextHosts(content)) return HostsStepReport{HostsOutcome::kHostsNotText};
-  return std::nullopt;
+  Result<std::string> content = files_->ReadWhole(paths_.hosts);
+  if (content && !IsPlainTextHosts(*content)) return Status::Failure(StatusKind::kRejected);
+  return content;
 }
 
 // The working copy is a by-product for the user to look at: whatever happens to it, the step goes
 // on with the hosts file.
 void HostsStore::SaveWorkingCopy(std::string_view content) {
-  working_copy_saved_ = !paths_.working_copy.empty() &&
-                        files_->WriteWhole(paths_.working_copy, content, SyncMode::kNone).ok();
+  if (paths_.working_copy.empty()) return;
+  (void)files_->WriteWhole(paths_.working_copy, content, SyncMode::kNone);
 }
 
 HostsStepReport HostsStore::Install(std::string_view old_content, std::string_view new_content) {
   if (new_content == old_content) return {HostsOutcome::kUnchanged};
   // A new file under an unpredictable name each time: nothing put there beforehand is written.
   // One left by an interrupted run may carry the hosts file's read-only attribute; it goes first.
-  const FileResult written = WriteFreshTemporary(*files_, temp_stem_, new_content, temp_);
-  if (!written.ok()) return {HostsOutcome::kTempFileFailed, written.system_error};
+  const Status written = WriteFreshTemporary(*files_, temp_stem_, new_content, temp_);
+  if (!written.ok()) return {HostsOutcome::kTempFileFailed, written.system_error()};
   // The hosts file exists (it was just read), so a backup left by an earlier run is stale.
-  if (files_->Exists(backup_)) files_->Remove(backup_);
-  const ReplaceOutcome replaced = files_->ReplaceKeepingBackup(paths_.hosts, temp_, backup_);
-  switch (replaced.result) {
-    case ReplaceResult::kReplaced:
-      return Verify(new_content);
-    case ReplaceResult::kNotReplaced:
-      if (!files_->Exists(paths_.hosts)) {
-        return PutBackAfterFailedMove(new_content, replaced.system_error);
-      }
-      files_->Remove(temp_);
-      return {HostsOutcome::kReplaceFailed, replaced.system_error};
-    case ReplaceResult::kReplacedMovedToBackup:
-      return PutBackAfterFailedMove(new_content, replaced.system_error);
+  if (files_->Exists(backup_)) (void)files_->Remove(backup_);
+  const Status replaced = files_->ReplaceKeepingBackup(paths_.hosts, temp_, backup_);
+  if (replaced.ok()) return Verify(new_content);
+  // A replace that says it left both names may still have moved the hosts file aside.
+  if (replaced.kind() == StatusKind::kPartial || !files_->Exists(paths_.hosts)) {
+    return PutBackAfterFailedMove(new_content, replaced);
   }
-  return {HostsOutcome::kInternalError};
+  (void)files_->Remove(temp_);
+  return {HostsOutcome::kReplaceFailed, replaced.system_error()};
 }
 
 // The hosts file name is empty: the old file is under the backup name, the new content under the
 // temporary one. The old file goes back; failing that, the new content goes in, so that the
-// hosts file is never left missing while either can be moved. `error` is the failed replace's.
+// hosts file is never left missing while either can be moved. The report keeps the failed
+// replace's error code.
 HostsStepReport HostsStore::PutBackAfterFailedMove(std::string_view new_content,
-                                                   std::uint32_t error) {
-  if (files_->MoveReplacing(backup_, paths_.hosts)) {
-    files_->Remove(temp_);
-    return {HostsOutcome::kReplaceFailed, error};
+                                                   Status replace_failure) {
+  if (files_->MoveReplacing(backup_, paths_.hosts).ok()) {
+    (void)files_->Remove(temp_);
+    return {HostsOutcome::kReplaceFailed, replace_failure.system_error()};
   }
-  if (files_->MoveReplacing(temp_, paths_.hosts)) return Verify(new_content);
-  return {HostsOutcome::kRestoreFailed, error};
+  if (files_->MoveReplacing(temp_, paths_.hosts).ok()) return Verify(new_content);
+  return {HostsOutcome::kRestoreFailed, replace_failure.system_error()};
 }
 
 HostsStepReport HostsStore::Verify(std::string_view new_content) {
-  std::string written;
-  const FileResult read = files_->ReadWhole(paths_.hosts, written);
-  if (read.ok() && written == new_content) {
-    files_->Remove(backup_);
+  const Result<std::string> written = files_->ReadWhole(paths_.hosts);
+  if (written && *written == new_content) {
+    (void)files_->Remove(backup_);
     NotifyChanged();
     return {HostsOutcome::kWritten};
   }
   // The backup is the old hosts file itself, security descriptor included: moving it back
   // restores the hosts file as it was.
-  if (!files_->MoveReplacing(backup_, paths_.hosts)) NotifyChanged();
-  return {HostsOutcome::kVerifyFailed, read.system_error};
+  if (!files_->MoveReplacing(backup_, paths_.hosts).ok()) NotifyChanged();
+  return {HostsOutcome::kVerifyFailed, written.status().system_error()};
 }
 
 void HostsStore::RecoverInterruptedReplace() {
   if (files_->Exists(paths_.hosts) || !files_->Exists(backup_)) return;
-  if (files_->MoveReplacing(backup_, paths_.hosts)) NotifyChanged();
+  if (files_->MoveReplacing(backup_, paths_.hosts).ok()) NotifyChanged();
 }
 
 void HostsStore::NotifyChanged() noexcept {
@@ -154,7 +156,8 @@ void HostsStore::NotifyChanged() noexcept {
   try {
     on_hosts_changed_();
   } catch (...) {
-    // Only a cache flush hangs on this; the hosts file itself is done.
+    // The caller's callback, not the store's own work: only a cache flush hangs on it and the
+    // hosts file itself is done, so its failure must not turn the step into kInternalError.
   }
 }
 

@@ -5,7 +5,6 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
-#include <optional>
 #include <string>
 #include <string_view>
 
@@ -41,8 +40,10 @@ enum class HostsOutcome {
 // One step's outcome with what the status display tells about it.
 struct HostsStepReport {
   HostsOutcome outcome = HostsOutcome::kNotTouched;
-  std::uint32_t system_error = 0;  // the platform's code behind a failure; 0 when none is known
-  std::size_t rows_written = 0;    // mapping lines in the section as it now stands
+  // The platform's code of the file operation's Status that decided a failure (Status's
+  // system_error); 0 when none is known.
+  std::uint32_t system_error = 0;
+  std::size_t rows_written = 0;  // mapping lines in the section as it now stands
 
   bool operator==(const HostsStepReport&) const = default;
 };
@@ -55,9 +56,9 @@ constexpr bool HostsStepSucceeded(HostsOutcome outcome) {
 
 // What the update cycle asks of the hosts file: put a list into the program's section, or take
 // the section out.
-class HostsSection {
+class HostsWriter {
  public:
-  virtual ~HostsSection() = default;
+  virtual ~HostsWriter() = default;
   virtual HostsStepReport WriteHostsSection(const DomainList& mappings) noexcept = 0;
   virtual HostsStepReport ClearHostsSection() noexcept = 0;
 };
@@ -73,7 +74,7 @@ class HostsSection {
 // file we made would not carry the rights the system gives its own. The one exception is our own
 // interrupted replace: when the hosts file is missing and the backup name beside it holds the old
 // file, that file is moved back first.
-class HostsStore final : public HostsSection {
+class HostsStore final : public HostsWriter {
  public:
   // Rows that name `service_host` are never written (see IsWritableMapping).
   HostsStore(std::unique_ptr<FileSystem> files, HostsPaths paths,
@@ -88,17 +89,14 @@ class HostsStore final : public HostsSection {
   // without a "#BEGIN" line is left alone.
   HostsStepReport ClearHostsSection() noexcept override;
 
-  // Whether the last step wrote the working copy.
-  bool WorkingCopySaved() const { return working_copy_saved_; }
-
  private:
   HostsStepReport Write(const DomainList& mappings);
   HostsStepReport Clear();
   HostsStepReport Guarded(const std::function<HostsStepReport()>& step) noexcept;
-  std::optional<HostsStepReport> ReadHosts(std::string& content);
+  Result<std::string> ReadHosts();
   void SaveWorkingCopy(std::string_view content);
   HostsStepReport Install(std::string_view old_content, std::string_view new_content);
-  HostsStepReport PutBackAfterFailedMove(std::string_view new_content, std::uint32_t error);
+  HostsStepReport PutBackAfterFailedMove(std::string_view new_content, Status replace_failure);
   HostsStepReport Verify(std::string_view new_content);
   void RecoverInterruptedReplace();
   void NotifyChanged() noexcept;
@@ -110,7 +108,6 @@ class HostsStore final : public HostsSection {
   std::filesystem::path backup_;     // the old hosts file while it is being replaced
   std::function<void()> on_hosts_changed_;
   std::string service_host_;
-  bool working_copy_saved_ = false;
 };
 
 }  // namespace kalvane

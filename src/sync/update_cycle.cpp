@@ -1,9 +1,7 @@
 #include "sync/update_cycle.h"
 
-#include "base/digest_form.h"
 #include "base/scoped_flag.h"
 #include "base/text.h"
-#include "md5/digest_text.h"
 #include "sync/response_body.h"
 
 namespace kalvane {
@@ -12,27 +10,18 @@ namespace {
 constexpr std::string_view kDomainQuery = "?domain=";
 constexpr std::string_view kPasswordQuery = "&pwd=";
 
-// The password as it goes out: the box as it stands when it holds the digest, else its digest.
-std::optional<std::string> PasswordForRequest(const AccountBoxes& account,
-                                              const AnsiCodePage& code_page) {
-  if (account.password_is_digest && IsDigestText(account.password)) {
-    return std::string(account.password.begin(), account.password.end());  // hex digits: ASCII
-  }
-  return PasswordDigest(account.password, code_page);
-}
-
 }  // namespace
 
-std::optional<std::string> BuildRequestPath(const AccountBoxes& account,
-                                            const AnsiCodePage& code_page) {
+Result<std::string> BuildRequestPath(const AccountBoxes& account, const AnsiCodePage& code_page) {
   std::string path(kServicePath);
   if (!account.updating_enabled) return path;
 
   const std::optional<std::string> domain = code_page.Encode(Trim(account.domain, u' '));
-  const std::optional<std::string> password = PasswordForRequest(account, code_page);
-  if (!domain || !password) return std::nullopt;
+  if (!domain) return Status::Failure(StatusKind::kUnconvertible);
+  const Result<std::string> password = account.password.Digest(code_page);
+  if (!password) return password.status();
   path.append(kDomainQuery).append(*domain).append(kPasswordQuery).append(*password);
-  if (BreaksRequestLine(path)) return std::nullopt;
+  if (BreaksRequestLine(path)) return Status::Failure(StatusKind::kRejected);
   return path;
 }
 
@@ -41,7 +30,7 @@ std::optional<UpdateResult> UpdateCycle::UpdateDomains(const AccountSource& acco
   ScopedFlag running(running_);
   report_ = CycleReport{};
 
-  const std::optional<std::string> path = BuildRequestPath(account.Current(), code_page_);
+  const Result<std::string> path = BuildRequestPath(account.Current(), code_page_);
   if (!path) {  // nothing that is not the account goes out
     report_.account_sent = false;
     report_.result = UpdateResult::kAccountNotConfirmed;
@@ -72,8 +61,7 @@ void UpdateCycle::HandleResponse(const AccountSource& account, UpdateResult& res
   // Read again: the user may have changed it while the cycle waited.
   report_.confirmed = !account.Current().updating_enabled || AccountConfirmed(body);
   if (!report_.confirmed) result = UpdateResult::kAccountNotConfirmed;
-  domains_ = ReadDomainList(body);
-  report_.hosts = hosts_.WriteHostsSection(domains_);
+  report_.hosts = hosts_.WriteHostsSection(ReadDomainList(body));
   if (!HostsStepSucceeded(report_.hosts->outcome) && result == UpdateResult::kNoFailure)
     result = UpdateResult::kTransferFailed;
 }

@@ -4,14 +4,14 @@
 // response, hosts write) and the pieces it uses, the body reader (response_body.h), the hosts
 // section and its store (hosts_section.h, hosts_store.h) and the refresh rule (refresh_schedule.h).
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
 
-#include "base/account_boxes.h"
 #include "base/ansi_code_page.h"
-#include "base/update_result.h"
 #include "http/http_client.h"
+#include "md5/password.h"
 #include "sync/domain_list.h"
 #include "sync/hosts_store.h"
 
@@ -20,14 +20,18 @@ namespace kalvane {
 inline constexpr std::string_view kServicePath = "/kalvanedns/getdomain.asp";
 inline constexpr int kMaxAttempts = 3;
 
-// The request path for the account; nothing when a value cannot be converted or would break the
-// request line (CR, LF, NUL). The domain goes out in the ANSI code page, otherwise unescaped. The
-// password goes out as a digest text and nothing else: the box is sent as it stands only when the
-// flag says it holds the digest and it does hold 32 upper-case hex digits; any other text is
-// digested first, whatever the flag says, so that no order of events can send a typed password
-// in clear.
-std::optional<std::string> BuildRequestPath(const AccountBoxes& account,
-                                            const AnsiCodePage& code_page);
+// The outcome of one update cycle, as a whole.
+enum class UpdateResult : std::int16_t {
+  kNoFailure = 0,
+  kAccountNotConfirmed = 1,  // also: the account's values could not be sent at all
+  kTransferFailed = 2,
+};
+
+// The request path for the account: kUnconvertible when a value cannot be converted, kRejected
+// when it would break the request line (CR, LF, NUL). The domain goes out in the ANSI code page,
+// otherwise unescaped. The password goes out as a digest text and nothing else (Password::Digest):
+// a typed password is never sent in clear.
+Result<std::string> BuildRequestPath(const AccountBoxes& account, const AnsiCodePage& code_page);
 
 // What the last cycle did, for the status shown to the user.
 struct CycleReport {
@@ -45,7 +49,7 @@ struct CycleReport {
 // stays kAccountNotConfirmed, the first thing for the user to mend.
 class UpdateCycle {
  public:
-  UpdateCycle(PageFetch& fetch, HostsSection& hosts, const AnsiCodePage& code_page)
+  UpdateCycle(PageFetch& fetch, HostsWriter& hosts, const AnsiCodePage& code_page)
       : fetch_(fetch), hosts_(hosts), code_page_(code_page) {}
   UpdateCycle(const UpdateCycle&) = delete;
   UpdateCycle& operator=(const UpdateCycle&) = delete;
@@ -58,8 +62,6 @@ class UpdateCycle {
   HostsStepReport EndAndClearSection();
 
   bool Running() const { return running_; }
-  // The list of the last response read; kept when a cycle gets no response.
-  const DomainList& Domains() const { return domains_; }
   // The last cycle that was started.
   const CycleReport& LastReport() const { return report_; }
 
@@ -67,9 +69,8 @@ class UpdateCycle {
   void HandleResponse(const AccountSource& account, UpdateResult& result);
 
   PageFetch& fetch_;
-  HostsSection& hosts_;
+  HostsWriter& hosts_;
   const AnsiCodePage& code_page_;
-  DomainList domains_;
   CycleReport report_;
   bool running_ = false;
   bool ended_ = false;

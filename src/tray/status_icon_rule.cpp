@@ -13,15 +13,14 @@ std::u16string TrayTipText(std::u16string_view status_line) {
   return tip;
 }
 
-std::optional<TrayPicture> StatusIconRule::ShowUpdateStatus(UpdateResult result) {
-  last_update_result_ = result;
+std::optional<TrayPicture> StatusIconRule::ShowUpdateStatus(TrayIconState state) {
   blink_enabled_ = false;
-  switch (result) {
-    case UpdateResult::kNoFailure:
+  switch (state) {
+    case TrayIconState::kUpdated:
       return SetPicture(TrayPicture::kUpdated);
-    case UpdateResult::kTransferFailed:
+    case TrayIconState::kFailed:
       return SetPicture(TrayPicture::kFailed);
-    case UpdateResult::kAccountNotConfirmed:
+    case TrayIconState::kBlinking:
       break;
   }
   blink_enabled_ = true;

@@ -8,13 +8,15 @@
 #include <string>
 #include <string_view>
 
-#include "base/update_result.h"
-
 namespace kalvane {
 
 // The two icon pictures: the steady icon of a good update and the one of a failed transfer.
 // Blinking alternates between them.
 enum class TrayPicture { kUpdated, kFailed };
+
+// What the icon is to show after an update: steady kUpdated, steady kFailed, or the two pictures
+// in turn (kBlinking). The window decides which one an outcome gets.
+enum class TrayIconState { kUpdated, kFailed, kBlinking };
 
 // The tool-tip's room in the shell's icon record, its terminating NUL included.
 inline constexpr std::size_t kTrayTipCapacity = 128;
@@ -27,34 +29,27 @@ std::u16string TrayTipText(std::u16string_view status_line);
 // Interval of the blink timer.
 inline constexpr unsigned kBlinkTickMs = 500;
 
-// Turns each cycle's result into the tray icon's state: steady kUpdated (no failure), steady
-// kFailed (transfer failed) or blinking (account not confirmed). `Current()` is the picture the
-// tray record is to hold; every choice that returns a picture is to be written there and followed
-// by a tray modify call.
+// Turns each state the window asks for into the tray icon's pictures, steady or blinking.
+// `Current()` is the picture the tray record is to hold; every choice that returns a picture is to
+// be written there and followed by a tray modify call.
 class StatusIconRule {
  public:
-  // Records `result` as the last result and stops the blinking. Returns the steady picture to set
-  // (sent again after every cycle, also when unchanged), or nothing when the blinking starts: the
-  // blink timer is then to be restarted, so the first blink comes one full interval later.
-  std::optional<TrayPicture> ShowUpdateStatus(UpdateResult result);
+  // Stops the blinking. Returns the steady picture to set (sent again after every cycle, also when
+  // unchanged), or nothing when the blinking starts: the blink timer is then to be restarted, so
+  // the first blink comes one full interval later.
+  std::optional<TrayPicture> ShowUpdateStatus(TrayIconState state);
 
   // One tick of the blink timer: the picture to show next, or nothing when blinking is off (a
   // tick that was already queued when it stopped). Starts with kFailed after the window's
   // creation; later blinking goes on from wherever the previous one stopped.
   std::optional<TrayPicture> OnBlinkTick();
 
-  // Whether the blink timer is enabled. It is from the window's creation until the first result.
-  bool BlinkEnabled() const { return blink_enabled_; }
-  // Which picture the next blink shows: true kUpdated, false kFailed.
-  bool BlinkPhase() const { return blink_phase_; }
   // The picture last chosen; start-up's kUpdated until a result or a blink changes it.
   TrayPicture Current() const { return current_; }
-  UpdateResult LastUpdateResult() const { return last_update_result_; }
 
  private:
   TrayPicture SetPicture(TrayPicture picture);
 
-  UpdateResult last_update_result_ = UpdateResult::kNoFailure;
   bool blink_enabled_ = true;
   bool blink_phase_ = false;
   TrayPicture current_ = TrayPicture::kUpdated;

@@ -12,9 +12,9 @@ TrayStatus::TrayStatus(TrayIcon& tray, HWND window, HICON updated, HICON failed)
   tray_.SetIcon(rule_.Current() == TrayPicture::kUpdated ? updated_ : failed_);
 }
 
-void TrayStatus::ShowUpdateStatus(UpdateResult result, std::u16string_view status_line) {
+void TrayStatus::ShowUpdateStatus(TrayIconState state, std::u16string_view status_line) {
   tray_.SetTip(ToWide(TrayTipText(status_line)));
-  const auto steady = rule_.ShowUpdateStatus(result);
+  const auto steady = rule_.ShowUpdateStatus(state);
   blink_timer_.SetEnabled(false);
   if (steady) {
     SetPicture(*steady);

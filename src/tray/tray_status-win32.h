@@ -11,7 +11,8 @@
 namespace kalvane {
 
 // The status rule bound to the tray icon, the two icon pictures and the blink timer. The window
-// routes WM_TIMER with kBlinkTimerId to OnBlinkTick and every cycle's result to ShowUpdateStatus.
+// routes WM_TIMER with kBlinkTimerId to OnBlinkTick and the icon state of every cycle's outcome to
+// ShowUpdateStatus.
 class TrayStatus {
  public:
   // Writes `updated` into the tray record (the icon of start-up) and starts the blink timer on
@@ -20,14 +21,11 @@ class TrayStatus {
   TrayStatus(const TrayStatus&) = delete;
   TrayStatus& operator=(const TrayStatus&) = delete;
 
-  // Shows one cycle's result: steady for success or a failed transfer, else blinking that starts
-  // one full interval later. `status_line` becomes the tool-tip's second line.
-  void ShowUpdateStatus(UpdateResult result, std::u16string_view status_line = {});
+  // Shows one cycle's outcome: a steady picture, or blinking that starts one full interval later.
+  // `status_line` becomes the tool-tip's second line.
+  void ShowUpdateStatus(TrayIconState state, std::u16string_view status_line = {});
   // One tick of the blink timer.
   void OnBlinkTick();
-
-  UpdateResult LastUpdateResult() const { return rule_.LastUpdateResult(); }
-  bool BlinkEnabled() const { return rule_.BlinkEnabled(); }
 
  private:
   void SetPicture(TrayPicture picture);

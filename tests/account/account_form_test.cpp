@@ -19,6 +19,7 @@ using testing::MemoryFileSystem;
 
 const IconvCodePage kCp1252("CP1252");
 const IconvCodePage kCp936("CP936");
+const Password kSecretDigestPassword = *Password::FromDigest(u"5EBE2294ECD0E0F08EAB7690D2A6EE69");
 const std::filesystem::path kSettings = "/app/abc.txt";
 // MD5("secret")
 constexpr std::u16string_view kSecretDigest = u"5EBE2294ECD0E0F08EAB7690D2A6EE69";
@@ -69,7 +70,8 @@ TEST(AccountForm, LoadsTheStoredDigestAndKeepsItUntilTheUserTypes) {
 
   rig.controls.TypePassword(u"new password");
   EXPECT_FALSE(rig.form.PasswordIsDigest());
-  EXPECT_EQ(rig.form.Current(), (AccountBoxes{true, u"example.com", u"new password", false}));
+  EXPECT_EQ(rig.form.Current(),
+            (AccountBoxes{true, u"example.com", Password::Typed(u"new password")}));
 
   // No file, or updating off in it: the check box is cleared and nothing else is filled.
   for (std::string stored : {std::string(), std::string("False\r\nx\r\n")}) {
@@ -121,39 +123,37 @@ TEST(AccountForm, AFileThatCannotBeWrittenKeepsTheBoxesAndSaysSo) {
 }
 
 TEST(SaveAccountSettings, WithUpdatingOffOrAnEmptyBox) {
-  const SaveOutcome off = SaveAccountSettings({false, u"x.com", u"secret", false}, kCp1252);
+  const SaveOutcome off =
+      SaveAccountSettings({false, u"x.com", Password::Typed(u"secret")}, kCp1252);
   EXPECT_EQ(off.file_bytes, "");
   EXPECT_EQ(off.message, SaveMessage::kNone);
-  EXPECT_EQ(off.new_password_text, std::nullopt);
+  EXPECT_EQ(off.new_password, std::nullopt);
 
-  for (const AccountBoxes& boxes :
-       {AccountBoxes{true, u"", u"secret", false}, AccountBoxes{true, u"x.com", u"", false},
-        AccountBoxes{true, u"", std::u16string(kSecretDigest), true}}) {
+  for (const AccountBoxes& boxes : {AccountBoxes{true, u"", Password::Typed(u"secret")},
+                                    AccountBoxes{true, u"x.com", Password::Typed(u"")},
+                                    AccountBoxes{true, u"", kSecretDigestPassword}}) {
     const SaveOutcome outcome = SaveAccountSettings(boxes, kCp1252);
     EXPECT_EQ(outcome.file_bytes, "True\r\n");
     EXPECT_EQ(outcome.message, SaveMessage::kDomainOrPasswordEmpty);
     EXPECT_EQ(SaveMessageText(outcome.message), u"域名和密码都不能为空！");
-    EXPECT_EQ(outcome.new_password_text, std::nullopt);
-    EXPECT_EQ(outcome.password_is_digest, boxes.password_is_digest);
+    EXPECT_EQ(outcome.new_password, std::nullopt) << "the box keeps what it holds";
   }
 }
 
 TEST(SaveAccountSettings, DigestsATypedPasswordOnce) {
   // Blanks are not trimmed: a domain of spaces passes the emptiness test and is stored as typed.
-  AccountBoxes boxes{true, u"  ", u"secret", false};
+  AccountBoxes boxes{true, u"  ", Password::Typed(u"secret")};
   SaveOutcome first = SaveAccountSettings(boxes, kCp1252);
   EXPECT_EQ(first.file_bytes, "True\r\n  \r\n" + Ascii(kSecretDigest) + "\r\n");
   EXPECT_EQ(first.message, SaveMessage::kNone);
-  EXPECT_EQ(first.new_password_text, kSecretDigest);
-  EXPECT_TRUE(first.password_is_digest);
+  EXPECT_EQ(first.new_password, kSecretDigestPassword);
+  EXPECT_TRUE(first.new_password->is_digest());
 
-  // The window writes the digest into the password box itself, so the change keeps the flag.
-  boxes.password = *first.new_password_text;
-  boxes.password_is_digest = PasswordIsDigestAfterChange(first.password_is_digest, true);
+  // The window writes the digest into the password box itself, so the box holds the digest.
+  boxes.password = *first.new_password;
   const SaveOutcome second = SaveAccountSettings(boxes, kCp1252);
   EXPECT_EQ(second.file_bytes, first.file_bytes);
-  EXPECT_EQ(second.new_password_text, std::nullopt);
-  EXPECT_TRUE(second.password_is_digest);
+  EXPECT_EQ(second.new_password, std::nullopt);
   // Loading the saved file and saving again leaves it the same too.
   const AccountBoxes loaded =
       BoxesFromStoredAccount(ParseAccountSettings(*second.file_bytes, kCp1252));
@@ -161,35 +161,33 @@ TEST(SaveAccountSettings, DigestsATypedPasswordOnce) {
   EXPECT_EQ(SaveAccountSettings(loaded, kCp1252).file_bytes, first.file_bytes);
 
   // One typed character: the whole box text, old digest included, is digested next time.
-  boxes.password += u"x";
-  boxes.password_is_digest = PasswordIsDigestAfterChange(boxes.password_is_digest, false);
-  EXPECT_FALSE(boxes.password_is_digest);
+  EXPECT_FALSE(PasswordIsDigestAfterChange(true, false));
+  boxes.password = Password::Typed(boxes.password.text() + u"x");
   const SaveOutcome third = SaveAccountSettings(boxes, kCp1252);
   const std::u16string redigested = OpenSslDigest(std::u16string(kSecretDigest) + u"x");
   EXPECT_EQ(third.file_bytes, "True\r\n  \r\n" + Ascii(redigested) + "\r\n");
-  EXPECT_EQ(third.new_password_text, redigested);
-  EXPECT_TRUE(third.password_is_digest);
+  EXPECT_EQ(third.new_password, Password::FromDigest(redigested));
 }
 
 TEST(SaveAccountSettings, ThatCannotStoreTheAccountLeavesEverything) {
   // A password character without a single-byte code: no digest, nothing written.
-  const SaveOutcome password = SaveAccountSettings({true, u"x.com", u"密码", false}, kCp1252);
+  const SaveOutcome password =
+      SaveAccountSettings({true, u"x.com", Password::Typed(u"密码")}, kCp1252);
   EXPECT_EQ(password.file_bytes, std::nullopt);
   EXPECT_EQ(password.message, SaveMessage::kPasswordNotDigestible);
-  EXPECT_EQ(password.new_password_text, std::nullopt);
-  EXPECT_FALSE(password.password_is_digest);
+  EXPECT_EQ(password.new_password, std::nullopt);
   // There is no length limit any more: the message names only the characters.
   EXPECT_EQ(SaveMessageText(password.message), u"密码含有无法转换的字符，未保存。");
 
   // A domain the code page cannot encode: the typed password stays typed.
-  const SaveOutcome domain = SaveAccountSettings({true, u"例子.com", u"secret", false}, kCp1252);
+  const SaveOutcome domain =
+      SaveAccountSettings({true, u"例子.com", Password::Typed(u"secret")}, kCp1252);
   EXPECT_EQ(domain.file_bytes, std::nullopt);
   EXPECT_EQ(domain.message, SaveMessage::kDomainNotEncodable);
-  EXPECT_EQ(domain.new_password_text, std::nullopt);
-  EXPECT_FALSE(domain.password_is_digest);
+  EXPECT_EQ(domain.new_password, std::nullopt) << "the typed password stays typed";
   EXPECT_FALSE(SaveMessageText(domain.message).empty());
   // The same domain is fine in the Chinese code page.
-  EXPECT_EQ(SaveAccountSettings({true, u"例子.com", u"secret", false}, kCp936).file_bytes,
+  EXPECT_EQ(SaveAccountSettings({true, u"例子.com", Password::Typed(u"secret")}, kCp936).file_bytes,
             "True\r\n\xc0\xfd\xd7\xd3.com\r\n" + Ascii(kSecretDigest) + "\r\n");
 }
 

@@ -58,8 +58,8 @@ TEST(AccountSettingsTest, MalformedDigestLoadsAsNoPassword) {
     EXPECT_EQ(account, (StoredAccount{true, u"example.com", std::nullopt})) << line3;
     const AccountBoxes boxes = BoxesFromStoredAccount(account);
     EXPECT_TRUE(boxes.updating_enabled);
-    EXPECT_EQ(boxes.password, u"");
-    EXPECT_FALSE(boxes.password_is_digest);
+    EXPECT_EQ(boxes.password.text(), u"");
+    EXPECT_FALSE(boxes.password.is_digest());
   }
 }
 
@@ -70,17 +70,17 @@ TEST(AccountSettingsTest, ADigestInLowerCaseLoadsAsTheSameDigest) {
         ParseAccountSettings("True\r\nexample.com\r\n" + std::string(line3) + "\r\n", kCp1252);
     EXPECT_EQ(account.digest, std::u16string(kSecretDigest)) << line3;
     const AccountBoxes boxes = BoxesFromStoredAccount(account);
-    EXPECT_EQ(boxes.password, kSecretDigest);
-    EXPECT_TRUE(boxes.password_is_digest);
+    EXPECT_EQ(boxes.password.text(), kSecretDigest);
+    EXPECT_TRUE(boxes.password.is_digest());
     // Saved again, it is written as we write digests.
-    EXPECT_EQ(ComposeAccountSettings(account, kCp1252),
+    EXPECT_EQ(ComposeAccountSettings(account, kCp1252).value(),
               "True\r\nexample.com\r\n" + Ascii(kSecretDigest) + "\r\n");
   }
 }
 
 TEST(AccountSettingsTest, ComposeRoundTripsInTheAnsiCodePage) {
-  EXPECT_EQ(ComposeAccountSettings({}, kCp1252), "");
-  EXPECT_EQ(ComposeAccountSettings({true, u"x.com", std::nullopt}, kCp1252), "True\r\n");
+  EXPECT_EQ(ComposeAccountSettings({}, kCp1252).value(), "");
+  EXPECT_EQ(ComposeAccountSettings({true, u"x.com", std::nullopt}, kCp1252).value(), "True\r\n");
   const StoredAccount chinese{true, u" 例子.中国", std::u16string(kSecretDigest)};
   const auto bytes = ComposeAccountSettings(chinese, kCp936);
   ASSERT_TRUE(bytes);
@@ -94,8 +94,10 @@ TEST(AccountSettingsTest, ComposeRoundTripsInTheAnsiCodePage) {
               account);
   }
   // A domain the code page lacks, or a line 3 that is no digest, is never written.
-  EXPECT_EQ(ComposeAccountSettings(chinese, kCp1252), std::nullopt);
-  EXPECT_EQ(ComposeAccountSettings({true, u"x.com", u"secret"}, kCp1252), std::nullopt);
+  EXPECT_EQ(ComposeAccountSettings(chinese, kCp1252).status(),
+            Status::Failure(StatusKind::kUnconvertible));
+  EXPECT_EQ(ComposeAccountSettings({true, u"x.com", u"secret"}, kCp1252).status(),
+            Status::Failure(StatusKind::kRejected));
 }
 
 }  // namespace

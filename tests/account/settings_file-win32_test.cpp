@@ -8,10 +8,12 @@
 // clang-format on
 
 #include <string>
+#include <vector>
 
 #include "account/settings_file.h"
 #include "file_links-win32.h"
 #include "platform/file_system-win32.h"
+#include "platform/private_security-win32.h"
 #include "platform/unique_handle-win32.h"
 
 namespace kalvane {
@@ -35,7 +37,7 @@ class SettingsFileLinksTest : public ::testing::Test {
   // Saves, and checks that the account went into a file of its own and the target is unchanged.
   void ExpectSavedBesideTheTarget() {
     SettingsFile settings(*files_, settings_path_);
-    ASSERT_TRUE(settings.Write(kStored));
+    ASSERT_TRUE(settings.Write(kStored).ok());
     EXPECT_EQ(FileBytes(settings_path_), kStored);
     EXPECT_EQ(FileBytes(target_), kTargetBytes);
   }
@@ -59,9 +61,19 @@ class SettingsFileLinksTest : public ::testing::Test {
   std::unique_ptr<FileSystem> files_ = MakeWin32FileSystem();
 };
 
-TEST_F(SettingsFileLinksTest, ALinkPlantedAsTheTemporaryFileIsNeverWrittenThrough) {
-  const auto planted = settings_path_.parent_path() / L"abc.txt.new";
-  WithEachLink(planted, [&] { ExpectSavedBesideTheTarget(); });
+// A link planted under the temporary stem, where an interrupted save leaves its file, is never
+// written through; a hard link there goes as a leftover, as a name only. (Wine cannot remove a
+// Unix symbolic link without its target, so one may stay there.)
+TEST_F(SettingsFileLinksTest, ALinkPlantedAsATemporaryFileIsNeverWrittenThrough) {
+  const auto planted = settings_path_.parent_path() / L"abc.txt.new-0123456789abcdef";
+  ASSERT_TRUE(MakeHardLink(target_, planted));
+  ExpectSavedBesideTheTarget();
+  EXPECT_EQ(FolderNames(planted.parent_path()), std::vector<std::wstring>{L"abc.txt"});
+  if (!MakeSymbolicLink(target_, planted)) {
+    ASSERT_FALSE(OnWine()) << "ln under Wine made no link";
+    GTEST_SKIP() << "this system lets the test make no symbolic link";
+  }
+  ExpectSavedBesideTheTarget();
 }
 
 TEST_F(SettingsFileLinksTest, ALinkPlantedAsTheSettingsFileIsReplacedNotWrittenThrough) {
@@ -121,14 +133,51 @@ TEST(PrivateSettingsFile, AdmitsOnlyAdministratorsAndLeavesNoTemporary) {
   EXPECT_EQ(FileBytes(path), kStored);
 
   ASSERT_TRUE(DeleteFileW(path.c_str()));
-  ASSERT_TRUE(settings.Write(kStored));
+  ASSERT_TRUE(settings.Write(kStored).ok());
   EXPECT_FALSE(AdmitsEveryone(path));
+  EXPECT_FALSE(files->OpenToOthers(path)) << "a private file would be written again at every load";
 
   const UniqueFile held(CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
                                     FILE_ATTRIBUTE_NORMAL, nullptr));
   ASSERT_TRUE(held);
-  EXPECT_FALSE(settings.Write("True\r\n"));
+  EXPECT_FALSE(settings.Write("True\r\n").ok());
   EXPECT_EQ(FolderNames(path.parent_path()), std::vector<std::wstring>{L"abc.txt"});
+}
+
+// Who else a security descriptor lets in. Only an elevated administrator (SYSTEM, the
+// Administrators group, the program's own user) may own or be admitted to abc.txt; an owner who
+// is anyone else may change the DACL at will, so such a file is open to others and is written
+// again as a private one. Wine reports every file as owned by the user who runs it, so this is
+// shown on the descriptors themselves.
+TEST(PrivateSettingsFile, OnlyAdministratorsMayOwnOrBeAdmitted) {
+  const std::wstring self = L"S-1-5-21-1-2-3-1001";
+  const std::wstring other = L"S-1-5-21-1-2-3-1002";
+  PSID self_sid = nullptr;
+  ASSERT_TRUE(ConvertStringSidToSidW(self.c_str(), &self_sid));
+  const UniqueLocal held_sid(self_sid);
+  const std::wstring kPrivate = L"D:P(A;;FA;;;SY)(A;;FA;;;BA)";
+  const struct {
+    std::wstring sddl;
+    bool admits_others;
+  } cases[] = {
+      {L"O:BA" + kPrivate, false},
+      {L"O:SY" + kPrivate, false},
+      {L"O:" + self + kPrivate + L"(A;;FA;;;" + self + L")", false},
+      {L"O:BAD:P(D;;FA;;;WD)(A;;FA;;;BA)", false},
+      {L"O:" + other + kPrivate, true},  // owned by someone who is no administrator
+      {L"O:" + other + kPrivate + L"(A;;FA;;;" + other + L")", true},  // the owner's own entry
+      {L"O:BA" + kPrivate + L"(A;;FR;;;WD)", true},
+      {L"O:BA" + kPrivate + L"(A;;FR;;;" + other + L")", true},
+      {L"O:BA", true},  // no DACL at all
+  };
+  for (const auto& c : cases) {
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorW(
+        c.sddl.c_str(), SDDL_REVISION_1, &descriptor, nullptr));
+    const UniqueLocal held(descriptor);
+    EXPECT_EQ(DescriptorAdmitsOthers(descriptor, self_sid), c.admits_others)
+        << std::string(c.sddl.begin(), c.sddl.end());
+  }
 }
 
 }  // namespace

@@ -21,9 +21,9 @@ TEST(SettingsFile, ReadsWritesAndNeverLosesTheStoredAccount) {
     MemoryFileSystem files(disk);
     SettingsFile settings(files, kSettings);
     EXPECT_EQ(settings.Read(), std::nullopt);  // no file yet
-    ASSERT_TRUE(settings.Write(kStored));
+    ASSERT_TRUE(settings.Write(kStored).ok());
     EXPECT_EQ(settings.Read(), kStored);
-    ASSERT_TRUE(settings.Write(""));  // updating off: an empty file, not a missing one
+    ASSERT_TRUE(settings.Write("").ok());  // updating off: an empty file, not a missing one
     EXPECT_EQ(settings.Read(), "");
   }
   // Whatever step of a save fails, or loses the power, the file holds the old account or the new
@@ -35,7 +35,7 @@ TEST(SettingsFile, ReadsWritesAndNeverLosesTheStoredAccount) {
       disk.files[kSettings].content = kStored;
       MemoryFileSystem files(disk, Fault{kind, step});
       SettingsFile settings(files, kSettings);
-      const bool saved = settings.Write(next);
+      const bool saved = settings.Write(next).ok();
       if (kind == FaultKind::kPowerLoss) disk.LosePower();
       const std::optional<std::string> now = disk.Content(kSettings);
       ASSERT_TRUE(now.has_value()) << step;
@@ -49,29 +49,31 @@ TEST(SettingsFile, ReadsWritesAndNeverLosesTheStoredAccount) {
     MemoryDisk disk;
     MemoryFileSystem files(disk);
     SettingsFile unknown_folder(files, std::filesystem::path());
-    EXPECT_FALSE(unknown_folder.Write(kStored));
+    EXPECT_FALSE(unknown_folder.Write(kStored).ok());
     EXPECT_EQ(unknown_folder.Read(), std::nullopt);
   }
 }
 
-// The temporary file's name is new on every save: a file planted under "abc.txt.new" is never
-// written, and what an interrupted save left under a temporary name goes at the next one.
+// A save whose rename fails leaves abc.txt as it was and nothing beside it; what an interrupted
+// save left under the temporary stem goes at the next one.
 TEST(SettingsFile, SavesThroughAFreshTemporaryFileAndClearsLeftovers) {
   MemoryDisk disk;
-  const std::filesystem::path planted = "/app/abc.txt.new";
-  disk.files[planted].content = "planted";
+  disk.files[kSettings].content = "True\r\n";
   {
     MemoryFileSystem files(disk, Fault{.kind = FaultKind::kFail, .step = 2});  // the rename
     SettingsFile settings(files, kSettings);
-    EXPECT_FALSE(settings.Write(kStored));
+    EXPECT_EQ(settings.Write(kStored), StatusKind::kFailed);
+    ASSERT_TRUE(files.fault_hit());
   }
+  EXPECT_EQ(disk.files.size(), 1u) << "a temporary file was left behind";
+  EXPECT_EQ(disk.Content(kSettings), "True\r\n");
+
   disk.files["/app/abc.txt.new-9"].content = "left by a save that never ended";
   MemoryFileSystem files(disk);
   SettingsFile settings(files, kSettings);
-  ASSERT_TRUE(settings.Write(kStored));
+  ASSERT_TRUE(settings.Write(kStored).ok());
   EXPECT_EQ(disk.Content(kSettings), kStored);
-  EXPECT_EQ(disk.Content(planted), "planted");
-  EXPECT_EQ(disk.files.size(), 2u) << "a temporary file was left behind";
+  EXPECT_EQ(disk.files.size(), 1u) << "the leftover was not removed";
 }
 
 // An account file that others may read is written again, the same bytes in a new private file;

@@ -85,7 +85,7 @@ TEST(HostsFailureStatus, AHostsFileHeldOpenWithoutSharingShowsTheSteadyFailureIc
     ASSERT_TRUE(held);
     result = cycle.UpdateDomains(service);
     ASSERT_EQ(result, UpdateResult::kTransferFailed);
-    status.ShowUpdateStatus(*result, StatusLine(cycle.LastReport(), {12, 3}));
+    status.ShowUpdateStatus(IconState(*result), StatusLine(cycle.LastReport(), {12, 3}));
     EXPECT_EQ(tray.Icon(), failed);
     EXPECT_FALSE(status.BlinkEnabled());
     EXPECT_EQ(tray.Tip(), L"Kalvane\n无法读取 hosts 文件：文件正被其他程序使用 (12:03)");
@@ -93,7 +93,7 @@ TEST(HostsFailureStatus, AHostsFileHeldOpenWithoutSharingShowsTheSteadyFailureIc
 
   result = cycle.UpdateDomains(service);
   ASSERT_EQ(result, UpdateResult::kNoFailure);
-  status.ShowUpdateStatus(*result, StatusLine(cycle.LastReport(), {12, 4}));
+  status.ShowUpdateStatus(IconState(*result), StatusLine(cycle.LastReport(), {12, 4}));
   EXPECT_EQ(tray.Icon(), updated);
   EXPECT_EQ(tray.Tip(), L"Kalvane\n已更新 1 条映射 (12:04)");
   tray.Remove();

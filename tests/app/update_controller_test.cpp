@@ -27,7 +27,7 @@ const std::string kConfirmedAnswer =
 // delivered while it waits) and is answered, or fails when `fail` is set.
 class FakeHost final : public UpdateControllerHost,
                        public PageFetch,
-                       public HostsSection,
+                       public HostsWriter,
                        public AccountSource {
  public:
   // UpdateControllerHost
@@ -35,7 +35,7 @@ class FakeHost final : public UpdateControllerHost,
   void ShowCleanUp(const HostsStepReport&) override { ++clean_ups; }
   void DestroyMainWindow() override { ++destroys; }
 
-  // PageFetch, HostsSection, AccountSource
+  // PageFetch, HostsWriter, AccountSource
   bool HttpGet(std::string_view) override {
     ++requests;
     if (during_cycle) std::exchange(during_cycle, nullptr)();
@@ -189,7 +189,7 @@ bool IsUpperHexDigest(std::string_view text) {
 // scripted for its wait, which may start anything a user or a timer can.
 class Window final : public testing::FakeAccountControls,
                      public PageFetch,
-                     public HostsSection,
+                     public HostsWriter,
                      public UpdateControllerHost {
  public:
   Window() {
@@ -198,7 +198,7 @@ class Window final : public testing::FakeAccountControls,
     domain = u"example.com";
   }
 
-  // PageFetch, HostsSection
+  // PageFetch, HostsWriter
   bool HttpGet(std::string_view path) override {
     paths.emplace_back(path);
     if (!during_wait.empty()) {

@@ -8,6 +8,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "account/account_form.h"
@@ -84,8 +85,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const kalvane::StoredAccount account = kalvane::ParseAccountSettings(file, code_page);
   if (account.digest) Check(kalvane::IsDigestText(*account.digest));
   const kalvane::AccountBoxes boxes = kalvane::BoxesFromStoredAccount(account);
-  if (boxes.password_is_digest) Check(kalvane::IsDigestText(boxes.password));
-  if (!boxes.password_is_digest) Check(boxes.password.empty());
+  if (boxes.password.is_digest()) Check(kalvane::IsDigestText(boxes.password.text()));
+  if (!boxes.password.is_digest()) Check(boxes.password.empty());
 
   // "True" and a domain without a digest is no shape Save writes: it stores "True" alone then.
   kalvane::StoredAccount expected = account;
@@ -95,11 +96,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
 
   // Save from the loaded boxes after the user typed into the password box (or not), with the
-  // flag as the form would hold it or wrongly kept.
+  // text taken as a digest where it is one (as the form would after its own write) or as typed.
   kalvane::AccountBoxes edited = boxes;
   if (!typed.empty()) {
-    edited.password = code_page.Decode(typed);
-    edited.password_is_digest = typed_flag && kalvane::IsDigestText(edited.password);
+    const std::u16string text = code_page.Decode(typed);
+    const auto digest =
+        typed_flag ? kalvane::Password::FromDigest(text) : std::optional<kalvane::Password>();
+    edited.password = digest.value_or(kalvane::Password::Typed(text));
   }
   const kalvane::SaveOutcome saved = kalvane::SaveAccountSettings(edited, code_page);
   if (saved.file_bytes) {
@@ -110,6 +113,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       Check(!LineThree(*saved.file_bytes, code_page).empty());
     }
   }
-  if (saved.new_password_text) Check(kalvane::IsDigestText(*saved.new_password_text));
+  if (saved.new_password) Check(kalvane::IsDigestText(saved.new_password->text()));
   return 0;
 }

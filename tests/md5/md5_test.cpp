@@ -119,17 +119,5 @@ TEST(Md5Engine, CopiesContinueIndependentlyAndInitDiscardsADigestUnderWay) {
   EXPECT_EQ(GetValues(second), "900150983CD24FB0D6963F7D28E17F72");
 }
 
-TEST(LongLeftRotate, CountIsTakenModulo32) {
-  EXPECT_EQ(LongLeftRotate(0x12345678, 0), 0x12345678u);
-  EXPECT_EQ(LongLeftRotate(0x12345678, 32), 0x12345678u);
-  EXPECT_EQ(LongLeftRotate(0x12345678, 1), 0x2468ACF0u);
-  EXPECT_EQ(LongLeftRotate(0x12345678, 33), 0x2468ACF0u);
-  EXPECT_EQ(LongLeftRotate(0x12345678, 31), 0x091A2B3Cu);
-  EXPECT_EQ(LongLeftRotate(0x12345678, -1), 0x091A2B3Cu);
-  EXPECT_EQ(LongLeftRotate(0x80000000, 1), 1u);  // bit 31 comes round to bit 0
-  EXPECT_EQ(LongLeftRotate(0x40000000, 1), 0x80000000u);
-  EXPECT_EQ(LongLeftRotate(0xC0000001, 4), 0x0000001Cu);
-}
-
 }  // namespace
 }  // namespace kalvane

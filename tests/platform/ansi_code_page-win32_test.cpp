@@ -63,7 +63,7 @@ TEST(SystemAnsiCodePage, SystemCodePage936) {
 
   const DigestTextResult latin = DigestStrToHexStr(u"caf\u00E9", cp);
   ASSERT_FALSE(latin.ok());
-  EXPECT_EQ(latin.error().index, 3u);
+  EXPECT_EQ(latin.status().position(), 3u);
   const DigestTextResult ascii = DigestStrToHexStr(u"abc", cp);
   ASSERT_TRUE(ascii.ok());
   EXPECT_EQ(ascii.value(), "900150983CD24FB0D6963F7D28E17F72");
@@ -82,7 +82,7 @@ TEST(SystemAnsiCodePage, SystemCodePage1252) {
   EXPECT_EQ(latin.value(), "961F50F6282239D09E48F812C1CA7276");
   const DigestTextResult chinese = DigestStrToHexStr(u"\u4E2D", cp);
   ASSERT_FALSE(chinese.ok());
-  EXPECT_EQ(chinese.error().index, 0u);
+  EXPECT_EQ(chinese.status().position(), 0u);
 }
 
 // A name outside every ANSI code page: only the wide file functions can open it.
@@ -94,7 +94,7 @@ TEST(DigestFileToHexStr, OpensFilesWithWideNames) {
   if (!std::filesystem::exists(file)) GTEST_SKIP() << "the file system cannot hold the name";
   const DigestTextResult digest = DigestFileToHexStr(file);
   std::filesystem::remove(file);
-  ASSERT_TRUE(digest.ok()) << digest.error().message;
+  ASSERT_TRUE(digest.ok()) << digest.status().system_error();
   EXPECT_EQ(digest.value(), "900150983CD24FB0D6963F7D28E17F72");
 }
 

@@ -37,19 +37,19 @@ class Win32FileSystemTest : public ::testing::Test {
 
 TEST_F(Win32FileSystemTest, WritesAPlainFileWhetherItIsNewOrAlreadyThere) {
   const auto path = program_ / L"hosts.bak";
-  ASSERT_EQ(files_->WriteWhole(path, kNew, SyncMode::kFlush), FileStatus::kOk);
+  ASSERT_EQ(files_->WriteWhole(path, kNew, SyncMode::kFlush), StatusKind::kOk);
   EXPECT_EQ(FileBytes(path), kNew);
   // Shorter content cuts the old file off at its end; a name in other letters still names it.
-  ASSERT_EQ(files_->WriteWhole(program_ / L"HOSTS.BAK", "x", SyncMode::kNone), FileStatus::kOk);
+  ASSERT_EQ(files_->WriteWhole(program_ / L"HOSTS.BAK", "x", SyncMode::kNone), StatusKind::kOk);
   EXPECT_EQ(FileBytes(path), "x");
   EXPECT_EQ(files_->WriteWhole(program_ / L"gone" / L"hosts.bak", "x", SyncMode::kNone),
-            FileStatus::kNotFound);
+            StatusKind::kNotFound);
 }
 
 TEST_F(Win32FileSystemTest, AHardLinkIsNotWrittenThrough) {
   const auto link = program_ / L"hosts.bak";
   ASSERT_TRUE(MakeHardLink(target_, link));
-  EXPECT_EQ(files_->WriteWhole(link, kNew, SyncMode::kFlush), FileStatus::kFailed);
+  EXPECT_EQ(files_->WriteWhole(link, kNew, SyncMode::kFlush), StatusKind::kFailed);
   EXPECT_EQ(FileBytes(target_), kTargetBytes);
   EXPECT_EQ(FileBytes(link), kTargetBytes);
 }
@@ -60,7 +60,7 @@ TEST_F(Win32FileSystemTest, ASymbolicLinkIsNotWrittenThroughNorADanglingOneFollo
     ASSERT_FALSE(testing::OnWine()) << "ln under Wine made no link";
     GTEST_SKIP() << "this system lets the test make no symbolic link";
   }
-  EXPECT_EQ(files_->WriteWhole(link, kNew, SyncMode::kFlush), FileStatus::kFailed);
+  EXPECT_EQ(files_->WriteWhole(link, kNew, SyncMode::kFlush), StatusKind::kFailed);
   EXPECT_EQ(FileBytes(target_), kTargetBytes);
 
   // A link to a file that does not exist (any more): creating through it would make that file.
@@ -69,15 +69,15 @@ TEST_F(Win32FileSystemTest, ASymbolicLinkIsNotWrittenThroughNorADanglingOneFollo
   PutFileBytes(missing, "");
   ASSERT_TRUE(MakeSymbolicLink(missing, dangling));
   ASSERT_TRUE(DeleteFileW(missing.c_str()));
-  EXPECT_NE(files_->WriteWhole(dangling, kNew, SyncMode::kFlush), FileStatus::kOk);
+  EXPECT_NE(files_->WriteWhole(dangling, kNew, SyncMode::kFlush), StatusKind::kOk);
   EXPECT_FALSE(std::filesystem::exists(missing));
 }
 
 TEST_F(Win32FileSystemTest, AFolderOrADeviceIsNoFileToWrite) {
   std::filesystem::create_directory(program_ / L"hosts.bak");
   EXPECT_EQ(files_->WriteWhole(program_ / L"hosts.bak", kNew, SyncMode::kNone),
-            FileStatus::kFailed);
-  EXPECT_NE(files_->WriteWhole(L"\\\\.\\NUL", kNew, SyncMode::kNone), FileStatus::kOk);
+            StatusKind::kFailed);
+  EXPECT_NE(files_->WriteWhole(L"\\\\.\\NUL", kNew, SyncMode::kNone), StatusKind::kOk);
 }
 
 TEST_F(Win32FileSystemTest, NewFilesGetFreshUnpredictableNamesAndLeftoversGoWithoutTheirTargets) {
@@ -85,7 +85,7 @@ TEST_F(Win32FileSystemTest, NewFilesGetFreshUnpredictableNamesAndLeftoversGoWith
   std::set<std::wstring> names;
   for (int i = 0; i < 3; ++i) {
     std::filesystem::path created;
-    ASSERT_EQ(files_->WriteNewFile(stem, kNew, SyncMode::kFlush, created), FileStatus::kOk);
+    ASSERT_EQ(files_->WriteNewFile(stem, kNew, SyncMode::kFlush, created), StatusKind::kOk);
     EXPECT_EQ(FileBytes(created), kNew);
     const std::wstring name = created.filename().wstring();
     ASSERT_EQ(name.size(), std::wstring(L"abc.txt.new-").size() + 16) << name;
@@ -114,7 +114,7 @@ TEST_F(Win32FileSystemTest, ANewFileIsNotMadeInAMissingFolder) {
   std::filesystem::path created;
   EXPECT_EQ(
       files_->WriteNewFile(program_ / L"gone" / L"abc.txt.new", kNew, SyncMode::kNone, created),
-      FileStatus::kNotFound);
+      StatusKind::kNotFound);
   EXPECT_TRUE(created.empty());
 }
 
@@ -122,7 +122,7 @@ TEST_F(Win32FileSystemTest, RemovingAHardLinkLeavesTheTargetsAttributes) {
   ASSERT_TRUE(SetFileAttributesW(target_.c_str(), FILE_ATTRIBUTE_READONLY));
   const auto link = program_ / L"hosts.kalvane-new-0";
   ASSERT_TRUE(MakeHardLink(target_, link));
-  files_->Remove(link);
+  (void)files_->Remove(link);
   EXPECT_NE(GetFileAttributesW(target_.c_str()) & FILE_ATTRIBUTE_READONLY, 0u);
   EXPECT_EQ(FileBytes(target_), kTargetBytes);
 }

@@ -61,14 +61,19 @@ inline constexpr std::uint32_t kSharingViolation = 32;
 inline constexpr std::uint32_t kFileNotFound = 2;
 inline constexpr std::uint32_t kPathNotFound = 3;
 inline constexpr std::uint32_t kDiskFull = 112;
-inline constexpr std::uint32_t kDeviceError = 1117;  // an injected fault
+inline constexpr std::uint32_t kDeviceError = 1117;               // an injected fault
+inline constexpr std::uint32_t kUnableToMoveReplacement2 = 1177;  // a replace that moved half
 
 // Which step (counted from 0 over every read, write, flush, replace, move and remove) goes wrong,
-// and how. A failed replace fails the way `replace_failure` says.
+// and how. A failed replace fails the way `replace_failure` says: kFailed leaves both files under
+// their names, kPartial moves the target to the backup name and leaves the replacement where it is
+// (and says so, unless `partial_reported_as_failed`: a replace that claims to have left both
+// names).
 struct Fault {
   FaultKind kind = FaultKind::kNone;
   int step = -1;
-  ReplaceResult replace_failure = ReplaceResult::kNotReplaced;
+  StatusKind replace_failure = StatusKind::kFailed;
+  bool partial_reported_as_failed = false;
   bool persistent = false;  // every step from `step` on fails
 };
 
@@ -86,17 +91,17 @@ class MemoryFileSystem final : public FileSystem {
     return it == writes_.end() ? 0 : it->second;
   }
 
-  FileResult ReadWhole(const std::filesystem::path& path, std::string& content) override {
+  Result<std::string> ReadWhole(const std::filesystem::path& path) override {
     if (Step() != StepResult::kGo) return Failed(kDeviceError);
     const auto* file = Find(path);
-    if (file == nullptr) return {FileStatus::kNotFound, kFileNotFound};
+    if (file == nullptr) return Status::Failure(StatusKind::kNotFound, kFileNotFound);
     if (file->locked) return Failed(kSharingViolation);
-    content = file->content;
-    return {};
+    return file->content;
   }
 
-  FileResult WriteWhole(const std::filesystem::path& path, std::string_view content,
-                        SyncMode sync) override {
+  // Like Windows, rewriting an existing file keeps its security: a file open to others stays so.
+  Status WriteWhole(const std::filesystem::path& path, std::string_view content,
+                    SyncMode sync) override {
     const auto step = Step();
     if (step == StepResult::kOff) return Failed(kDeviceError);
     if (disk_.missing_folders.contains(path.parent_path())) return Failed(kPathNotFound);
@@ -108,22 +113,24 @@ class MemoryFileSystem final : public FileSystem {
     }
     ++writes_[path];
     auto& file = disk_.files[path];
+    const bool open_to_others = file.open_to_others;
     file = MemoryFile{};
+    file.open_to_others = open_to_others;
     file.durable = false;
     const auto room = disk_.capacity - std::min(disk_.capacity, disk_.Used());
     const auto written = step == StepResult::kGo ? content.size() : content.size() / 2;
     file.content = content.substr(0, std::min(room, written));
     if (step != StepResult::kGo) return Failed(kDeviceError);
     if (room < content.size()) return Failed(kDiskFull);
-    if (sync == SyncMode::kNone) return {};
+    if (sync == SyncMode::kNone) return OkStatus();
     if (Step() != StepResult::kGo) return Failed(kDeviceError);
     file.durable = true;
-    return {};
+    return OkStatus();
   }
 
   // Names from a counter: predictable, but a test plants files only where it means to.
-  FileResult WriteNewFile(const std::filesystem::path& stem, std::string_view content,
-                          SyncMode sync, std::filesystem::path& created) override {
+  Status WriteNewFile(const std::filesystem::path& stem, std::string_view content, SyncMode sync,
+                      std::filesystem::path& created) override {
     std::filesystem::path name;
     do {
       name = stem;
@@ -139,62 +146,62 @@ class MemoryFileSystem final : public FileSystem {
     for (const auto& [path, file] : disk_.files) {
       if (path.string().starts_with(prefix)) left.push_back(path);
     }
-    for (const auto& path : left) Remove(path);
+    for (const auto& path : left) (void)Remove(path);
   }
 
-  ReplaceOutcome ReplaceKeepingBackup(const std::filesystem::path& target,
-                                      const std::filesystem::path& replacement,
-                                      const std::filesystem::path& backup) override {
+  Status ReplaceKeepingBackup(const std::filesystem::path& target,
+                              const std::filesystem::path& replacement,
+                              const std::filesystem::path& backup) override {
     const auto step = Step();
-    if (step == StepResult::kOff) return {ReplaceResult::kNotReplaced, kDeviceError};
+    if (step == StepResult::kOff) return Failed(kDeviceError);
     ++writes_[target];
     const auto* old_file = Find(target);
     const auto* new_file = Find(replacement);
-    if (old_file == nullptr || new_file == nullptr)
-      return {ReplaceResult::kNotReplaced, kFileNotFound};
-    if (old_file->read_only) return {ReplaceResult::kNotReplaced, kAccessDenied};
-    if (old_file->locked || new_file->locked) {
-      return {ReplaceResult::kNotReplaced, kSharingViolation};
-    }
+    if (old_file == nullptr || new_file == nullptr) return Failed(kFileNotFound);
+    if (old_file->read_only) return Failed(kAccessDenied);
+    if (old_file->locked || new_file->locked) return Failed(kSharingViolation);
     // Power lost during the replace: it happened whole or not at all; here not at all.
-    if (step == StepResult::kFail && (fault_.kind == FaultKind::kPowerLoss ||
-                                      fault_.replace_failure == ReplaceResult::kNotReplaced)) {
-      return {ReplaceResult::kNotReplaced, kDeviceError};
+    if (step == StepResult::kFail &&
+        (fault_.kind == FaultKind::kPowerLoss || fault_.replace_failure != StatusKind::kPartial)) {
+      return Failed(kDeviceError);
     }
     auto kept = std::move(disk_.files.at(target));
     disk_.files.erase(target);
     if (step == StepResult::kFail) {
       disk_.files[backup] = std::move(kept);
-      return {ReplaceResult::kReplacedMovedToBackup, kDeviceError};
+      if (fault_.partial_reported_as_failed) return Failed(kDeviceError);
+      return Status::Failure(StatusKind::kPartial, kUnableToMoveReplacement2);
     }
     auto moved = std::move(disk_.files.at(replacement));
     disk_.files.erase(replacement);
     disk_.files[backup] = std::move(kept);
     disk_.files[target] = std::move(moved);
-    return {};
+    return OkStatus();
   }
 
-  bool MoveReplacing(const std::filesystem::path& from, const std::filesystem::path& to) override {
-    if (Step() != StepResult::kGo) return false;
+  Status MoveReplacing(const std::filesystem::path& from,
+                       const std::filesystem::path& to) override {
+    if (Step() != StepResult::kGo) return Failed(kDeviceError);
     ++writes_[to];
     const auto* source = Find(from);
     const auto* existing = Find(to);
-    if (source == nullptr || source->locked ||
-        (existing != nullptr && (existing->read_only || existing->locked))) {
-      return false;
-    }
+    if (source == nullptr) return Status::Failure(StatusKind::kNotFound, kFileNotFound);
+    if (source->locked || (existing != nullptr && existing->locked))
+      return Failed(kSharingViolation);
+    if (existing != nullptr && existing->read_only) return Failed(kAccessDenied);
     auto moved = std::move(disk_.files.at(from));
     disk_.files.erase(from);
     disk_.files[to] = std::move(moved);
-    return true;
+    return OkStatus();
   }
 
-  bool Remove(const std::filesystem::path& path) override {
-    if (Step() != StepResult::kGo) return false;
+  Status Remove(const std::filesystem::path& path) override {
+    if (Step() != StepResult::kGo) return Failed(kDeviceError);
     const auto* file = Find(path);
-    if (file == nullptr || file->locked) return false;
+    if (file == nullptr) return Status::Failure(StatusKind::kNotFound, kFileNotFound);
+    if (file->locked) return Failed(kSharingViolation);
     disk_.files.erase(path);
-    return true;
+    return OkStatus();
   }
 
   bool Exists(const std::filesystem::path& path) override { return dead_ || Find(path) != nullptr; }
@@ -205,7 +212,7 @@ class MemoryFileSystem final : public FileSystem {
   }
 
  private:
-  static FileResult Failed(std::uint32_t error) { return {FileStatus::kFailed, error}; }
+  static Status Failed(std::uint32_t error) { return Status::Failure(StatusKind::kFailed, error); }
 
   // kGo: the step works. kFail: it fails; when the power goes at it, it may have done part of
   // its work. kOff: the power is gone; nothing changes any more.

@@ -117,10 +117,10 @@ TEST_F(HostsStoreTest, AWorkingCopyThatCannotBeWrittenStopsNothing) {
     const bool no_path = std::string_view(name) == "no program path";
     auto store = MakeStore({}, {kHosts, no_path ? std::filesystem::path() : kWorkingCopy});
     EXPECT_EQ(store.WriteHostsSection(kTwo), (HostsStepReport{HostsOutcome::kWritten, 0, 2}));
-    EXPECT_FALSE(store.WorkingCopySaved());
+    EXPECT_NE(WorkingCopy(), "127.0.0.1 localhost\r\n" + kTwoSection);
     EXPECT_EQ(Hosts(), "127.0.0.1 localhost\r\n" + kTwoSection);
     EXPECT_EQ(store.ClearHostsSection().outcome, HostsOutcome::kWritten);
-    EXPECT_FALSE(store.WorkingCopySaved());
+    EXPECT_NE(WorkingCopy(), "127.0.0.1 localhost\r\n");
     EXPECT_EQ(Hosts(), "127.0.0.1 localhost\r\n");
   }
 }
@@ -206,8 +206,11 @@ TEST_F(HostsStoreTest, AFaultAtAnyStepLeavesTheOldOrTheNewHostsFile) {
   const std::string write_content = "127.0.0.1 localhost\r\n" + kTwoSection;
   const std::string clear_content = "127.0.0.1 localhost\r\n";
   const Fault kinds[] = {
-      {.kind = FaultKind::kFail, .replace_failure = ReplaceResult::kNotReplaced},
-      {.kind = FaultKind::kFail, .replace_failure = ReplaceResult::kReplacedMovedToBackup},
+      {.kind = FaultKind::kFail, .replace_failure = StatusKind::kFailed},
+      {.kind = FaultKind::kFail, .replace_failure = StatusKind::kPartial},
+      {.kind = FaultKind::kFail,
+       .replace_failure = StatusKind::kPartial,
+       .partial_reported_as_failed = true},
       {.kind = FaultKind::kPowerLoss},
   };
   for (const bool clear : {false, true}) {
@@ -260,9 +263,11 @@ TEST_F(HostsStoreTest, AHostsFileLeftUnderTheBackupNameIsMovedBack) {
     // The replace moves the hosts file aside and fails; so does everything after it.
     auto store = MakeStore({.kind = FaultKind::kFail,
                             .step = 4,  // read, working copy, temporary file, flush, replace
-                            .replace_failure = ReplaceResult::kReplacedMovedToBackup,
+                            .replace_failure = StatusKind::kPartial,
                             .persistent = true});
-    EXPECT_EQ(store.WriteHostsSection(kTwo).outcome, HostsOutcome::kRestoreFailed);
+    // The report names the replace's failure, not that of the moves after it.
+    EXPECT_EQ(store.WriteHostsSection(kTwo),
+              (HostsStepReport{HostsOutcome::kRestoreFailed, testing::kUnableToMoveReplacement2}));
     EXPECT_EQ(Hosts(), std::nullopt);
     std::filesystem::path backup = kHosts;
     backup += ".kalvane-old";
@@ -276,6 +281,44 @@ TEST_F(HostsStoreTest, AHostsFileLeftUnderTheBackupNameIsMovedBack) {
   EXPECT_EQ(store.WriteHostsSection(kTwo).outcome, HostsOutcome::kWritten);
   EXPECT_EQ(Hosts(), old_content + kTwoSection);
   EXPECT_EQ(disk_.files.size(), 2u);
+}
+
+// Power lost after the replace but before the backup was removed: the hosts file holds the new
+// content and the backup the old. The next step leaves the hosts file alone and does not bring
+// the old section back.
+TEST_F(HostsStoreTest, ABackupLeftBesideAReplacedHostsFileIsNotMovedBack) {
+  const std::string old_content = "127.0.0.1 localhost\r\n#BEGIN\r\n9.9.9.9 old\r\n";
+  const std::string new_content = "127.0.0.1 localhost\r\n" + kTwoSection;
+  SetHosts(old_content);
+  {
+    // read, working copy, temporary file, flush, replace, read back, remove the backup
+    auto store = MakeStore({.kind = FaultKind::kPowerLoss, .step = 6});
+    (void)store.WriteHostsSection(kTwo);
+    ASSERT_TRUE(files_->fault_hit());
+  }
+  disk_.LosePower();
+  ASSERT_EQ(Hosts(), new_content);
+  ASSERT_EQ(disk_.files.size(), 3u) << "the backup is expected beside the hosts file";
+  changes_ = 0;
+  auto store = MakeStore();
+  EXPECT_EQ(store.WriteHostsSection({}).outcome, HostsOutcome::kNotTouched);
+  EXPECT_EQ(Hosts(), new_content);
+  EXPECT_EQ(changes_, 0);
+}
+
+// A replace that says it left both files under their names but moved the hosts file aside: the
+// hosts file is put back at once, and the report keeps the replace's error.
+TEST_F(HostsStoreTest, AReplaceThatMovedTheHostsFileAsideDespiteItsWordPutsItBack) {
+  const std::string old_content = "127.0.0.1 localhost\r\n";
+  SetHosts(old_content);
+  auto store = MakeStore({.kind = FaultKind::kFail,
+                          .step = 4,  // read, working copy, temporary file, flush, replace
+                          .replace_failure = StatusKind::kPartial,
+                          .partial_reported_as_failed = true});
+  EXPECT_EQ(store.WriteHostsSection(kTwo),
+            (HostsStepReport{HostsOutcome::kReplaceFailed, testing::kDeviceError}));
+  EXPECT_EQ(Hosts(), old_content);
+  EXPECT_EQ(disk_.files.size(), 2u) << "temporary or backup file left behind";
 }
 
 }  // namespace

@@ -22,7 +22,7 @@ std::string Response(const std::string& body, const std::string& headers = "") {
 
 // The cycle's collaborators: each HttpGet takes the next scripted answer (nothing = a failed
 // attempt); hosts steps are recorded and answered with `hosts_report`.
-class Fake final : public PageFetch, public HostsSection, public AccountSource {
+class Fake final : public PageFetch, public HostsWriter, public AccountSource {
  public:
   bool HttpGet(std::string_view path) override {
     paths.emplace_back(path);
@@ -68,25 +68,33 @@ std::optional<UpdateResult> RunCycle(UpdateCycle& cycle, Fake& fake, AccountBoxe
   return cycle.UpdateDomains(fake);
 }
 
-TEST(RequestPath, BothFormsTrimOnlyTheDomainAndEscapeNothing) {
-  EXPECT_EQ(BuildRequestPath({false, u"ignored", u"ignored", false}, kAscii),
-            "/kalvanedns/getdomain.asp");
-  EXPECT_EQ(BuildRequestPath({true, u"  my domain.com  ", u" pw ", false}, kAscii),
-            "/kalvanedns/getdomain.asp?domain=my domain.com&pwd=" + Md5(" pw "));
-  EXPECT_EQ(BuildRequestPath({true, u"d", u"0123456789ABCDEF0123456789ABCDEF", true}, kAscii),
-            "/kalvanedns/getdomain.asp?domain=d&pwd=0123456789ABCDEF0123456789ABCDEF");
-  EXPECT_EQ(BuildRequestPath({true, u"", u"", false}, kAscii),
-            "/kalvanedns/getdomain.asp?domain=&pwd=" + Md5(""));
-  // Values that cannot be converted, or that would break the request line, send nothing.
-  EXPECT_EQ(BuildRequestPath({true, u"d", u"\x4E2D", false}, kAscii), std::nullopt);
-  EXPECT_EQ(BuildRequestPath({true, u"\x00E9", u"p", false}, kAscii), std::nullopt);
-  EXPECT_EQ(BuildRequestPath({true, u"a\r\nHost: x", u"p", false}, kAscii), std::nullopt);
-  EXPECT_EQ(BuildRequestPath({true, u"a\nb", u"p", true}, kAscii), std::nullopt);
+// The path built for `account`, or what kept it from being built.
+std::string Path(const AccountBoxes& account) {
+  const Result<std::string> path = BuildRequestPath(account, kAscii);
+  return path ? *path : "failed: " + std::to_string(static_cast<int>(path.status().kind()));
 }
 
-// The flag says "digest" but the box holds something else (typed while the flag was wrongly kept,
-// a digest in lower case, one character short or long): the box is digested, never sent as it is.
-TEST(RequestPath, APasswordFlaggedAsDigestThatIsNoDigestTextIsDigested) {
+std::string Failed(StatusKind kind) { return "failed: " + std::to_string(static_cast<int>(kind)); }
+
+TEST(RequestPath, BothFormsTrimOnlyTheDomainAndEscapeNothing) {
+  const Password digest = *Password::FromDigest(u"0123456789ABCDEF0123456789ABCDEF");
+  EXPECT_EQ(Path({false, u"ignored", Password::Typed(u"ignored")}), "/kalvanedns/getdomain.asp");
+  EXPECT_EQ(Path({true, u"  my domain.com  ", Password::Typed(u" pw ")}),
+            "/kalvanedns/getdomain.asp?domain=my domain.com&pwd=" + Md5(" pw "));
+  EXPECT_EQ(Path({true, u"d", digest}),
+            "/kalvanedns/getdomain.asp?domain=d&pwd=0123456789ABCDEF0123456789ABCDEF");
+  EXPECT_EQ(Path({true, u"", Password::Typed(u"")}),
+            "/kalvanedns/getdomain.asp?domain=&pwd=" + Md5(""));
+  // Values that cannot be converted, or that would break the request line, send nothing.
+  EXPECT_EQ(Path({true, u"d", Password::Typed(u"\x4E2D")}), Failed(StatusKind::kUnconvertible));
+  EXPECT_EQ(Path({true, u"\x00E9", Password::Typed(u"p")}), Failed(StatusKind::kUnconvertible));
+  EXPECT_EQ(Path({true, u"a\r\nHost: x", Password::Typed(u"p")}), Failed(StatusKind::kRejected));
+  EXPECT_EQ(Path({true, u"a\nb", digest}), Failed(StatusKind::kRejected));
+}
+
+// Text that is no digest text (typed in clear, a digest in lower case, one character short or
+// long) never becomes a digest-form password: it is digested, never sent as it is.
+TEST(RequestPath, TextThatIsNoDigestTextIsDigested) {
   const std::string prefix = "/kalvanedns/getdomain.asp?domain=d&pwd=";
   for (const std::u16string_view box :
        {std::u16string_view(u"typed in clear"), std::u16string_view(u""),
@@ -95,37 +103,37 @@ TEST(RequestPath, APasswordFlaggedAsDigestThatIsNoDigestTextIsDigested) {
         std::u16string_view(u"0123456789ABCDEF0123456789ABCDEF0"),
         std::u16string_view(u"0123456789ABCDEF0123456789ABCDEG")}) {
     const std::string typed(box.begin(), box.end());
-    EXPECT_EQ(BuildRequestPath({true, u"d", std::u16string(box), true}, kAscii),
-              prefix + Md5(typed))
-        << typed;
+    EXPECT_EQ(Password::FromDigest(box), std::nullopt) << typed;
+    EXPECT_EQ(Path({true, u"d", Password::Typed(box)}), prefix + Md5(typed)) << typed;
   }
 }
 
-TEST(UpdateCycle, ResultsZeroOneAndTwo) {
-  {
-    Fake fake;
-    fake.answers = {Response(kHostsBody)};
-    UpdateCycle cycle(fake, fake, kAscii);
-    EXPECT_EQ(RunCycle(cycle, fake, {true, u"d", u"p", false}), UpdateResult::kNoFailure);
-    ASSERT_EQ(cycle.Domains().size(), 2u);
-    EXPECT_EQ(cycle.Domains()[1], (DomainMapping{"host2", "10.0.0.2"}));
-    EXPECT_EQ(fake.writes.size(), 1u);
-  }
-  {
-    Fake fake;  // account checked, body without "<p>OK</p>": 1, list still written
-    fake.answers = {Response("<p>BEGIN</p>\r\n<p>h&nbsp;1.2.3.4</p>\r\n<p>END</p>")};
-    UpdateCycle cycle(fake, fake, kAscii);
-    EXPECT_EQ(RunCycle(cycle, fake, {true, u"d", u"p", false}), UpdateResult::kAccountNotConfirmed);
-    EXPECT_EQ(fake.writes.size(), 1u);
-    EXPECT_EQ(cycle.Domains().size(), 1u);
-  }
-  {
-    Fake fake;  // updating off: never 1
-    fake.answers = {Response("<p>BEGIN</p>\r\n<p>h&nbsp;1.2.3.4</p>\r\n")};
-    UpdateCycle cycle(fake, fake, kAscii);
-    EXPECT_EQ(RunCycle(cycle, fake, {}), UpdateResult::kNoFailure);
-    EXPECT_EQ(fake.paths, std::vector<std::string>{"/kalvanedns/getdomain.asp"});
-  }
+TEST(UpdateCycle, AConfirmedAnswerIsNoFailureAndItsListIsWritten) {
+  Fake fake;
+  fake.answers = {Response(kHostsBody)};
+  UpdateCycle cycle(fake, fake, kAscii);
+  EXPECT_EQ(RunCycle(cycle, fake, {true, u"d", Password::Typed(u"p")}), UpdateResult::kNoFailure);
+  ASSERT_EQ(fake.writes.size(), 1u);
+  ASSERT_EQ(fake.writes[0].size(), 2u);
+  EXPECT_EQ(fake.writes[0][1], (DomainMapping{"host2", "10.0.0.2"}));
+}
+
+TEST(UpdateCycle, AnAnswerWithoutTheConfirmationIsUnconfirmedAndItsListStillWritten) {
+  Fake fake;
+  fake.answers = {Response("<p>BEGIN</p>\r\n<p>h&nbsp;1.2.3.4</p>\r\n<p>END</p>")};
+  UpdateCycle cycle(fake, fake, kAscii);
+  EXPECT_EQ(RunCycle(cycle, fake, {true, u"d", Password::Typed(u"p")}),
+            UpdateResult::kAccountNotConfirmed);
+  ASSERT_EQ(fake.writes.size(), 1u);
+  EXPECT_EQ(fake.writes[0].size(), 1u);
+}
+
+TEST(UpdateCycle, WithUpdatingOffTheAnswerNeedsNoConfirmation) {
+  Fake fake;
+  fake.answers = {Response("<p>BEGIN</p>\r\n<p>h&nbsp;1.2.3.4</p>\r\n")};
+  UpdateCycle cycle(fake, fake, kAscii);
+  EXPECT_EQ(RunCycle(cycle, fake, {}), UpdateResult::kNoFailure);
+  EXPECT_EQ(fake.paths, std::vector<std::string>{"/kalvanedns/getdomain.asp"});
 }
 
 // Rows that could not be put into the hosts file are no success; an unconfirmed account stays the
@@ -137,7 +145,8 @@ TEST(UpdateCycle, AHostsStepThatFailsEndsAsAFailureUnlessTheAccountIsUnconfirmed
     fake.hosts_report = denied;
     fake.answers = {Response(kHostsBody)};
     UpdateCycle cycle(fake, fake, kAscii);
-    EXPECT_EQ(RunCycle(cycle, fake, {true, u"d", u"p", false}), UpdateResult::kTransferFailed);
+    EXPECT_EQ(RunCycle(cycle, fake, {true, u"d", Password::Typed(u"p")}),
+              UpdateResult::kTransferFailed);
     EXPECT_EQ(fake.paths.size(), 1u) << "a hosts failure is not retried over the network";
     const CycleReport& report = cycle.LastReport();
     EXPECT_EQ(report.result, UpdateResult::kTransferFailed);
@@ -150,7 +159,8 @@ TEST(UpdateCycle, AHostsStepThatFailsEndsAsAFailureUnlessTheAccountIsUnconfirmed
     fake.hosts_report = denied;
     fake.answers = {Response("<p>BEGIN</p>\r\n<p>h&nbsp;1.2.3.4</p>\r\n<p>END</p>")};
     UpdateCycle cycle(fake, fake, kAscii);
-    EXPECT_EQ(RunCycle(cycle, fake, {true, u"d", u"p", false}), UpdateResult::kAccountNotConfirmed);
+    EXPECT_EQ(RunCycle(cycle, fake, {true, u"d", Password::Typed(u"p")}),
+              UpdateResult::kAccountNotConfirmed);
     EXPECT_FALSE(cycle.LastReport().confirmed);
     EXPECT_EQ(cycle.LastReport().hosts, denied);
   }
@@ -169,12 +179,12 @@ TEST(UpdateCycle, AHostsStepThatFailsEndsAsAFailureUnlessTheAccountIsUnconfirmed
   EXPECT_EQ(RunCycle(cycle, fake, {}), UpdateResult::kTransferFailed);
   EXPECT_FALSE(cycle.LastReport().answered);
   EXPECT_EQ(cycle.LastReport().hosts, std::nullopt);
-  EXPECT_EQ(RunCycle(cycle, fake, {true, u"d", u"\x4E2D", false}),
+  EXPECT_EQ(RunCycle(cycle, fake, {true, u"d", Password::Typed(u"\x4E2D")}),
             UpdateResult::kAccountNotConfirmed);
   EXPECT_FALSE(cycle.LastReport().account_sent);
 }
 
-TEST(UpdateCycle, ThreeFailedAttemptsKeepTheLastListAndTouchNothing) {
+TEST(UpdateCycle, ThreeFailedAttemptsTouchNothing) {
   Fake fake;
   fake.answers = {Response(kHostsBody)};
   UpdateCycle cycle(fake, fake, kAscii);
@@ -182,7 +192,6 @@ TEST(UpdateCycle, ThreeFailedAttemptsKeepTheLastListAndTouchNothing) {
   fake.answers = {std::nullopt, std::nullopt, std::nullopt, Response("<p>BEGIN</p>\r\n")};
   EXPECT_EQ(RunCycle(cycle, fake, {}), UpdateResult::kTransferFailed);
   EXPECT_EQ(fake.paths.size(), 4u);  // one, then three attempts, same path
-  EXPECT_EQ(cycle.Domains().size(), 2u);
   EXPECT_EQ(fake.writes.size(), 1u);
 }
 
@@ -190,10 +199,11 @@ TEST(UpdateCycle, FailureThenSuccessStaysTwoButReadsTheList) {
   Fake fake;
   fake.answers = {std::nullopt, Response(kHostsBody)};
   UpdateCycle cycle(fake, fake, kAscii);
-  EXPECT_EQ(RunCycle(cycle, fake, {true, u"d", u"p", false}), UpdateResult::kTransferFailed);
+  EXPECT_EQ(RunCycle(cycle, fake, {true, u"d", Password::Typed(u"p")}),
+            UpdateResult::kTransferFailed);
   EXPECT_EQ(fake.paths.size(), 2u);
-  EXPECT_EQ(cycle.Domains().size(), 2u);
-  EXPECT_EQ(fake.writes.size(), 1u);
+  ASSERT_EQ(fake.writes.size(), 1u);
+  EXPECT_EQ(fake.writes[0].size(), 2u);
 }
 
 TEST(UpdateCycle, ConfirmationIsSearchedInTheBodyWithCheck1ReadAfterTheWait) {
@@ -201,14 +211,15 @@ TEST(UpdateCycle, ConfirmationIsSearchedInTheBodyWithCheck1ReadAfterTheWait) {
     Fake fake;  // "<p>OK</p>" only in a header line does not count
     fake.answers = {Response("<p>BEGIN</p>\r\n<p>END</p>", "X-Note: <p>OK</p>\r\n")};
     UpdateCycle cycle(fake, fake, kAscii);
-    EXPECT_EQ(RunCycle(cycle, fake, {true, u"d", u"p", false}), UpdateResult::kAccountNotConfirmed);
+    EXPECT_EQ(RunCycle(cycle, fake, {true, u"d", Password::Typed(u"p")}),
+              UpdateResult::kAccountNotConfirmed);
   }
   {
     Fake fake;  // unticked while the cycle waited: the confirmation is not required
     fake.during_get = [&] { fake.account.updating_enabled = false; };
     fake.answers = {Response("<p>BEGIN</p>\r\n<p>END</p>")};
     UpdateCycle cycle(fake, fake, kAscii);
-    EXPECT_EQ(RunCycle(cycle, fake, {true, u"d", u"p", false}), UpdateResult::kNoFailure);
+    EXPECT_EQ(RunCycle(cycle, fake, {true, u"d", Password::Typed(u"p")}), UpdateResult::kNoFailure);
     EXPECT_NE(fake.paths[0].find("?domain=d&pwd="), std::string::npos);
   }
 }
@@ -217,7 +228,7 @@ TEST(UpdateCycle, UnsendableAccountMakesNoRequest) {
   Fake fake;
   fake.answers = {Response(kHostsBody)};
   UpdateCycle cycle(fake, fake, kAscii);
-  EXPECT_EQ(RunCycle(cycle, fake, {true, u"d", u"\x4E2D", false}),
+  EXPECT_EQ(RunCycle(cycle, fake, {true, u"d", Password::Typed(u"\x4E2D")}),
             UpdateResult::kAccountNotConfirmed);
   EXPECT_TRUE(fake.paths.empty());
   EXPECT_TRUE(fake.writes.empty());

@@ -5,28 +5,23 @@
 namespace kalvane {
 namespace {
 
-TEST(StatusIconRuleTest, ResultsGiveSteadyIconsOrBlinking) {
+TEST(StatusIconRuleTest, StatesGiveSteadyIconsOrBlinking) {
   StatusIconRule status;
-  EXPECT_TRUE(status.BlinkEnabled()) << "the blink timer runs from the window's creation";
   EXPECT_EQ(status.Current(), TrayPicture::kUpdated);
-  EXPECT_EQ(status.LastUpdateResult(), UpdateResult::kNoFailure);
 
-  EXPECT_EQ(status.ShowUpdateStatus(UpdateResult::kNoFailure), TrayPicture::kUpdated);
-  EXPECT_FALSE(status.BlinkEnabled());
+  EXPECT_EQ(status.ShowUpdateStatus(TrayIconState::kUpdated), TrayPicture::kUpdated);
   EXPECT_EQ(status.OnBlinkTick(), std::nullopt) << "a tick queued before the stop changes nothing";
   EXPECT_EQ(status.Current(), TrayPicture::kUpdated);
 
-  // Two equal results send the same steady icon twice.
-  EXPECT_EQ(status.ShowUpdateStatus(UpdateResult::kTransferFailed), TrayPicture::kFailed);
-  EXPECT_EQ(status.ShowUpdateStatus(UpdateResult::kTransferFailed), TrayPicture::kFailed);
-  EXPECT_EQ(status.LastUpdateResult(), UpdateResult::kTransferFailed);
-  EXPECT_FALSE(status.BlinkEnabled());
+  // Two equal states send the same steady icon twice.
+  EXPECT_EQ(status.ShowUpdateStatus(TrayIconState::kFailed), TrayPicture::kFailed);
+  EXPECT_EQ(status.ShowUpdateStatus(TrayIconState::kFailed), TrayPicture::kFailed);
+  EXPECT_EQ(status.OnBlinkTick(), std::nullopt);
 
-  // An unconfirmed account leaves the icon alone until the first blink tick.
-  EXPECT_EQ(status.ShowUpdateStatus(UpdateResult::kAccountNotConfirmed), std::nullopt);
-  EXPECT_TRUE(status.BlinkEnabled());
+  // Blinking leaves the icon alone until the first blink tick.
+  EXPECT_EQ(status.ShowUpdateStatus(TrayIconState::kBlinking), std::nullopt);
   EXPECT_EQ(status.Current(), TrayPicture::kFailed);
-  EXPECT_EQ(status.LastUpdateResult(), UpdateResult::kAccountNotConfirmed);
+  EXPECT_NE(status.OnBlinkTick(), std::nullopt) << "the blinking runs";
 }
 
 TEST(StatusIconRuleTest, BlinkingAlternatesAndStopsOnTheSteadyIcon) {
@@ -36,15 +31,15 @@ TEST(StatusIconRuleTest, BlinkingAlternatesAndStopsOnTheSteadyIcon) {
   EXPECT_EQ(status.Current(), TrayPicture::kFailed);
   EXPECT_EQ(status.OnBlinkTick(), TrayPicture::kUpdated);
   EXPECT_EQ(status.OnBlinkTick(), TrayPicture::kFailed);
-  EXPECT_TRUE(status.BlinkPhase());
 
-  // Stopping on success while kFailed shows, and on a failed transfer while kUpdated shows.
-  EXPECT_EQ(status.ShowUpdateStatus(UpdateResult::kNoFailure), TrayPicture::kUpdated);
-  EXPECT_TRUE(status.BlinkPhase()) << "the phase is kept while blinking is off";
-  EXPECT_EQ(status.ShowUpdateStatus(UpdateResult::kAccountNotConfirmed), std::nullopt);
+  // Stopping on success while kFailed shows, and on a failed transfer while kUpdated shows. The
+  // next blinking goes on from the phase the previous one stopped at: kUpdated comes next.
+  EXPECT_EQ(status.ShowUpdateStatus(TrayIconState::kUpdated), TrayPicture::kUpdated);
+  EXPECT_EQ(status.ShowUpdateStatus(TrayIconState::kBlinking), std::nullopt);
   EXPECT_EQ(status.Current(), TrayPicture::kUpdated);
   EXPECT_EQ(status.OnBlinkTick(), TrayPicture::kUpdated) << "goes on from the previous phase";
-  EXPECT_EQ(status.ShowUpdateStatus(UpdateResult::kTransferFailed), TrayPicture::kFailed);
+  EXPECT_EQ(status.OnBlinkTick(), TrayPicture::kFailed);
+  EXPECT_EQ(status.ShowUpdateStatus(TrayIconState::kFailed), TrayPicture::kFailed);
   EXPECT_EQ(status.Current(), TrayPicture::kFailed);
   EXPECT_EQ(status.OnBlinkTick(), std::nullopt);
   EXPECT_EQ(status.Current(), TrayPicture::kFailed);

@@ -432,21 +432,20 @@ TEST_F(TrayIconTest, StatusDrivesTheTrayIconAndTheBlinkTimer) {
   tray_.SetIcon(nullptr);
   TrayStatus status(tray_, window_.hwnd(), updated, failed);
   EXPECT_EQ(tray_.Icon(), updated) << "start-up's icon, remembered without a tray icon";
-  EXPECT_TRUE(status.BlinkEnabled());
 
   // Blinking from creation and with no icon present: only the remembered handle changes.
   status.OnBlinkTick();
   EXPECT_EQ(tray_.Icon(), failed);
-  status.ShowUpdateStatus(UpdateResult::kNoFailure);
+  status.ShowUpdateStatus(TrayIconState::kUpdated);
   EXPECT_EQ(tray_.Icon(), updated);
-  EXPECT_FALSE(status.BlinkEnabled());
+  status.OnBlinkTick();
+  EXPECT_EQ(tray_.Icon(), updated) << "steady, no blinking";
 
   // In the tray the choice goes out at once.
   Minimise();
   ASSERT_TRUE(tray_.Add());
-  status.ShowUpdateStatus(UpdateResult::kTransferFailed);
+  status.ShowUpdateStatus(TrayIconState::kFailed);
   EXPECT_EQ(tray_.Icon(), failed);
-  EXPECT_EQ(status.LastUpdateResult(), UpdateResult::kTransferFailed);
   status.OnBlinkTick();
   EXPECT_EQ(tray_.Icon(), failed) << "no blinking after a steady result";
 
@@ -454,7 +453,7 @@ TEST_F(TrayIconTest, StatusDrivesTheTrayIconAndTheBlinkTimer) {
   // later.
   PumpFor(100);
   window_.seen().timers.clear();
-  status.ShowUpdateStatus(UpdateResult::kAccountNotConfirmed);
+  status.ShowUpdateStatus(TrayIconState::kBlinking);
   EXPECT_EQ(tray_.Icon(), failed);
   const ULONGLONG waited = WaitForTicks(window_.seen(), kBlinkTimerId, 1, 3000);
   EXPECT_GE(waited, kBlinkTickMs - 50) << "restarted, not left running";
@@ -463,7 +462,7 @@ TEST_F(TrayIconTest, StatusDrivesTheTrayIconAndTheBlinkTimer) {
   EXPECT_EQ(tray_.Icon(), updated) << "goes on from the phase the first blinking left";
   status.OnBlinkTick();
   EXPECT_EQ(tray_.Icon(), failed);
-  status.ShowUpdateStatus(UpdateResult::kNoFailure);
+  status.ShowUpdateStatus(TrayIconState::kUpdated);
   EXPECT_EQ(tray_.Icon(), updated);
   window_.seen().timers.clear();
   PumpFor(700);
