@@ -280,7 +280,7 @@ void MainWindow::ShowUpdateStatus(const CycleReport& report) {
   const ClockTime at{now.wHour, now.wMinute};
   status_->ShowUpdateStatus(report.result, StatusLine(report, at));
   // Seen in a debugger or a debug-output viewer; nothing goes to disk.
-  const std::u16string debug = DebugReportLine(report, at, services_.socket.LastError());
+  const std::u16string debug = DebugReportLine(report, at);
   if (!debug.empty()) OutputDebugStringW(ToWide(debug).c_str());
 }
 

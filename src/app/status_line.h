@@ -25,8 +25,9 @@ std::u16string HostsFailureText(const HostsStepReport& hosts);
 
 // A line for the debug output when the cycle did not go through cleanly (every result but a
 // confirmed update whose hosts step succeeded): the status line with the codes behind it.
-// Empty when there is nothing to report. `transfer_error` is the TCP client's last error code.
-std::u16string DebugReportLine(const CycleReport& report, ClockTime at, int transfer_error);
+// Empty when there is nothing to report. The transfer's status and Winsock error code come from
+// the report.
+std::u16string DebugReportLine(const CycleReport& report, ClockTime at);
 
 // The same for the exit clean-up's hosts step; empty when it succeeded.
 std::u16string DebugCleanUpLine(const HostsStepReport& hosts);

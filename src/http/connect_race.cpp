@@ -6,11 +6,12 @@ namespace kalvane {
 namespace {
 
 // The addresses of the first address's family and the others, taken in turn, each group in the
-// resolver's order.
+// resolver's order and cut to kMaxAddressesPerFamily.
 std::vector<std::size_t> Interleaved(const std::vector<int>& families) {
   std::vector<std::size_t> first, other;
   for (std::size_t i = 0; i < families.size(); ++i) {
-    (families[i] == families.front() ? first : other).push_back(i);
+    auto& group = families[i] == families.front() ? first : other;
+    if (group.size() < kMaxAddressesPerFamily) group.push_back(i);
   }
   std::vector<std::size_t> order;
   order.reserve(families.size());

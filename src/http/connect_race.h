@@ -17,6 +17,11 @@ namespace kalvane {
 // started as well.
 inline constexpr std::chrono::milliseconds kConnectStagger{250};
 
+// How many addresses of each family one attempt tries. A name's first few addresses are where
+// its service runs; a name with thousands (a misconfigured or hostile resolver) must cost no more
+// than a few seconds of staggered starts, and 2 x 8 sockets at most.
+inline constexpr std::size_t kMaxAddressesPerFamily = 8;
+
 // What to do after an event: start connecting to these addresses, close these sockets, use the
 // one that connected; `failed` once every address has failed. Addresses are indexes into the
 // list the race was built with.
@@ -27,7 +32,8 @@ struct RaceActions {
   bool failed = false;
 };
 
-// The race over one attempt's addresses. The first address goes first; each following one is
+// The race over one attempt's addresses, the first kMaxAddressesPerFamily of each family (the
+// rest are never started). The first address goes first; each following one is
 // started when the latest started has been silent for kConnectStagger, or at once when an
 // attempt fails. Families alternate where the list allows: after an address of one family comes
 // the next of the other. The first socket that connects is used and every other one is closed,

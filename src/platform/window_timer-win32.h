@@ -7,9 +7,6 @@ namespace kalvane {
 // Ids of the main window's timers, as they arrive in WM_TIMER's wParam.
 inline constexpr UINT_PTR kRefreshTimerId = 1;  // the refresh count, every second
 inline constexpr UINT_PTR kBlinkTimerId = 2;    // the blinking, every half second
-// On the window the Winsock transport is attached to: when to start a connection attempt's next
-// address.
-inline constexpr UINT_PTR kStaggerTimerId = 3;
 
 // One window timer that posts WM_TIMER with its id to the window, enabled from construction.
 // Enabling (again) restarts the interval, so the next tick comes one full interval later.

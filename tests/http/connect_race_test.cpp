@@ -105,5 +105,22 @@ TEST(ConnectRace, StartsClosesAndUsesSocketsByTimeAndEvents) {
   }
 }
 
+// A name with thousands of addresses that all fail at once costs the first kMaxAddressesPerFamily
+// of each family, then the attempt fails.
+TEST(ConnectRace, TriesOnlyTheFirstFewAddressesOfEachFamily) {
+  std::vector<int> families(20000, 4);
+  for (std::size_t i = 0; i < families.size(); i += 3) families[i] = 6;
+  ConnectRace race(families);
+  std::vector<std::size_t> started;
+  RaceActions actions = race.Begin(ConnectRace::Time{});
+  while (!actions.failed && !actions.start.empty()) {
+    started.push_back(actions.start.front());
+    actions = race.OnFailed(actions.start.front(), ConnectRace::Time{});
+  }
+  EXPECT_TRUE(actions.failed);
+  EXPECT_EQ(started,
+            (std::vector<std::size_t>{0, 1, 3, 2, 6, 4, 9, 5, 12, 7, 15, 8, 18, 10, 21, 11}));
+}
+
 }  // namespace
 }  // namespace kalvane

@@ -471,8 +471,7 @@ TEST_F(TrayIconTest, StatusDrivesTheTrayIconAndTheBlinkTimer) {
 // tool-tip names the failure. Once the file is free again the next cycle turns it back.
 class AnsweringService final : public PageFetch, public AccountSource {
  public:
-  bool HttpGet(std::string_view) override { return true; }
-  const std::string& ResponseText() const override { return response_; }
+  Result<std::string> Get(std::string_view) override { return response_; }
   void Cancel() override {}
   AccountBoxes Current() const override { return {}; }
 
