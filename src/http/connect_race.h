@@ -33,8 +33,9 @@ struct RaceActions {
 };
 
 // The race over one attempt's addresses, the first kMaxAddressesPerFamily of each family (the
-// rest are never started). The first address goes first; each following one is
-// started when the latest started has been silent for kConnectStagger, or at once when an
+// rest are never started). The first address goes first, unless the race is told to avoid one:
+// then that one goes last, and an address of another family, if there is one, first; each following
+// one is started when the latest started has been silent for kConnectStagger, or at once when an
 // attempt fails. Families alternate where the list allows: after an address of one family comes
 // the next of the other. The first socket that connects is used and every other one is closed,
 // a success that comes later included.
@@ -42,8 +43,10 @@ class ConnectRace {
  public:
   using Time = MonotonicClock::time_point;
 
-  // One family tag per address (any values: only equality counts), in the resolver's order.
-  explicit ConnectRace(const std::vector<int>& families);
+  // One family tag per address (any values: only equality counts), in the resolver's order;
+  // `avoid`, the address the last connection went to when it gave no answer.
+  explicit ConnectRace(const std::vector<int>& families,
+                       std::optional<std::size_t> avoid = std::nullopt);
 
   RaceActions Begin(Time now);
   // Starts the next address once NextStart() has come.

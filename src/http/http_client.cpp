@@ -31,14 +31,20 @@ Result<std::string> HttpClient::Get(std::string_view path) {
   phase_ = Phase::kConnecting;
   transport_error_ = OkStatus();
   response_text_.clear();
-  socket_.Connect(host_);
+  socket_.Connect(host_, next_first_);
   Status outcome = Wait(WaitFor::kConnection);
-  if (outcome.ok()) {
+  const bool connected = outcome.ok();
+  if (connected) {
     socket_.SendData(*request);
     outcome = Wait(WaitFor::kResponse);
   }
   socket_.Close();
   phase_ = Phase::kIdle;
+  // An address that took the connection and then was silent or broke off is not the first one
+  // to try again; an answer, even one refused, says the address works.
+  next_first_ = connected && (outcome == StatusKind::kTimedOut || outcome == StatusKind::kFailed)
+                    ? FirstAddress::kAnotherThanLast
+                    : FirstAddress::kResolverOrder;
   if (!outcome.ok()) return outcome;
   return std::move(response_text_);
 }
@@ -104,10 +110,13 @@ void HttpClient::OnClosed() {
   if (phase_ == Phase::kReceiving) Break(OkStatus());
 }
 
-// Neither wait is ended by an error: a refused connection waits out its minute, and the error is
-// what the transaction reports then.
+// The transport reports an error while connecting only when no address is left to try: that is
+// an answer, and the transaction ends with it at once. A connection that fails later is like one
+// the peer closed: the response wait runs out its minute, then reports the error.
 void HttpClient::OnError(Status failure) {
-  if (phase_ == Phase::kConnecting || phase_ == Phase::kReceiving || phase_ == Phase::kBroken) {
+  if (phase_ == Phase::kConnecting) {
+    Decide(failure);
+  } else if (phase_ == Phase::kReceiving || phase_ == Phase::kBroken) {
     Break(failure);
   }
 }

@@ -29,12 +29,20 @@ class SocketEvents {
   ~SocketEvents() = default;
 };
 
+// Which of the name's addresses a connection attempt tries first.
+enum class FirstAddress {
+  kResolverOrder,  // the system's order
+  // Another than the one the last connection went to, of the other family where there is one:
+  // that address took the connection and then gave no answer.
+  kAnotherThanLast,
+};
+
 // The TCP client: connects to a host on the port it was set up with and reports to its
 // SocketEvents.
 class SocketTransport {
  public:
   virtual ~SocketTransport() = default;
-  virtual void Connect(std::string_view host) = 0;
+  virtual void Connect(std::string_view host, FirstAddress first) = 0;
   virtual void SendData(std::string_view bytes) = 0;
   // Ends the connection (or the attempt to make one); later events of it are not delivered.
   virtual void Close() = 0;
@@ -55,7 +63,9 @@ class PageFetch {
 };
 
 // One HTTP/1.1 GET at a time over the one TCP client, synchronous for its caller: Get waits,
-// running the event pump, until the response is complete, rejected, or a minute has passed.
+// running the event pump, until the response is complete or rejected, every address has failed,
+// or a minute of silence has passed. After a connection that gave no complete answer, the next
+// Get connects to another address first.
 // `host` is both where the client connects and what the request's Host line names.
 class HttpClient final : public PageFetch, public SocketEvents {
  public:
@@ -79,7 +89,7 @@ class HttpClient final : public PageFetch, public SocketEvents {
     kConnecting,  // waiting for the connection
     kReceiving,   // the request is out; waiting for the whole answer
     kBroken,      // the connection ended without a complete answer; the wait runs out its minute
-    kDecided,     // the answer is complete or refused: outcome_ says which
+    kDecided,     // the answer is complete or refused, or no address took the connection
   };
   enum class WaitFor { kConnection, kResponse };
 
@@ -94,6 +104,7 @@ class HttpClient final : public PageFetch, public SocketEvents {
   Status outcome_;          // in kDecided
   Status transport_error_;  // the transport's latest failure in this transaction
   std::string response_text_;
+  FirstAddress next_first_ = FirstAddress::kResolverOrder;  // for the next Get's connection
   // Not a phase: Cancel outlives the transaction it ends and refuses every later one.
   bool cancelled_ = false;
 };

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <chrono>
+#include <cstring>
 #include <utility>
 
 namespace kalvane {
@@ -25,6 +26,10 @@ void SetPort(ResolvedAddress& address, unsigned short port) {
   }
 }
 
+bool SameAddress(const ResolvedAddress& a, const ResolvedAddress& b) {
+  return a.length == b.length && memcmp(&a.address, &b.address, static_cast<size_t>(a.length)) == 0;
+}
+
 }  // namespace
 
 WinsockTransport::WinsockTransport(UINT socket_message, UINT resolve_message, unsigned short port,
@@ -36,8 +41,9 @@ WinsockTransport::WinsockTransport(UINT socket_message, UINT resolve_message, un
 
 WinsockTransport::~WinsockTransport() { Close(); }
 
-void WinsockTransport::Connect(std::string_view host) {
+void WinsockTransport::Connect(std::string_view host, FirstAddress first) {
   Close();
+  first_ = first;
   lookup_ = std::make_unique<NameLookup>(window_, resolve_message_, ++lookup_count_, HostText(host),
                                          lookup_method_);
 }
@@ -81,13 +87,18 @@ void WinsockTransport::OnResolved(WPARAM id) {
   }
   addresses_ = std::move(outcome).value();
   std::vector<int> families;
+  std::optional<std::size_t> avoid;
   for (ResolvedAddress& address : addresses_) {
     SetPort(address, port_);
+    if (first_ == FirstAddress::kAnotherThanLast && !avoid && last_used_ &&
+        SameAddress(address, *last_used_)) {
+      avoid = families.size();
+    }
     families.push_back(address.address.ss_family);
   }
   racing_.resize(addresses_.size());
   race_error_ = OkStatus();
-  race_.emplace(families);
+  race_.emplace(families, avoid);
   Apply(race_->Begin(MonotonicClock::now()));
 }
 
@@ -98,6 +109,7 @@ void WinsockTransport::Apply(RaceActions actions) {
     for (std::size_t address : actions.close) racing_[address].reset();
     if (actions.use) {
       socket_ = std::move(racing_[*actions.use]);
+      last_used_ = addresses_[*actions.use];
       EndRace();
       if (events_ != nullptr) events_->OnConnected();
       return;

@@ -54,7 +54,7 @@ class WinsockTransport final : public SocketTransport {
     events_ = events;
   }
 
-  void Connect(std::string_view host) override;
+  void Connect(std::string_view host, FirstAddress first) override;
   void SendData(std::string_view bytes) override;
   // Ends the connection, or every part of an attempt to make one: the look-up, the sockets
   // racing to connect and the stagger timer.
@@ -96,7 +96,9 @@ class WinsockTransport final : public SocketTransport {
   // The attempt to make it: the look-up, then the race over the name's addresses with a socket
   // for each address started.
   std::unique_ptr<NameLookup> lookup_;
-  WPARAM lookup_count_ = 0;  // ids of look-ups, so that a stale result is known
+  FirstAddress first_ = FirstAddress::kResolverOrder;
+  std::optional<ResolvedAddress> last_used_;  // where the last connection went
+  WPARAM lookup_count_ = 0;                   // ids of look-ups, so that a stale result is known
   std::vector<ResolvedAddress> addresses_;
   std::vector<UniqueSocket> racing_;
   std::optional<ConnectRace> race_;

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include "http/response_completion.h"
 #include "scripted_pump.h"
 
@@ -128,13 +130,68 @@ TEST(HttpClient, PeerClosingEarlyTimesOutAfterTheResponseWait) {
   EXPECT_LT(rig.pump.Elapsed(), 1min + 1s);
 }
 
-TEST(HttpClient, RefusedConnectionReportsItsErrorAfterTheFullMinuteWithoutSpinning) {
+// The transport reports an error while connecting once every address has failed: no reason to
+// wait any longer.
+TEST(HttpClient, AConnectionNoAddressTookEndsAtOnceWithItsError) {
+  for (Status failure : {kRefused, Status::Failure(StatusKind::kNotFound, 11001)}) {
+    Rig rig;
+    rig.socket.on_connect = [&] { rig.pump.At(5ms, [&] { rig.client.OnError(failure); }); };
+    EXPECT_EQ(rig.client.Get("/p").status(), failure);
+    EXPECT_EQ(rig.pump.Elapsed(), 5ms);
+    EXPECT_TRUE(rig.socket.sent.empty());
+  }
+}
+
+TEST(HttpClient, SilentNetworkWaitsItsMinuteToConnectWithoutSpinning) {
   Rig rig;
-  rig.socket.on_connect = [&] { rig.pump.At(5ms, [&] { rig.client.OnError(kRefused); }); };
-  EXPECT_EQ(rig.client.Get("/p").status(), kRefused);
-  EXPECT_GE(rig.pump.Elapsed(), 1min);
-  EXPECT_TRUE(rig.socket.sent.empty());
-  EXPECT_LE(rig.pump.PumpCalls(), 3);  // one event, then one sleep to the deadline
+  EXPECT_EQ(rig.client.Get("/p").status(), StatusKind::kTimedOut);
+  EXPECT_EQ(rig.pump.Elapsed(), 1min);
+  EXPECT_LE(rig.pump.PumpCalls(), 2);
+}
+
+// After a connection that took the request and gave no complete answer, the next Get asks for
+// another address first; any answer, or no connection at all, goes back to the resolver's order.
+TEST(HttpClient, TheNextConnectionAvoidsAnAddressThatGaveNoAnswer) {
+  constexpr auto kOrder = FirstAddress::kResolverOrder, kOther = FirstAddress::kAnotherThanLast;
+  const std::string head = "HTTP/1.1 200 OK\r\nContent-Length: 10\r\n\r\n";
+  const struct {
+    const char* name;
+    std::function<void(Rig&)> script;
+    FirstAddress next;
+  } cases[] = {
+      {"answered", [](Rig& rig) { rig.ConnectsThenAnswers({kResponse}); }, kOrder},
+      {"silent", [](Rig& rig) { rig.ConnectsThenAnswers({}); }, kOther},
+      {"half an answer", [&](Rig& rig) { rig.ConnectsThenAnswers({head + "abc"}); }, kOther},
+      {"broke off",
+       [&](Rig& rig) {
+         rig.ConnectsThenAnswers({head});
+         rig.pump.At(1s, [&rig] { rig.client.OnClosed(); });
+       },
+       kOther},
+      {"reset",
+       [&](Rig& rig) {
+         rig.ConnectsThenAnswers({head});
+         rig.pump.At(1s, [&rig] { rig.client.OnError(Status::Failure(StatusKind::kFailed, 1)); });
+       },
+       kOther},
+      {"refused answer", [](Rig& rig) { rig.ConnectsThenAnswers({"HTTP/1.1 500 No\r\n"}); },
+       kOrder},
+      {"no connection",
+       [](Rig& rig) {
+         rig.socket.on_connect = [&rig] {
+           rig.pump.At(5ms, [&rig] { rig.client.OnError(kRefused); });
+         };
+       },
+       kOrder},
+  };
+  for (const auto& c : cases) {
+    Rig rig;
+    c.script(rig);
+    (void)rig.client.Get("/p");
+    rig.socket.on_connect = nullptr;
+    (void)rig.client.Get("/p");
+    EXPECT_EQ(rig.socket.firsts, (std::vector<FirstAddress>{kOrder, c.next})) << c.name;
+  }
 }
 
 TEST(HttpClient, ABrokenConnectionReportsItsError) {

@@ -162,5 +162,19 @@ TEST(WinsockTransport, AnotherStatusIsRejectedWithoutWaiting) {
   EXPECT_LT(MonotonicClock::now() - start, std::chrono::seconds(10));
 }
 
+// Every address refuses: the attempt ends at once with the refusal, not after its minute.
+TEST(WinsockTransport, ARefusedConnectionEndsAtOnceWithItsError) {
+  WinsockSession winsock;
+  unsigned short closed_port = 0;
+  {
+    OneShotServer gone("");  // a port that was just free, and is again once this closes
+    closed_port = gone.port();
+  }
+  Rig rig(closed_port, LookupMethod::kSystem, "127.0.0.1");
+  const auto start = MonotonicClock::now();
+  EXPECT_EQ(rig.client.Get("/p").status(), Status::Failure(StatusKind::kFailed, WSAECONNREFUSED));
+  EXPECT_LT(MonotonicClock::now() - start, std::chrono::seconds(10));
+}
+
 }  // namespace
 }  // namespace kalvane
