@@ -96,9 +96,9 @@ class WinsockTransport final : public SocketTransport {
   // The attempt to make it: the look-up, then the race over the name's addresses with a socket
   // for each address started.
   std::unique_ptr<NameLookup> lookup_;
-  FirstAddress first_ = FirstAddress::kResolverOrder;
-  std::optional<ResolvedAddress> last_used_;  // where the last connection went
-  WPARAM lookup_count_ = 0;                   // ids of look-ups, so that a stale result is known
+  FirstAddress first_ = FirstAddress::kResolverOrder;  // as the client asked for this attempt
+  std::optional<ResolvedAddress> last_used_;           // where the last connection went
+  WPARAM lookup_count_ = 0;  // ids of look-ups, so that a stale result is known
   std::vector<ResolvedAddress> addresses_;
   std::vector<UniqueSocket> racing_;
   std::optional<ConnectRace> race_;
