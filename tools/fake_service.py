@@ -51,6 +51,9 @@ Control: a small HTTP endpoint on 127.0.0.1:8079 (``--control-port``), JSON in a
                      listener answers nothing: its accept queue is full (listen(0), filled by
                      a connection that is never accepted), so that the kernel drops every
                      further SYN and a client's connect neither succeeds nor fails.
+                     With "mute": true the listener accepts every connection, records its
+                     request and then says nothing until the client closes, without taking a
+                     behaviour from the queue (a server that is up but broken).
     POST /reset      empty the queue, forget the records, restore the default behaviour,
                      drop connections that are still held open and close the listeners
                      opened through /listen
@@ -172,10 +175,14 @@ class Recorder:
         with self._cond:
             return self._generation
 
-    def accept(self, peer_port, local):
-        """Takes the behaviour for a new connection and reserves its record slot."""
+    def accept(self, peer_port, local, fixed=None):
+        """Takes the behaviour for a new connection (`fixed` instead of the queue's when
+        given) and reserves its record slot."""
         with self._cond:
-            behaviour = self._queue.pop(0) if self._queue else self._default
+            if fixed is not None:
+                behaviour = fixed
+            else:
+                behaviour = self._queue.pop(0) if self._queue else self._default
             record = {
                 "index": len(self._records), "time": time.time(), "peer_port": peer_port,
                 "local": local, "hex": "", "text": "", "complete": False, "behaviour": behaviour,
@@ -254,9 +261,9 @@ def wait_for_client_close(conn, recorder, generation, seconds):
             return
 
 
-def serve_connection(conn, peer, recorder, args):
+def serve_connection(conn, peer, recorder, args, fixed=None):
     with conn:
-        behaviour, record, generation = recorder.accept(peer[1], conn.getsockname()[0])
+        behaviour, record, generation = recorder.accept(peer[1], conn.getsockname()[0], fixed)
         data = read_request(conn, args.request_timeout)
         recorder.finish(record, data, generation)
         if behaviour.get("hold"):
@@ -289,13 +296,13 @@ def serve_connection(conn, peer, recorder, args):
         wait_for_client_close(conn, recorder, generation, args.linger)
 
 
-def run_service(listener, recorder, args):
+def run_service(listener, recorder, args, fixed=None):
     while True:
         try:
             conn, peer = listener.accept()
         except OSError:
             return
-        threading.Thread(target=serve_connection, args=(conn, peer, recorder, args),
+        threading.Thread(target=serve_connection, args=(conn, peer, recorder, args, fixed),
                          daemon=True).start()
 
 
@@ -336,7 +343,7 @@ class Listeners:
         self._lock = threading.Lock()
         self._sockets = []
 
-    def open(self, address, silent):
+    def open(self, address, silent, mute=False):
         port = self._args.port
         listener = listening_socket(address, port, 0 if silent else 64)
         try:
@@ -345,7 +352,9 @@ class Listeners:
             listener.close()
             raise
         if not silent:
-            threading.Thread(target=run_service, args=(listener, self._recorder, self._args),
+            fixed = {"hold": True} if mute else None
+            threading.Thread(target=run_service,
+                             args=(listener, self._recorder, self._args, fixed),
                              daemon=True).start()
         with self._lock:
             self._sockets += [listener] + held
@@ -402,7 +411,8 @@ def control_handler(recorder, listeners):
                 elif path == "/default":
                     recorder.set_default(body)
                 elif path == "/listen":
-                    listeners.open(str(body["address"]), bool(body.get("silent", False)))
+                    listeners.open(str(body["address"]), bool(body.get("silent", False)),
+                                   bool(body.get("mute", False)))
                 elif path == "/reset":
                     listeners.close_all()
                     recorder.reset()

@@ -144,6 +144,19 @@ class FakeServiceTest(unittest.TestCase):
         self.svc.reset()
         with self.assertRaises(ConnectionRefusedError):
             socket.create_connection(("::1", self.port), timeout=1).close()
+        # A mute listener takes the request and never answers, and leaves the queue alone.
+        self.svc.queue(answer())
+        self.svc.listen("::1", mute=True)
+        with socket.create_connection(("::1", self.port), timeout=3) as s:
+            s.sendall(REQUEST)
+            s.settimeout(1)
+            with self.assertRaises(socket.timeout):
+                s.recv(65536)
+        self.assertEqual([r.local for r in self.svc.wait_requests(1, 3)], ["::1"])
+        with socket.create_connection(("127.0.0.1", self.port), timeout=3) as s:
+            s.sendall(REQUEST)
+            self.assertTrue(s.recv(65536).startswith(b"HTTP/1.1 200 OK"))
+        self.svc.reset()
 
 
 if __name__ == "__main__":

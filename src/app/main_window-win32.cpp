@@ -121,7 +121,7 @@ void MainWindow::OnCreate() {
   activate_message_ = RegisterWindowMessageW(kActivateMessageName);
 
   // Both timers tick from the window's creation; the icon record starts with the success icon.
-  tray_ = std::make_unique<TrayIcon>(hwnd_, [this] { OnTrayExit(); });
+  tray_ = std::make_unique<TrayIcon>(hwnd_, [this](TrayCommand picked) { OnTrayCommand(picked); });
   status_ = std::make_unique<TrayStatus>(*tray_, hwnd_, updated_small_.get(), failed_small_.get());
   refresh_timer_ = std::make_unique<WindowTimer>(hwnd_, kRefreshTimerId, kRefreshTickMs);
 }
@@ -215,6 +215,10 @@ void MainWindow::OnResized(WPARAM size_type) {
   tray_->MinimizeToTray();
 }
 
+void MainWindow::OnTrayCommand(TrayCommand picked) {
+  if (picked == TrayCommand::kExit) OnTrayExit();
+}
+
 void MainWindow::OnTrayExit() {
   tray_->Remove();
   OnCloseQuery();
@@ -235,7 +239,7 @@ void MainWindow::ShowUpdateStatus(const CycleReport& report) {
   const ClockTime at{now.wHour, now.wMinute};
   status_->ShowUpdateStatus(IconState(report.result), StatusLine(report, at));
   // Seen in a debugger or a debug-output viewer; nothing goes to disk.
-  const std::u16string debug = DebugReportLine(report, at, services_.socket.LastError());
+  const std::u16string debug = DebugReportLine(report, at);
   if (!debug.empty()) OutputDebugStringW(ToWide(debug).c_str());
 }
 

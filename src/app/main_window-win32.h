@@ -5,7 +5,6 @@
 // outcomes. wWinMain builds the services it is given.
 
 #include <windows.h>
-#include <winsock2.h>
 
 #include <memory>
 #include <string>
@@ -16,7 +15,6 @@
 #include "app/update_controller.h"
 #include "app/window_layout.h"
 #include "base/ansi_code_page.h"
-#include "http/winsock_transport-win32.h"
 #include "platform/message_pump-win32.h"
 #include "platform/unique_handle-win32.h"
 #include "platform/window_timer-win32.h"
@@ -36,7 +34,6 @@ struct MainWindowServices {
   SettingsFile& settings;
   UpdateCycle& cycle;
   WindowsEventPump& pump;
-  const WinsockTransport& socket;  // its last error goes into the debug line
 };
 
 // The program's one window. It routes messages and lays out its controls; the flows it drives
@@ -75,6 +72,7 @@ class MainWindow final : private UpdateControllerHost {
   void OnUpdatingToggled();
   void OnPasswordEdited();
   void OnResized(WPARAM size_type);
+  void OnTrayCommand(TrayCommand picked);
   void OnTrayExit();
   void OnCloseQuery();
 

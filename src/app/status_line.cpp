@@ -119,7 +119,7 @@ std::u16string StatusLine(const CycleReport& report, ClockTime at) {
   return Outcome(report) + u" (" + TwoDigits(at.hour) + u":" + TwoDigits(at.minute) + u")";
 }
 
-std::u16string DebugReportLine(const CycleReport& report, ClockTime at, int transfer_error) {
+std::u16string DebugReportLine(const CycleReport& report, ClockTime at) {
   if (report.result == UpdateResult::kNoFailure && !HostsFailed(report)) return {};
   std::u16string line = u"Kalvane: " + StatusLine(report, at) + u"; result " +
                         Number(static_cast<std::uint64_t>(report.result));
@@ -127,9 +127,11 @@ std::u16string DebugReportLine(const CycleReport& report, ClockTime at, int tran
     line += u", hosts outcome " + Number(static_cast<std::uint64_t>(report.hosts->outcome)) +
             u", Win32 error " + Number(report.hosts->system_error);
   }
-  if (transfer_error != 0) {
-    line += u", Winsock error " + Number(static_cast<std::uint64_t>(transfer_error)) + u" (" +
-            Hex(static_cast<std::uint32_t>(transfer_error)) + u")";
+  if (!report.transfer.ok()) {
+    line += u", transfer status " + Number(static_cast<std::uint64_t>(report.transfer.kind()));
+  }
+  if (const std::uint32_t error = report.transfer.system_error(); error != 0) {
+    line += u", Winsock error " + Number(error) + u" (" + Hex(error) + u")";
   }
   return line + u"\n";
 }

@@ -26,8 +26,9 @@ std::u16string HostsFailureText(const HostsStepReport& hosts);
 
 // A line for the debug output when the cycle did not go through cleanly (every result but a
 // confirmed update whose hosts step succeeded): the status line with the codes behind it.
-// Empty when there is nothing to report. `transfer_error` is the TCP client's last error code.
-std::u16string DebugReportLine(const CycleReport& report, ClockTime at, int transfer_error);
+// Empty when there is nothing to report. The transfer's status and Winsock error code come from
+// the report.
+std::u16string DebugReportLine(const CycleReport& report, ClockTime at);
 
 // What the tray icon shows for a cycle's result: the first picture for an update that went
 // through, the second for a failed transfer or hosts write, the two blinking for an account that

@@ -82,7 +82,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show) {
   kalvane::UpdateCycle cycle(http, hosts, code_page);
 
   std::unique_ptr<kalvane::MainWindow> window =
-      kalvane::MainWindow::Create(instance, {code_page, settings, cycle, pump, socket});
+      kalvane::MainWindow::Create(instance, {code_page, settings, cycle, pump});
   if (!window) return 1;
   // Kalvane.exe /close, started by an installer, asks this copy to close through the lock.
   const kalvane::ExitRequestListener exit_request(lock.ExitRequest(), window->hwnd());

@@ -5,26 +5,43 @@
 namespace kalvane {
 namespace {
 
-// The addresses of the first address's family and the others, taken in turn, each group in the
-// resolver's order.
-std::vector<std::size_t> Interleaved(const std::vector<int>& families) {
+// The family that goes first: the first address's, or when one address is to be avoided, the
+// first family in the list that is not its own (its own if there is no other).
+int FirstFamily(const std::vector<int>& families, std::optional<std::size_t> avoid) {
+  if (!avoid) return families.front();
+  const auto other = std::find_if(families.begin(), families.end(),
+                                  [&](int family) { return family != families[*avoid]; });
+  return other != families.end() ? *other : families[*avoid];
+}
+
+// The addresses of the first family and the others, taken in turn, each group in the resolver's
+// order and cut to kMaxAddressesPerFamily; the avoided address last, counted in its family.
+std::vector<std::size_t> StartOrder(const std::vector<int>& families,
+                                    std::optional<std::size_t> avoid) {
+  if (families.empty()) return {};
+  if (avoid && *avoid >= families.size()) avoid.reset();
+  const int first_family = FirstFamily(families, avoid);
   std::vector<std::size_t> first, other;
   for (std::size_t i = 0; i < families.size(); ++i) {
-    (families[i] == families.front() ? first : other).push_back(i);
+    if (i == avoid) continue;
+    auto& group = families[i] == first_family ? first : other;
+    const bool avoided_family = avoid && families[*avoid] == families[i];
+    if (group.size() + (avoided_family ? 1 : 0) < kMaxAddressesPerFamily) group.push_back(i);
   }
   std::vector<std::size_t> order;
-  order.reserve(families.size());
+  order.reserve(first.size() + other.size() + 1);
   for (std::size_t i = 0; i < std::max(first.size(), other.size()); ++i) {
     if (i < first.size()) order.push_back(first[i]);
     if (i < other.size()) order.push_back(other[i]);
   }
+  if (avoid) order.push_back(*avoid);
   return order;
 }
 
 }  // namespace
 
-ConnectRace::ConnectRace(const std::vector<int>& families)
-    : order_(Interleaved(families)), states_(families.size(), State::kWaiting) {}
+ConnectRace::ConnectRace(const std::vector<int>& families, std::optional<std::size_t> avoid)
+    : order_(StartOrder(families, avoid)), states_(families.size(), State::kWaiting) {}
 
 RaceActions ConnectRace::Begin(Time now) { return StartNext(now); }
 

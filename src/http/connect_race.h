@@ -17,6 +17,11 @@ namespace kalvane {
 // started as well.
 inline constexpr std::chrono::milliseconds kConnectStagger{250};
 
+// How many addresses of each family one attempt tries. A name's first few addresses are where
+// its service runs; a name with thousands (a misconfigured or hostile resolver) must cost no more
+// than a few seconds of staggered starts, and 2 x 8 sockets at most.
+inline constexpr std::size_t kMaxAddressesPerFamily = 8;
+
 // What to do after an event: start connecting to these addresses, close these sockets, use the
 // one that connected; `failed` once every address has failed. Addresses are indexes into the
 // list the race was built with.
@@ -27,8 +32,10 @@ struct RaceActions {
   bool failed = false;
 };
 
-// The race over one attempt's addresses. The first address goes first; each following one is
-// started when the latest started has been silent for kConnectStagger, or at once when an
+// The race over one attempt's addresses, the first kMaxAddressesPerFamily of each family (the
+// rest are never started). The first address goes first, unless the race is told to avoid one:
+// then that one goes last, and an address of another family, if there is one, first; each following
+// one is started when the latest started has been silent for kConnectStagger, or at once when an
 // attempt fails. Families alternate where the list allows: after an address of one family comes
 // the next of the other. The first socket that connects is used and every other one is closed,
 // a success that comes later included.
@@ -36,8 +43,10 @@ class ConnectRace {
  public:
   using Time = MonotonicClock::time_point;
 
-  // One family tag per address (any values: only equality counts), in the resolver's order.
-  explicit ConnectRace(const std::vector<int>& families);
+  // One family tag per address (any values: only equality counts), in the resolver's order;
+  // `avoid`, the address the last connection went to when it gave no answer.
+  explicit ConnectRace(const std::vector<int>& families,
+                       std::optional<std::size_t> avoid = std::nullopt);
 
   RaceActions Begin(Time now);
   // Starts the next address once NextStart() has come.

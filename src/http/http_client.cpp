@@ -2,7 +2,6 @@
 
 #include <algorithm>
 
-#include "base/scoped_flag.h"
 #include "http/response_completion.h"
 
 namespace kalvane {
@@ -11,8 +10,9 @@ bool BreaksRequestLine(std::string_view text) {
   return text.find_first_of(std::string_view("\r\n\0", 3)) != std::string_view::npos;
 }
 
-std::string ComposeGetRequest(std::string_view host, std::string_view path) {
-  if (BreaksRequestLine(host) || BreaksRequestLine(path)) return {};
+Result<std::string> ComposeGetRequest(std::string_view host, std::string_view path) {
+  if (BreaksRequestLine(host)) return Status::Failure(StatusKind::kRejected);
+  if (BreaksRequestLine(path)) return Status::Failure(StatusKind::kRejected);
   std::string request;
   request.reserve(path.size() + host.size() + 32);
   request.append("GET ").append(path).append(" HTTP/1.1\r\n");
@@ -20,83 +20,105 @@ std::string ComposeGetRequest(std::string_view host, std::string_view path) {
   return request;
 }
 
-bool HttpClient::HttpGet(std::string_view path) {
-  if (busy_ || cancelled_) return false;  // one transaction at a time over the one socket
-  const std::string request = ComposeGetRequest(host_, path);
-  if (request.empty()) return false;
-  ScopedFlag busy(busy_);
+Result<std::string> HttpClient::Get(std::string_view path) {
+  if (cancelled_) return Status::Failure(StatusKind::kCancelled);
+  // One transaction at a time over the one socket: a Get from inside a waiting one is refused.
+  if (phase_ != Phase::kIdle) return Status::Failure(StatusKind::kFailed);
+  const Result<std::string> request = ComposeGetRequest(host_, path);
+  if (!request) return request.status();
 
-  CloseSocket();
-  socket_.Connect(host_);
-  bool result = false;
-  if (Wait(WaitFor::Connection)) {
-    response_complete_ = false;
-    response_rejected_ = false;
-    response_text_.clear();
-    socket_.SendData(request);
-    result = Wait(WaitFor::Response) && response_complete_;
+  socket_.Close();
+  phase_ = Phase::kConnecting;
+  transport_error_ = OkStatus();
+  response_text_.clear();
+  socket_.Connect(host_, next_first_);
+  Status outcome = Wait(WaitFor::kConnection);
+  const bool connected = outcome.ok();
+  if (connected) {
+    socket_.SendData(*request);
+    outcome = Wait(WaitFor::kResponse);
   }
-  CloseSocket();
-  return result;
+  socket_.Close();
+  phase_ = Phase::kIdle;
+  // An address that took the connection and then was silent or broke off is not the first one
+  // to try again; an answer, even one refused, says the address works.
+  next_first_ = connected && (outcome == StatusKind::kTimedOut || outcome == StatusKind::kFailed)
+                    ? FirstAddress::kAnotherThanLast
+                    : FirstAddress::kResolverOrder;
+  if (!outcome.ok()) return outcome;
+  return std::move(response_text_);
 }
 
 void HttpClient::Cancel() {
   cancelled_ = true;
-  CloseSocket();
-}
-
-bool HttpClient::Wait(WaitFor what) {
-  const auto deadline = pump_.Now() + kHttpTimeout;
-  while (!WaitSatisfied(what)) {
-    if (cancelled_ || pump_.Now() >= deadline) return false;
-    if (pump_.PumpUntil(deadline) == EventPump::Outcome::kQuit) {
-      Cancel();
-      return false;
-    }
-  }
-  return !cancelled_;
-}
-
-bool HttpClient::WaitSatisfied(WaitFor what) const {
-  if (what == WaitFor::Connection) return socket_connected_;
-  return response_complete_ || response_rejected_;
-}
-
-void HttpClient::CloseSocket() {
   socket_.Close();
-  socket_connected_ = false;
 }
 
-// Events reach the client only while a transaction runs; the transport drops those of a socket it
+Status HttpClient::Wait(WaitFor what) {
+  const Phase waiting = what == WaitFor::kConnection ? Phase::kConnecting : Phase::kReceiving;
+  const auto deadline = pump_.Now() + kHttpTimeout;
+  while (phase_ == waiting || phase_ == Phase::kBroken) {
+    if (cancelled_) return Status::Failure(StatusKind::kCancelled);
+    if (pump_.Now() >= deadline) {
+      return transport_error_.ok() ? Status::Failure(StatusKind::kTimedOut) : transport_error_;
+    }
+    if (pump_.PumpUntil(deadline) == EventPump::Outcome::kQuit) Cancel();
+  }
+  if (cancelled_) return Status::Failure(StatusKind::kCancelled);
+  return phase_ == Phase::kDecided ? outcome_ : OkStatus();
+}
+
+void HttpClient::Decide(Status outcome) {
+  phase_ = Phase::kDecided;
+  outcome_ = outcome;
+  socket_.Close();
+}
+
+void HttpClient::Break(Status failure) {
+  phase_ = Phase::kBroken;
+  if (!failure.ok()) transport_error_ = failure;
+  socket_.Close();
+}
+
+// Events count only in the phase that waits for them; the transport drops those of a socket it
 // has closed.
 void HttpClient::OnConnected() {
-  if (busy_) socket_connected_ = true;
+  if (phase_ == Phase::kConnecting) phase_ = Phase::kReceiving;
 }
 
 void HttpClient::OnData(std::string_view bytes) {
-  if (!busy_ || !socket_connected_ || response_complete_ || response_rejected_) return;
+  if (phase_ != Phase::kReceiving) return;
   if (bytes.size() > kMaxResponseBytes - std::min(response_text_.size(), kMaxResponseBytes)) {
-    response_rejected_ = true;
-  } else {
-    response_text_.append(bytes);
-    switch (JudgeResponse(response_text_)) {
-      case ResponseState::kIncomplete:
-        return;
-      case ResponseState::kComplete:
-        response_complete_ = true;
-        break;
-      case ResponseState::kRejected:
-        response_rejected_ = true;
-        break;
-    }
+    Decide(Status::Failure(StatusKind::kRejected));
+    return;
   }
-  CloseSocket();
+  response_text_.append(bytes);
+  switch (JudgeResponse(response_text_)) {
+    case ResponseState::kIncomplete:
+      return;
+    case ResponseState::kComplete:
+      Decide(OkStatus());
+      return;
+    case ResponseState::kRejected:
+      Decide(Status::Failure(StatusKind::kRejected));
+      return;
+  }
 }
 
 // The peer's close ends nothing by itself: a short body still runs on to its time-out.
-void HttpClient::OnClosed() { socket_connected_ = false; }
+void HttpClient::OnClosed() {
+  if (phase_ == Phase::kReceiving) Break(OkStatus());
+}
 
-// Neither wait is ended by an error: a refused connection waits out its minute.
-void HttpClient::OnError() { CloseSocket(); }
+// The transport reports an error while connecting only when no address is left to try: that is
+// an answer, and the transaction ends with it at once. A connection that fails later is like one
+// the peer closed: the response wait runs out its minute, then reports the error.
+void HttpClient::OnError(Status failure) {
+  if (phase_ == Phase::kConnecting) {
+    Decide(failure);
+  } else if (phase_ == Phase::kReceiving || phase_ == Phase::kBroken) {
+    Break(failure);
+  }
+}
 
 }  // namespace kalvane

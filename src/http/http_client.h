@@ -10,15 +10,39 @@
 #include <utility>
 
 #include "base/event_pump.h"
+#include "base/status.h"
 
 namespace kalvane {
 
-// The TCP client: connects to a host on the port it was set up with. Its events come back through
-// HttpClient's On* handlers, delivered from inside the event pump.
+// What a TCP client reports about its connection, delivered from inside the event pump.
+class SocketEvents {
+ public:
+  virtual void OnConnected() = 0;
+  virtual void OnData(std::string_view bytes) = 0;
+  // The peer closed the connection; everything it sent before has been delivered.
+  virtual void OnClosed() = 0;
+  // The connection, or the attempt to make one, ended in `failure`: kNotFound when the name did
+  // not resolve, kFailed with the Winsock error code otherwise.
+  virtual void OnError(Status failure) = 0;
+
+ protected:
+  ~SocketEvents() = default;
+};
+
+// Which of the name's addresses a connection attempt tries first.
+enum class FirstAddress {
+  kResolverOrder,  // the system's order
+  // Another than the one the last connection went to, of the other family where there is one:
+  // that address took the connection and then gave no answer.
+  kAnotherThanLast,
+};
+
+// The TCP client: connects to a host on the port it was set up with and reports to its
+// SocketEvents.
 class SocketTransport {
  public:
   virtual ~SocketTransport() = default;
-  virtual void Connect(std::string_view host) = 0;
+  virtual void Connect(std::string_view host, FirstAddress first) = 0;
   virtual void SendData(std::string_view bytes) = 0;
   // Ends the connection (or the attempt to make one); later events of it are not delivered.
   virtual void Close() = 0;
@@ -30,59 +54,66 @@ inline constexpr std::chrono::minutes kHttpTimeout{1};
 class PageFetch {
  public:
   virtual ~PageFetch() = default;
-  // True when a complete "HTTP/1.1 200 OK" response arrived; it then stands in ResponseText().
-  virtual bool HttpGet(std::string_view path) = 0;
-  virtual const std::string& ResponseText() const = 0;
-  // Ends a waiting HttpGet at once with false (the program is closing); stays in force.
+  // The text of a complete "HTTP/1.1 200 OK" response, or why there is none: kTimedOut,
+  // kCancelled, kRejected (a request that would break its line, or an answer refused), kNotFound
+  // (the name did not resolve) or kFailed with the transport's error code.
+  virtual Result<std::string> Get(std::string_view path) = 0;
+  // Ends a waiting Get at once with kCancelled (the program is closing); stays in force.
   virtual void Cancel() = 0;
 };
 
-// One HTTP/1.1 GET at a time over the one TCP client, synchronous for its caller: HttpGet waits,
-// running the event pump, until the response is complete, rejected, or a minute has passed.
+// One HTTP/1.1 GET at a time over the one TCP client, synchronous for its caller: Get waits,
+// running the event pump, until the response is complete or rejected, every address has failed,
+// or a minute of silence has passed. After a connection that gave no complete answer, the next
+// Get connects to another address first.
 // `host` is both where the client connects and what the request's Host line names.
-class HttpClient final : public PageFetch {
+class HttpClient final : public PageFetch, public SocketEvents {
  public:
   HttpClient(SocketTransport& socket, EventPump& pump, std::string host)
       : socket_(socket), pump_(pump), host_(std::move(host)) {}
   HttpClient(const HttpClient&) = delete;
   HttpClient& operator=(const HttpClient&) = delete;
 
-  bool HttpGet(std::string_view path) override;
+  Result<std::string> Get(std::string_view path) override;
   void Cancel() override;
-  bool Cancelled() const { return cancelled_; }
 
-  const std::string& ResponseText() const override { return response_text_; }
-  bool SocketConnected() const { return socket_connected_; }
-
-  // Socket events.
-  void OnConnected();
-  void OnData(std::string_view bytes);
-  void OnClosed();
-  void OnError();
+  void OnConnected() override;
+  void OnData(std::string_view bytes) override;
+  void OnClosed() override;
+  void OnError(Status failure) override;
 
  private:
-  enum class WaitFor { Connection, Response };
+  // Where the one transaction stands.
+  enum class Phase {
+    kIdle,        // none runs; events are stale and dropped
+    kConnecting,  // waiting for the connection
+    kReceiving,   // the request is out; waiting for the whole answer
+    kBroken,      // the connection ended without a complete answer; the wait runs out its minute
+    kDecided,     // the answer is complete or refused, or no address took the connection
+  };
+  enum class WaitFor { kConnection, kResponse };
 
-  bool Wait(WaitFor what);
-  bool WaitSatisfied(WaitFor what) const;
-  void CloseSocket();
+  Status Wait(WaitFor what);
+  void Decide(Status outcome);
+  void Break(Status failure);
 
   SocketTransport& socket_;
   EventPump& pump_;
   std::string host_;
+  Phase phase_ = Phase::kIdle;
+  Status outcome_;          // in kDecided
+  Status transport_error_;  // the transport's latest failure in this transaction
   std::string response_text_;
-  bool socket_connected_ = false;
-  bool response_complete_ = false;
-  bool response_rejected_ = false;
+  FirstAddress next_first_ = FirstAddress::kResolverOrder;  // for the next Get's connection
+  // Not a phase: Cancel outlives the transaction it ends and refuses every later one.
   bool cancelled_ = false;
-  bool busy_ = false;
 };
 
 // CR, LF and NUL end or cut a request line: a value holding one is never sent.
 bool BreaksRequestLine(std::string_view text);
 
-// The request exactly as the service expects it; empty when host or path hold CR, LF or NUL,
+// The request exactly as the service expects it; kRejected when host or path hold CR, LF or NUL,
 // which would let a typed value forge request lines.
-std::string ComposeGetRequest(std::string_view host, std::string_view path);
+Result<std::string> ComposeGetRequest(std::string_view host, std::string_view path);
 
 }  // namespace kalvane

@@ -1,6 +1,7 @@
 #include "http/name_lookup-win32.h"
 
 #include <cstring>
+#include <optional>
 #include <utility>
 
 #include "platform/system_function-win32.h"
@@ -15,7 +16,7 @@ struct NameLookup::Shared {
   void Finish(LookupOutcome result) {
     AcquireSRWLockExclusive(&lock);
     if (!abandoned && !done) {
-      outcome = std::move(result);
+      outcome.emplace(std::move(result));
       done = true;
       PostMessageW(window, message, id, 0);
     }
@@ -33,7 +34,9 @@ struct NameLookup::Shared {
 
   LookupOutcome Take() {
     AcquireSRWLockExclusive(&lock);
-    LookupOutcome taken = done ? std::move(outcome) : LookupOutcome{WSAEINPROGRESS, {}};
+    LookupOutcome taken = done
+                              ? std::move(*outcome)
+                              : LookupOutcome(Status::Failure(StatusKind::kFailed, WSAEINPROGRESS));
     ReleaseSRWLockExclusive(&lock);
     return taken;
   }
@@ -44,7 +47,7 @@ struct NameLookup::Shared {
   SRWLOCK lock = SRWLOCK_INIT;
   bool abandoned = false;
   bool done = false;
-  LookupOutcome outcome;
+  std::optional<LookupOutcome> outcome;
 };
 
 namespace {
@@ -63,8 +66,9 @@ using FreeAddrInfoExWFunction = void(WSAAPI*)(ADDRINFOEXW* list);
 // (MinGW declares ADDRINFOEXW's ai_next with a misspelt type, hence the cast.)
 template <typename Info>
 LookupOutcome OutcomeOf(int error, const Info* list) {
-  LookupOutcome outcome;
-  for (const Info* info = error == 0 ? list : nullptr; info != nullptr;
+  if (error != 0) return Status::Failure(StatusKind::kNotFound, static_cast<std::uint32_t>(error));
+  std::vector<ResolvedAddress> addresses;
+  for (const Info* info = list; info != nullptr;
        info = reinterpret_cast<const Info*>(info->ai_next)) {
     if ((info->ai_family != AF_INET && info->ai_family != AF_INET6) || info->ai_addr == nullptr ||
         info->ai_addrlen > sizeof(sockaddr_storage)) {
@@ -73,10 +77,10 @@ LookupOutcome OutcomeOf(int error, const Info* list) {
     ResolvedAddress address;
     memcpy(&address.address, info->ai_addr, info->ai_addrlen);
     address.length = static_cast<int>(info->ai_addrlen);
-    outcome.addresses.push_back(address);
+    addresses.push_back(address);
   }
-  outcome.error = error != 0 ? error : (outcome.addresses.empty() ? WSANO_DATA : 0);
-  return outcome;
+  if (addresses.empty()) return Status::Failure(StatusKind::kNotFound, WSANO_DATA);
+  return addresses;
 }
 
 template <typename Info>
@@ -127,7 +131,7 @@ NameLookup::NameLookup(HWND window, UINT message, WPARAM id, const std::wstring&
   if (method == LookupMethod::kSystem && StartSystem(host)) return;
   if (StartThread(host)) return;
   const DWORD error = GetLastError();
-  shared_->Finish({error != 0 ? static_cast<int>(error) : WSAENOBUFS, {}});
+  shared_->Finish(Status::Failure(StatusKind::kFailed, error != 0 ? error : WSAENOBUFS));
 }
 
 NameLookup::~NameLookup() {

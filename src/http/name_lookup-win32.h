@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "base/status.h"
+
 namespace kalvane {
 
 // One address of a name as connect() takes it; the port is left to the caller.
@@ -16,10 +18,10 @@ struct ResolvedAddress {
   int length = 0;
 };
 
-struct LookupOutcome {
-  int error = 0;  // a Winsock error code; 0 when there is at least one address
-  std::vector<ResolvedAddress> addresses;  // IPv6 and IPv4, in the order the system gave them
-};
+// The name's IPv6 and IPv4 addresses in the order the system gave them, at least one; or
+// kNotFound with the Winsock error code of the failed look-up (WSANO_DATA for a name without an
+// address of either family), kFailed when no look-up could be started.
+using LookupOutcome = Result<std::vector<ResolvedAddress>>;
 
 enum class LookupMethod {
   // GetAddrInfoExW in its asynchronous mode, cancelled when the look-up is dropped (Windows 8
@@ -43,7 +45,7 @@ class NameLookup {
   NameLookup& operator=(const NameLookup&) = delete;
 
   WPARAM id() const { return id_; }
-  // The outcome once the message has come (WSAEINPROGRESS before).
+  // The outcome once the message has come (kFailed with WSAEINPROGRESS before).
   LookupOutcome TakeOutcome();
 
   // State shared with the system's completion or the thread.

@@ -9,18 +9,17 @@ namespace {
 
 constexpr std::string_view kContentLength = "content-length";
 
-// A decimal number without sign; false when empty, not all digits, or larger than any body we
+// A decimal number without sign; nothing when empty, not all digits, or larger than any body we
 // would accept.
-bool ParseLength(std::string_view digits, std::size_t& value) {
-  if (digits.empty()) return false;
+std::optional<std::size_t> ParseLength(std::string_view digits) {
+  if (digits.empty()) return std::nullopt;
   std::size_t result = 0;
   for (char c : digits) {
-    if (c < '0' || c > '9') return false;
+    if (c < '0' || c > '9') return std::nullopt;
     result = result * 10 + static_cast<std::size_t>(c - '0');
-    if (result > kMaxResponseBytes) return false;
+    if (result > kMaxResponseBytes) return std::nullopt;
   }
-  value = result;
-  return true;
+  return result;
 }
 
 bool StatusLineAcceptable(std::string_view received) {
@@ -30,7 +29,7 @@ bool StatusLineAcceptable(std::string_view received) {
 
 }  // namespace
 
-bool FindContentLength(std::string_view header_block, std::size_t& length) {
+std::optional<std::size_t> FindContentLength(std::string_view header_block) {
   // Header lines start after the status line; the first Content-Length line decides.
   std::size_t line_start = header_block.find(kLineEnd);
   while (line_start != std::string_view::npos) {
@@ -41,11 +40,11 @@ bool FindContentLength(std::string_view header_block, std::size_t& length) {
                                                                            : line_end - line_start);
     if (StartsWithAsciiNoCase(line, kContentLength) && line.size() > kContentLength.size() &&
         line[kContentLength.size()] == ':') {
-      return ParseLength(TrimBlanks(line.substr(kContentLength.size() + 1)), length);
+      return ParseLength(TrimBlanks(line.substr(kContentLength.size() + 1)));
     }
     line_start = line_end;
   }
-  return false;
+  return std::nullopt;
 }
 
 ResponseState JudgeResponse(std::string_view received) {
@@ -59,12 +58,11 @@ ResponseState JudgeResponse(std::string_view received) {
                                               : ResponseState::kIncomplete;
   }
 
-  std::size_t content_length = 0;
-  if (!FindContentLength(received.substr(0, header_end + kLineEnd.size()), content_length)) {
-    return ResponseState::kRejected;
-  }
+  const std::optional<std::size_t> content_length =
+      FindContentLength(received.substr(0, header_end + kLineEnd.size()));
+  if (!content_length) return ResponseState::kRejected;
   const std::size_t body_received = received.size() - (header_end + kHeaderEnd.size());
-  return body_received >= content_length ? ResponseState::kComplete : ResponseState::kIncomplete;
+  return body_received >= *content_length ? ResponseState::kComplete : ResponseState::kIncomplete;
 }
 
 }  // namespace kalvane

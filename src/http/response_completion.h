@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <optional>
 #include <string_view>
 
 namespace kalvane {
@@ -26,7 +27,8 @@ enum class ResponseState {
 ResponseState JudgeResponse(std::string_view received);
 
 // The announced body length, when the header block holds a Content-Length line with a number
-// (the name in any letter case, optional spaces or tabs around the value).
-bool FindContentLength(std::string_view header_block, std::size_t& length);
+// (the name in any letter case, optional spaces or tabs around the value) no larger than
+// kMaxResponseBytes; nothing otherwise.
+std::optional<std::size_t> FindContentLength(std::string_view header_block);
 
 }  // namespace kalvane

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <chrono>
+#include <cstring>
 #include <utility>
 
 namespace kalvane {
@@ -25,6 +26,10 @@ void SetPort(ResolvedAddress& address, unsigned short port) {
   }
 }
 
+bool SameAddress(const ResolvedAddress& a, const ResolvedAddress& b) {
+  return a.length == b.length && memcmp(&a.address, &b.address, static_cast<size_t>(a.length)) == 0;
+}
+
 }  // namespace
 
 WinsockTransport::WinsockTransport(UINT socket_message, UINT resolve_message, unsigned short port,
@@ -36,9 +41,9 @@ WinsockTransport::WinsockTransport(UINT socket_message, UINT resolve_message, un
 
 WinsockTransport::~WinsockTransport() { Close(); }
 
-void WinsockTransport::Connect(std::string_view host) {
+void WinsockTransport::Connect(std::string_view host, FirstAddress first) {
   Close();
-  last_error_ = 0;
+  first_ = first;
   lookup_ = std::make_unique<NameLookup>(window_, resolve_message_, ++lookup_count_, HostText(host),
                                          lookup_method_);
 }
@@ -76,61 +81,77 @@ void WinsockTransport::OnResolved(WPARAM id) {
   if (!lookup_ || lookup_->id() != id) return;  // a look-up of an earlier attempt
   LookupOutcome outcome = lookup_->TakeOutcome();
   lookup_.reset();
-  if (outcome.error != 0) {
-    Fail(outcome.error);
+  if (!outcome) {
+    Fail(outcome.status());
     return;
   }
-  addresses_ = std::move(outcome.addresses);
+  addresses_ = std::move(outcome).value();
   std::vector<int> families;
+  std::optional<std::size_t> avoid;
   for (ResolvedAddress& address : addresses_) {
     SetPort(address, port_);
+    if (first_ == FirstAddress::kAnotherThanLast && !avoid && last_used_ &&
+        SameAddress(address, *last_used_)) {
+      avoid = families.size();
+    }
     families.push_back(address.address.ss_family);
   }
   racing_.resize(addresses_.size());
-  race_error_ = 0;
-  race_.emplace(families);
+  race_error_ = OkStatus();
+  race_.emplace(families, avoid);
   Apply(race_->Begin(MonotonicClock::now()));
 }
 
-void WinsockTransport::Apply(const RaceActions& actions) {
-  for (std::size_t address : actions.close) racing_[address].reset();
-  if (actions.use) {
-    socket_ = std::move(racing_[*actions.use]);
-    EndRace();
-    if (client_ != nullptr) client_->OnConnected();
-    return;
-  }
-  if (actions.failed) {
-    Fail(race_error_);
-    return;
-  }
-  for (std::size_t address : actions.start) {
-    const int error = StartSocket(address);
-    if (error != 0) {
-      race_error_ = error;
-      racing_[address].reset();
-      // The race starts one address at a time; the next one, if any, goes at once.
-      Apply(race_->OnFailed(address, MonotonicClock::now()));
+void WinsockTransport::Apply(RaceActions actions) {
+  // A loop, not a recursion: every address that fails at once hands the race its next one here,
+  // however many the name has.
+  for (;;) {
+    for (std::size_t address : actions.close) racing_[address].reset();
+    if (actions.use) {
+      socket_ = std::move(racing_[*actions.use]);
+      last_used_ = addresses_[*actions.use];
+      EndRace();
+      if (events_ != nullptr) events_->OnConnected();
       return;
     }
+    if (actions.failed) {
+      Fail(race_error_);
+      return;
+    }
+    std::optional<std::size_t> failed_at_once;
+    for (std::size_t address : actions.start) {
+      const Status started = StartSocket(address);
+      if (!started.ok()) {
+        race_error_ = started;
+        racing_[address].reset();
+        failed_at_once = address;
+        break;
+      }
+    }
+    if (!failed_at_once) break;
+    // The race starts one address at a time; the next one, if any, goes at once.
+    actions = race_->OnFailed(*failed_at_once, MonotonicClock::now());
   }
   ArmStaggerTimer();
 }
 
-int WinsockTransport::StartSocket(std::size_t address) {
+Status WinsockTransport::StartSocket(std::size_t address) {
+  const auto failure = [] {
+    return Status::Failure(StatusKind::kFailed, static_cast<std::uint32_t>(WSAGetLastError()));
+  };
   const ResolvedAddress& target = addresses_[address];
   UniqueSocket& attempt = racing_[address];
   attempt.reset(socket(target.address.ss_family, SOCK_STREAM, IPPROTO_TCP));
   if (!attempt || WSAAsyncSelect(attempt.get(), window_, socket_message_,
                                  FD_CONNECT | FD_READ | FD_WRITE | FD_CLOSE) != 0) {
-    return WSAGetLastError();
+    return failure();
   }
   if (connect(attempt.get(), reinterpret_cast<const sockaddr*>(&target.address), target.length) !=
           0 &&
       WSAGetLastError() != WSAEWOULDBLOCK) {
-    return WSAGetLastError();
+    return failure();
   }
-  return 0;
+  return OkStatus();
 }
 
 void WinsockTransport::OnStaggerTimer() {
@@ -163,13 +184,13 @@ void WinsockTransport::OnRaceSocketEvent(std::size_t address, int event, int err
     Apply(race_->OnConnected(address));
     return;
   }
-  race_error_ = error;
+  race_error_ = Status::Failure(StatusKind::kFailed, static_cast<std::uint32_t>(error));
   racing_[address].reset();
   Apply(race_->OnFailed(address, MonotonicClock::now()));
 }
 
 void WinsockTransport::OnSocketEvent(SOCKET socket, int event, int error) {
-  if (client_ == nullptr) return;
+  if (events_ == nullptr) return;
   if (race_) {
     for (std::size_t i = 0; i < racing_.size(); ++i) {
       if (racing_[i] && racing_[i].get() == socket) {
@@ -194,7 +215,7 @@ void WinsockTransport::OnSocketEvent(SOCKET socket, int event, int error) {
       }
       if (socket_ && socket_.get() == socket) {
         socket_.reset();
-        client_->OnClosed();
+        events_->OnClosed();
       }
       break;
     default:
@@ -206,10 +227,10 @@ bool WinsockTransport::ReceiveOnce() {
   std::array<char, 64 * 1024> chunk;
   const int got = recv(socket_.get(), chunk.data(), static_cast<int>(chunk.size()), 0);
   if (got > 0) {
-    client_->OnData(std::string_view(chunk.data(), static_cast<size_t>(got)));
+    events_->OnData(std::string_view(chunk.data(), static_cast<size_t>(got)));
     return true;
   }
-  if (got == SOCKET_ERROR && WSAGetLastError() != WSAEWOULDBLOCK) Fail(WSAGetLastError());
+  if (got == SOCKET_ERROR && WSAGetLastError() != WSAEWOULDBLOCK) FailWithLastError();
   return false;
 }
 
@@ -218,17 +239,20 @@ void WinsockTransport::FlushPending() {
     const int sent = send(socket_.get(), pending_send_.data(),
                           static_cast<int>(std::min<size_t>(pending_send_.size(), 1 << 20)), 0);
     if (sent == SOCKET_ERROR) {
-      if (WSAGetLastError() != WSAEWOULDBLOCK) Fail(WSAGetLastError());
+      if (WSAGetLastError() != WSAEWOULDBLOCK) FailWithLastError();
       return;  // FD_WRITE says when to go on
     }
     pending_send_.erase(0, static_cast<size_t>(sent));
   }
 }
 
-void WinsockTransport::Fail(int error) {
-  last_error_ = error;
+void WinsockTransport::Fail(Status failure) {
   Close();
-  if (client_ != nullptr) client_->OnError();
+  if (events_ != nullptr) events_->OnError(failure);
+}
+
+void WinsockTransport::FailWithLastError() {
+  Fail(Status::Failure(StatusKind::kFailed, static_cast<std::uint32_t>(WSAGetLastError())));
 }
 
 }  // namespace kalvane

@@ -16,6 +16,9 @@
 
 namespace kalvane {
 
+// The timer on the transport's window that starts a connection attempt's next address.
+inline constexpr UINT_PTR kStaggerTimerId = 3;
+
 // Winsock for the lifetime of the program.
 class WinsockSession {
  public:
@@ -45,13 +48,13 @@ class WinsockTransport final : public SocketTransport {
   WinsockTransport(const WinsockTransport&) = delete;
   WinsockTransport& operator=(const WinsockTransport&) = delete;
 
-  // The window that receives the events, and the client they are for.
-  void Attach(HWND window, HttpClient* client) {
+  // The window that receives the Winsock messages, and where the transport's events go.
+  void Attach(HWND window, SocketEvents* events) {
     window_ = window;
-    client_ = client;
+    events_ = events;
   }
 
-  void Connect(std::string_view host) override;
+  void Connect(std::string_view host, FirstAddress first) override;
   void SendData(std::string_view bytes) override;
   // Ends the connection, or every part of an attempt to make one: the look-up, the sockets
   // racing to connect and the stagger timer.
@@ -60,47 +63,46 @@ class WinsockTransport final : public SocketTransport {
   // True when the message was one of ours (handled or dropped as stale).
   bool HandleMessage(UINT message, WPARAM wparam, LPARAM lparam);
 
-  // The Winsock error code that ended the last connection attempt or connection; 0 when none did
-  // (a time-out, or an answer the client refused). When every address of the name failed, the
-  // error of the last one to fail; failures of addresses passed over for another are not kept.
-  int LastError() const { return last_error_; }
-
  private:
   void OnResolved(WPARAM id);
   void OnSocketEvent(SOCKET socket, int event, int error);
   void OnRaceSocketEvent(std::size_t address, int event, int error);
   void OnStaggerTimer();
-  // Carries out what the race decided.
-  void Apply(const RaceActions& actions);
-  // Starts connecting to one address; the Winsock error code when that fails at once.
-  int StartSocket(std::size_t address);
+  // Carries out what the race decided, and what it decides after each address that fails at once.
+  void Apply(RaceActions actions);
+  // Starts connecting to one address; kFailed with the Winsock error code when that fails at once.
+  Status StartSocket(std::size_t address);
   void ArmStaggerTimer();
   void EndRace();
   // One recv; false when nothing more can come (closed, failed, or a would-block).
   bool ReceiveOnce();
   void FlushPending();
-  void Fail(int error);
+  // Ends everything and reports `failure` (the Winsock error code of the socket call that failed,
+  // of the last address to fail, or of the look-up).
+  void Fail(Status failure);
+  void FailWithLastError();
 
   HWND window_ = nullptr;
   UINT socket_message_;
   UINT resolve_message_;
   unsigned short port_;
   LookupMethod lookup_method_;
-  HttpClient* client_ = nullptr;
+  SocketEvents* events_ = nullptr;
 
   // The connection, once one stands.
   UniqueSocket socket_;
   std::string pending_send_;
-  int last_error_ = 0;
 
   // The attempt to make it: the look-up, then the race over the name's addresses with a socket
   // for each address started.
   std::unique_ptr<NameLookup> lookup_;
+  FirstAddress first_ = FirstAddress::kResolverOrder;  // as the client asked for this attempt
+  std::optional<ResolvedAddress> last_used_;           // where the last connection went
   WPARAM lookup_count_ = 0;  // ids of look-ups, so that a stale result is known
   std::vector<ResolvedAddress> addresses_;
   std::vector<UniqueSocket> racing_;
   std::optional<ConnectRace> race_;
-  int race_error_ = 0;  // of the address that failed last; the attempt's error if all fail
+  Status race_error_;  // of the address that failed last; the attempt's error if all fail
   std::optional<WindowTimer> stagger_timer_;
 };
 

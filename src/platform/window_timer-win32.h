@@ -4,9 +4,6 @@
 
 namespace kalvane {
 
-// On the window the Winsock transport is attached to: when to start a connection attempt's next
-// address.
-inline constexpr UINT_PTR kStaggerTimerId = 3;
 
 // One window timer that posts WM_TIMER with its id to the window, enabled from construction.
 // Enabling (again) restarts the interval, so the next tick comes one full interval later. The id

@@ -39,8 +39,10 @@ std::optional<UpdateResult> UpdateCycle::UpdateDomains(const AccountSource& acco
 
   UpdateResult result = UpdateResult::kNoFailure;
   for (int attempt = 0; attempt < kMaxAttempts && !ended_; ++attempt) {
-    if (fetch_.HttpGet(*path)) {
-      if (!ended_) HandleResponse(account, result);
+    const Result<std::string> response = fetch_.Get(*path);
+    report_.transfer = response.status();
+    if (response) {
+      if (!ended_) HandleResponse(account, *response, result);
       break;
     }
     result = UpdateResult::kTransferFailed;
@@ -55,8 +57,9 @@ HostsStepReport UpdateCycle::EndAndClearSection() {
   return hosts_.ClearHostsSection();
 }
 
-void UpdateCycle::HandleResponse(const AccountSource& account, UpdateResult& result) {
-  const std::string_view body = ResponseBody(fetch_.ResponseText());
+void UpdateCycle::HandleResponse(const AccountSource& account, std::string_view response,
+                                 UpdateResult& result) {
+  const std::string_view body = ResponseBody(response);
   report_.answered = true;
   // Read again: the user may have changed it while the cycle waited.
   report_.confirmed = !account.Current().updating_enabled || AccountConfirmed(body);

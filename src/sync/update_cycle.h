@@ -10,6 +10,7 @@
 #include <string_view>
 
 #include "base/ansi_code_page.h"
+#include "base/status.h"
 #include "http/http_client.h"
 #include "md5/password.h"
 #include "sync/domain_list.h"
@@ -38,7 +39,10 @@ struct CycleReport {
   UpdateResult result = UpdateResult::kNoFailure;
   bool account_sent = true;  // false: the account's values could not be put into a request
   bool answered = false;     // an attempt got a response
-  bool confirmed = false;    // the account was confirmed, or updating was off
+  // How the attempt that decided the cycle went: success for the one that got the response, else
+  // why the last attempt got none (kTimedOut, kNotFound, kFailed with the Winsock error code...).
+  Status transfer;
+  bool confirmed = false;                // the account was confirmed, or updating was off
   std::optional<HostsStepReport> hosts;  // the hosts step after the response
 };
 
@@ -66,7 +70,8 @@ class UpdateCycle {
   const CycleReport& LastReport() const { return report_; }
 
  private:
-  void HandleResponse(const AccountSource& account, UpdateResult& result);
+  void HandleResponse(const AccountSource& account, std::string_view response,
+                      UpdateResult& result);
 
   PageFetch& fetch_;
   HostsWriter& hosts_;

@@ -43,8 +43,7 @@ class PlainWindow {
 // The service answers every request with one mapping.
 class AnsweringService final : public PageFetch, public AccountSource {
  public:
-  bool HttpGet(std::string_view) override { return true; }
-  const std::string& ResponseText() const override { return response_; }
+  Result<std::string> Get(std::string_view) override { return response_; }
   void Cancel() override {}
   AccountBoxes Current() const override { return {}; }
 
@@ -87,7 +86,8 @@ TEST(HostsFailureStatus, AHostsFileHeldOpenWithoutSharingShowsTheSteadyFailureIc
     ASSERT_EQ(result, UpdateResult::kTransferFailed);
     status.ShowUpdateStatus(IconState(*result), StatusLine(cycle.LastReport(), {12, 3}));
     EXPECT_EQ(tray.Icon(), failed);
-    EXPECT_FALSE(status.BlinkEnabled());
+    status.OnBlinkTick();
+    EXPECT_EQ(tray.Icon(), failed) << "steady, no blinking";
     EXPECT_EQ(tray.Tip(), L"Kalvane\n无法读取 hosts 文件：文件正被其他程序使用 (12:03)");
   }
 

@@ -123,16 +123,17 @@ TEST(StatusLine, TheToolTipFitsItsRecord) {
 
 TEST(StatusLine, TheDebugOutputCarriesTheCodesOfNonOkOutcomesOnly) {
   EXPECT_EQ(
-      DebugReportLine(Answered(UpdateResult::kNoFailure, {HostsOutcome::kWritten, 0, 2}), kNoon, 0),
+      DebugReportLine(Answered(UpdateResult::kNoFailure, {HostsOutcome::kWritten, 0, 2}), kNoon),
       u"");
   const std::u16string denied = DebugReportLine(
-      Answered(UpdateResult::kTransferFailed, {HostsOutcome::kReplaceFailed, 5, 0}), kNoon, 0);
+      Answered(UpdateResult::kTransferFailed, {HostsOutcome::kReplaceFailed, 5, 0}), kNoon);
   EXPECT_NE(denied.find(u"Win32 error 5"), std::u16string::npos)
       << std::string(denied.begin(), denied.end());
   EXPECT_TRUE(denied.ends_with(u"\n"));
   CycleReport unreachable;
   unreachable.result = UpdateResult::kTransferFailed;
-  const std::u16string refused = DebugReportLine(unreachable, kNoon, 10061);
+  unreachable.transfer = Status::Failure(StatusKind::kFailed, 10061);
+  const std::u16string refused = DebugReportLine(unreachable, kNoon);
   EXPECT_NE(refused.find(u"Winsock error 10061 (0x0000274D)"), std::u16string::npos)
       << std::string(refused.begin(), refused.end());
   EXPECT_EQ(DebugCleanUpLine({HostsOutcome::kWritten, 0, 0}), u"");

@@ -36,12 +36,12 @@ class FakeHost final : public UpdateControllerHost,
   void DestroyMainWindow() override { ++destroys; }
 
   // PageFetch, HostsWriter, AccountSource
-  bool HttpGet(std::string_view) override {
+  Result<std::string> Get(std::string_view) override {
     ++requests;
     if (during_cycle) std::exchange(during_cycle, nullptr)();
-    return !fail;
+    if (fail) return Status::Failure(StatusKind::kTimedOut);
+    return kConfirmedAnswer;
   }
-  const std::string& ResponseText() const override { return kConfirmedAnswer; }
   void Cancel() override {}
   HostsStepReport WriteHostsSection(const DomainList&) noexcept override { return {}; }
   HostsStepReport ClearHostsSection() noexcept override { return {}; }
@@ -199,17 +199,15 @@ class Window final : public testing::FakeAccountControls,
   }
 
   // PageFetch, HostsWriter
-  bool HttpGet(std::string_view path) override {
+  Result<std::string> Get(std::string_view path) override {
     paths.emplace_back(path);
     if (!during_wait.empty()) {
       auto events = std::move(during_wait.front());
       during_wait.pop_front();
       for (auto& event : events) event();
     }
-    response = "HTTP/1.1 200 OK\r\n\r\n<p>OK</p>\r\n<p>BEGIN</p>\r\n<p>END</p>";
-    return true;
+    return std::string("HTTP/1.1 200 OK\r\n\r\n<p>OK</p>\r\n<p>BEGIN</p>\r\n<p>END</p>");
   }
-  const std::string& ResponseText() const override { return response; }
   void Cancel() override {}
   HostsStepReport WriteHostsSection(const DomainList&) noexcept override { return {}; }
   HostsStepReport ClearHostsSection() noexcept override { return {}; }
@@ -252,7 +250,6 @@ class Window final : public testing::FakeAccountControls,
   std::vector<std::u16string> typed;
   std::deque<std::vector<std::function<void()>>> during_wait;
   std::vector<std::string> paths;
-  std::string response;
 };
 
 // The faulty order: Save pressed twice quickly (the second press lands while the first one's

@@ -70,10 +70,10 @@ class ServiceClient:
     def set_default(self, behaviour):
         self._call("POST", "/default", behaviour)
 
-    def listen(self, address, silent=False):
+    def listen(self, address, silent=False, mute=False):
         """The service's port at one more address until the next reset; a silent one drops
-        every SYN."""
-        self._call("POST", "/listen", {"address": address, "silent": silent})
+        every SYN, a mute one accepts and then never answers."""
+        self._call("POST", "/listen", {"address": address, "silent": silent, "mute": mute})
 
     def requests(self):
         return [self._request(r) for r in self._call("GET", "/requests")["requests"]]

@@ -1,6 +1,6 @@
 // The client's accumulation of a response that arrives in pieces. The bytes are cut into pieces
 // of fuzzed sizes and delivered through a scripted socket, one data event each, to a waiting
-// HttpGet. Checked on every input:
+// Get. Checked on every input:
 // - the client's verdict (a complete accepted response, or not) equals the completion rule's on
 //   the whole text, however the text was cut;
 // - a completed response text is a prefix of what was sent and is itself complete;
@@ -52,19 +52,22 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       ++piece;
     }
   };
-  const bool got = client.HttpGet("/kalvanedns/getdomain.asp");
+  const kalvane::Result<std::string> got = client.Get("/kalvanedns/getdomain.asp");
 
-  Check(got == (whole == kalvane::ResponseState::kComplete));
+  Check(got.ok() == (whole == kalvane::ResponseState::kComplete));
   if (got) {
-    Check(std::string_view(response).starts_with(client.ResponseText()));
-    Check(kalvane::JudgeResponse(client.ResponseText()) == kalvane::ResponseState::kComplete);
+    Check(std::string_view(response).starts_with(*got));
+    Check(kalvane::JudgeResponse(*got) == kalvane::ResponseState::kComplete);
+  } else {
+    Check(got.status() == (whole == kalvane::ResponseState::kRejected
+                               ? kalvane::StatusKind::kRejected
+                               : kalvane::StatusKind::kTimedOut));
   }
   if (whole != kalvane::ResponseState::kRejected && !cuts.empty()) {
     const std::size_t split = std::min(cuts.front(), response.size());
     Check(kalvane::JudgeResponse(std::string_view(response).substr(0, split)) !=
           kalvane::ResponseState::kRejected);
   }
-  std::size_t length = 0;
-  (void)kalvane::FindContentLength(response, length);
+  (void)kalvane::FindContentLength(response);
   return 0;
 }

@@ -105,5 +105,59 @@ TEST(ConnectRace, StartsClosesAndUsesSocketsByTimeAndEvents) {
   }
 }
 
+// Which address goes first, and in what order the rest follow when each fails at once.
+std::vector<std::size_t> StartOrder(const std::vector<int>& families,
+                                    std::optional<std::size_t> avoid) {
+  ConnectRace race(families, avoid);
+  std::vector<std::size_t> started;
+  RaceActions actions = race.Begin(ConnectRace::Time{});
+  while (!actions.failed && !actions.start.empty()) {
+    started.push_back(actions.start.front());
+    actions = race.OnFailed(actions.start.front(), ConnectRace::Time{});
+  }
+  return started;
+}
+
+TEST(ConnectRace, AnAvoidedAddressGoesLastAndTheOtherFamilyFirst) {
+  const std::optional<std::size_t> none;
+  const struct {
+    std::vector<int> families;
+    std::optional<std::size_t> avoid;
+    std::vector<std::size_t> order;
+  } cases[] = {
+      {{6, 4}, none, {0, 1}},
+      {{6, 4}, 0, {1, 0}},
+      {{6, 4}, 1, {0, 1}},
+      {{6, 6, 4, 4}, 0, {2, 1, 3, 0}},
+      {{6, 6, 4, 4}, 1, {2, 0, 3, 1}},
+      {{6, 6, 4, 4}, 2, {0, 3, 1, 2}},
+      {{4, 4, 4}, 0, {1, 2, 0}},  // one family: the others first
+      {{6}, 0, {0}},              // nothing else to try
+      {{6, 4}, 7, {0, 1}},        // not in the list: the resolver's order
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(StartOrder(c.families, c.avoid), c.order)
+        << ::testing::PrintToString(c.families) << " avoiding "
+        << (c.avoid ? std::to_string(*c.avoid) : "none");
+  }
+}
+
+// A name with thousands of addresses that all fail at once costs the first kMaxAddressesPerFamily
+// of each family, then the attempt fails.
+TEST(ConnectRace, TriesOnlyTheFirstFewAddressesOfEachFamily) {
+  std::vector<int> families(20000, 4);
+  for (std::size_t i = 0; i < families.size(); i += 3) families[i] = 6;
+  ConnectRace race(families);
+  std::vector<std::size_t> started;
+  RaceActions actions = race.Begin(ConnectRace::Time{});
+  while (!actions.failed && !actions.start.empty()) {
+    started.push_back(actions.start.front());
+    actions = race.OnFailed(actions.start.front(), ConnectRace::Time{});
+  }
+  EXPECT_TRUE(actions.failed);
+  EXPECT_EQ(started,
+            (std::vector<std::size_t>{0, 1, 3, 2, 6, 4, 9, 5, 12, 7, 15, 8, 18, 10, 21, 11}));
+}
+
 }  // namespace
 }  // namespace kalvane

@@ -12,18 +12,32 @@ namespace {
 constexpr UINT kSocketMessage = WM_APP + 1;
 constexpr UINT kResolveMessage = WM_APP + 2;
 
-// A one-shot loopback server on its own thread: takes one request, answers, closes.
+// A one-shot loopback server on its own thread, on 127.0.0.1 or on ::1 alone: takes one request,
+// answers, and closes the connection at once.
 class OneShotServer {
  public:
-  explicit OneShotServer(std::string answer) : answer_(std::move(answer)) {
-    listener_.reset(socket(AF_INET, SOCK_STREAM, IPPROTO_TCP));
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    bind(listener_.get(), reinterpret_cast<sockaddr*>(&address), sizeof(address));
-    int length = sizeof(address);
+  explicit OneShotServer(std::string answer, int family = AF_INET) : answer_(std::move(answer)) {
+    listener_.reset(socket(family, SOCK_STREAM, IPPROTO_TCP));
+    sockaddr_storage address{};
+    int length = 0;
+    if (family == AF_INET6) {
+      DWORD only = 1;
+      setsockopt(listener_.get(), IPPROTO_IPV6, IPV6_V6ONLY, reinterpret_cast<char*>(&only),
+                 sizeof(only));
+      auto& v6 = reinterpret_cast<sockaddr_in6&>(address);
+      v6.sin6_family = AF_INET6;
+      v6.sin6_addr = in6addr_loopback;
+      length = sizeof(v6);
+    } else {
+      auto& v4 = reinterpret_cast<sockaddr_in&>(address);
+      v4.sin_family = AF_INET;
+      v4.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+      length = sizeof(v4);
+    }
+    bind(listener_.get(), reinterpret_cast<sockaddr*>(&address), length);
     getsockname(listener_.get(), reinterpret_cast<sockaddr*>(&address), &length);
-    port_ = ntohs(address.sin_port);
+    port_ = ntohs(family == AF_INET6 ? reinterpret_cast<sockaddr_in6&>(address).sin6_port
+                                     : reinterpret_cast<sockaddr_in&>(address).sin_port);
     listen(listener_.get(), 1);
     thread_.reset(CreateThread(nullptr, 0, &OneShotServer::Run, this, 0, nullptr));
   }
@@ -48,9 +62,14 @@ class OneShotServer {
       if (got <= 0) return 0;
       self->request_.append(buffer, static_cast<size_t>(got));
     }
-    send(peer.get(), self->answer_.data(), static_cast<int>(self->answer_.size()), 0);
+    for (std::size_t sent = 0; sent < self->answer_.size();) {
+      const int now = send(peer.get(), self->answer_.data() + sent,
+                           static_cast<int>(self->answer_.size() - sent), 0);
+      if (now <= 0) return 0;
+      sent += static_cast<std::size_t>(now);
+    }
     shutdown(peer.get(), SD_SEND);
-    return 0;
+    return 0;  // and the socket closes
   }
 
   std::string answer_;
@@ -86,13 +105,14 @@ class SocketWindow {
 };
 
 struct Rig {
-  explicit Rig(unsigned short port, LookupMethod method = LookupMethod::kSystem)
-      : transport(kSocketMessage, kResolveMessage, port, method) {
+  explicit Rig(unsigned short port, LookupMethod method = LookupMethod::kSystem,
+               std::string host = "localhost")
+      : transport(kSocketMessage, kResolveMessage, port, method), client(transport, pump, host) {
     transport.Attach(window.hwnd(), &client);
   }
   WinsockTransport transport;
   WindowsEventPump pump;
-  HttpClient client{transport, pump, "localhost"};
+  HttpClient client;
   SocketWindow window{transport};
 };
 
@@ -106,13 +126,30 @@ TEST(WinsockTransport, CompletesAGetOverLoopbackWithTheExactRequest) {
     OneShotServer server(response);
     Rig rig(server.port(), method);
     const auto start = MonotonicClock::now();
-    EXPECT_TRUE(rig.client.HttpGet("/kalvanedns/getdomain.asp?domain=a b"));
+    const Result<std::string> got = rig.client.Get("/kalvanedns/getdomain.asp?domain=a b");
     EXPECT_LT(MonotonicClock::now() - start, std::chrono::seconds(10));
-    EXPECT_EQ(rig.client.ResponseText(), response);
+    ASSERT_TRUE(got) << static_cast<int>(got.status().kind()) << " " << got.status().system_error();
+    EXPECT_EQ(*got, response);
     EXPECT_EQ(server.request(),
               "GET /kalvanedns/getdomain.asp?domain=a b HTTP/1.1\r\n"
               "Host: localhost\r\n\r\n");
-    EXPECT_FALSE(rig.client.SocketConnected());
+  }
+}
+
+// More than one receive buffer of answer, and the close right behind it: everything that came
+// before the close still counts. And a service on the IPv6 loopback alone is reached.
+TEST(WinsockTransport, CompletesALargeAnswerClosedAtOnceAndOverIPv6) {
+  WinsockSession winsock;
+  const std::string body(200 * 1024, 'x');
+  const std::string response =
+      "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body;
+  for (int family : {AF_INET, AF_INET6}) {
+    SCOPED_TRACE(family == AF_INET6 ? "::1 only" : "127.0.0.1");
+    OneShotServer server(response, family);
+    Rig rig(server.port(), LookupMethod::kSystem, family == AF_INET6 ? "::1" : "127.0.0.1");
+    const Result<std::string> got = rig.client.Get("/p");
+    ASSERT_TRUE(got) << static_cast<int>(got.status().kind()) << " " << got.status().system_error();
+    EXPECT_EQ(*got, response);
   }
 }
 
@@ -121,7 +158,21 @@ TEST(WinsockTransport, AnotherStatusIsRejectedWithoutWaiting) {
   OneShotServer server("HTTP/1.1 500 Internal Server Error\r\nContent-Length: 0\r\n\r\n");
   Rig rig(server.port());
   const auto start = MonotonicClock::now();
-  EXPECT_FALSE(rig.client.HttpGet("/p"));
+  EXPECT_EQ(rig.client.Get("/p").status(), StatusKind::kRejected);
+  EXPECT_LT(MonotonicClock::now() - start, std::chrono::seconds(10));
+}
+
+// Every address refuses: the attempt ends at once with the refusal, not after its minute.
+TEST(WinsockTransport, ARefusedConnectionEndsAtOnceWithItsError) {
+  WinsockSession winsock;
+  unsigned short closed_port = 0;
+  {
+    OneShotServer gone("");  // a port that was just free, and is again once this closes
+    closed_port = gone.port();
+  }
+  Rig rig(closed_port, LookupMethod::kSystem, "127.0.0.1");
+  const auto start = MonotonicClock::now();
+  EXPECT_EQ(rig.client.Get("/p").status(), Status::Failure(StatusKind::kFailed, WSAECONNREFUSED));
   EXPECT_LT(MonotonicClock::now() - start, std::chrono::seconds(10));
 }
 

@@ -20,21 +20,21 @@ std::string Response(const std::string& body, const std::string& headers = "") {
          "\r\n\r\n" + body;
 }
 
-// The cycle's collaborators: each HttpGet takes the next scripted answer (nothing = a failed
+const Status kNoAnswer = Status::Failure(StatusKind::kTimedOut);
+
+// The cycle's collaborators: each Get takes the next scripted answer (nothing = a failed
 // attempt); hosts steps are recorded and answered with `hosts_report`.
 class Fake final : public PageFetch, public HostsWriter, public AccountSource {
  public:
-  bool HttpGet(std::string_view path) override {
+  Result<std::string> Get(std::string_view path) override {
     paths.emplace_back(path);
     if (during_get) during_get();
-    if (answers.empty()) return false;
+    if (answers.empty()) return kNoAnswer;
     std::optional<std::string> answer = answers.front();
     answers.pop_front();
-    if (!answer) return false;
-    response = *answer;
-    return true;
+    if (!answer) return kNoAnswer;
+    return *answer;
   }
-  const std::string& ResponseText() const override { return response; }
   void Cancel() override { ++cancels; }
   HostsStepReport WriteHostsSection(const DomainList& domains) noexcept override {
     writes.push_back(domains);
@@ -50,7 +50,6 @@ class Fake final : public PageFetch, public HostsWriter, public AccountSource {
   std::vector<std::string> paths;
   std::vector<DomainList> writes;
   std::function<void()> during_get;
-  std::string response;
   AccountBoxes account;
   int cancels = 0;
   int clears = 0;
@@ -191,7 +190,8 @@ TEST(UpdateCycle, ThreeFailedAttemptsTouchNothing) {
   ASSERT_EQ(RunCycle(cycle, fake, {}), UpdateResult::kNoFailure);
   fake.answers = {std::nullopt, std::nullopt, std::nullopt, Response("<p>BEGIN</p>\r\n")};
   EXPECT_EQ(RunCycle(cycle, fake, {}), UpdateResult::kTransferFailed);
-  EXPECT_EQ(fake.paths.size(), 4u);  // one, then three attempts, same path
+  EXPECT_EQ(fake.paths.size(), 4u);                   // one, then three attempts, same path
+  EXPECT_EQ(cycle.LastReport().transfer, kNoAnswer);  // the last attempt's failure
   EXPECT_EQ(fake.writes.size(), 1u);
 }
 
@@ -202,6 +202,7 @@ TEST(UpdateCycle, FailureThenSuccessStaysTwoButReadsTheList) {
   EXPECT_EQ(RunCycle(cycle, fake, {true, u"d", Password::Typed(u"p")}),
             UpdateResult::kTransferFailed);
   EXPECT_EQ(fake.paths.size(), 2u);
+  EXPECT_TRUE(cycle.LastReport().transfer.ok());  // decided by the attempt that was answered
   ASSERT_EQ(fake.writes.size(), 1u);
   EXPECT_EQ(fake.writes[0].size(), 2u);
 }
