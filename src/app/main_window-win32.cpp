@@ -13,7 +13,10 @@ namespace {
 
 // The refresh timer's id among the window's WM_TIMER messages; the tray's blink timer has its own.
 constexpr UINT_PTR kRefreshTimerId = 1;
-static_assert(kRefreshTimerId != kBlinkTimerId);
+static_assert(kRefreshTimerId != kBlinkTimerId && kRefreshTimerId != kHostsQuietTimerId &&
+              kBlinkTimerId != kHostsQuietTimerId);
+// Posted by the network notice when an interface comes up or gets an address.
+constexpr UINT kNetworkChangedMessage = WM_APP + 3;
 
 UniqueIcon LoadIconResource(HINSTANCE instance, int id, int size) {
   return UniqueIcon(static_cast<HICON>(
@@ -45,16 +48,19 @@ MainWindow::MainWindow(HINSTANCE instance, const MainWindowServices& services)
     : instance_(instance),
       services_(services),
       form_(controls_, services.settings, services.code_page),
-      controller_(services.cycle, form_, *this) {}
+      controller_(services.cycle, form_, *this, services.pump) {}
 
 MainWindow::~MainWindow() {
   if (hwnd_ != nullptr) {
     controller_.Close();
     DestroyMainWindow();
   }
+  services_.pump.wait().Serve({}, {});
+  network_notice_.reset();
+  hosts_watch_.reset();
   // The tray pieces refer to the window's icons: they go first.
   refresh_timer_.reset();
-  status_.reset();
+  display_.reset();
   tray_.reset();
 }
 
@@ -98,6 +104,12 @@ LRESULT MainWindow::HandleMessage(HWND hwnd, UINT message, WPARAM wparam, LPARAM
     case WM_ENDSESSION:
       controller_.EndSession(wparam != FALSE);
       return 0;
+    case WM_POWERBROADCAST:
+      OnPowerBroadcast(wparam);
+      return TRUE;
+    case kNetworkChangedMessage:
+      controller_.OnNetworkUp();
+      return 0;
     case WM_DPICHANGED:
       OnDpiChanged(HIWORD(wparam), *reinterpret_cast<const RECT*>(lparam));
       return 0;
@@ -121,9 +133,26 @@ void MainWindow::OnCreate() {
   activate_message_ = RegisterWindowMessageW(kActivateMessageName);
 
   // Both timers tick from the window's creation; the icon record starts with the success icon.
-  tray_ = std::make_unique<TrayIcon>(hwnd_, [this](TrayCommand picked) { OnTrayCommand(picked); });
-  status_ = std::make_unique<TrayStatus>(*tray_, hwnd_, updated_small_.get(), failed_small_.get());
+  tray_ = std::make_unique<TrayIcon>(
+      hwnd_, [this](TrayCommand picked) { OnTrayCommand(picked); },
+      [this] { return controller_.CycleRunning(); });
+  display_ = std::make_unique<StatusDisplay>(instance_, hwnd_, *tray_, updated_small_.get(),
+                                             failed_small_.get(), services_.code_page,
+                                             services_.service_host);
   refresh_timer_ = std::make_unique<WindowTimer>(hwnd_, kRefreshTimerId, kRefreshTickMs);
+  WatchForChanges();
+}
+
+void MainWindow::WatchForChanges() {
+  // The folder watch is served by the thread's waits, the main loop's and a cycle's alike.
+  if (!services_.hosts.empty()) {
+    hosts_watch_ = std::make_unique<HostsWatch>(hwnd_, services_.hosts);
+    services_.pump.wait().Serve([this] { return hosts_watch_ ? hosts_watch_->handle() : nullptr; },
+                                [this] {
+                                  if (hosts_watch_) hosts_watch_->OnSignalled();
+                                });
+  }
+  network_notice_ = std::make_unique<NetworkChangeNotice>(hwnd_, kNetworkChangedMessage);
 }
 
 void MainWindow::LoadIcons() {
@@ -149,21 +178,10 @@ void MainWindow::OnDpiChanged(UINT dpi, const RECT& suggested) {
 }
 
 void MainWindow::OnActivate(WORD state) {
-  if (state != WA_INACTIVE) return;
-  HWND focus = GetFocus();
-  focus_control_ = focus != nullptr && IsChild(hwnd_, focus) ? focus : nullptr;
+  if (state == WA_INACTIVE) focus_control_ = FocusedControl(hwnd_);
 }
 
-void MainWindow::OnSetFocus() {
-  // The keyboard focus belongs to a control, as in a dialog: the one that had it when the window
-  // was last left, or the first in the focus order when that one is gone or hidden meanwhile.
-  HWND target = focus_control_;
-  if (target == nullptr || !IsChild(hwnd_, target) || !IsWindowVisible(target) ||
-      !IsWindowEnabled(target)) {
-    target = GetNextDlgTabItem(hwnd_, nullptr, FALSE);
-  }
-  if (target != nullptr) SetFocus(target);
-}
+void MainWindow::OnSetFocus() { FocusControl(hwnd_, focus_control_); }
 
 void MainWindow::OnCommand(int control, int notification) {
   if (control == kWebPageButton && notification == BN_CLICKED) {
@@ -181,8 +199,15 @@ void MainWindow::OnTimer(UINT_PTR id) {
   if (id == kRefreshTimerId) {
     controller_.OnRefreshTick();
   } else if (id == kBlinkTimerId) {
-    status_->OnBlinkTick();
+    display_->OnBlinkTick();
+  } else if (hosts_watch_ && hosts_watch_->OnTimer(id)) {
+    controller_.OnHostsSettled();
   }
+}
+
+void MainWindow::OnPowerBroadcast(WPARAM event) {
+  // Windows sends both after a wake the user caused; the timing makes them one cycle.
+  if (event == PBT_APMRESUMEAUTOMATIC || event == PBT_APMRESUMESUSPEND) controller_.OnWake();
 }
 
 bool MainWindow::StartUp() {
@@ -216,7 +241,19 @@ void MainWindow::OnResized(WPARAM size_type) {
 }
 
 void MainWindow::OnTrayCommand(TrayCommand picked) {
-  if (picked == TrayCommand::kExit) OnTrayExit();
+  switch (picked) {
+    case TrayCommand::kUpdateNow:
+      controller_.OnUpdateNow();
+      break;
+    case TrayCommand::kStatus:
+      display_->OpenWindow(controller_.NextCycle());
+      break;
+    case TrayCommand::kExit:
+      OnTrayExit();
+      break;
+    case TrayCommand::kNone:
+      break;
+  }
 }
 
 void MainWindow::OnTrayExit() {
@@ -224,7 +261,10 @@ void MainWindow::OnTrayExit() {
   OnCloseQuery();
 }
 
-void MainWindow::OnCloseQuery() { controller_.Close(); }
+void MainWindow::OnCloseQuery() {
+  if (display_) display_->CloseWindow();
+  controller_.Close();
+}
 
 void MainWindow::OnActivateRequest() {
   if (!controller_.Live()) return;  // start-up shows the window when it is done
@@ -234,13 +274,15 @@ void MainWindow::OnActivateRequest() {
 }
 
 void MainWindow::ShowUpdateStatus(const CycleReport& report) {
-  SYSTEMTIME now{};
-  GetLocalTime(&now);
-  const ClockTime at{now.wHour, now.wMinute};
-  status_->ShowUpdateStatus(IconState(report.result), StatusLine(report, at));
-  // Seen in a debugger or a debug-output viewer; nothing goes to disk.
-  const std::u16string debug = DebugReportLine(report, at);
-  if (!debug.empty()) OutputDebugStringW(ToWide(debug).c_str());
+  display_->ShowCycle(report, controller_.NextCycle());
+}
+
+void MainWindow::ShowRestore(const RestoreReport& report) {
+  display_->ShowRestore(report, controller_.NextCycle());
+}
+
+void MainWindow::StopWatchingHosts() {
+  if (hosts_watch_) hosts_watch_->Stop();
 }
 
 void MainWindow::ShowCleanUp(const HostsStepReport& report) {

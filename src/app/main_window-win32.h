@@ -6,21 +6,24 @@
 
 #include <windows.h>
 
+#include <filesystem>
 #include <memory>
 #include <string>
 
 #include "account/account_form.h"
 #include "account/settings_file.h"
 #include "app/account_controls-win32.h"
+#include "app/status_display-win32.h"
 #include "app/update_controller.h"
 #include "app/window_layout.h"
 #include "base/ansi_code_page.h"
 #include "platform/message_pump-win32.h"
+#include "platform/network_change-win32.h"
 #include "platform/unique_handle-win32.h"
 #include "platform/window_timer-win32.h"
+#include "sync/hosts_watch-win32.h"
 #include "sync/update_cycle.h"
 #include "tray/tray_icon-win32.h"
-#include "tray/tray_status-win32.h"
 
 namespace kalvane {
 
@@ -34,6 +37,8 @@ struct MainWindowServices {
   SettingsFile& settings;
   UpdateCycle& cycle;
   WindowsEventPump& pump;
+  std::filesystem::path hosts;  // watched for other programs' changes; empty when unknown
+  std::string service_host;
 };
 
 // The program's one window. It routes messages and lays out its controls; the flows it drives
@@ -60,6 +65,8 @@ class MainWindow final : private UpdateControllerHost {
   void LoadIcons();
   void OnCommand(int control, int notification);
   void OnTimer(UINT_PTR id);
+  void OnPowerBroadcast(WPARAM event);
+  void WatchForChanges();
   void OnActivateRequest();
   void OnDpiChanged(UINT dpi, const RECT& suggested);
   void OnActivate(WORD state);
@@ -78,6 +85,8 @@ class MainWindow final : private UpdateControllerHost {
 
   // UpdateControllerHost
   void ShowUpdateStatus(const CycleReport& report) override;
+  void ShowRestore(const RestoreReport& report) override;
+  void StopWatchingHosts() override;
   void ShowCleanUp(const HostsStepReport& report) override;
   void DestroyMainWindow() override;
 
@@ -99,8 +108,12 @@ class MainWindow final : private UpdateControllerHost {
   UpdateController controller_;
 
   std::unique_ptr<TrayIcon> tray_;
-  std::unique_ptr<TrayStatus> status_;
+  std::unique_ptr<StatusDisplay> display_;
   std::unique_ptr<WindowTimer> refresh_timer_;
+  // What starts a cycle or a restore besides the timer: another program's change to the hosts
+  // file, and a network that comes up (waking arrives as WM_POWERBROADCAST).
+  std::unique_ptr<HostsWatch> hosts_watch_;
+  std::unique_ptr<NetworkChangeNotice> network_notice_;
 };
 
 }  // namespace kalvane

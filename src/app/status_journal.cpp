@@ -6,11 +6,6 @@
 namespace kalvane {
 namespace {
 
-std::u16string TwoDigits(int value) {
-  const int clamped = value < 0 ? 0 : value % 100;
-  return {static_cast<char16_t>(u'0' + clamped / 10), static_cast<char16_t>(u'0' + clamped % 10)};
-}
-
 // Fields go between TABs and lines between CR LFs: neither may come out of a field.
 std::u16string Field(std::u16string_view text) {
   std::u16string field(text);
@@ -31,14 +26,6 @@ void AppendLine(std::u16string& out, std::initializer_list<std::u16string_view> 
 }
 
 }  // namespace
-
-std::u16string TimeOfDayText(TimeOfDay at) {
-  return TwoDigits(at.hour) + u":" + TwoDigits(at.minute) + u":" + TwoDigits(at.second);
-}
-
-std::u16string StatusLineTime(TimeOfDay at) {
-  return u" (" + TwoDigits(at.hour) + u":" + TwoDigits(at.minute) + u")";
-}
 
 std::u16string StatusReportText(const StatusModel& model) {
   std::u16string text;
@@ -84,7 +71,9 @@ void StatusJournal::Record(TimeOfDay at, std::u16string_view result,
 StatusModel StatusJournal::Model(const AnsiCodePage& code_page) const {
   StatusModel model;
   model.outcome = outcome_;
-  if (next_due_) model.next_due = u"下次更新：" + TimeOfDayText(*next_due_);
+  if (next_due_) {
+    model.next_due = (next_is_retry_ ? u"下次重试：" : u"下次更新：") + TimeOfDayText(*next_due_);
+  }
   model.rows.reserve(held_.size());
   for (const DomainMapping& mapping : held_) {
     model.rows.push_back({code_page.Decode(mapping.host), code_page.Decode(mapping.address)});

@@ -11,23 +11,12 @@
 #include <string_view>
 #include <vector>
 
+#include "app/status_line.h"
 #include "base/ansi_code_page.h"
 #include "sync/domain_list.h"
 #include "sync/update_cycle.h"
 
 namespace kalvane {
-
-// A local wall-clock time with seconds.
-struct TimeOfDay {
-  int hour = 0;
-  int minute = 0;
-  int second = 0;
-};
-
-// "HH:MM:SS".
-std::u16string TimeOfDayText(TimeOfDay at);
-// " (HH:MM)", the time as the status line ends with it.
-std::u16string StatusLineTime(TimeOfDay at);
 
 struct MappingRow {
   std::u16string host;
@@ -43,9 +32,9 @@ struct HistoryRow {
 };
 
 struct StatusModel {
-  std::u16string outcome;           // the status line, uncut; empty before the first cycle
-  std::u16string next_due;          // "下次更新：HH:MM:SS"; empty when nothing is due
-  std::vector<MappingRow> rows;     // in the order written
+  std::u16string outcome;        // the status line, uncut; empty before the first cycle
+  std::u16string next_due;       // "下次更新：HH:MM:SS" ("下次重试：" for a quick retry)
+  std::vector<MappingRow> rows;  // in the order written
   std::vector<HistoryRow> history;  // newest first
 };
 
@@ -73,8 +62,11 @@ class StatusJournal {
   // event wrote it (WrittenRows), nothing when it wrote nothing; the change is counted against
   // the rows held before. The history keeps the last kHistoryCapacity events.
   void Record(TimeOfDay at, std::u16string_view result, const std::optional<DomainList>& written);
-  // When the next cycle is due; nothing when none is.
-  void SetNextDue(std::optional<TimeOfDay> due) { next_due_ = due; }
+  // When the next cycle is due, and whether it is a quick retry; nothing when none is.
+  void SetNextDue(std::optional<TimeOfDay> due, bool quick_retry = false) {
+    next_due_ = due;
+    next_is_retry_ = quick_retry;
+  }
 
   // The rows the hosts section holds as far as this program wrote them.
   const DomainList& Held() const { return held_; }
@@ -87,6 +79,7 @@ class StatusJournal {
   std::deque<HistoryRow> history_;
   std::u16string outcome_;
   std::optional<TimeOfDay> next_due_;
+  bool next_is_retry_ = false;
 };
 
 }  // namespace kalvane

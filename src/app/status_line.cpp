@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <string_view>
 
+#include "app/connect_reason.h"
+#include "app/status_tip.h"
 #include "base/text.h"
 
 namespace kalvane {
@@ -88,7 +90,8 @@ std::u16string Updated(const CycleReport& report) {
   return u"已更新 " + Number(rows) + u" 条映射";
 }
 
-std::u16string Outcome(const CycleReport& report) {
+// The outcome's words; for no answer without its reason.
+std::u16string OutcomeWords(const CycleReport& report) {
   if (!report.account_sent) return u"账号含有无法发送的字符，未连接服务器";
   if (!report.answered) return u"无法连接服务器";
   const std::u16string hosts = HostsFailed(report) ? HostsFailureText(*report.hosts) : u"";
@@ -106,6 +109,11 @@ std::u16string Hex(std::uint32_t value) {
   return text;
 }
 
+std::u16string_view Reason(const CycleReport& report) {
+  if (!report.account_sent || report.answered) return {};
+  return ConnectFailureReason(report.transfer);
+}
+
 }  // namespace
 
 std::u16string HostsFailureText(const HostsStepReport& hosts) {
@@ -115,11 +123,34 @@ std::u16string HostsFailureText(const HostsStepReport& hosts) {
   return text;
 }
 
-std::u16string StatusLine(const CycleReport& report, ClockTime at) {
-  return Outcome(report) + u" (" + TwoDigits(at.hour) + u":" + TwoDigits(at.minute) + u")";
+std::u16string TimeOfDayText(TimeOfDay at) {
+  return TwoDigits(at.hour) + u":" + TwoDigits(at.minute) + u":" + TwoDigits(at.second);
 }
 
-std::u16string DebugReportLine(const CycleReport& report, ClockTime at) {
+std::u16string StatusLineTime(TimeOfDay at) {
+  return u" (" + TwoDigits(at.hour) + u":" + TwoDigits(at.minute) + u")";
+}
+
+std::u16string OutcomeText(const CycleReport& report) {
+  return OutcomeWords(report) + std::u16string(Reason(report));
+}
+
+std::u16string StatusLine(const CycleReport& report, TimeOfDay at) {
+  return OutcomeText(report) + StatusLineTime(at);
+}
+
+std::u16string TipStatusLine(const CycleReport& report, TimeOfDay at) {
+  return FitStatusLine(OutcomeWords(report), Reason(report), StatusLineTime(at));
+}
+
+std::u16string RestoreText(const RestoreReport& report) {
+  if (report.kind == RestoreReport::Kind::kPaused)
+    return u"hosts 文件被其他程序反复改写，已暂停恢复";
+  if (!HostsStepSucceeded(report.hosts.outcome)) return HostsFailureText(report.hosts);
+  return u"已恢复被其他程序移除的映射";
+}
+
+std::u16string DebugReportLine(const CycleReport& report, TimeOfDay at) {
   if (report.result == UpdateResult::kNoFailure && !HostsFailed(report)) return {};
   std::u16string line = u"Kalvane: " + StatusLine(report, at) + u"; result " +
                         Number(static_cast<std::uint64_t>(report.result));
@@ -141,6 +172,13 @@ std::u16string DebugCleanUpLine(const HostsStepReport& hosts) {
   return u"Kalvane: exit clean-up: " + HostsFailureText(hosts) + u"; hosts outcome " +
          Number(static_cast<std::uint64_t>(hosts.outcome)) + u", Win32 error " +
          Number(hosts.system_error) + u"\n";
+}
+
+TrayIconState IconState(const RestoreReport& report) {
+  if (report.kind == RestoreReport::Kind::kRestored && HostsStepSucceeded(report.hosts.outcome)) {
+    return TrayIconState::kUpdated;
+  }
+  return TrayIconState::kFailed;
 }
 
 TrayIconState IconState(UpdateResult result) {

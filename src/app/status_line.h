@@ -1,6 +1,7 @@
 #pragma once
 
-// What the tray's tool-tip says about the last update cycle, and what goes to the debug output.
+// What the tray's tool-tip, the status window and the debug output say about the last update
+// cycle or restore.
 
 #include <string>
 
@@ -10,15 +11,32 @@
 namespace kalvane {
 
 // A local wall-clock time of day.
-struct ClockTime {
+struct TimeOfDay {
   int hour = 0;
   int minute = 0;
+  int second = 0;
 };
 
-// The last cycle's outcome in the window's language, with the time it ended, e.g.
-// "已更新 2 条映射 (12:03)", "无法写入 hosts 文件：拒绝访问 (12:03)", "无法连接服务器 (12:03)",
-// "账号未确认 (12:03)". An unconfirmed account whose rows could not be written names both.
-std::u16string StatusLine(const CycleReport& report, ClockTime at);
+// "HH:MM:SS".
+std::u16string TimeOfDayText(TimeOfDay at);
+// " (HH:MM)", the time as the status line ends with it.
+std::u16string StatusLineTime(TimeOfDay at);
+
+// The last cycle's outcome in the window's language, without its time: e.g. "已更新 2 条映射",
+// "无法写入 hosts 文件：拒绝访问", "账号未确认". An unconfirmed account whose rows could not be
+// written names both. No answer names its reason when the transfer's status tells one:
+// "无法连接服务器：连接被拒绝" (connect_reason.h).
+std::u16string OutcomeText(const CycleReport& report);
+
+// OutcomeText with the time the cycle ended, e.g. "无法连接服务器：连接超时 (12:03)".
+std::u16string StatusLine(const CycleReport& report, TimeOfDay at);
+
+// The status line as the tool-tip has room for it: the reason is shortened before the time is.
+std::u16string TipStatusLine(const CycleReport& report, TimeOfDay at);
+
+// A restore's outcome without its time: "已恢复被其他程序移除的映射", the hosts step's failure when
+// the section could not be written again, or "hosts 文件被其他程序反复改写，已暂停恢复".
+std::u16string RestoreText(const RestoreReport& report);
 
 // The hosts step's failure in words, with its reason when the error code is known; empty for an
 // outcome that is no failure.
@@ -28,12 +46,14 @@ std::u16string HostsFailureText(const HostsStepReport& hosts);
 // confirmed update whose hosts step succeeded): the status line with the codes behind it.
 // Empty when there is nothing to report. The transfer's status and Winsock error code come from
 // the report.
-std::u16string DebugReportLine(const CycleReport& report, ClockTime at);
+std::u16string DebugReportLine(const CycleReport& report, TimeOfDay at);
 
 // What the tray icon shows for a cycle's result: the first picture for an update that went
 // through, the second for a failed transfer or hosts write, the two blinking for an account that
 // was not confirmed or could not be sent.
 TrayIconState IconState(UpdateResult result);
+// The same for a restore: the steady failure icon also while restoring is paused.
+TrayIconState IconState(const RestoreReport& report);
 
 // The same for the exit clean-up's hosts step; empty when it succeeded.
 std::u16string DebugCleanUpLine(const HostsStepReport& hosts);

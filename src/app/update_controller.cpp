@@ -1,32 +1,41 @@
 #include "app/update_controller.h"
 
-#include "base/scoped_flag.h"
-
 namespace kalvane {
 
 bool UpdateController::StartUp() {
-  RunCycles();
+  RunCycles(CycleTrigger::kStartUp);
   if (phase_ == Phase::kStarting) phase_ = Phase::kLive;
   return phase_ == Phase::kLive;
 }
 
 void UpdateController::OnSaved() {
   if (Closing()) return;
-  if (cycle_running_) {
-    save_pending_ = true;
-    return;
-  }
-  RunCycles();
+  RunCycles(timing_.OnSaved(Now()));  // nothing while a cycle waits: it follows that one
 }
 
 void UpdateController::OnRefreshTick() {
-  if (schedule_.OnRefreshTick(cycle_running_) && !Closing()) RunCycles();
+  const CycleTrigger due = timing_.OnTick(Now());
+  if (!Closing()) RunCycles(due);
+}
+
+void UpdateController::OnWake() {
+  if (!Closing()) timing_.OnWake(Now());
+}
+
+void UpdateController::OnNetworkUp() {
+  if (!Closing()) timing_.OnNetworkUp(Now());
+}
+
+void UpdateController::OnHostsSettled() {
+  if (Closing()) return;
+  const RestoreReport report = cycle_.RestoreChangedSection(Now());
+  if (report.kind != RestoreReport::Kind::kNothing && !Closing()) host_.ShowRestore(report);
 }
 
 void UpdateController::Close() {
   if (phase_ >= Phase::kDestroyPending) return;
   CleanUpOnce();
-  if (cycle_running_) {
+  if (timing_.CycleRunning()) {
     phase_ = Phase::kDestroyPending;  // the waiting cycle unwinds first, then the window goes
     return;
   }
@@ -38,15 +47,17 @@ void UpdateController::EndSession(bool ending) {
   if (ending) CleanUpOnce();
 }
 
-void UpdateController::RunCycles() {
-  if (Closing() || cycle_running_) return;
-  {
-    ScopedFlag running(cycle_running_);
-    do {
-      save_pending_ = false;
-      const std::optional<UpdateResult> result = cycle_.UpdateDomains(account_);
-      if (result && !Closing()) host_.ShowUpdateStatus(cycle_.LastReport());
-    } while (save_pending_ && !Closing());
+void UpdateController::RunCycles(CycleTrigger trigger) {
+  if (Closing() || timing_.CycleRunning()) return;
+  while (trigger != CycleTrigger::kNone && !Closing()) {
+    timing_.OnCycleStarted(Now(), trigger);
+    if (trigger == CycleTrigger::kRegularRefresh) cycle_.ResumeRestoring();
+    const std::optional<UpdateResult> result = cycle_.UpdateDomains(account_);
+    const CycleReport& report = cycle_.LastReport();
+    // An account that cannot be sent is no network failure: asking again soon changes nothing.
+    const bool answered = !result || report.answered || !report.account_sent;
+    trigger = timing_.OnCycleEnded(Now(), answered);
+    if (result && !Closing()) host_.ShowUpdateStatus(report);
   }
   if (phase_ == Phase::kDestroyPending) {
     phase_ = Phase::kDestroyed;
@@ -57,6 +68,7 @@ void UpdateController::RunCycles() {
 void UpdateController::CleanUpOnce() {
   if (Closing()) return;
   phase_ = Phase::kCleanedUp;
+  host_.StopWatchingHosts();
   host_.ShowCleanUp(cycle_.EndAndClearSection());
 }
 

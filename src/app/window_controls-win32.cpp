@@ -65,4 +65,18 @@ UniqueFont LayOutControls(HWND window, UINT dpi) {
   return font;
 }
 
+HWND FocusedControl(HWND window) {
+  HWND focus = GetFocus();
+  return focus != nullptr && IsChild(window, focus) ? focus : nullptr;
+}
+
+void FocusControl(HWND window, HWND remembered) {
+  HWND target = remembered;
+  if (target == nullptr || !IsChild(window, target) || !IsWindowVisible(target) ||
+      !IsWindowEnabled(target)) {
+    target = GetNextDlgTabItem(window, nullptr, FALSE);
+  }
+  if (target != nullptr) SetFocus(target);
+}
+
 }  // namespace kalvane

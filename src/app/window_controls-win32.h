@@ -20,4 +20,10 @@ void CreateControls(HWND window, HINSTANCE instance);
 // area to match. Returns that font: the caller keeps it while the controls use it.
 UniqueFont LayOutControls(HWND window, UINT dpi);
 
+// The control of `window` that has the keyboard focus; nullptr when none of them has it.
+HWND FocusedControl(HWND window);
+// The keyboard focus belongs to a control, as in a dialog: `remembered` (the one that had it when
+// the window was last left), or the first in the focus order when that one is gone or hidden.
+void FocusControl(HWND window, HWND remembered);
+
 }  // namespace kalvane

@@ -79,10 +79,11 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show) {
                                                return socket.HandleMessage(message, wparam, lparam);
                                              });
   socket.Attach(socket_events.hwnd(), &http);
-  kalvane::UpdateCycle cycle(http, hosts, code_page);
+  kalvane::UpdateCycle cycle(http, hosts, code_page, kServerHost);
 
-  std::unique_ptr<kalvane::MainWindow> window =
-      kalvane::MainWindow::Create(instance, {code_page, settings, cycle, pump});
+  std::unique_ptr<kalvane::MainWindow> window = kalvane::MainWindow::Create(
+      instance,
+      {code_page, settings, cycle, pump, kalvane::WindowsHostsPaths().hosts, kServerHost});
   if (!window) return 1;
   // Kalvane.exe /close, started by an installer, asks this copy to close through the lock.
   const kalvane::ExitRequestListener exit_request(lock.ExitRequest(), window->hwnd());
@@ -90,9 +91,5 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show) {
     ShowWindow(window->hwnd(), show);
     UpdateWindow(window->hwnd());
   }
-  MSG message;
-  while (GetMessageW(&message, nullptr, 0, 0) > 0) {
-    kalvane::DispatchWithDialogKeys(window->hwnd(), message);
-  }
-  return static_cast<int>(message.wParam);
+  return kalvane::RunMessageLoop(window->hwnd(), pump.wait());
 }

@@ -45,7 +45,7 @@ EventPump::Outcome WindowsEventPump::PumpUntil(MonotonicClock::time_point deadli
     const auto remaining = std::chrono::ceil<std::chrono::milliseconds>(deadline - now).count();
     timeout_ms = static_cast<DWORD>(std::min<long long>(remaining, INFINITE - 1));
   }
-  MsgWaitForMultipleObjectsEx(0, nullptr, timeout_ms, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+  wait_.Wait(timeout_ms);
   return PumpOnce();
 }
 

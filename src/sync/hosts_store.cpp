@@ -29,6 +29,20 @@ std::filesystem::path Sibling(const std::filesystem::path& path, const wchar_t* 
   return sibling;
 }
 
+// The store's one boundary: the cycle, the clean-up at exit and the restore take a report and
+// never an exception, and only holding the content in memory can throw (std::bad_alloc). The file
+// layer below reports its own failures as a Status, so nothing was replaced when this catches.
+template <typename Step, typename Outcome>
+Outcome Guarded(const Step& step, const Outcome& on_exception) noexcept {
+  try {
+    return step();
+  } catch (...) {
+    return on_exception;
+  }
+}
+
+const HostsStepReport kInternalErrorReport{HostsOutcome::kInternalError};
+
 }  // namespace
 
 HostsStore::HostsStore(std::unique_ptr<FileSystem> files, HostsPaths paths,
@@ -41,22 +55,11 @@ HostsStore::HostsStore(std::unique_ptr<FileSystem> files, HostsPaths paths,
       service_host_(std::move(service_host)) {}
 
 HostsStepReport HostsStore::WriteHostsSection(const DomainList& mappings) noexcept {
-  return Guarded([&] { return Write(mappings); });
+  return Guarded([&] { return Write(mappings); }, kInternalErrorReport);
 }
 
 HostsStepReport HostsStore::ClearHostsSection() noexcept {
-  return Guarded([&] { return Clear(); });
-}
-
-// The store's one boundary: the cycle and the clean-up at exit take a report and never an
-// exception, and only composing the content in memory can throw (std::bad_alloc). The file layer
-// below reports its own failures as a Status, so nothing was replaced when this catches.
-HostsStepReport HostsStore::Guarded(const std::function<HostsStepReport()>& step) noexcept {
-  try {
-    return step();
-  } catch (...) {
-    return {HostsOutcome::kInternalError};
-  }
+  return Guarded([&] { return Clear(); }, kInternalErrorReport);
 }
 
 HostsStepReport HostsStore::Write(const DomainList& mappings) {
@@ -87,6 +90,11 @@ HostsStepReport HostsStore::Clear() {
 }
 
 // The hosts file's content; kRejected when it is no text we rewrite line by line.
+Result<std::string> HostsStore::ReadHostsFile() noexcept {
+  return Guarded([&] { return ReadHosts(); },
+                 Result<std::string>(Status::Failure(StatusKind::kOutOfMemory)));
+}
+
 Result<std::string> HostsStore::ReadHosts() {
   RecoverInterruptedReplace();
   Result<std::string> content = files_->ReadWhole(paths_.hosts);

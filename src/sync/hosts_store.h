@@ -54,13 +54,14 @@ constexpr bool HostsStepSucceeded(HostsOutcome outcome) {
          outcome == HostsOutcome::kNotTouched;
 }
 
-// What the update cycle asks of the hosts file: put a list into the program's section, or take
-// the section out.
+// What the update cycle asks of the hosts file: put a list into the program's section, take the
+// section out, or read the file as it stands (to see whether another program changed it).
 class HostsWriter {
  public:
   virtual ~HostsWriter() = default;
   virtual HostsStepReport WriteHostsSection(const DomainList& mappings) noexcept = 0;
   virtual HostsStepReport ClearHostsSection() noexcept = 0;
+  virtual Result<std::string> ReadHostsFile() noexcept = 0;
 };
 
 // The program's section of the hosts file: everything from the first "#BEGIN" line to the end.
@@ -89,10 +90,12 @@ class HostsStore final : public HostsWriter {
   // without a "#BEGIN" line is left alone.
   HostsStepReport ClearHostsSection() noexcept override;
 
+  // The hosts file's content; kRejected for a file that is no text we rewrite line by line.
+  Result<std::string> ReadHostsFile() noexcept override;
+
  private:
   HostsStepReport Write(const DomainList& mappings);
   HostsStepReport Clear();
-  HostsStepReport Guarded(const std::function<HostsStepReport()>& step) noexcept;
   Result<std::string> ReadHosts();
   void SaveWorkingCopy(std::string_view content);
   HostsStepReport Install(std::string_view old_content, std::string_view new_content);

@@ -53,6 +53,7 @@ std::optional<UpdateResult> UpdateCycle::UpdateDomains(const AccountSource& acco
 
 HostsStepReport UpdateCycle::EndAndClearSection() {
   ended_ = true;
+  guard_.OnClosing();
   fetch_.Cancel();  // a waiting cycle ends without writing anything after this
   return hosts_.ClearHostsSection();
 }
@@ -64,9 +65,32 @@ void UpdateCycle::HandleResponse(const AccountSource& account, std::string_view 
   // Read again: the user may have changed it while the cycle waited.
   report_.confirmed = !account.Current().updating_enabled || AccountConfirmed(body);
   if (!report_.confirmed) result = UpdateResult::kAccountNotConfirmed;
-  report_.hosts = hosts_.WriteHostsSection(ReadDomainList(body));
+  report_.mappings = ReadDomainList(body);
+  report_.hosts = hosts_.WriteHostsSection(report_.mappings);
+  guard_.OnHostsStep(report_.mappings, *report_.hosts);
   if (!HostsStepSucceeded(report_.hosts->outcome) && result == UpdateResult::kNoFailure)
     result = UpdateResult::kTransferFailed;
+}
+
+RestoreReport UpdateCycle::RestoreChangedSection(MonotonicClock::time_point now) {
+  if (ended_) return {};
+  const bool was_paused = guard_.Paused();
+  const Result<std::string> content = hosts_.ReadHostsFile();
+  if (!content) return {};  // unreadable now: the next change or cycle looks again
+  switch (guard_.OnHostsChanged(*content, now)) {
+    case GuardDecision::kNothing:
+      return {};
+    case GuardDecision::kPaused:
+      // Said once, when restoring stops; later changes while paused are left alone silently.
+      if (was_paused) return {};
+      return {RestoreReport::Kind::kPaused, {}, {}};
+    case GuardDecision::kRestore:
+      break;
+  }
+  RestoreReport report{RestoreReport::Kind::kRestored, guard_.Mappings(), {}};
+  report.hosts = hosts_.WriteHostsSection(report.mappings);
+  guard_.OnHostsStep(report.mappings, report.hosts);
+  return report;
 }
 
 }  // namespace kalvane

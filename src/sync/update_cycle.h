@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "base/ansi_code_page.h"
 #include "base/status.h"
@@ -15,6 +16,7 @@
 #include "md5/password.h"
 #include "sync/domain_list.h"
 #include "sync/hosts_store.h"
+#include "sync/section_guard.h"
 
 namespace kalvane {
 
@@ -43,7 +45,20 @@ struct CycleReport {
   // why the last attempt got none (kTimedOut, kNotFound, kFailed with the Winsock error code...).
   Status transfer;
   bool confirmed = false;                // the account was confirmed, or updating was off
+  DomainList mappings;                   // the list the response held
   std::optional<HostsStepReport> hosts;  // the hosts step after the response
+};
+
+// What a look at a hosts file that another program changed came to.
+struct RestoreReport {
+  enum class Kind {
+    kNothing,   // the section is as written, or there is nothing of ours to keep
+    kRestored,  // the section was written again from `mappings`; `hosts` tells how that went
+    kPaused,    // it was changed again too often: restoring waits for the next regular cycle
+  };
+  Kind kind = Kind::kNothing;
+  DomainList mappings;
+  HostsStepReport hosts;
 };
 
 // One update cycle at a time: builds the path, makes up to three attempts without pause through
@@ -53,8 +68,10 @@ struct CycleReport {
 // stays kAccountNotConfirmed, the first thing for the user to mend.
 class UpdateCycle {
  public:
-  UpdateCycle(PageFetch& fetch, HostsWriter& hosts, const AnsiCodePage& code_page)
-      : fetch_(fetch), hosts_(hosts), code_page_(code_page) {}
+  // Rows naming `service_host` are never written (as the hosts store leaves them out).
+  UpdateCycle(PageFetch& fetch, HostsWriter& hosts, const AnsiCodePage& code_page,
+              std::string service_host = {})
+      : fetch_(fetch), hosts_(hosts), code_page_(code_page), guard_(std::move(service_host)) {}
   UpdateCycle(const UpdateCycle&) = delete;
   UpdateCycle& operator=(const UpdateCycle&) = delete;
 
@@ -64,6 +81,14 @@ class UpdateCycle {
   // The program is closing: a waiting cycle ends without touching the hosts file again, no
   // cycle starts any more, and the section is taken out of the hosts file whenever it holds one.
   HostsStepReport EndAndClearSection();
+
+  // The hosts file changed and has been quiet for a moment since. When another program removed
+  // or changed the section the last cycle wrote, it is written again from that cycle's list, with
+  // no request to the service (SectionGuard, section_guard.h, decides and bounds this). The hosts
+  // file is read only here; `now` counts the restores.
+  RestoreReport RestoreChangedSection(MonotonicClock::time_point now);
+  // A regular refresh runs: restoring, paused or not, starts afresh.
+  void ResumeRestoring() { guard_.OnRegularCycle(); }
 
   bool Running() const { return running_; }
   // The last cycle that was started.
@@ -76,6 +101,7 @@ class UpdateCycle {
   PageFetch& fetch_;
   HostsWriter& hosts_;
   const AnsiCodePage& code_page_;
+  SectionGuard guard_;
   CycleReport report_;
   bool running_ = false;
   bool ended_ = false;

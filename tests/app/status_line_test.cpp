@@ -11,7 +11,7 @@
 namespace kalvane {
 namespace {
 
-constexpr ClockTime kNoon{12, 3};
+constexpr TimeOfDay kNoon{12, 3};
 
 CycleReport Answered(UpdateResult result, HostsStepReport hosts, bool confirmed = true) {
   CycleReport report;

@@ -15,6 +15,7 @@
 #include "iconv_code_page.h"
 #include "md5_reference.h"
 #include "memory_file_system.h"
+#include "scripted_pump.h"
 #include "sync/update_cycle.h"
 
 namespace kalvane {
@@ -32,6 +33,8 @@ class FakeHost final : public UpdateControllerHost,
  public:
   // UpdateControllerHost
   void ShowUpdateStatus(const CycleReport& report) override { shown.push_back(report.result); }
+  void ShowRestore(const RestoreReport& report) override { restores.push_back(report.kind); }
+  void StopWatchingHosts() override { watch_stopped_before_clean_up = clean_ups == 0; }
   void ShowCleanUp(const HostsStepReport&) override { ++clean_ups; }
   void DestroyMainWindow() override { ++destroys; }
 
@@ -40,14 +43,25 @@ class FakeHost final : public UpdateControllerHost,
     ++requests;
     if (during_cycle) std::exchange(during_cycle, nullptr)();
     if (fail) return Status::Failure(StatusKind::kTimedOut);
-    return kConfirmedAnswer;
+    return answer;
   }
   void Cancel() override {}
-  HostsStepReport WriteHostsSection(const DomainList&) noexcept override { return {}; }
+  HostsStepReport WriteHostsSection(const DomainList& mappings) noexcept override {
+    hosts = "#BEGIN\r\n";
+    for (const DomainMapping& row : mappings) hosts += row.address + " " + row.host + "\r\n";
+    ++writes;
+    return {HostsOutcome::kWritten, 0, mappings.size()};
+  }
   HostsStepReport ClearHostsSection() noexcept override { return {}; }
+  Result<std::string> ReadHostsFile() noexcept override { return hosts; }
   AccountBoxes Current() const override { return {}; }
 
   std::function<void()> during_cycle;
+  std::string answer = kConfirmedAnswer;
+  std::string hosts;
+  int writes = 0;
+  std::vector<RestoreReport::Kind> restores;
+  bool watch_stopped_before_clean_up = false;
   bool fail = false;
   int requests = 0;
   int clean_ups = 0;
@@ -59,8 +73,9 @@ const testing::IconvCodePage kAscii("ASCII");
 
 struct Rig {
   FakeHost host;
+  testing::ScriptedPump clock;
   UpdateCycle cycle{host, host, kAscii};
-  UpdateController controller{cycle, host, host};
+  UpdateController controller{cycle, host, host, clock};
 };
 
 TEST(UpdateController, StartUpRunsOneCycleAndShowsItsResult) {
@@ -162,6 +177,78 @@ TEST(UpdateController, ASessionEndDuringStartUpsCycleKeepsTheWindowFromGoingLive
   EXPECT_EQ(host.requests, 1);
 }
 
+// One second of the window's life: the clock moves on, then the refresh timer ticks.
+void Tick(Rig& rig, int seconds = 1) {
+  for (int second = 0; second < seconds; ++second) {
+    rig.clock.PumpUntil(rig.clock.Now() + std::chrono::seconds(1));
+    rig.controller.OnRefreshTick();
+  }
+}
+
+// A start-up without network is retried after 10 s and again 20 s later; the retry that is
+// answered ends the quick retries, and only the regular refresh follows.
+TEST(UpdateController, ACycleWithoutAnswerIsRetriedWithinSecondsUntilOneIsAnswered) {
+  Rig rig;
+  FakeHost& host = rig.host;
+  host.fail = true;
+  ASSERT_TRUE(rig.controller.StartUp());
+  Tick(rig, 9);
+  EXPECT_EQ(host.requests, kMaxAttempts);
+  Tick(rig);
+  EXPECT_EQ(host.requests, 2 * kMaxAttempts) << "the first quick retry, 10 s on";
+  host.fail = false;
+  Tick(rig, 19);
+  EXPECT_EQ(host.requests, 2 * kMaxAttempts);
+  Tick(rig);
+  EXPECT_EQ(host.requests, 2 * kMaxAttempts + 1) << "the second, 20 s later, answered";
+  Tick(rig, kRefreshThreshold - 30);
+  EXPECT_EQ(host.requests, 2 * kMaxAttempts + 1) << "no retry after an answer";
+  Tick(rig);
+  EXPECT_EQ(host.requests, 2 * kMaxAttempts + 2) << "the regular refresh keeps its rhythm";
+}
+
+// Waking makes one cycle a few seconds later, however many wake messages came.
+TEST(UpdateController, AWakeStartsOneCycleOnceSettled) {
+  Rig rig;
+  FakeHost& host = rig.host;
+  ASSERT_TRUE(rig.controller.StartUp());
+  rig.controller.OnWake();
+  rig.controller.OnWake();
+  Tick(rig, 2);
+  EXPECT_EQ(host.requests, 1);
+  Tick(rig, 3);
+  EXPECT_EQ(host.requests, 2);
+  Tick(rig, 20);
+  EXPECT_EQ(host.requests, 2);
+}
+
+// A section another program removed is written back from the last list without a request; its
+// own writes and a closing program are left alone, and the watch ends before the clean-up.
+TEST(UpdateController, ARemovedSectionIsRestoredWithoutARequestUntilClosing) {
+  Rig rig;
+  FakeHost& host = rig.host;
+  host.answer =
+      "HTTP/1.1 200 OK\r\n\r\n<p>OK</p>\r\n<p>BEGIN</p>\r\n<p>h1&nbsp;10.0.0.1</p>\r\n<p>END</p>";
+  ASSERT_TRUE(rig.controller.StartUp());
+  ASSERT_EQ(host.writes, 1);
+  rig.controller.OnHostsSettled();  // our own write
+  EXPECT_EQ(host.writes, 1);
+  EXPECT_TRUE(host.restores.empty());
+
+  host.hosts = "127.0.0.1 localhost\r\n";
+  rig.controller.OnHostsSettled();
+  EXPECT_EQ(host.writes, 2);
+  EXPECT_EQ(host.hosts, "#BEGIN\r\n10.0.0.1 h1\r\n");
+  EXPECT_EQ(host.restores, std::vector{RestoreReport::Kind::kRestored});
+  EXPECT_EQ(host.requests, 1) << "restored from the last list";
+
+  rig.controller.Close();
+  EXPECT_TRUE(host.watch_stopped_before_clean_up);
+  host.hosts.clear();
+  rig.controller.OnHostsSettled();
+  EXPECT_EQ(host.writes, 2) << "nothing is restored once closing";
+}
+
 // ---- The account form, the cycle and the controller together, in the orders a user can make.
 
 namespace cycle_rig {
@@ -211,9 +298,12 @@ class Window final : public testing::FakeAccountControls,
   void Cancel() override {}
   HostsStepReport WriteHostsSection(const DomainList&) noexcept override { return {}; }
   HostsStepReport ClearHostsSection() noexcept override { return {}; }
+  Result<std::string> ReadHostsFile() noexcept override { return std::string(); }
 
   // UpdateControllerHost
   void ShowUpdateStatus(const CycleReport&) override {}
+  void ShowRestore(const RestoreReport&) override {}
+  void StopWatchingHosts() override {}
   void ShowCleanUp(const HostsStepReport&) override {}
   void DestroyMainWindow() override {}
 
@@ -244,8 +334,9 @@ class Window final : public testing::FakeAccountControls,
   MemoryFileSystem files{disk};
   SettingsFile settings{files, kSettings};
   AccountForm form{*this, settings, kCp1252};
+  testing::ScriptedPump clock;
   UpdateCycle cycle{*this, *this, kCp1252};
-  UpdateController controller{cycle, form, *this};
+  UpdateController controller{cycle, form, *this, clock};
 
   std::vector<std::u16string> typed;
   std::deque<std::vector<std::function<void()>>> during_wait;

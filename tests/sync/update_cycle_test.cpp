@@ -44,6 +44,7 @@ class Fake final : public PageFetch, public HostsWriter, public AccountSource {
     ++clears;
     return {HostsOutcome::kWritten};
   }
+  Result<std::string> ReadHostsFile() noexcept override { return std::string(); }
   AccountBoxes Current() const override { return account; }
 
   std::deque<std::optional<std::string>> answers;
