@@ -47,10 +47,26 @@ TEST(StatusLine, NamesTheOutcomeAndItsTime) {
   CycleReport unreachable;
   unreachable.result = UpdateResult::kTransferFailed;
   EXPECT_EQ(StatusLine(unreachable, kNoon), u"无法连接服务器 (12:03)");
+  // No answer names its reason, in the status line and in the tool-tip, which is cut to its room.
+  unreachable.transfer = Status::Failure(StatusKind::kFailed, 10061);
+  EXPECT_EQ(StatusLine(unreachable, kNoon), u"无法连接服务器：连接被拒绝 (12:03)");
+  EXPECT_EQ(TipStatusLine(unreachable, kNoon), u"无法连接服务器：连接被拒绝 (12:03)");
   CycleReport unsendable;
   unsendable.result = UpdateResult::kAccountNotConfirmed;
   unsendable.account_sent = false;
   EXPECT_NE(StatusLine(unsendable, kNoon), StatusLine(unreachable, kNoon));
+}
+
+TEST(StatusLine, ARestoreSaysWhatItDidAndPausingShowsTheFailureIcon) {
+  RestoreReport restored{RestoreReport::Kind::kRestored, {}, {HostsOutcome::kWritten, 0, 1}};
+  EXPECT_EQ(RestoreText(restored), u"已恢复被其他程序移除的映射");
+  EXPECT_EQ(IconState(restored), TrayIconState::kUpdated);
+  RestoreReport failed{RestoreReport::Kind::kRestored, {}, {HostsOutcome::kReplaceFailed, 5, 0}};
+  EXPECT_EQ(RestoreText(failed), u"无法写入 hosts 文件：拒绝访问");
+  EXPECT_EQ(IconState(failed), TrayIconState::kFailed);
+  const RestoreReport paused{RestoreReport::Kind::kPaused, {}, {}};
+  EXPECT_EQ(RestoreText(paused), u"hosts 文件被其他程序反复改写，已暂停恢复");
+  EXPECT_EQ(IconState(paused), TrayIconState::kFailed);
 }
 
 TEST(StatusLine, AnUnconfirmedAccountComesFirstAndNamesAHostsFailureToo) {
