@@ -13,6 +13,7 @@
 #include <string_view>
 #include <utility>
 
+#include "base/boundary.h"
 #include "base/text.h"
 #include "platform/file_identity-win32.h"
 #include "platform/private_security-win32.h"
@@ -41,17 +42,8 @@ Status OpenFailure() {
 // A failure that the system did not report: a file found not to be what it must be.
 Status Refusal(DWORD error) { return Status::Failure(StatusKind::kFailed, error); }
 
-// The file layer's one boundary for exceptions: its callers take a Status and never an exception,
-// and the only one that can arise here is std::bad_alloc (a path, or a file's content, that
-// cannot be held). That is then one more failure of the operation.
-template <typename Operation>
-auto Guarded(Operation operation) noexcept -> decltype(operation()) {
-  try {
-    return operation();
-  } catch (...) {
-    return Status::Failure(StatusKind::kOutOfMemory, ERROR_NOT_ENOUGH_MEMORY);
-  }
-}
+// What an operation that could not hold its data in memory reports (see base/boundary.h).
+const Status kOutOfMemory = Status::Failure(StatusKind::kOutOfMemory, ERROR_NOT_ENOUGH_MEMORY);
 
 Result<std::string> ReadAll(HANDLE file) {
   LARGE_INTEGER size{};
@@ -151,31 +143,35 @@ class Win32FileSystem final : public FileSystem {
   }
 
   Result<std::string> ReadWhole(const std::filesystem::path& path) override {
-    return Guarded([&]() -> Result<std::string> {
-      // Share everything: reading must not get in the way of the resolver or an editor.
-      UniqueFile file(CreateFileW(path.c_str(), GENERIC_READ,
-                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                  OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
-      if (!file) return OpenFailure();
-      return ReadAll(file.get());
-    });
+    return Guarded(
+        [&]() -> Result<std::string> {
+          // Share everything: reading must not get in the way of the resolver or an editor.
+          UniqueFile file(CreateFileW(path.c_str(), GENERIC_READ,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                      nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+          if (!file) return OpenFailure();
+          return ReadAll(file.get());
+        },
+        kOutOfMemory);
   }
 
   Status WriteWhole(const std::filesystem::path& path, std::string_view content,
                     SyncMode sync) override {
-    return Guarded([&] { return Write(path, content, sync); });
+    return Guarded([&] { return Write(path, content, sync); }, kOutOfMemory);
   }
 
   Status WriteNewFile(const std::filesystem::path& stem, std::string_view content, SyncMode sync,
                       std::filesystem::path& created) override {
-    return Guarded([&] { return WriteNew(stem, content, sync, created); });
+    return Guarded([&] { return WriteNew(stem, content, sync, created); }, kOutOfMemory);
   }
 
   void RemoveNewFiles(const std::filesystem::path& stem) override {
-    (void)Guarded([&] {
-      RemoveLeftovers(stem);
-      return OkStatus();
-    });
+    (void)Guarded(
+        [&] {
+          RemoveLeftovers(stem);
+          return OkStatus();
+        },
+        kOutOfMemory);
   }
 
   Status ReplaceKeepingBackup(const std::filesystem::path& target,
@@ -205,7 +201,7 @@ class Win32FileSystem final : public FileSystem {
   }
 
   Status Remove(const std::filesystem::path& path) override {
-    return Guarded([&] { return RemoveName(path); });
+    return Guarded([&] { return RemoveName(path); }, kOutOfMemory);
   }
 
   bool Exists(const std::filesystem::path& path) override {

@@ -3,6 +3,7 @@
 #include <string>
 #include <utility>
 
+#include "base/boundary.h"
 #include "sync/hosts_section.h"
 
 namespace kalvane {
@@ -29,18 +30,8 @@ std::filesystem::path Sibling(const std::filesystem::path& path, const wchar_t* 
   return sibling;
 }
 
-// The store's one boundary: the cycle, the clean-up at exit and the restore take a report and
-// never an exception, and only holding the content in memory can throw (std::bad_alloc). The file
-// layer below reports its own failures as a Status, so nothing was replaced when this catches.
-template <typename Step, typename Outcome>
-Outcome Guarded(const Step& step, const Outcome& on_exception) noexcept {
-  try {
-    return step();
-  } catch (...) {
-    return on_exception;
-  }
-}
-
+// What a step that could not hold the content in memory reports (see base/boundary.h); the file
+// layer below reports its own failures as a Status, so nothing was replaced then.
 const HostsStepReport kInternalErrorReport{HostsOutcome::kInternalError};
 
 }  // namespace
