@@ -9,6 +9,7 @@
 #include "app/status_controls-win32.h"
 #include "platform/dpi-win32.h"
 #include "platform/system_function-win32.h"
+#include "platform/window_procedure-win32.h"
 
 namespace kalvane {
 namespace {
@@ -47,7 +48,8 @@ std::unique_ptr<StatusWindow> StatusWindow::Open(HINSTANCE instance, HWND owner,
 
   std::unique_ptr<StatusWindow> window(new StatusWindow());
   const EmptyDialogTemplate dialog;
-  if (CreateDialogIndirectParamW(instance, &dialog.header, owner, &StatusWindow::DialogProc,
+  if (CreateDialogIndirectParamW(instance, &dialog.header, owner,
+                                 &MemberDialogProc<StatusWindow, &StatusWindow::HandleMessage>,
                                  reinterpret_cast<LPARAM>(window.get())) == nullptr) {
     return nullptr;
   }
@@ -72,42 +74,31 @@ void StatusWindow::BringForward() {
   SetForegroundWindow(hwnd_);
 }
 
-INT_PTR CALLBACK StatusWindow::DialogProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
-  if (message == WM_INITDIALOG) {
-    auto* self = reinterpret_cast<StatusWindow*>(lparam);
-    SetWindowLongPtrW(hwnd, DWLP_USER, lparam);
-    self->OnInitDialog(hwnd);
-    return TRUE;  // the focus goes to the first control in the focus order
-  }
-  auto* self = reinterpret_cast<StatusWindow*>(GetWindowLongPtrW(hwnd, DWLP_USER));
-  if (self == nullptr) return FALSE;
-  if (message == WM_NCDESTROY) {
-    SetWindowLongPtrW(hwnd, DWLP_USER, 0);
-    self->hwnd_ = nullptr;
-    return FALSE;
-  }
-  return self->HandleMessage(message, wparam, lparam) ? TRUE : FALSE;
-}
-
-bool StatusWindow::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) {
+INT_PTR StatusWindow::HandleMessage(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
   switch (message) {
+    case WM_INITDIALOG:
+      OnInitDialog(hwnd);
+      return TRUE;  // the focus goes to the first control in the focus order
+    case WM_NCDESTROY:
+      hwnd_ = nullptr;
+      return FALSE;
     case WM_COMMAND:
       OnCommand(LOWORD(wparam), HIWORD(wparam));
-      return true;
+      return TRUE;
     case WM_SIZE:
       if (wparam != SIZE_MINIMIZED) LayOutStatusControls(hwnd_, dpi_, font_.get());
-      return true;
+      return TRUE;
     case WM_GETMINMAXINFO: {
       const SIZE least = StatusWindowMinimum(dpi_);
       auto* limits = reinterpret_cast<MINMAXINFO*>(lparam);
       limits->ptMinTrackSize = {least.cx, least.cy};
-      return true;
+      return TRUE;
     }
     case WM_DPICHANGED:
       OnDpiChanged(HIWORD(wparam), *reinterpret_cast<const RECT*>(lparam));
-      return true;
+      return TRUE;
     default:
-      return false;
+      return FALSE;
   }
 }
 

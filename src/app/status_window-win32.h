@@ -38,8 +38,7 @@ class StatusWindow {
  private:
   StatusWindow() = default;
 
-  static INT_PTR CALLBACK DialogProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam);
-  bool HandleMessage(UINT message, WPARAM wparam, LPARAM lparam);
+  INT_PTR HandleMessage(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam);
 
   void OnInitDialog(HWND hwnd);
   void PlaceOver(HWND owner);

@@ -23,4 +23,17 @@ LRESULT CALLBACK MemberWindowProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM
   return (owner->*Handle)(hwnd, message, wparam, lparam);
 }
 
+// The same for a dialog box: the owner comes as WM_INITDIALOG's lParam (the last argument of
+// CreateDialogIndirectParamW and its kin) and is kept in DWLP_USER; `Handle` answers TRUE for a
+// message it handled. Messages before WM_INITDIALOG (WM_SETFONT, for one) get the dialog's
+// default handling.
+template <typename Owner, INT_PTR (Owner::*Handle)(HWND, UINT, WPARAM, LPARAM)>
+INT_PTR CALLBACK MemberDialogProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
+  if (message == WM_INITDIALOG) SetWindowLongPtrW(hwnd, DWLP_USER, lparam);
+  auto* owner = reinterpret_cast<Owner*>(GetWindowLongPtrW(hwnd, DWLP_USER));
+  if (owner == nullptr) return FALSE;
+  if (message == WM_NCDESTROY) SetWindowLongPtrW(hwnd, DWLP_USER, 0);
+  return (owner->*Handle)(hwnd, message, wparam, lparam);
+}
+
 }  // namespace kalvane
