@@ -106,6 +106,11 @@ class RecoveryTest(TrayDriving, E2ETestCase):
         # All of it without a request to the service.
         self.assertEqual(len(self.svc.requests()), 1)
 
+        # Closing removes the section, and that is not put back.
+        closed = self.driver("close", TITLE, 5000)
+        self.assertEqual((closed["exited"], closed.get("exit_code")), (True, 0), closed)
+        self.assertEqual(read_hosts(), USER_LINES + OTHER_LINE + b"# a note\r\n")
+
     def test_a_program_that_removes_the_section_every_time_is_given_up_on_after_three_restores(self):
         self.start_with_section()
         removals = []  # when the other program found the section back and removed it

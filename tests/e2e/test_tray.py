@@ -211,10 +211,13 @@ class TrayDriving:
         """Opens the tray menu with a right click and picks an item by its access key, a real
         X key press. After the click the X keyboard focus stays on Wine's tray window, whose
         process does not pass the keys on to the menu: the pointer goes over the menu and the
-        X focus to the window under it (the menu's), as a window manager would."""
+        X focus to the window under it (the menu's), as a window manager would. The menu opens
+        below the icon, partly under the tray window: the pointer goes below that."""
         menu = self.open_tray_menu()
         left, top, right, bottom = menu["rect"]
-        move_pointer(right - 4, top + 4)
+        below_tray = tray_window()["window"]["rect"][3] + 4
+        self.assertLess(below_tray, bottom - 4, "the menu is hidden by the tray window")
+        move_pointer((left + right) // 2, max(top + 4, below_tray))
         where = subprocess.run(["xdotool", "getmouselocation", "--shell"], timeout=10,
                                check=True, capture_output=True, text=True).stdout
         under = dict(line.split("=", 1) for line in where.split() if "=" in line)["WINDOW"]
