@@ -111,7 +111,7 @@ class RecoveryTest(TrayDriving, E2ETestCase):
         self.assertEqual((closed["exited"], closed.get("exit_code")), (True, 0), closed)
         self.assertEqual(read_hosts(), USER_LINES + OTHER_LINE + b"# a note\r\n")
 
-    def test_a_program_that_removes_the_section_every_time_is_given_up_on_after_three_restores(self):
+    def test_a_program_that_removes_the_section_every_time_is_given_up_after_three_restores(self):
         self.start_with_section()
         removals = []  # when the other program found the section back and removed it
         fight_until = time.monotonic() + 30
