@@ -6,6 +6,7 @@
 
 #include <windows.h>
 // After windows.h, which it needs.
+#include <commctrl.h>
 #include <psapi.h>
 #include <shellapi.h>
 
@@ -480,6 +481,107 @@ int ForeignWindow(const Args& a) {
   return 0;
 }
 
+// A block of memory inside another process. The list view's and the header's messages carry
+// pointers that the system does not copy across processes, so a reader of another program's
+// list (a screen reader, this driver) hands them memory of the list's owner.
+class RemoteBuffer {
+ public:
+  RemoteBuffer(HANDLE process, size_t size)
+      : process_(process),
+        address_(VirtualAllocEx(process, nullptr, size, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE)) {
+  }
+  ~RemoteBuffer() {
+    if (address_ != nullptr) VirtualFreeEx(process_, address_, 0, MEM_RELEASE);
+  }
+  RemoteBuffer(const RemoteBuffer&) = delete;
+  RemoteBuffer& operator=(const RemoteBuffer&) = delete;
+
+  bool ok() const { return address_ != nullptr; }
+  char* at(size_t offset) const { return static_cast<char*>(address_) + offset; }
+  bool Write(size_t offset, const void* data, size_t size) const {
+    return WriteProcessMemory(process_, at(offset), data, size, nullptr) != FALSE;
+  }
+  bool Read(size_t offset, void* data, size_t size) const {
+    return ReadProcessMemory(process_, at(offset), data, size, nullptr) != FALSE;
+  }
+
+ private:
+  HANDLE process_;
+  void* address_;
+};
+
+LRESULT SendTo(HWND h, UINT message, WPARAM w, LPARAM l) {
+  DWORD_PTR result = 0;
+  SendMessageTimeoutW(h, message, w, l, SMTO_ABORTIFHUNG, 5000, &result);
+  return static_cast<LRESULT>(result);
+}
+
+std::string QuotedList(const std::vector<std::wstring>& texts) {
+  std::string out = "[";
+  for (const std::wstring& text : texts) out += (out.size() > 1 ? ", " : "") + Quote(text);
+  return out + "]";
+}
+
+// A report-view list view of another process as a screen reader reads it: the header's column
+// captions (LVM_GETHEADER, HDM_GETITEMCOUNT, HDM_GETITEMW) and every item's cells
+// (LVM_GETITEMCOUNT, LVM_GETITEMTEXTW), with the structures and text in the owner's memory.
+int ReadListView(HWND list) {
+  UniqueHandle process(OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE,
+                                   ProcessOf(list)));
+  if (!process) return Fail("cannot open the list's process");
+  constexpr size_t kTextChars = 1024;
+  constexpr size_t kTextOffset = 256;  // past an LVITEMW or HDITEMW
+  static_assert(sizeof(LVITEMW) <= kTextOffset && sizeof(HDITEMW) <= kTextOffset);
+  const RemoteBuffer remote(process.get(), kTextOffset + kTextChars * sizeof(wchar_t));
+  if (!remote.ok()) return Fail("cannot allocate memory in the list's process");
+  auto* const text_there = reinterpret_cast<wchar_t*>(remote.at(kTextOffset));
+  const auto text_back = [&](size_t chars) {
+    std::wstring text(std::min(chars, kTextChars - 1), L'\0');
+    if (!remote.Read(kTextOffset, text.data(), text.size() * sizeof(wchar_t)))
+      return std::wstring();
+    return std::wstring(text.c_str());  // up to the terminator
+  };
+
+  std::vector<std::wstring> columns;
+  const auto header = reinterpret_cast<HWND>(SendTo(list, LVM_GETHEADER, 0, 0));
+  const int column_count =
+      header != nullptr ? static_cast<int>(SendTo(header, HDM_GETITEMCOUNT, 0, 0)) : 0;
+  for (int i = 0; i < column_count; ++i) {
+    HDITEMW item{};
+    item.mask = HDI_TEXT;
+    item.pszText = text_there;
+    item.cchTextMax = static_cast<int>(kTextChars);
+    const wchar_t nothing = L'\0';
+    remote.Write(kTextOffset, &nothing, sizeof nothing);
+    remote.Write(0, &item, sizeof item);
+    SendTo(header, HDM_GETITEMW, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(remote.at(0)));
+    columns.push_back(text_back(kTextChars));
+  }
+
+  const int count = static_cast<int>(SendTo(list, LVM_GETITEMCOUNT, 0, 0));
+  std::string rows = "[";
+  for (int row = 0; row < count; ++row) {
+    std::vector<std::wstring> cells;
+    for (int cell = 0; cell < std::max(column_count, 1); ++cell) {
+      LVITEMW item{};
+      item.iSubItem = cell;
+      item.pszText = text_there;
+      item.cchTextMax = static_cast<int>(kTextChars);
+      remote.Write(0, &item, sizeof item);
+      const auto copied =
+          static_cast<size_t>(SendTo(list, LVM_GETITEMTEXTW, static_cast<WPARAM>(row),
+                                     reinterpret_cast<LPARAM>(remote.at(0))));
+      cells.push_back(text_back(copied + 1));
+    }
+    rows += (rows.size() > 1 ? ", " : "") + QuotedList(cells);
+  }
+  return Print(Object()
+                   .Add("count", Num(count))
+                   .Add("columns", QuotedList(columns))
+                   .Add("rows", rows + "]")
+                   .Str());
+}
+
 std::map<std::wstring, Command> Commands() {
   std::map<std::wstring, Command> c;
   c[L"wait-window"] = {2, "<window> <timeout-ms>", [](const Args& a) {
@@ -520,6 +622,9 @@ std::map<std::wstring, Command> Commands() {
                         return Print(Object().Add("text", Quote(WindowText(ctl))).Str());
                       });
                     }};
+  c[L"list-view"] = {2, "<window> <ctrl-id>", [](const Args& a) {
+                       return WithControl(a, [](HWND, HWND list) { return ReadListView(list); });
+                     }};
   c[L"set-text"] = {3, "<window> <ctrl-id> <text>", [](const Args& a) {
                       return WithControl(a, [&](HWND, HWND ctl) {
                         DWORD_PTR r = 0;
