@@ -7,8 +7,10 @@
 
 #include <chrono>
 #include <filesystem>
+#include <optional>
 #include <string>
 
+#include "app/hand_over-win32.h"
 #include "app/instance_control-win32.h"
 #include "file_links-win32.h"
 
@@ -52,16 +54,21 @@ std::wstring UserSid() {
   return sid;
 }
 
+// The state a start sees; nothing when it could not make or open the lock at all.
+std::optional<LockState> StateOf(const Result<InstanceLock>& lock) {
+  return lock ? std::optional(lock->state()) : std::nullopt;
+}
+
 TEST(InstanceLock, OneHolderAtATimeAndTheNextStartKnowsItIsTheProgram) {
   const std::wstring name = LockName(L"own");
   {
-    const InstanceLock first(name.c_str());
-    EXPECT_EQ(first.state(), LockState::kAcquired);
-    const InstanceLock second(name.c_str());
-    EXPECT_EQ(second.state(), LockState::kHeldByKalvane);
+    const auto first = InstanceLock::Named(name.c_str());
+    EXPECT_EQ(StateOf(first), LockState::kAcquired);
+    const auto second = InstanceLock::Named(name.c_str());
+    EXPECT_EQ(StateOf(second), LockState::kHeldByKalvane);
   }
-  const InstanceLock after(name.c_str());
-  EXPECT_EQ(after.state(), LockState::kAcquired) << "the lock outlived its holder";
+  EXPECT_EQ(StateOf(InstanceLock::Named(name.c_str())), LockState::kAcquired)
+      << "the lock outlived its holder";
 }
 
 // Whatever another program made first under the name, a start sees it is not the program's.
@@ -80,14 +87,16 @@ TEST(InstanceLock, ANameTakenFirstByAnotherProgramIsToldApart) {
     SCOPED_TRACE(squat.what);
     const std::wstring name = LockName(squat.what);
     const UniqueKernelObject held = Squat(name, squat.sddl);
-    const InstanceLock lock(name.c_str());
-    EXPECT_EQ(lock.state(), LockState::kHeldByOther);
+    // Seen as another program's, or not openable at all: never the program's, never ours.
+    const std::optional<LockState> state = StateOf(InstanceLock::Named(name.c_str()));
+    EXPECT_TRUE(!state || *state == LockState::kHeldByOther);
   }
   // Another kind of object under the name.
   const std::wstring name = LockName(L"event");
   const UniqueKernelObject event(CreateEventW(nullptr, FALSE, FALSE, name.c_str()));
   ASSERT_TRUE(event);
-  EXPECT_EQ(InstanceLock(name.c_str()).state(), LockState::kHeldByOther);
+  const std::optional<LockState> state = StateOf(InstanceLock::Named(name.c_str()));
+  EXPECT_TRUE(!state || *state == LockState::kHeldByOther);
 }
 
 // Pumps this thread's messages until a WM_CLOSE reaches `window` or `timeout` passes.
@@ -107,18 +116,18 @@ bool CloseArrives(HWND window, std::chrono::milliseconds timeout) {
 // request, which closes its window the way the close box does, once.
 TEST(InstanceLock, TheHolderCanBeFoundAndAskedToCloseItsWindow) {
   const std::wstring name = LockName(L"holder");
-  const InstanceLock holder(name.c_str());
-  ASSERT_EQ(holder.state(), LockState::kAcquired);
+  const auto holder = InstanceLock::Named(name.c_str());
+  ASSERT_EQ(StateOf(holder), LockState::kAcquired);
   HWND window = CreateWindowExW(0, L"STATIC", L"holder", WS_OVERLAPPED, 0, 0, 10, 10, nullptr,
                                 nullptr, GetModuleHandleW(nullptr), nullptr);
   ASSERT_NE(window, nullptr);
   {
-    const ExitRequestListener listener(holder.ExitRequest(), window);
-    const InstanceLock later(name.c_str());
-    ASSERT_EQ(later.state(), LockState::kHeldByKalvane);
-    EXPECT_EQ(later.HolderProcessId(), GetCurrentProcessId());
+    const ExitRequestListener listener(holder->ExitRequest(), window);
+    const auto later = InstanceLock::Named(name.c_str());
+    ASSERT_EQ(StateOf(later), LockState::kHeldByKalvane);
+    EXPECT_EQ(later->HolderProcessId().value(), GetCurrentProcessId());
     EXPECT_FALSE(CloseArrives(window, 300ms)) << "closed before any request";
-    EXPECT_TRUE(later.RequestHolderExit());
+    EXPECT_TRUE(later->RequestHolderExit().ok());
     EXPECT_TRUE(CloseArrives(window, 5s));
     EXPECT_FALSE(CloseArrives(window, 300ms)) << "asked twice";
   }
@@ -151,27 +160,27 @@ TEST(InstanceLock, TheLockFileIsPrivateHeldAndGoneWithItsHolder) {
   testing::ScratchFolder scratch(L"kalvane-lock");
   const auto path = scratch.root() / L"hosts.kalvane-lock";
   {
-    const InstanceLock holder = InstanceLock::InFile(path);
-    ASSERT_EQ(holder.state(), LockState::kAcquired);
+    const auto holder = InstanceLock::InFile(path);
+    ASSERT_EQ(StateOf(holder), LockState::kAcquired);
     EXPECT_FALSE(OpenToOthers(path));
-    const InstanceLock later = InstanceLock::InFile(path);
-    EXPECT_EQ(later.state(), LockState::kHeldByKalvane);
-    EXPECT_EQ(later.HolderProcessId(), GetCurrentProcessId());
-    EXPECT_FALSE(later.RequestHolderExit()) << "a lock file has no exit request";
-    EXPECT_EQ(holder.ExitRequest(), nullptr);
+    const auto later = InstanceLock::InFile(path);
+    ASSERT_EQ(StateOf(later), LockState::kHeldByKalvane);
+    EXPECT_EQ(later->HolderProcessId().value(), GetCurrentProcessId());
+    EXPECT_FALSE(later->RequestHolderExit().ok()) << "a lock file has no exit request";
+    EXPECT_EQ(holder->ExitRequest(), nullptr);
   }
   EXPECT_FALSE(std::filesystem::exists(path)) << "the lock file outlived its holder";
 
   testing::PutFileBytes(path, "4242");  // left behind, with the folder's (default) security
   ASSERT_TRUE(OpenToOthers(path));
   {
-    const InstanceLock holder = InstanceLock::InFile(path);
-    EXPECT_EQ(holder.state(), LockState::kAcquired);
+    const auto holder = InstanceLock::InFile(path);
+    EXPECT_EQ(StateOf(holder), LockState::kAcquired);
     EXPECT_FALSE(OpenToOthers(path));
   }
 
   std::filesystem::create_directory(path);
-  EXPECT_EQ(InstanceLock::InFile(path).state(), LockState::kHeldByOther);
+  EXPECT_EQ(StateOf(InstanceLock::InFile(path)), LockState::kHeldByOther);
 }
 
 TEST(HandOver, OnlyTheProgramsOwnWindowInThisSessionIsActivated) {
@@ -197,9 +206,14 @@ TEST(HandOver, OnlyTheProgramsOwnWindowInThisSessionIsActivated) {
   EXPECT_GE(std::chrono::steady_clock::now() - started, 300ms) << "gave up without waiting";
   DestroyWindow(own);
 
-  EXPECT_NE(HandOverMessage(HandOver::kOtherSession), nullptr);
-  EXPECT_NE(HandOverMessage(HandOver::kHeldByOther), nullptr);
-  EXPECT_EQ(HandOverMessage(HandOver::kActivated), nullptr);
+  EXPECT_EQ(
+      HandOverToRunningInstance(std::nullopt, L"KalvaneTestWindow", L"Kalvane.Test.Activate", 0ms),
+      HandOver::kHeldByOther)
+      << "a start that cannot make the lock is no copy of a running one";
+
+  EXPECT_TRUE(HandOverMessage(HandOver::kOtherSession));
+  EXPECT_TRUE(HandOverMessage(HandOver::kHeldByOther));
+  EXPECT_FALSE(HandOverMessage(HandOver::kActivated));
 }
 
 }  // namespace
