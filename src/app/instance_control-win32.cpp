@@ -64,37 +64,6 @@ UniqueKernelObject OpenHolder(const InstanceLock& lock, DWORD process_id) {
   return process;
 }
 
-// The copy that holds the machine's lock; true once the lock is free. Each holder is asked once,
-// then waited for; a copy that is just starting has recorded no process id yet, or has no window
-// yet, and is asked when it has. A holder that is not the one asked (a second copy took the lock
-// after the first ended) is asked in its turn.
-bool CloseLockHolder(Clock::time_point deadline) {
-  DWORD asked_id = 0;
-  UniqueKernelObject asked;
-  for (;;) {
-    {
-      const Result<InstanceLock> probe = InstanceLock::ForThisMachine();
-      if (!probe || probe->state() == LockState::kHeldByOther) return false;
-      if (probe->state() == LockState::kAcquired) return true;
-      const Result<DWORD> process_id = probe->HolderProcessId();
-      if (process_id && *process_id != asked_id) {
-        UniqueKernelObject holder = OpenHolder(*probe, *process_id);
-        if (holder && (probe->RequestHolderExit().ok() || PostCloseToWindowsOf(*process_id))) {
-          asked_id = *process_id;
-          asked = std::move(holder);
-        }
-      }
-    }
-    if (Clock::now() >= deadline) return false;
-    // The one asked ends, or the poll pause passes: then the lock is looked at again.
-    if (asked && WaitForSingleObject(asked.get(), Remaining(deadline)) == WAIT_OBJECT_0) {
-      asked.reset();
-    } else if (!asked) {
-      std::this_thread::sleep_for(kPollPause);
-    }
-  }
-}
-
 std::optional<BY_HANDLE_FILE_INFORMATION> FileIdentity(const std::filesystem::path& path) {
   const UniqueFile file(CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES,
                                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
@@ -182,9 +151,37 @@ std::optional<int> RunInstanceCommand(std::string service_host) {
 
 bool CloseRunningCopies(const std::filesystem::path& folder, std::chrono::milliseconds patience) {
   const auto deadline = Clock::now() + patience;
-  const bool holder_gone = CloseLockHolder(deadline);
+  const bool holder_gone = CloseLockHolder(&InstanceLock::ForThisMachine, deadline);
   const bool older_gone = CloseCopiesRunning(folder / kProgramFileName, deadline);
   return holder_gone && older_gone;
+}
+
+bool CloseLockHolder(const std::function<Result<InstanceLock>()>& probe_lock,
+                     Clock::time_point deadline) {
+  DWORD asked_id = 0;
+  UniqueKernelObject asked;
+  for (;;) {
+    {
+      const Result<InstanceLock> probe = probe_lock();
+      if (!probe || probe->state() == LockState::kHeldByOther) return false;
+      if (probe->state() == LockState::kAcquired) return true;
+      const Result<DWORD> process_id = probe->HolderProcessId();
+      if (process_id && *process_id != asked_id) {
+        UniqueKernelObject holder = OpenHolder(*probe, *process_id);
+        if (holder && (probe->RequestHolderExit().ok() || PostCloseToWindowsOf(*process_id))) {
+          asked_id = *process_id;
+          asked = std::move(holder);
+        }
+      }
+    }
+    if (Clock::now() >= deadline) return false;
+    // The one asked ends, or the poll pause passes: then the lock is looked at again.
+    if (asked && WaitForSingleObject(asked.get(), Remaining(deadline)) == WAIT_OBJECT_0) {
+      asked.reset();
+    } else if (!asked) {
+      std::this_thread::sleep_for(kPollPause);
+    }
+  }
 }
 
 ExitRequestListener::ExitRequestListener(HANDLE exit_request, HWND window) {

@@ -134,6 +134,68 @@ TEST(InstanceLock, TheHolderCanBeFoundAndAskedToCloseItsWindow) {
   DestroyWindow(window);
 }
 
+// A copy of the program in a child process of this test: it takes the lock named in
+// KALVANE_TEST_LOCK as soon as it is free, and when asked to end, lets the lock go but takes 3 s
+// more to end, as a copy whose clean-up is slow. Run only by the test below.
+TEST(CloseLockHolder, DISABLED_CopyThatTakesThreeSecondsToEnd) {
+  wchar_t name[256] = {};
+  ASSERT_GT(GetEnvironmentVariableW(L"KALVANE_TEST_LOCK", name, 256), 0u);
+  const UniqueKernelObject looking(
+      CreateEventW(nullptr, TRUE, FALSE, (name + std::wstring(L".Looking")).c_str()));
+  SetEvent(looking.get());  // from now on it takes the lock as soon as it is free
+  {
+    std::optional<Result<InstanceLock>> lock;
+    for (const auto deadline = std::chrono::steady_clock::now() + 60s;
+         StateOf(*(lock = InstanceLock::Named(name))) != LockState::kAcquired; Sleep(10)) {
+      ASSERT_LT(std::chrono::steady_clock::now(), deadline);
+    }
+    ASSERT_EQ(WaitForSingleObject(lock->value().ExitRequest(), 60000), WAIT_OBJECT_0);
+  }
+  Sleep(3000);
+}
+
+UniqueKernelObject StartCopy() {
+  wchar_t self[MAX_PATH];
+  EXPECT_GT(GetModuleFileNameW(nullptr, self, MAX_PATH), 0u);
+  std::wstring command = L"\"" + std::wstring(self) +
+                         L"\" --gtest_also_run_disabled_tests "
+                         L"--gtest_filter=CloseLockHolder.DISABLED_CopyThatTakesThreeSecondsToEnd";
+  STARTUPINFOW startup{};
+  startup.cb = sizeof(startup);
+  PROCESS_INFORMATION process{};
+  EXPECT_TRUE(CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW,
+                             nullptr, nullptr, &startup, &process));
+  CloseHandle(process.hThread);
+  return UniqueKernelObject(process.hProcess);
+}
+
+// /close against a holder that takes 3 s to end, and a second copy that takes the lock while the
+// first is still ending: each is asked in its turn, and the close succeeds well within its time.
+TEST(CloseLockHolder, AsksEachHolderInItsTurnAndWaitsForOneThatIsSlowToEnd) {
+  const std::wstring name = LockName(L"close");
+  ASSERT_TRUE(SetEnvironmentVariableW(L"KALVANE_TEST_LOCK", name.c_str()));
+  const UniqueKernelObject first = StartCopy();
+  ASSERT_TRUE(first);
+  for (const auto deadline = std::chrono::steady_clock::now() + 60s;
+       StateOf(InstanceLock::Named(name.c_str())) != LockState::kHeldByKalvane; Sleep(20)) {
+    ASSERT_LT(std::chrono::steady_clock::now(), deadline) << "the first copy never took the lock";
+  }
+  const UniqueKernelObject looking(
+      CreateEventW(nullptr, TRUE, FALSE, (name + L".Looking").c_str()));
+  ResetEvent(looking.get());  // set by the first copy
+  const UniqueKernelObject second = StartCopy();
+  ASSERT_TRUE(second);
+  ASSERT_EQ(WaitForSingleObject(looking.get(), 60000), WAIT_OBJECT_0) << "no second copy";
+
+  EXPECT_TRUE(CloseLockHolder([&] { return InstanceLock::Named(name.c_str()); },
+                              std::chrono::steady_clock::now() + kClosePatience));
+  EXPECT_EQ(WaitForSingleObject(first.get(), 0), WAIT_OBJECT_0) << "not waited for";
+  EXPECT_EQ(WaitForSingleObject(second.get(), 30000), WAIT_OBJECT_0) << "the second never asked";
+  DWORD code = 1;
+  EXPECT_TRUE(GetExitCodeProcess(first.get(), &code) && code == 0);
+  EXPECT_TRUE(GetExitCodeProcess(second.get(), &code) && code == 0);
+}
+
 // True when the DACL of `path` grants Everyone, Users or Authenticated Users anything. Under
 // Wine the DACL mirrors the Unix mode: "others" bits show as an entry for Everyone.
 bool OpenToOthers(const std::filesystem::path& path) {
