@@ -191,8 +191,10 @@ class InstallerTest(E2ETestCase):
         os.mkdir(lock)
         self.addCleanup(lambda: os.path.isdir(lock) and os.rmdir(lock))
         self.start_installed()
+        # As long as a start may take here: right after an installer run on a busy machine,
+        # Wine was seen to start the program's process a minute late.
         shown = wait_for(lambda: [w for w in run_driver("windows") if w["class"] == "#32770"
-                                  and w["title"] == TITLE and w["visible"]], 60, step=0.5)
+                                  and w["title"] == TITLE and w["visible"]], 180, step=0.5)
         self.assertTrue(shown, "no message from the stuck copy")
         os.rmdir(lock)
 
