@@ -75,19 +75,6 @@ def registry_value(name):
     return match.group(1).strip() if code == 0 and match else None
 
 
-def pending_deletions():
-    """The paths Windows deletes at the next restart (lower case): the sources of the pending
-    renames that have no target."""
-    code, out = wine("reg", "query", r"HKLM\System\CurrentControlSet\Control\Session Manager",
-                     "/v", "PendingFileRenameOperations", timeout=60)
-    match = re.search(r"REG_MULTI_SZ\s+(.*)", out)
-    if code != 0 or not match:
-        return set()
-    entries = match.group(1).strip().split("\\0")
-    return {(source[4:] if source.startswith("\\??\\") else source).rstrip("\\").lower()
-            for source, target in zip(entries[::2], entries[1::2]) if not target}
-
-
 def read_file(path):
     with open(path, "rb") as f:
         return f.read()
@@ -191,8 +178,8 @@ class InstallerTest(E2ETestCase):
         os.mkdir(lock)
         self.addCleanup(lambda: os.path.isdir(lock) and os.rmdir(lock))
         self.start_installed()
-        # As long as a start may take here: right after an installer run on a busy machine,
-        # Wine was seen to start the program's process a minute late.
+        # Generous: right after an installer run on a busy machine, this message was seen to
+        # come only after more than a minute (it comes within a second otherwise).
         shown = wait_for(lambda: [w for w in run_driver("windows") if w["class"] == "#32770"
                                   and w["title"] == TITLE and w["visible"]], 180, step=0.5)
         self.assertTrue(shown, "no message from the stuck copy")
@@ -363,13 +350,13 @@ class InstallerTest(E2ETestCase):
             finished=lambda: not os.path.exists(os.path.join(INSTALL_DIR, "uninstall.exe")))
         self.assertIsNone(registry_value("DisplayName"))
         self.assertEqual(read_hosts(), USER_LINES)
-        # What stays (each copy's moved-aside image, the folder) goes at the next restart.
+        # What stays is each copy's image, moved aside to a fresh name, for deletion at the next
+        # restart. (Wine keeps that list in PendingFileRenameOperations but works through it
+        # whenever its server starts again, so the list itself is not asserted here.)
         left = os.listdir(INSTALL_DIR) if os.path.exists(INSTALL_DIR) else []
         self.assertEqual(len(left), 2, left)
-        self.assertNotIn("Kalvane.exe", left)
-        pending = pending_deletions()
-        for name in left + [""]:
-            self.assertIn((INSTALL_WIN + "\\" + name).rstrip("\\").lower(), pending, pending)
+        for name in left:
+            self.assertRegex(name, r"^ns\w+\.tmp$")
 
     def test_uninstall_with_the_program_file_gone_still_removes_the_section(self):
         self.install()
