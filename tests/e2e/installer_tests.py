@@ -302,9 +302,10 @@ class InstallerTest(E2ETestCase):
         self.install_older()
         self.svc.set_default(answer(MAPPINGS))
         self.start_installed()
-        # The window shows only after the first update, and a cold Wine start on a busy machine
-        # can take most of half a minute: the same patience as every other start here.
-        self.wait_window()
+        # The window shows only after the first update, and right after an installer run on a
+        # busy machine a start was seen to show nothing for over a minute (see
+        # start_copy_stuck_at_its_message): half a minute for window and section was too little.
+        self.wait_window(timeout=180)
         self.wait_for_section()
         foreign = self.foreign_windows()
 
@@ -318,7 +319,7 @@ class InstallerTest(E2ETestCase):
         # The uninstall, with the program running again but its lock record out of sight, as an
         # older version's would be: only the image its window's process runs tells it apart.
         self.start_installed()
-        self.wait_for_section(timeout=90)  # not wait_window: a foreign window has the same title
+        self.wait_for_section(timeout=180)  # not wait_window: a foreign window has the same title
         os.remove(hosts_path() + ".kalvane-lock")
         self.uninstall()
         self.assertEqual(self.program.wait_exit(10), 0)
