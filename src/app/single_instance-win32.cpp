@@ -2,6 +2,7 @@
 
 #include <utility>
 
+#include "app/lock_file-win32.h"
 #include "platform/private_security-win32.h"
 
 namespace kalvane {

@@ -8,7 +8,6 @@
 #include <filesystem>
 #include <string>
 
-#include "app/lock_file-win32.h"
 #include "app/lock_namespace-win32.h"
 #include "app/lock_state.h"
 #include "base/status.h"
