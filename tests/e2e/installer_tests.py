@@ -180,8 +180,11 @@ class InstallerTest(E2ETestCase):
         self.start_installed()
         # Generous: right after an installer run on a busy machine, this message was seen to
         # come only after more than a minute (it comes within a second otherwise).
-        shown = wait_for(lambda: [w for w in run_driver("windows") if w["class"] == "#32770"
-                                  and w["title"] == TITLE and w["visible"]], 180, step=0.5)
+        shown = wait_for(lambda: not self.program.running() or [
+            w for w in run_driver("windows")
+            if w["class"] == "#32770" and w["title"] == TITLE and w["visible"]], 180, step=0.5)
+        self.assertTrue(self.program.running(), "the copy ended (exit %s) before its message"
+                        % self.program.proc.returncode)
         self.assertTrue(shown, "no message from the stuck copy")
         os.rmdir(lock)
 
