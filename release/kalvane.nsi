@@ -8,9 +8,10 @@
 ;
 ; Command line (both also in silent mode, /S):
 ;   /NOAUTOSTART   do not register the logon task (the option "登录时自动启动" starts unticked)
-; Exit codes: 0 done; 1 cancelled; 2 aborted (Kalvane would not close, a file could not be
-; written, or the uninstaller could not remove Kalvane's hosts section) or the logon task could
-; not be registered (the program itself is installed then).
+; Exit codes: 0 done (also when a Kalvane.exe in use goes only at the next restart); 1 cancelled;
+; 2 aborted (Kalvane would not close, a file could not be written, or the uninstaller could not
+; remove Kalvane's hosts section), or the logon task could not be registered or abc.txt not
+; made private (the program itself is installed then).
 
 Unicode true
 Target amd64-unicode
@@ -78,6 +79,33 @@ VIAddVersionKey /LANG=2052 "LegalCopyright" "© 2026 ${PUBLISHER}"
 ; (Kalvane.exe /close and /cleanup, see the README): it finds the genuine program, not a window
 ; that merely looks like it, and waits up to 20 s for it to end.
 
+; The program unpacked under a temporary name into the installation's folder, which only
+; administrators can write (the user's temporary folder is not), and run from there: by the
+; installer as the new version, by the uninstaller because the installed Kalvane.exe may be gone.
+!define SETUP_EXE "Kalvane.setup.exe"
+!define UNINSTALL_EXE "Kalvane.uninstall.exe"
+
+; Removes $INSTDIR\Kalvane.exe. One whose image is in use (a copy that is not elevated, stopped at
+; its message "Kalvane 无法启动…") cannot be deleted or replaced but can be renamed: it is moved
+; aside to a fresh name in the same folder and deleted at once, or at the next restart (the
+; reboot flag is then set). The error flag is set when it stays where it is (held open without
+; sharing by another program).
+!macro REMOVE_PROGRAM
+  ClearErrors
+  Delete "$INSTDIR\Kalvane.exe"
+  ${If} ${Errors}
+    ClearErrors
+    GetTempFileName $R9 "$INSTDIR"
+    Delete $R9
+    Rename "$INSTDIR\Kalvane.exe" $R9
+    ${IfNot} ${Errors}
+      DetailPrint "Kalvane.exe 正在使用，已移到 $R9"
+      Delete /REBOOTOK $R9
+      ClearErrors
+    ${EndIf}
+  ${EndIf}
+!macroend
+
 !macro DELETE_LOGON_TASK
   nsExec::Exec '"$SYSDIR\schtasks.exe" /Delete /TN "${TASK_NAME}" /F'
   Pop $0 ; fails when there is no such task, which is fine
@@ -114,31 +142,49 @@ Function XmlEscape
   Exch $0
 FunctionEnd
 
-; A file that cannot be written (a Kalvane.exe still running) stops the installation with an
-; error; never is it skipped with the old one left in place.
+; A file that cannot be written stops the installation with an error; never is it skipped with
+; the old one left in place.
 AllowSkipFiles off
 
 Section "Kalvane" SecProgram
   SectionIn RO
   SetShellVarContext all
-  ; The new program closes the running one: an installed older version has no /close. It runs
-  ; from the installer's own temporary folder and is told the installation's folder, whose
-  ; Kalvane.exe it may close through its window when that one knows no exit request.
-  InitPluginsDir
-  File "/oname=$PLUGINSDIR\Kalvane.exe" "${EXE}"
+  ; The new program closes the running one: an installed older version may know no /close. It
+  ; is told the installation's folder, whose Kalvane.exe it may close through its window when
+  ; that one knows no exit request.
+  SetOutPath "$INSTDIR"
+  File "/oname=${SETUP_EXE}" "${EXE}"
   DetailPrint "正在关闭 Kalvane（它会先移除自己在 hosts 文件中的条目）……"
   ClearErrors
-  ExecWait '"$PLUGINSDIR\Kalvane.exe" /close "$INSTDIR"' $0
+  ExecWait '"$INSTDIR\${SETUP_EXE}" /close "$INSTDIR"' $0
   ${If} ${Errors}
   ${OrIf} $0 != 0
+    Delete "$INSTDIR\${SETUP_EXE}"
     MessageBox MB_ICONSTOP "Kalvane 正在运行且未能退出。请先从托盘菜单选择“退出”，然后重新运行安装程序。" /SD IDOK
     SetErrorLevel 2
     Quit
   ${EndIf}
 
-  SetOutPath "$INSTDIR"
-  ; An upgrade replaces the program only: abc.txt (the account) stays as it is.
-  File "/oname=Kalvane.exe" "${EXE}"
+  ; The new program goes in place; abc.txt (the account) stays as it is.
+  !insertmacro REMOVE_PROGRAM
+  ${IfNot} ${Errors}
+    Rename "$INSTDIR\${SETUP_EXE}" "$INSTDIR\Kalvane.exe"
+  ${EndIf}
+  ${If} ${Errors}
+    Delete "$INSTDIR\${SETUP_EXE}"
+    MessageBox MB_ICONSTOP "无法替换 $INSTDIR\Kalvane.exe：另一个程序正在使用它。请关闭该程序，然后重新运行安装程序。" /SD IDOK
+    SetErrorLevel 2
+    Quit
+  ${EndIf}
+  ; An abc.txt that an older version left open to every user is made private now, not only
+  ; when the program next starts (which may be never, without the logon task).
+  ClearErrors
+  ExecWait '"$INSTDIR\Kalvane.exe" /secure' $0
+  ${If} ${Errors}
+  ${OrIf} $0 != 0
+    MessageBox MB_ICONEXCLAMATION "无法将账号文件 abc.txt 设为仅管理员可读（Kalvane.exe /secure 返回 $0）。" /SD IDOK
+    SetErrorLevel 2
+  ${EndIf}
   WriteUninstaller "$INSTDIR\uninstall.exe"
   CreateShortCut "$SMPROGRAMS\Kalvane.lnk" "$INSTDIR\Kalvane.exe" "" "$INSTDIR\Kalvane.exe" 0 \
     SW_SHOWNORMAL "" "让 hosts 文件与域名服务保持一致"
@@ -240,44 +286,59 @@ FunctionEnd
 
 Section "Uninstall"
   SetShellVarContext all
-  ; The installed program closes a running Kalvane, then removes a section that one left behind
-  ; (killed, crashed, power lost). No Kalvane.exe to run means none can run from here either.
-  IfFileExists "$INSTDIR\Kalvane.exe" 0 closed
+  ; The program the uninstaller carries closes a running Kalvane, then removes a section that
+  ; one left behind (killed, crashed, power lost), even when the installed Kalvane.exe is gone.
+  SetOutPath "$INSTDIR"
+  File "/oname=${UNINSTALL_EXE}" "${EXE}"
   DetailPrint "正在关闭 Kalvane（它会先移除自己在 hosts 文件中的条目）……"
   ClearErrors
-  ExecWait '"$INSTDIR\Kalvane.exe" /close' $0
+  ExecWait '"$INSTDIR\${UNINSTALL_EXE}" /close "$INSTDIR"' $0
   ${If} ${Errors}
   ${OrIf} $0 != 0
+    Delete "$INSTDIR\${UNINSTALL_EXE}"
     MessageBox MB_ICONSTOP "Kalvane 正在运行且未能退出。请先从托盘菜单选择“退出”，然后重新运行卸载程序。" /SD IDOK
     SetErrorLevel 2
     Quit
   ${EndIf}
   ClearErrors
-  ExecWait '"$INSTDIR\Kalvane.exe" /cleanup' $0
+  ExecWait '"$INSTDIR\${UNINSTALL_EXE}" /cleanup' $0
   ${If} ${Errors}
   ${OrIf} $0 != 0
+    Delete "$INSTDIR\${UNINSTALL_EXE}"
     MessageBox MB_ICONSTOP "无法从 hosts 文件中移除 Kalvane 的条目。请检查 hosts 文件是否可以写入，然后重新运行卸载程序。" /SD IDOK
     SetErrorLevel 2
     Quit
   ${EndIf}
-closed:
+  Delete /REBOOTOK "$INSTDIR\${UNINSTALL_EXE}"
+  SetOutPath "$TEMP" ; not the folder that goes below
 
   DetailPrint "删除登录任务“${TASK_NAME}”"
   !insertmacro DELETE_LOGON_TASK
 
   ; The program, its account file, its working copy of the hosts file and every temporary an
-  ; interrupted save or hosts update may have left (each holds the account or hosts content).
-  Delete "$INSTDIR\Kalvane.exe"
+  ; interrupted save or hosts update may have left (each holds the account or hosts content);
+  ; beside the hosts file, the old hosts file an interrupted replace keeps and the lock file.
+  !insertmacro REMOVE_PROGRAM
+  ${If} ${Errors}
+    Delete /REBOOTOK "$INSTDIR\Kalvane.exe"
+  ${EndIf}
+  Delete "$INSTDIR\${SETUP_EXE}"
   Delete "$INSTDIR\abc.txt"
   Delete "$INSTDIR\abc.txt.new*"
   Delete "$INSTDIR\*.kalvane-new*"
   Delete "$SYSDIR\drivers\etc\hosts.kalvane-new*"
+  Delete "$SYSDIR\drivers\etc\hosts.kalvane-old"
+  Delete "$SYSDIR\drivers\etc\hosts.kalvane-lock"
   Delete "$INSTDIR\hosts.bak"
   Delete "$INSTDIR\logon-task.xml"
-  Delete "$INSTDIR\uninstall.exe"
-  RMDir "$INSTDIR"
   Delete "$SMPROGRAMS\Kalvane.lnk"
   DeleteRegKey HKLM "${UNINSTALL_KEY}"
+  Delete "$INSTDIR\uninstall.exe"
+  RMDir /REBOOTOK "$INSTDIR" ; the last step: its folder gone says the uninstall is done
+  ${If} ${RebootFlag}
+    DetailPrint "Kalvane.exe 正在使用，将在下次重新启动计算机时删除。"
+    MessageBox MB_ICONINFORMATION "Kalvane 已卸载。Kalvane.exe 仍在使用中，将在下次重新启动计算机时删除。" /SD IDOK
+  ${EndIf}
 SectionEnd
 
 Function un.onInit

@@ -1,6 +1,7 @@
 #include "app/instance_command.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace kalvane {
 namespace {
@@ -24,9 +25,11 @@ std::optional<InstanceCommand> ParseInstanceCommand(std::span<const std::u16stri
     }
     return InstanceCommand{Kind::kUsage, {}};
   }
-  if (IsSwitch(arguments[0], u"cleanup")) {
-    if (arguments.size() == 1) return InstanceCommand{Kind::kCleanup, {}};
-    return InstanceCommand{Kind::kUsage, {}};
+  for (const auto& [name, kind] :
+       {std::pair{u"cleanup", Kind::kCleanup}, std::pair{u"secure", Kind::kSecure}}) {
+    if (IsSwitch(arguments[0], name)) {
+      return InstanceCommand{arguments.size() == 1 ? kind : Kind::kUsage, {}};
+    }
   }
   return std::nullopt;
 }

@@ -1,6 +1,6 @@
 #pragma once
 
-// The program's two command-line switches for its installer and uninstaller:
+// The program's command-line switches for its installer and uninstaller:
 //
 //   Kalvane.exe /close [folder]   asks the running Kalvane of this machine to remove its hosts
 //                                 section and end, and waits for it (at most 20 s). A Kalvane
@@ -11,6 +11,9 @@
 //                                 folder and names the installation's).
 //   Kalvane.exe /cleanup          removes the hosts file's "#BEGIN" section, if there is one,
 //                                 with no window and no network.
+//   Kalvane.exe /secure           writes an abc.txt beside it that others may open again as a
+//                                 private file, the same bytes, as the program does when it
+//                                 loads the file at start (an upgrade runs it).
 //
 // Switches are case-insensitive. A command line without either starts the program as usual.
 
@@ -22,14 +25,14 @@
 
 namespace kalvane {
 
-// Exit codes of the two switches. Failed: a Kalvane still runs, or whether one does cannot be
-// told (not elevated); a section may be left in the hosts file.
-inline constexpr int kCommandDone = 0;    // no Kalvane runs any more / no section is left
+// Exit codes of the switches. Failed: a Kalvane still runs, or whether one does cannot be told
+// (not elevated); a section may be left in the hosts file; abc.txt is still open to others.
+inline constexpr int kCommandDone = 0;    // no Kalvane runs / no section is left / private
 inline constexpr int kCommandFailed = 1;  // see above
 inline constexpr int kCommandUsage = 2;   // a switch with arguments it does not take
 
 struct InstanceCommand {
-  enum class Kind { kClose, kCleanup, kUsage };
+  enum class Kind { kClose, kCleanup, kSecure, kUsage };
   Kind kind = Kind::kUsage;
   std::u16string folder;  // /close: the installation's folder; empty for the program's own
 

@@ -7,10 +7,14 @@
 #include <utility>
 #include <vector>
 
+#include "account/settings_file.h"
 #include "app/instance_command.h"
 #include "app/main_window-win32.h"
 #include "app/single_instance-win32.h"
+#include "platform/file_system-win32.h"
 #include "platform/known_folders-win32.h"
+#include "platform/process_info-win32.h"
+#include "platform/top_level_windows-win32.h"
 #include "platform/unique_handle-win32.h"
 #include "platform/wide_text-win32.h"
 #include "sync/hosts_paths-win32.h"
@@ -21,6 +25,7 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 constexpr wchar_t kProgramFileName[] = L"Kalvane.exe";
+constexpr wchar_t kSettingsFileName[] = L"abc.txt";
 constexpr std::chrono::milliseconds kPollPause{100};
 
 DWORD Remaining(Clock::time_point deadline) {
@@ -48,45 +53,15 @@ bool PostCloseToWindowsOf(DWORD process_id) {
   return posted;
 }
 
-// The copy that holds the machine's lock; true once the lock is free. Asked once, then waited
-// for; a copy that is just starting has recorded no process id yet, or has no window yet, and
-// is asked when it has.
-bool CloseLockHolder(Clock::time_point deadline) {
-  bool asked = false;
-  for (;;) {
-    UniqueKernelObject holder;
-    {
-      const InstanceLock probe = InstanceLock::ForThisMachine();
-      if (probe.state() == LockState::kAcquired) return true;
-      if (probe.state() == LockState::kHeldByOther) return false;
-      if (const DWORD process_id = probe.HolderProcessId()) {
-        holder.reset(OpenProcess(SYNCHRONIZE, FALSE, process_id));
-        asked = asked || probe.RequestHolderExit() || PostCloseToWindowsOf(process_id);
-      }
-    }
-    if (Clock::now() >= deadline) return false;
-    if (holder && asked) {
-      WaitForSingleObject(holder.get(), Remaining(deadline));
-    } else {
-      std::this_thread::sleep_for(kPollPause);
-    }
-  }
-}
-
-std::optional<std::wstring> ProcessImagePath(HANDLE process) {
-  constexpr DWORD kLongestPath = 32768;
-  std::wstring path(MAX_PATH, L'\0');
-  for (;;) {
-    DWORD size = static_cast<DWORD>(path.size());
-    if (QueryFullProcessImageNameW(process, 0, path.data(), &size)) {
-      path.resize(size);
-      return path;
-    }
-    if (GetLastError() != ERROR_INSUFFICIENT_BUFFER || path.size() >= kLongestPath) {
-      return std::nullopt;
-    }
-    path.resize(path.size() * 2);
-  }
+// The holder `process_id` of `lock`, opened to be waited for, when it is still the holder once
+// opened and runs elevated: the holder may end between the reading of its record and the
+// opening, and its process id then name another process, which is neither asked nor waited for.
+UniqueKernelObject OpenHolder(const InstanceLock& lock, DWORD process_id) {
+  UniqueKernelObject process(
+      OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, process_id));
+  const Result<DWORD> still = lock.HolderProcessId();
+  if (!process || !still || *still != process_id || !IsElevatedProcess(process.get())) return {};
+  return process;
 }
 
 std::optional<BY_HANDLE_FILE_INFORMATION> FileIdentity(const std::filesystem::path& path) {
@@ -100,7 +75,7 @@ std::optional<BY_HANDLE_FILE_INFORMATION> FileIdentity(const std::filesystem::pa
 
 // True when `process` runs the file `image`: the same file, however the two paths spell it.
 bool ProcessRunsImage(HANDLE process, const std::filesystem::path& image) {
-  const std::optional<std::wstring> running = ProcessImagePath(process);
+  const Result<std::wstring> running = ProcessImagePath(process);
   if (!running) return false;
   const auto a = FileIdentity(*running);
   const auto b = FileIdentity(image);
@@ -108,8 +83,9 @@ bool ProcessRunsImage(HANDLE process, const std::filesystem::path& image) {
          a->nFileIndexHigh == b->nFileIndexHigh && a->nFileIndexLow == b->nFileIndexLow;
 }
 
-// Copies that know no exit request: recognised by the image their window's process runs, and
-// only then sent a WM_CLOSE.
+// Copies that know no exit request: recognised by the image their window's process runs and by
+// its elevation (a process that is not elevated never holds the lock: it is no running Kalvane,
+// but a copy stopped at its message), and only then sent a WM_CLOSE.
 bool CloseCopiesRunning(const std::filesystem::path& image, Clock::time_point deadline) {
   std::vector<UniqueKernelObject> asked;
   for (HWND window : WindowsOfClass(kMainWindowClass)) {
@@ -117,13 +93,29 @@ bool CloseCopiesRunning(const std::filesystem::path& image, Clock::time_point de
     if (process_id == GetCurrentProcessId()) continue;
     UniqueKernelObject process(
         OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, process_id));
-    if (!process || !ProcessRunsImage(process.get(), image)) continue;  // not the program
+    if (!process || !ProcessRunsImage(process.get(), image) || !IsElevatedProcess(process.get())) {
+      continue;  // not the program
+    }
     PostMessageW(window, WM_CLOSE, 0, 0);
     asked.push_back(std::move(process));
   }
   return std::all_of(asked.begin(), asked.end(), [&](const UniqueKernelObject& process) {
     return WaitForSingleObject(process.get(), Remaining(deadline)) == WAIT_OBJECT_0;
   });
+}
+
+// /secure: abc.txt beside the program is loaded the way the program loads it at start, which
+// writes one that others may open again as a private file. Done when there is none, or it is
+// private now.
+int SecureSettingsFile() {
+  const std::optional<std::filesystem::path> folder = ProgramFolder();
+  if (!folder) return kCommandFailed;
+  const std::unique_ptr<FileSystem> files = MakeWin32FileSystem(FilePrivacy::kAdministratorsOnly);
+  const std::filesystem::path path = *folder / kSettingsFileName;
+  if (!files->Exists(path)) return kCommandDone;
+  SettingsFile settings(*files, path);
+  const bool loaded = settings.Read().has_value();
+  return loaded && !files->OpenToOthers(path) ? kCommandDone : kCommandFailed;
 }
 
 VOID CALLBACK OnExitRequest(PVOID window, BOOLEAN /*timed_out*/) {
@@ -149,6 +141,8 @@ std::optional<int> RunInstanceCommand(std::string service_host) {
       if (!folder) return kCommandFailed;
       return CloseRunningCopies(*folder, kClosePatience) ? kCommandDone : kCommandFailed;
     }
+    case InstanceCommand::Kind::kSecure:
+      return SecureSettingsFile();
     case InstanceCommand::Kind::kUsage:
       break;
   }
@@ -157,9 +151,37 @@ std::optional<int> RunInstanceCommand(std::string service_host) {
 
 bool CloseRunningCopies(const std::filesystem::path& folder, std::chrono::milliseconds patience) {
   const auto deadline = Clock::now() + patience;
-  const bool holder_gone = CloseLockHolder(deadline);
+  const bool holder_gone = CloseLockHolder(&InstanceLock::ForThisMachine, deadline);
   const bool older_gone = CloseCopiesRunning(folder / kProgramFileName, deadline);
   return holder_gone && older_gone;
+}
+
+bool CloseLockHolder(const std::function<Result<InstanceLock>()>& probe_lock,
+                     Clock::time_point deadline) {
+  DWORD asked_id = 0;
+  UniqueKernelObject asked;
+  for (;;) {
+    {
+      const Result<InstanceLock> probe = probe_lock();
+      if (!probe || probe->state() == LockState::kHeldByOther) return false;
+      if (probe->state() == LockState::kAcquired) return true;
+      const Result<DWORD> process_id = probe->HolderProcessId();
+      if (process_id && *process_id != asked_id) {
+        UniqueKernelObject holder = OpenHolder(*probe, *process_id);
+        if (holder && (probe->RequestHolderExit().ok() || PostCloseToWindowsOf(*process_id))) {
+          asked_id = *process_id;
+          asked = std::move(holder);
+        }
+      }
+    }
+    if (Clock::now() >= deadline) return false;
+    // The one asked ends, or the poll pause passes: then the lock is looked at again.
+    if (asked && WaitForSingleObject(asked.get(), Remaining(deadline)) == WAIT_OBJECT_0) {
+      asked.reset();
+    } else if (!asked) {
+      std::this_thread::sleep_for(kPollPause);
+    }
+  }
 }
 
 ExitRequestListener::ExitRequestListener(HANDLE exit_request, HWND window) {

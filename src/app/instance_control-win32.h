@@ -7,8 +7,11 @@
 
 #include <chrono>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
+
+#include "app/single_instance-win32.h"
 
 namespace kalvane {
 
@@ -28,6 +31,13 @@ std::optional<int> RunInstanceCommand(std::string service_host);
 // A window of that class in any other process is neither asked nor waited for. True when no
 // copy runs any more.
 bool CloseRunningCopies(const std::filesystem::path& folder, std::chrono::milliseconds patience);
+
+// The first of those: the holder of the lock that `probe` makes or opens each time it looks
+// (InstanceLock::ForThisMachine for the machine's). Each holder is asked once, then waited for;
+// a copy that takes the lock after the one asked is asked in its turn. True once the lock is
+// free before `deadline`.
+bool CloseLockHolder(const std::function<Result<InstanceLock>()>& probe,
+                     std::chrono::steady_clock::time_point deadline);
 
 // While it lives, a signal of `exit_request` closes `window` the way its close box does (a
 // WM_CLOSE, delivered also while an update cycle waits). Does nothing for a null event.

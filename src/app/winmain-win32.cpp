@@ -7,8 +7,11 @@
 #include <chrono>
 #include <filesystem>
 #include <optional>
+#include <string>
+#include <string_view>
 
 #include "account/settings_file.h"
+#include "app/hand_over-win32.h"
 #include "app/instance_control-win32.h"
 #include "app/main_window-win32.h"
 #include "app/single_instance-win32.h"
@@ -36,12 +39,14 @@ constexpr std::chrono::milliseconds kHandOverPatience{2000};
 
 // Two copies would fight over the one hosts file: a start that did not get the lock hands over
 // to the running copy (exit code 0) or says why it cannot run (exit code 1).
-int StartElsewhere(const kalvane::InstanceLock& lock) {
+int StartElsewhere(const kalvane::Result<kalvane::InstanceLock>& lock) {
   const kalvane::HandOver hand_over = kalvane::HandOverToRunningInstance(
-      lock.state(), kalvane::kMainWindowClass, kalvane::kActivateMessageName, kHandOverPatience);
-  const wchar_t* message = kalvane::HandOverMessage(hand_over);
-  if (message == nullptr) return 0;
-  MessageBoxW(nullptr, message, L"Kalvane", MB_OK | MB_ICONWARNING | MB_SETFOREGROUND);
+      lock ? std::optional(lock->state()) : std::nullopt, kalvane::kMainWindowClass,
+      kalvane::kActivateMessageName, kHandOverPatience);
+  const std::optional<std::wstring_view> message = kalvane::HandOverMessage(hand_over);
+  if (!message) return 0;
+  MessageBoxW(nullptr, std::wstring(*message).c_str(), L"Kalvane",
+              MB_OK | MB_ICONWARNING | MB_SETFOREGROUND);
   return 1;
 }
 
@@ -60,8 +65,8 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show) {
   // Kalvane.exe /close and /cleanup, for the installer and the uninstaller, end here.
   if (const std::optional<int> code = kalvane::RunInstanceCommand(kServerHost)) return *code;
 
-  const kalvane::InstanceLock lock = kalvane::InstanceLock::ForThisMachine();
-  if (lock.state() != kalvane::LockState::kAcquired) return StartElsewhere(lock);
+  const kalvane::Result<kalvane::InstanceLock> lock = kalvane::InstanceLock::ForThisMachine();
+  if (!lock || lock->state() != kalvane::LockState::kAcquired) return StartElsewhere(lock);
 
   kalvane::WinsockSession winsock;
   kalvane::SystemAnsiCodePage code_page;
@@ -86,7 +91,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show) {
       {code_page, settings, cycle, pump, kalvane::WindowsHostsPaths().hosts, kServerHost});
   if (!window) return 1;
   // Kalvane.exe /close, started by an installer, asks this copy to close through the lock.
-  const kalvane::ExitRequestListener exit_request(lock.ExitRequest(), window->hwnd());
+  const kalvane::ExitRequestListener exit_request(lock->ExitRequest(), window->hwnd());
   if (window->StartUp()) {
     ShowWindow(window->hwnd(), show);
     UpdateWindow(window->hwnd());

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <type_traits>
@@ -82,6 +83,20 @@ template <typename Char>
 void AppendHexByte(std::basic_string<Char>& out, std::uint8_t byte, HexCase letters) {
   out.push_back(HexDigit<Char>(byte >> 4, letters));
   out.push_back(HexDigit<Char>(byte, letters));
+}
+
+// The value of `text` as an unsigned decimal number: one or more ASCII digits and nothing else.
+// Nothing for any other text, and for a value too large for 64 bits.
+inline std::optional<std::uint64_t> ParseDecimal(std::string_view text) {
+  if (text.empty()) return std::nullopt;
+  std::uint64_t value = 0;
+  for (const char ch : text) {
+    if (ch < '0' || ch > '9') return std::nullopt;
+    const auto digit = static_cast<std::uint64_t>(ch - '0');
+    if (value > (UINT64_MAX - digit) / 10) return std::nullopt;
+    value = value * 10 + digit;
+  }
+  return value;
 }
 
 }  // namespace kalvane

@@ -1,6 +1,7 @@
 #include "http/response_completion.h"
 
 #include <algorithm>
+#include <cstdint>
 
 #include "base/text.h"
 
@@ -12,14 +13,9 @@ constexpr std::string_view kContentLength = "content-length";
 // A decimal number without sign; nothing when empty, not all digits, or larger than any body we
 // would accept.
 std::optional<std::size_t> ParseLength(std::string_view digits) {
-  if (digits.empty()) return std::nullopt;
-  std::size_t result = 0;
-  for (char c : digits) {
-    if (c < '0' || c > '9') return std::nullopt;
-    result = result * 10 + static_cast<std::size_t>(c - '0');
-    if (result > kMaxResponseBytes) return std::nullopt;
-  }
-  return result;
+  const std::optional<std::uint64_t> value = ParseDecimal(digits);
+  if (!value || *value > kMaxResponseBytes) return std::nullopt;
+  return static_cast<std::size_t>(*value);
 }
 
 bool StatusLineAcceptable(std::string_view received) {

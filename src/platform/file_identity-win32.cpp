@@ -6,6 +6,7 @@
 #include <string>
 #include <utility>
 
+#include "platform/path_query-win32.h"
 #include "platform/unique_handle-win32.h"
 
 namespace kalvane {
@@ -23,18 +24,11 @@ std::wstring WithoutLongPathPrefix(std::wstring path) {
 
 // The final path of an open file or folder, without the "\\?\" prefix.
 std::optional<std::wstring> FinalPath(HANDLE handle) {
-  std::wstring buffer(MAX_PATH, L'\0');
-  for (int attempt = 0; attempt < 2; ++attempt) {
-    const DWORD length = GetFinalPathNameByHandleW(
-        handle, buffer.data(), static_cast<DWORD>(buffer.size()), kFinalPathFlags);
-    if (length == 0) return std::nullopt;
-    if (length < buffer.size()) {
-      buffer.resize(length);
-      return WithoutLongPathPrefix(std::move(buffer));
-    }
-    buffer.resize(length);  // the size needed, terminator included
-  }
-  return std::nullopt;
+  Result<std::wstring> path = QueryPath([handle](wchar_t* buffer, DWORD size) {
+    return GetFinalPathNameByHandleW(handle, buffer, size, kFinalPathFlags);
+  });
+  if (!path) return std::nullopt;
+  return WithoutLongPathPrefix(std::move(path).value());
 }
 
 // The final path of the folder `path` lies in, followed by the name `path` gives: the path a

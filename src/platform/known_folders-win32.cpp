@@ -2,7 +2,7 @@
 
 #include <windows.h>
 
-#include <cstddef>
+#include "platform/path_query-win32.h"
 
 namespace kalvane {
 
@@ -16,19 +16,11 @@ std::optional<std::wstring> SystemDirectory() {
 }
 
 std::optional<std::filesystem::path> ProgramFolder() {
-  constexpr std::size_t kLongestPath = 32768;
-  std::wstring buffer(MAX_PATH, L'\0');
-  for (;;) {
-    const DWORD length =
-        GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
-    if (length == 0) return std::nullopt;
-    if (length < buffer.size()) {
-      buffer.resize(length);
-      return std::filesystem::path(buffer).parent_path();
-    }
-    if (buffer.size() >= kLongestPath) return std::nullopt;
-    buffer.resize(buffer.size() * 2);
-  }
+  // GetModuleFileNameW fills the whole buffer with a truncated path when it is too small.
+  const Result<std::wstring> path = QueryPath(
+      [](wchar_t* buffer, DWORD size) { return GetModuleFileNameW(nullptr, buffer, size); });
+  if (!path) return std::nullopt;
+  return std::filesystem::path(*path).parent_path();
 }
 
 }  // namespace kalvane

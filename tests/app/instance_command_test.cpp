@@ -11,7 +11,7 @@ namespace {
 
 using Kind = InstanceCommand::Kind;
 
-TEST(ParseInstanceCommand, TheTwoSwitchesAndEverythingElse) {
+TEST(ParseInstanceCommand, TheSwitchesAndEverythingElse) {
   struct Case {
     std::vector<std::u16string> arguments;
     std::optional<InstanceCommand> expected;
@@ -26,8 +26,11 @@ TEST(ParseInstanceCommand, TheTwoSwitchesAndEverythingElse) {
       {{u"/close", u"a", u"b"}, InstanceCommand{Kind::kUsage, {}}},
       {{u"/Cleanup"}, InstanceCommand{Kind::kCleanup, {}}},
       {{u"/cleanup", u"C:\\"}, InstanceCommand{Kind::kUsage, {}}},
+      {{u"/SECURE"}, InstanceCommand{Kind::kSecure, {}}},
+      {{u"/secure", u"abc.txt"}, InstanceCommand{Kind::kUsage, {}}},
       // Not a switch of ours: the program starts as it always did.
       {{u"/closer"}, std::nullopt},
+      {{u"/secur"}, std::nullopt},
       {{u"-close"}, std::nullopt},
       {{u"x", u"/close"}, std::nullopt},
   };

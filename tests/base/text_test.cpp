@@ -3,8 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 
 namespace kalvane {
 namespace {
@@ -40,6 +42,25 @@ TEST(Text, HexBytesAreTwoDigitsHighFirstInEitherCase) {
   }
   EXPECT_EQ(upper, "00095AA5FF");
   EXPECT_EQ(lower, L"00095aa5ff");
+}
+
+TEST(Text, DecimalNumbersAreDigitsOnlyAndFitSixtyFourBits) {
+  const std::pair<std::string_view, std::optional<std::uint64_t>> cases[] = {
+      {"0", 0},
+      {"4242", 4242},
+      {"007", 7},
+      {"18446744073709551615", UINT64_MAX},
+      {"18446744073709551616", std::nullopt},  // one more than fits
+      {"99999999999999999999", std::nullopt},
+      {"", std::nullopt},
+      {"+1", std::nullopt},
+      {"-1", std::nullopt},
+      {"12 ", std::nullopt},
+      {"1a", std::nullopt},
+  };
+  for (const auto& [text, expected] : cases) {
+    EXPECT_EQ(ParseDecimal(text), expected) << text;
+  }
 }
 
 }  // namespace

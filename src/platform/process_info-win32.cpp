@@ -1,0 +1,33 @@
+#include "platform/process_info-win32.h"
+
+#include "platform/path_query-win32.h"
+#include "platform/unique_handle-win32.h"
+
+namespace kalvane {
+
+bool IsElevatedProcess(HANDLE process) {
+  HANDLE token = nullptr;
+  if (process == nullptr || !OpenProcessToken(process, TOKEN_QUERY, &token)) return false;
+  const UniqueKernelObject owned_token(token);
+  TOKEN_ELEVATION elevation{};
+  DWORD size = 0;
+  return GetTokenInformation(token, TokenElevation, &elevation, sizeof(elevation), &size) &&
+         elevation.TokenIsElevated != 0;
+}
+
+bool IsElevatedProcess(DWORD process_id) {
+  const UniqueKernelObject process(
+      OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, process_id));
+  return process && IsElevatedProcess(process.get());
+}
+
+Result<std::wstring> ProcessImagePath(HANDLE process) {
+  return QueryPath([process](wchar_t* buffer, DWORD size) -> DWORD {
+    DWORD length = size;
+    if (QueryFullProcessImageNameW(process, 0, buffer, &length)) return length;
+    // Too small a buffer: ask again with a larger one.
+    return GetLastError() == ERROR_INSUFFICIENT_BUFFER ? size : 0;
+  });
+}
+
+}  // namespace kalvane
