@@ -12,7 +12,7 @@
 namespace kalvane {
 namespace {
 
-struct ControlSpec {
+struct ControlDefinition {
   int id;
   const wchar_t* window_class;
   const wchar_t* caption;
@@ -23,7 +23,7 @@ struct ControlSpec {
 constexpr DWORD kListStyle =
     LVS_REPORT | LVS_SHOWSELALWAYS | LVS_SINGLESEL | LVS_NOSORTHEADER | WS_TABSTOP;
 
-const std::array<ControlSpec, 8> kSpecs{{
+const std::array<ControlDefinition, 8> kControls{{
     {kStatusOutcome, L"EDIT", L"",
      ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL | WS_VSCROLL | WS_TABSTOP, WS_EX_CLIENTEDGE},
     {kStatusNextDue, L"STATIC", L"", SS_LEFT | SS_NOPREFIX, 0},
@@ -127,18 +127,18 @@ class OpenClipboardScope {
 }  // namespace
 
 void CreateStatusControls(HWND window, HINSTANCE instance) {
-  for (const ControlSpec& spec : kSpecs) {
-    CreateWindowExW(spec.ex_style, spec.window_class, spec.caption,
-                    WS_CHILD | WS_VISIBLE | spec.style, 0, 0, 0, 0, window,
-                    reinterpret_cast<HMENU>(static_cast<INT_PTR>(spec.id)), instance, nullptr);
+  for (const ControlDefinition& control : kControls) {
+    CreateWindowExW(control.ex_style, control.window_class, control.caption,
+                    WS_CHILD | WS_VISIBLE | control.style, 0, 0, 0, 0, window,
+                    reinterpret_cast<HMENU>(static_cast<INT_PTR>(control.id)), instance, nullptr);
   }
   AddColumns(GetDlgItem(window, kStatusRows), kRowColumns);
   AddColumns(GetDlgItem(window, kStatusHistory), kHistoryColumns);
 }
 
 void SetStatusFont(HWND window, HFONT font) {
-  for (const ControlSpec& spec : kSpecs) {
-    SendMessageW(GetDlgItem(window, spec.id), WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
+  for (const ControlDefinition& control : kControls) {
+    SendMessageW(GetDlgItem(window, control.id), WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
   }
 }
 
