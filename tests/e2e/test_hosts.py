@@ -4,8 +4,8 @@ import os
 import time
 import unittest
 
-from e2e_support import (SERVICE_HOST, TITLE, E2ETestCase, plain_request, read_hosts, wait_for,
-                         write_hosts, x_click)
+from e2e_support import (ARTIFACTS, SERVICE_HOST, TITLE, E2ETestCase, Program, hosts_path,
+                         plain_request, read_hosts, wait_for, write_hosts, x_click)
 from service_client import answer, hold, pieces, status
 
 WM_COMMAND, WM_ENDSESSION = 0x111, 0x16
@@ -144,6 +144,32 @@ class HostsTest(E2ETestCase):
         self.assertEqual(read_hosts(), USER_LINES)
         self.close_program()
         self.assertEqual(read_hosts(), USER_LINES)
+
+
+    def switch(self, *arguments):
+        """Kalvane.exe with `arguments` as the installer runs it: its exit code."""
+        exe = os.path.join(self.folder, "Kalvane.exe")
+        program = Program(self.folder, os.path.join(ARTIFACTS, self.name + ".wine.log"),
+                          [exe] + list(arguments))
+        code = program.wait_exit(60)
+        program.kill()
+        return code
+
+    def test_the_installer_switches_end_with_their_exit_codes(self):
+        # /cleanup takes the section out and keeps the user's lines, and is done again with no
+        # section left and with no hosts file at all. /close finds no Kalvane running.
+        write_hosts(USER_LINES + EARLIER_SECTION)
+        self.assertEqual(self.switch("/cleanup"), 0)
+        self.assertEqual(read_hosts(), USER_LINES)
+        self.assertEqual(self.switch("/cleanup"), 0)
+        os.remove(hosts_path())
+        self.assertEqual(self.switch("/cleanup"), 0)
+        self.assertFalse(os.path.exists(hosts_path()), "no hosts file is created")
+        self.assertEqual(self.switch("/close"), 0)
+        # A switch with arguments it does not take.
+        self.assertEqual(self.switch("/cleanup", "now"), 2)
+        self.assertEqual(self.switch("/close", "C:\\", "again"), 2)
+        self.assertEqual(self.svc.requests(), [], "the switches never ask the service")
 
 
 if __name__ == "__main__":
