@@ -57,6 +57,8 @@ class SectionGuard {
   const DomainList& Mappings() const { return mappings_; }
   // Restoring is paused until the next regular cycle.
   bool Paused() const { return paused_; }
+  // A section is kept: without one a change of the hosts file needs no look at all.
+  bool Guarding() const { return guarding_; }
 
  private:
   bool SectionAsWritten(std::string_view content) const;

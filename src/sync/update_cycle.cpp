@@ -73,7 +73,7 @@ void UpdateCycle::HandleResponse(const AccountSource& account, std::string_view 
 }
 
 RestoreReport UpdateCycle::RestoreChangedSection(MonotonicClock::time_point now) {
-  if (ended_) return {};
+  if (ended_ || !guard_.Guarding()) return {};  // nothing of ours to keep: no read needed
   const bool was_paused = guard_.Paused();
   const Result<std::string> content = hosts_.ReadHostsFile();
   if (!content) return {};  // unreadable now: the next change or cycle looks again
