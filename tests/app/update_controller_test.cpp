@@ -207,21 +207,6 @@ TEST(UpdateController, ACycleWithoutAnswerIsRetriedWithinSecondsUntilOneIsAnswer
   EXPECT_EQ(host.requests, 2 * kMaxAttempts + 2) << "the regular refresh keeps its rhythm";
 }
 
-// Waking makes one cycle a few seconds later, however many wake messages came.
-TEST(UpdateController, AWakeStartsOneCycleOnceSettled) {
-  Rig rig;
-  FakeHost& host = rig.host;
-  ASSERT_TRUE(rig.controller.StartUp());
-  rig.controller.OnWake();
-  rig.controller.OnWake();
-  Tick(rig, 2);
-  EXPECT_EQ(host.requests, 1);
-  Tick(rig, 3);
-  EXPECT_EQ(host.requests, 2);
-  Tick(rig, 20);
-  EXPECT_EQ(host.requests, 2);
-}
-
 // A section another program removed is written back from the last list without a request; its
 // own writes and a closing program are left alone, and the watch ends before the clean-up.
 TEST(UpdateController, ARemovedSectionIsRestoredWithoutARequestUntilClosing) {
