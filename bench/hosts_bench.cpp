@@ -43,6 +43,10 @@ class PosixFileSystem final : public FileSystem {
     return content;
   }
 
+  Result<std::string> ReadPlainFile(const std::filesystem::path& path) override {
+    return ReadWhole(path);  // the benchmark's own files: no links
+  }
+
   Status WriteWhole(const std::filesystem::path& path, std::string_view content,
                     SyncMode sync) override {
     const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);

@@ -90,9 +90,30 @@ std::u16string Updated(const CycleReport& report) {
   return u"已更新 " + Number(rows) + u" 条映射";
 }
 
+// What came back when the answer could not be taken.
+std::u16string RefusalWords(const AnswerVerdict& refusal) {
+  switch (refusal.fault) {
+    case AnswerFault::kNone:
+      break;
+    case AnswerFault::kErrorStatus:
+      return u"服务器返回错误（HTTP " + Number(static_cast<std::uint64_t>(refusal.status_code)) +
+             u"）";
+    case AnswerFault::kOtherVersion:
+      return u"服务器的回答不是 HTTP/1.1";
+    case AnswerFault::kNoLength:
+      return u"服务器的回答没有长度（Content-Length）";
+    case AnswerFault::kTooLarge:
+      return u"服务器的回答过大";
+    case AnswerFault::kUnrecognised:
+      return u"服务器的回答无法识别";
+  }
+  return {};
+}
+
 // The outcome's words; for no answer without its reason.
 std::u16string OutcomeWords(const CycleReport& report) {
   if (!report.account_sent) return u"账号含有无法发送的字符，未连接服务器";
+  if (report.refusal.fault != AnswerFault::kNone) return RefusalWords(report.refusal);
   if (!report.answered) return u"无法连接服务器";
   const std::u16string hosts = HostsFailed(report) ? HostsFailureText(*report.hosts) : u"";
   if (!report.confirmed) return hosts.empty() ? u"账号未确认" : u"账号未确认；" + hosts;

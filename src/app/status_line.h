@@ -24,8 +24,9 @@ std::u16string StatusLineTime(TimeOfDay at);
 
 // The last cycle's outcome in the window's language, without its time: e.g. "已更新 2 条映射",
 // "无法写入 hosts 文件：拒绝访问", "账号未确认". An unconfirmed account whose rows could not be
-// written names both. No answer names its reason when the transfer's status tells one:
-// "无法连接服务器：连接被拒绝" (connect_reason.h).
+// written names both. An answer that was refused says what came back: "服务器返回错误（HTTP 500）".
+// Only when none came does it say "无法连接服务器", with its reason when the transfer's status
+// tells one: "无法连接服务器：连接被拒绝" (connect_reason.h).
 std::u16string OutcomeText(const CycleReport& report);
 
 // OutcomeText with the time the cycle ended, e.g. "无法连接服务器：连接超时 (12:03)".

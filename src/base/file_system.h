@@ -22,6 +22,9 @@ class FileSystem {
 
   // The whole file.
   virtual Result<std::string> ReadWhole(const std::filesystem::path& path) = 0;
+  // The whole file, only when `path` is one plain file on the disk reached by that very name (as
+  // WriteWhole asks): through a link, a junction or a device it is refused (kFailed).
+  virtual Result<std::string> ReadPlainFile(const std::filesystem::path& path) = 0;
   // Creates or empties `path` and writes `content`; with kFlush the bytes are on the disk when
   // this succeeds. An existing `path` is written only when it is one plain file on the disk,
   // reached by that very name: a hard link, a symbolic link, a junction or a device there is

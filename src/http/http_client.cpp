@@ -20,7 +20,7 @@ Result<std::string> ComposeGetRequest(std::string_view host, std::string_view pa
   return request;
 }
 
-Result<std::string> HttpClient::Get(std::string_view path) {
+Result<HttpAnswer> HttpClient::Get(std::string_view path) {
   if (cancelled_) return Status::Failure(StatusKind::kCancelled);
   // One transaction at a time over the one socket: a Get from inside a waiting one is refused.
   if (phase_ != Phase::kIdle) return Status::Failure(StatusKind::kFailed);
@@ -30,6 +30,7 @@ Result<std::string> HttpClient::Get(std::string_view path) {
   socket_.Close();
   phase_ = Phase::kConnecting;
   transport_error_ = OkStatus();
+  verdict_ = {};
   response_text_.clear();
   socket_.Connect(host_, next_first_);
   Status outcome = Wait(WaitFor::kConnection);
@@ -47,7 +48,8 @@ Result<std::string> HttpClient::Get(std::string_view path) {
                     ? FirstAddress::kAnotherThanLast
                     : FirstAddress::kResolverOrder;
   if (!outcome.ok()) return outcome;
-  return std::move(response_text_);
+  if (verdict_.fault != AnswerFault::kNone) return HttpAnswer::Refused(verdict_);
+  return HttpAnswer::Taken(std::move(response_text_));
 }
 
 void HttpClient::Cancel() {
@@ -75,6 +77,12 @@ void HttpClient::Decide(Status outcome) {
   socket_.Close();
 }
 
+// An answer came, but not one to take: the transaction ends with it at once.
+void HttpClient::Refuse(AnswerVerdict verdict) {
+  verdict_ = verdict;
+  Decide(OkStatus());
+}
+
 void HttpClient::Break(Status failure) {
   phase_ = Phase::kBroken;
   if (!failure.ok()) transport_error_ = failure;
@@ -90,7 +98,7 @@ void HttpClient::OnConnected() {
 void HttpClient::OnData(std::string_view bytes) {
   if (phase_ != Phase::kReceiving) return;
   if (bytes.size() > kMaxResponseBytes - std::min(response_text_.size(), kMaxResponseBytes)) {
-    Decide(Status::Failure(StatusKind::kRejected));
+    Refuse({AnswerFault::kTooLarge});
     return;
   }
   response_text_.append(bytes);
@@ -101,7 +109,7 @@ void HttpClient::OnData(std::string_view bytes) {
       Decide(OkStatus());
       return;
     case ResponseState::kRejected:
-      Decide(Status::Failure(StatusKind::kRejected));
+      Refuse(RefusalOf(response_text_));
       return;
   }
 }

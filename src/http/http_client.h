@@ -11,6 +11,7 @@
 
 #include "base/event_pump.h"
 #include "base/status.h"
+#include "http/response_completion.h"
 
 namespace kalvane {
 
@@ -50,14 +51,25 @@ class SocketTransport {
 
 inline constexpr std::chrono::minutes kHttpTimeout{1};
 
+// What came back for one GET: an answer, taken or refused.
+struct HttpAnswer {
+  AnswerVerdict verdict;  // fault kNone: the answer is taken
+  std::string text;       // a taken answer's whole text, status line and headers included
+
+  static HttpAnswer Taken(std::string text) { return {{}, std::move(text)}; }
+  static HttpAnswer Refused(AnswerVerdict verdict) { return {verdict, {}}; }
+};
+
 // One GET at a time, as the update cycle asks for it.
 class PageFetch {
  public:
   virtual ~PageFetch() = default;
-  // The text of a complete "HTTP/1.1 200 OK" response, or why there is none: kTimedOut,
-  // kCancelled, kRejected (a request that would break its line, or an answer refused), kNotFound
-  // (the name did not resolve) or kFailed with the transport's error code.
-  virtual Result<std::string> Get(std::string_view path) = 0;
+  // Whatever answer came back: a complete "HTTP/1.1 200 OK" response, or one refused and why
+  // (another status or version, no length, too large). A failure only when none came: kTimedOut,
+  // kCancelled, kRejected (a request that would break its line), kNotFound (the name did not
+  // resolve), kPartial (the connection closed before the answer was whole) or kFailed with the
+  // transport's error code.
+  virtual Result<HttpAnswer> Get(std::string_view path) = 0;
   // Ends a waiting Get at once with kCancelled (the program is closing); stays in force.
   virtual void Cancel() = 0;
 };
@@ -74,7 +86,7 @@ class HttpClient final : public PageFetch, public SocketEvents {
   HttpClient(const HttpClient&) = delete;
   HttpClient& operator=(const HttpClient&) = delete;
 
-  Result<std::string> Get(std::string_view path) override;
+  Result<HttpAnswer> Get(std::string_view path) override;
   void Cancel() override;
 
   void OnConnected() override;
@@ -95,6 +107,7 @@ class HttpClient final : public PageFetch, public SocketEvents {
 
   Status Wait(WaitFor what);
   void Decide(Status outcome);
+  void Refuse(AnswerVerdict verdict);
   void Break(Status failure);
 
   SocketTransport& socket_;
@@ -102,6 +115,7 @@ class HttpClient final : public PageFetch, public SocketEvents {
   std::string host_;
   Phase phase_ = Phase::kIdle;
   Status outcome_;          // in kDecided
+  AnswerVerdict verdict_;   // in kDecided with a success: the answer's, fault kNone when taken
   Status transport_error_;  // the transport's latest failure in this transaction
   std::string response_text_;
   FirstAddress next_first_ = FirstAddress::kResolverOrder;  // for the next Get's connection

@@ -23,7 +23,39 @@ bool StatusLineAcceptable(std::string_view received) {
   return received.substr(0, judged) == kAcceptedStatusLine.substr(0, judged);
 }
 
+constexpr std::string_view kHttpPrefix = "HTTP/";
+constexpr std::string_view kAcceptedVersion = "1.1";
+
+// The three digits of a status line's code after "HTTP/x.y ", when they are there.
+std::optional<int> StatusCode(std::string_view after_version) {
+  if (after_version.size() < 4 || after_version[0] != ' ') return std::nullopt;
+  const std::optional<std::uint64_t> code = ParseDecimal(after_version.substr(1, 3));
+  if (!code || (after_version.size() > 4 && after_version[4] != ' ')) return std::nullopt;
+  return static_cast<int>(*code);
+}
+
 }  // namespace
+
+AnswerVerdict RefusalOf(std::string_view received) {
+  if (received.size() > kMaxResponseBytes) return {AnswerFault::kTooLarge};
+  const std::string_view status_line = received.substr(0, received.find(kLineEnd));
+  if (!status_line.starts_with(kHttpPrefix)) return {AnswerFault::kUnrecognised};
+  const std::string_view rest = status_line.substr(kHttpPrefix.size());
+  const std::string_view version = rest.substr(0, rest.find(' '));
+  if (version != kAcceptedVersion) return {AnswerFault::kOtherVersion};
+  const std::optional<int> code = StatusCode(rest.substr(version.size()));
+  if (!code) return {AnswerFault::kUnrecognised};
+  if (status_line != kAcceptedStatusLine) {
+    // 200 with a reason other than "OK" is no status we know either.
+    return *code == 200 ? AnswerVerdict{AnswerFault::kUnrecognised}
+                        : AnswerVerdict{AnswerFault::kErrorStatus, *code};
+  }
+  const std::size_t header_end = received.substr(0, kMaxHeaderBytes).find(kHeaderEnd);
+  if (header_end == std::string_view::npos) return {AnswerFault::kTooLarge};
+  if (!FindContentLength(received.substr(0, header_end + kLineEnd.size())))
+    return {AnswerFault::kNoLength};
+  return {AnswerFault::kTooLarge};
+}
 
 std::optional<std::size_t> FindContentLength(std::string_view header_block) {
   // Header lines start after the status line; the first Content-Length line decides.

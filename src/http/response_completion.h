@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <string_view>
 
@@ -25,6 +26,27 @@ enum class ResponseState {
 // Judges the bytes received so far in one transaction. TCP is a stream, so any prefix of a good
 // response is Incomplete, never Rejected. Bytes past the announced body do not prevent completion.
 ResponseState JudgeResponse(std::string_view received);
+
+// Why an answer that came back was not taken.
+enum class AnswerFault : std::uint8_t {
+  kNone,          // taken: the accepted status line and the whole announced body
+  kErrorStatus,   // an HTTP/1.1 status other than 200
+  kOtherVersion,  // a status line of another HTTP version
+  kNoLength,      // no usable Content-Length
+  kTooLarge,      // a header block or a response beyond the limits above
+  kUnrecognised,  // no status line we can read
+};
+
+struct AnswerVerdict {
+  AnswerFault fault = AnswerFault::kNone;
+  int status_code = 0;  // kErrorStatus: the status line's three digits
+
+  bool operator==(const AnswerVerdict&) const = default;
+};
+
+// Why JudgeResponse rejected `received` (bytes it answered kRejected for), from the status line
+// as far as it came.
+AnswerVerdict RefusalOf(std::string_view received);
 
 // The announced body length, when the header block holds a Content-Length line with a number
 // (the name in any letter case, optional spaces or tabs around the value) no larger than

@@ -155,6 +155,20 @@ class Win32FileSystem final : public FileSystem {
         kOutOfMemory);
   }
 
+  Result<std::string> ReadPlainFile(const std::filesystem::path& path) override {
+    return Guarded(
+        [&]() -> Result<std::string> {
+          UniqueFile file(CreateFileW(
+              path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+              nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN | FILE_FLAG_OPEN_REPARSE_POINT,
+              nullptr));
+          if (!file) return OpenFailure();
+          if (!IsPlainFileAt(file.get(), path)) return Refusal(ERROR_ACCESS_DENIED);
+          return ReadAll(file.get());
+        },
+        kOutOfMemory);
+  }
+
   Status WriteWhole(const std::filesystem::path& path, std::string_view content,
                     SyncMode sync) override {
     return Guarded([&] { return Write(path, content, sync); }, kOutOfMemory);

@@ -57,15 +57,17 @@ HostsStepReport HostsStore::Write(const DomainList& mappings) {
   if (paths_.hosts.empty()) return {HostsOutcome::kNoHostsPath};
   const Result<std::string> old_content = ReadHosts();
   if (!old_content) return ReadFailure(old_content.status());
+  const SectionRows* record = Record(*old_content);
   if (mappings.empty()) {
-    SaveWorkingCopy(ComposeUserLines(*old_content));
+    SaveWorkingCopy(ComposeUserLines(*old_content, record));
     return {HostsOutcome::kNotTouched};
   }
-  const auto new_content = ComposeHostsWithSection(*old_content, mappings, service_host_);
+  const auto new_content = ComposeHostsWithSection(*old_content, mappings, service_host_, record);
   SaveWorkingCopy(new_content);
   HostsStepReport report = Install(*old_content, new_content);
   if (HostsStepSucceeded(report.outcome)) {
-    report.rows_written = CountWritableMappings(mappings, service_host_);
+    record_ = RowLines(mappings, service_host_);
+    report.rows_written = record_->size();
   }
   return report;
 }
@@ -75,7 +77,7 @@ HostsStepReport HostsStore::Clear() {
   const Result<std::string> old_content = ReadHosts();
   if (!old_content) return ReadFailure(old_content.status());
   if (!HasSection(*old_content)) return {HostsOutcome::kNotTouched};
-  const auto new_content = ComposeUserLines(*old_content);
+  const auto new_content = ComposeUserLines(*old_content, Record(*old_content));
   SaveWorkingCopy(new_content);
   return Install(*old_content, new_content);
 }
@@ -91,6 +93,23 @@ Result<std::string> HostsStore::ReadHosts() {
   Result<std::string> content = files_->ReadWhole(paths_.hosts);
   if (content && !IsPlainTextHosts(*content)) return Status::Failure(StatusKind::kRejected);
   return content;
+}
+
+// The working copy is read once, before the first step writes it: what a run before left there
+// is a record only while it is intact, a plain file (never through a link), and the hosts file's
+// section still holds every row of it. A copy from another machine or an older section does not.
+const SectionRows* HostsStore::Record(std::string_view content) {
+  if (!record_looked_up_) {
+    record_looked_up_ = true;
+    // Without a section in the hosts file there is nothing to take apart, and this step writes
+    // the working copy anew.
+    if (!paths_.working_copy.empty() && HasSection(content)) {
+      const Result<std::string> copy = files_->ReadPlainFile(paths_.working_copy);
+      if (copy && IsPlainTextHosts(*copy)) record_ = RowsOfWorkingCopy(*copy);
+      if (record_ && SplitHosts(content, &*record_).missing_rows != 0) record_.reset();
+    }
+  }
+  return record_ ? &*record_ : nullptr;
 }
 
 // The working copy is a by-product for the user to look at: whatever happens to it, the step goes

@@ -5,11 +5,13 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
 #include "base/file_system.h"
 #include "sync/domain_list.h"
+#include "sync/hosts_section.h"
 
 namespace kalvane {
 
@@ -64,7 +66,12 @@ class HostsWriter {
   virtual Result<std::string> ReadHostsFile() noexcept = 0;
 };
 
-// The program's section of the hosts file: everything from the first "#BEGIN" line to the end.
+// The program's section of the hosts file: from the first "#BEGIN" line to the end. The hosts
+// file is shared, so a line there that the program did not write is never deleted: the store
+// keeps a record of the rows it wrote (the last list written in this run; before the first write,
+// the section of the working copy a run before left, when it is intact and the hosts file's
+// section holds every one of its rows), and each step moves every other line of the section above
+// the marker, in order. Without such a record the section runs to the end of the file.
 // Each step composes the new content in memory, leaves a copy of it in the working copy as well
 // as that can be done (a by-product: a working copy that cannot be written stops nothing), then
 // swaps it in with an atomic replace through a flushed temporary file beside the hosts file.
@@ -97,6 +104,8 @@ class HostsStore final : public HostsWriter {
   HostsStepReport Write(const DomainList& mappings);
   HostsStepReport Clear();
   Result<std::string> ReadHosts();
+  // The record of our rows to take `content`'s section apart by; nullptr when there is none.
+  const SectionRows* Record(std::string_view content);
   void SaveWorkingCopy(std::string_view content);
   HostsStepReport Install(std::string_view old_content, std::string_view new_content);
   HostsStepReport PutBackAfterFailedMove(std::string_view new_content, Status replace_failure);
@@ -111,6 +120,8 @@ class HostsStore final : public HostsWriter {
   std::filesystem::path backup_;     // the old hosts file while it is being replaced
   std::function<void()> on_hosts_changed_;
   std::string service_host_;
+  std::optional<SectionRows> record_;
+  bool record_looked_up_ = false;  // the working copy left by an earlier run has been read
 };
 
 }  // namespace kalvane

@@ -1,22 +1,6 @@
 #include "sync/section_guard.h"
 
-#include "sync/hosts_section.h"
-
 namespace kalvane {
-namespace {
-
-// The section of `content`: from its first marker line to the end; empty when it has none.
-std::string_view SectionOf(std::string_view content) {
-  HostsLineReader reader(content);
-  while (auto line = reader.Next()) {
-    if (*line == kSectionMarker) {
-      return content.substr(static_cast<std::size_t>(line->data() - content.data()));
-    }
-  }
-  return {};
-}
-
-}  // namespace
 
 void SectionGuard::OnHostsStep(const DomainList& mappings, const HostsStepReport& report) {
   if (mappings.empty()) return;
@@ -25,7 +9,7 @@ void SectionGuard::OnHostsStep(const DomainList& mappings, const HostsStepReport
   }
   guarding_ = true;
   mappings_ = mappings;
-  section_ = ComposeHostsWithSection({}, mappings, service_host_);
+  rows_ = RowLines(mappings, service_host_);
 }
 
 void SectionGuard::OnRegularCycle() {
@@ -33,20 +17,14 @@ void SectionGuard::OnRegularCycle() {
   paused_ = false;
 }
 
-// Line by line, so that a last line that lost its line end still counts as the same.
-bool SectionGuard::SectionAsWritten(std::string_view content) const {
-  HostsLineReader expected(section_);
-  HostsLineReader found(SectionOf(content));
-  while (true) {
-    const auto want = expected.Next();
-    const auto have = found.Next();
-    if (want != have) return false;
-    if (!want) return true;
-  }
-}
-
 GuardDecision SectionGuard::OnHostsChanged(std::string_view content, TimePoint now) {
-  if (!guarding_ || SectionAsWritten(content)) return GuardDecision::kNothing;
+  if (!guarding_) return GuardDecision::kNothing;
+  // Line by line and whatever the line ends, so that a last line that lost its line end, or a
+  // file another tool saved with LF alone, still holds the section as written.
+  const HostsParts parts = SplitHosts(content, &rows_);
+  if (parts.has_section && parts.rows_as_written) {
+    return parts.foreign.empty() ? GuardDecision::kNothing : GuardDecision::kMoveUp;
+  }
   if (paused_) return GuardDecision::kPaused;
   while (!restores_.empty() && now - restores_.front() >= kRestoreWindow) restores_.pop_front();
   if (static_cast<int>(restores_.size()) >= kMaxRestores) {

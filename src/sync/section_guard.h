@@ -9,6 +9,7 @@
 
 #include "base/event_pump.h"
 #include "sync/domain_list.h"
+#include "sync/hosts_section.h"
 #include "sync/hosts_store.h"
 
 namespace kalvane {
@@ -18,6 +19,8 @@ enum class GuardDecision : std::uint8_t {
   kNothing,  // the section is as we wrote it (our own write, or an edit above it), or there is
              // nothing of ours to keep: no section written yet, or the program is closing
   kRestore,  // our section is missing or differs: write it again from Mappings()
+  kMoveUp,   // the section holds our rows as written and lines of others besides: write it again
+             // from Mappings(), which moves those lines above the marker (no restore: not counted)
   kPaused,   // it is missing or differs, but restoring is paused (see below)
 };
 
@@ -30,8 +33,9 @@ inline constexpr std::chrono::minutes kRestoreWindow{10};
 // changes it. The caller reads the hosts file once its folder has been quiet for a moment after a
 // change (so that no half-written file is read) and asks OnHostsChanged; on kRestore it writes
 // Mappings() with HostsStore::WriteHostsSection, which keeps every line above the marker as the
-// other program left it. The guard recognises our own writes by their content: a write of ours
-// leaves the section exactly as it expects it.
+// other program left it, and moves lines others put into the section above the marker. The guard
+// recognises our own writes by their content: a write of ours leaves the section exactly as it
+// expects it.
 class SectionGuard {
  public:
   using TimePoint = MonotonicClock::time_point;
@@ -50,7 +54,7 @@ class SectionGuard {
   void OnClosing() { guarding_ = false; }
 
   // The hosts file holds `content` now, after a change that has settled. kRestore counts as a
-  // restore made at `now`.
+  // restore made at `now`; kMoveUp does not, and comes while restoring is paused as well.
   GuardDecision OnHostsChanged(std::string_view content, TimePoint now);
 
   // The list to write back on kRestore: the one the section was last written from.
@@ -61,12 +65,10 @@ class SectionGuard {
   bool Guarding() const { return guarding_; }
 
  private:
-  bool SectionAsWritten(std::string_view content) const;
-
   std::string service_host_;
   bool guarding_ = false;
   DomainList mappings_;
-  std::string section_;             // the section as we write it: the marker line and the rows
+  SectionRows rows_;                // the rows of the section as we write it
   std::deque<TimePoint> restores_;  // the latest restores, oldest first, at most kMaxRestores
   bool paused_ = false;
 };

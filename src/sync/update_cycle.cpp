@@ -39,16 +39,23 @@ std::optional<UpdateResult> UpdateCycle::UpdateDomains(const AccountSource& acco
 
   UpdateResult result = UpdateResult::kNoFailure;
   for (int attempt = 0; attempt < kMaxAttempts && !ended_; ++attempt) {
-    const Result<std::string> response = fetch_.Get(*path);
-    report_.transfer = response.status();
-    if (response) {
-      if (!ended_) HandleResponse(account, *response, result);
-      break;
-    }
+    if (Attempt(account, *path, result)) break;
     result = UpdateResult::kTransferFailed;
   }
   report_.result = result;
   return result;
+}
+
+bool UpdateCycle::Attempt(const AccountSource& account, std::string_view path,
+                          UpdateResult& result) {
+  const Result<HttpAnswer> answer = fetch_.Get(path);
+  report_.transfer = answer.status();
+  if (!answer) return false;
+  report_.answered = true;
+  report_.refusal = answer->verdict;
+  if (answer->verdict.fault != AnswerFault::kNone) return false;
+  if (!ended_) HandleResponse(account, answer->text, result);
+  return true;
 }
 
 HostsStepReport UpdateCycle::EndAndClearSection() {
@@ -61,7 +68,6 @@ HostsStepReport UpdateCycle::EndAndClearSection() {
 void UpdateCycle::HandleResponse(const AccountSource& account, std::string_view response,
                                  UpdateResult& result) {
   const std::string_view body = ResponseBody(response);
-  report_.answered = true;
   // Read again: the user may have changed it while the cycle waited.
   report_.confirmed = !account.Current().updating_enabled || AccountConfirmed(body);
   if (!report_.confirmed) result = UpdateResult::kAccountNotConfirmed;
@@ -77,6 +83,7 @@ RestoreReport UpdateCycle::RestoreChangedSection(MonotonicClock::time_point now)
   const bool was_paused = guard_.Paused();
   const Result<std::string> content = hosts_.ReadHostsFile();
   if (!content) return {};  // unreadable now: the next change or cycle looks again
+  RestoreReport::Kind kind = RestoreReport::Kind::kRestored;
   switch (guard_.OnHostsChanged(*content, now)) {
     case GuardDecision::kNothing:
       return {};
@@ -84,10 +91,13 @@ RestoreReport UpdateCycle::RestoreChangedSection(MonotonicClock::time_point now)
       // Said once, when restoring stops; later changes while paused are left alone silently.
       if (was_paused) return {};
       return {RestoreReport::Kind::kPaused, {}, {}};
+    case GuardDecision::kMoveUp:
+      kind = RestoreReport::Kind::kMovedUp;
+      break;
     case GuardDecision::kRestore:
       break;
   }
-  RestoreReport report{RestoreReport::Kind::kRestored, guard_.Mappings(), {}};
+  RestoreReport report{kind, guard_.Mappings(), {}};
   report.hosts = hosts_.WriteHostsSection(report.mappings);
   guard_.OnHostsStep(report.mappings, report.hosts);
   return report;

@@ -40,7 +40,9 @@ Result<std::string> BuildRequestPath(const AccountBoxes& account, const AnsiCode
 struct CycleReport {
   UpdateResult result = UpdateResult::kNoFailure;
   bool account_sent = true;  // false: the account's values could not be put into a request
-  bool answered = false;     // an attempt got a response
+  bool answered = false;     // an attempt got a response, taken or refused
+  // Why the latest answer was refused, when no answer was taken after it (fault kNone otherwise).
+  AnswerVerdict refusal;
   // How the attempt that decided the cycle went: success for the one that got the response, else
   // why the last attempt got none (kTimedOut, kNotFound, kFailed with the Winsock error code...).
   Status transfer;
@@ -54,6 +56,8 @@ struct RestoreReport {
   enum class Kind {
     kNothing,   // the section is as written, or there is nothing of ours to keep
     kRestored,  // the section was written again from `mappings`; `hosts` tells how that went
+    kMovedUp,   // lines others added to the section were moved above it, the section written
+                // again from `mappings` as it stood; `hosts` tells how that went
     kPaused,    // it was changed again too often: restoring waits for the next regular cycle
   };
   Kind kind = Kind::kNothing;
@@ -62,10 +66,11 @@ struct RestoreReport {
 };
 
 // One update cycle at a time: builds the path, makes up to three attempts without pause through
-// the fetch, reads the confirmation and the mapping list, and has the hosts section written after
-// each response. A response whose rows could not be put into the hosts file is no success: a
-// cycle that would have ended with kNoFailure ends with kTransferFailed; an unconfirmed account
-// stays kAccountNotConfirmed, the first thing for the user to mend.
+// the fetch (an answer that is refused, an error status say, counts as a failed attempt, but the
+// cycle was answered), reads the confirmation and the mapping list, and has the hosts section
+// written after each response. A response whose rows could not be put into the hosts file is no
+// success: a cycle that would have ended with kNoFailure ends with kTransferFailed; an unconfirmed
+// account stays kAccountNotConfirmed, the first thing for the user to mend.
 class UpdateCycle {
  public:
   // Rows naming `service_host` are never written (as the hosts store leaves them out).
@@ -84,7 +89,8 @@ class UpdateCycle {
 
   // The hosts file changed and has been quiet for a moment since. When another program removed
   // or changed the section the last cycle wrote, it is written again from that cycle's list, with
-  // no request to the service (SectionGuard, section_guard.h, decides and bounds this). The hosts
+  // no request to the service (SectionGuard, section_guard.h, decides and bounds this); lines
+  // others added to the section go above it. The hosts
   // file is read only here; `now` counts the restores.
   RestoreReport RestoreChangedSection(MonotonicClock::time_point now);
   // A regular refresh runs: restoring, paused or not, starts afresh.
@@ -97,6 +103,8 @@ class UpdateCycle {
  private:
   void HandleResponse(const AccountSource& account, std::string_view response,
                       UpdateResult& result);
+  // One attempt; true when it got an answer that was taken.
+  bool Attempt(const AccountSource& account, std::string_view path, UpdateResult& result);
 
   PageFetch& fetch_;
   HostsWriter& hosts_;

@@ -43,7 +43,7 @@ class PlainWindow {
 // The service answers every request with one mapping.
 class AnsweringService final : public PageFetch, public AccountSource {
  public:
-  Result<std::string> Get(std::string_view) override { return response_; }
+  Result<HttpAnswer> Get(std::string_view) override { return HttpAnswer::Taken(response_); }
   void Cancel() override {}
   AccountBoxes Current() const override { return {}; }
 

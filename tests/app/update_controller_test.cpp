@@ -11,6 +11,7 @@
 
 #include "account/account_form.h"
 #include "account/settings_file.h"
+#include "app/status_line.h"
 #include "fake_account_controls.h"
 #include "iconv_code_page.h"
 #include "md5_reference.h"
@@ -39,11 +40,12 @@ class FakeHost final : public UpdateControllerHost,
   void DestroyMainWindow() override { ++destroys; }
 
   // PageFetch, HostsWriter, AccountSource
-  Result<std::string> Get(std::string_view) override {
+  Result<HttpAnswer> Get(std::string_view) override {
     ++requests;
     if (during_cycle) std::exchange(during_cycle, nullptr)();
     if (fail) return Status::Failure(StatusKind::kTimedOut);
-    return answer;
+    if (reply) return *reply;
+    return HttpAnswer::Taken(answer);
   }
   void Cancel() override {}
   HostsStepReport WriteHostsSection(const DomainList& mappings) noexcept override {
@@ -54,9 +56,11 @@ class FakeHost final : public UpdateControllerHost,
   }
   HostsStepReport ClearHostsSection() noexcept override { return {}; }
   Result<std::string> ReadHostsFile() noexcept override { return hosts; }
-  AccountBoxes Current() const override { return {}; }
+  AccountBoxes Current() const override { return account; }
 
   std::function<void()> during_cycle;
+  std::optional<Result<HttpAnswer>> reply;  // instead of `answer`
+  AccountBoxes account;
   std::string answer = kConfirmedAnswer;
   std::string hosts;
   int writes = 0;
@@ -88,6 +92,41 @@ TEST(UpdateController, StartUpRunsOneCycleAndShowsItsResult) {
   EXPECT_TRUE(controller.Live());
   EXPECT_EQ(host.requests, kMaxAttempts) << "one cycle of three attempts";
   EXPECT_EQ(host.shown, std::vector<UpdateResult>{UpdateResult::kTransferFailed});
+}
+
+// An answer is an answer: whatever came back ends the quick retries, and the status says what it
+// was. Only a cycle that got none is retried soon, and only it says the server was not reached.
+TEST(UpdateController, OnlyACycleThatGotNoAnswerIsRetriedSoon) {
+  using enum AnswerFault;
+  struct Case {
+    const char* what;
+    Result<HttpAnswer> reply;
+    bool retried;
+    std::u16string status;
+  };
+  const Case cases[] = {
+      {"no connection", Status::Failure(StatusKind::kFailed, 10061), true,
+       u"无法连接服务器：连接被拒绝"},
+      {"no response", Status::Failure(StatusKind::kTimedOut), true, u"无法连接服务器：连接超时"},
+      {"HTTP 500", HttpAnswer::Refused({kErrorStatus, 500}), false, u"服务器返回错误（HTTP 500）"},
+      {"HTTP/1.0", HttpAnswer::Refused({kOtherVersion}), false, u"服务器的回答不是 HTTP/1.1"},
+      {"no length", HttpAnswer::Refused({kNoLength}), false,
+       u"服务器的回答没有长度（Content-Length）"},
+      {"unconfirmed", HttpAnswer::Taken("HTTP/1.1 200 OK\r\n\r\n<p>BEGIN</p>\r\n<p>END</p>"), false,
+       u"账号未确认"},
+      {"success", HttpAnswer::Taken(kConfirmedAnswer), false, u"已更新 0 条映射"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    Rig rig;
+    rig.host.account = {true, u"example.com", Password::Typed(u"p")};
+    rig.host.reply = c.reply;
+    ASSERT_TRUE(rig.controller.StartUp());
+    // A refused answer is a failed attempt all the same: three of them.
+    EXPECT_EQ(rig.host.requests, c.reply && c.reply->verdict.fault == kNone ? 1 : kMaxAttempts);
+    EXPECT_EQ(rig.controller.NextCycle().trigger == CycleTrigger::kQuickRetry, c.retried);
+    EXPECT_EQ(OutcomeText(rig.cycle.LastReport()), c.status);
+  }
 }
 
 TEST(UpdateController, SavesDuringACycleMergeIntoOneMoreAndADueRefreshIsSkipped) {
@@ -271,14 +310,14 @@ class Window final : public testing::FakeAccountControls,
   }
 
   // PageFetch, HostsWriter
-  Result<std::string> Get(std::string_view path) override {
+  Result<HttpAnswer> Get(std::string_view path) override {
     paths.emplace_back(path);
     if (!during_wait.empty()) {
       auto events = std::move(during_wait.front());
       during_wait.pop_front();
       for (auto& event : events) event();
     }
-    return std::string("HTTP/1.1 200 OK\r\n\r\n<p>OK</p>\r\n<p>BEGIN</p>\r\n<p>END</p>");
+    return HttpAnswer::Taken("HTTP/1.1 200 OK\r\n\r\n<p>OK</p>\r\n<p>BEGIN</p>\r\n<p>END</p>");
   }
   void Cancel() override {}
   HostsStepReport WriteHostsSection(const DomainList&) noexcept override { return {}; }

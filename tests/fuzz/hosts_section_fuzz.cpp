@@ -29,12 +29,13 @@ std::vector<std::string_view> LinesUpToMarker(std::string_view bytes, std::strin
   kalvane::HostsLineReader reader(bytes);
   rest = {};
   while (auto line = reader.Next()) {
-    if (*line == kalvane::kSectionMarker) {
-      const auto after = static_cast<std::size_t>(line->data() - bytes.data()) + line->size();
+    if (line->text == kalvane::kSectionMarker) {
+      const auto after =
+          static_cast<std::size_t>(line->text.data() - bytes.data()) + line->text.size();
       rest = bytes.substr(after);
       break;
     }
-    lines.push_back(*line);
+    lines.push_back(line->text);
   }
   return lines;
 }
@@ -76,9 +77,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   kalvane::HostsLineReader section(new_rest);
   while (auto line = section.Next()) {
     ++section_lines;
-    Check(*line != kalvane::kSectionMarker);
-    Check(!HasControlByte(*line));
-    Check(!kalvane::LineNamesHost(*line, kServiceHost));
+    Check(line->end == "\r\n");
+    Check(line->text != kalvane::kSectionMarker);
+    Check(!HasControlByte(line->text));
+    Check(!kalvane::LineNamesHost(line->text, kServiceHost));
   }
   Check(section_lines == kalvane::CountWritableMappings(mappings, kServiceHost));
   Check(new_rest.empty() || new_rest.ends_with("\r\n"));

@@ -47,9 +47,10 @@ TEST(HttpClient, CompletesWholeAndInPiecesDownToOneByte) {
   for (std::size_t piece : {kResponse.size(), std::size_t{100}, std::size_t{7}, std::size_t{1}}) {
     Rig rig;
     rig.ConnectsThenAnswers(Split(kResponse, piece));
-    const Result<std::string> got = rig.client.Get("/kalvanedns/getdomain.asp");
+    const Result<HttpAnswer> got = rig.client.Get("/kalvanedns/getdomain.asp");
     ASSERT_TRUE(got) << piece;
-    EXPECT_EQ(*got, kResponse);
+    EXPECT_EQ(got->text, kResponse);
+    EXPECT_EQ(got->verdict, AnswerVerdict{});
     EXPECT_GE(rig.socket.closes, 2);  // closed before connecting and after completion
     ASSERT_EQ(rig.socket.sent.size(), 1u);
     // Completed on the arrival of the last piece: no waiting out the minute.
@@ -89,26 +90,35 @@ TEST(HttpClient, ZeroLengthBodyAndSurplusBodyComplete) {
     Rig rig;
     const std::string longer = "HTTP/1.1 200 OK\r\nContent-Length: 3\r\n\r\nabcdef";
     rig.ConnectsThenAnswers({longer});
-    const Result<std::string> got = rig.client.Get("/p");
+    const Result<HttpAnswer> got = rig.client.Get("/p");
     ASSERT_TRUE(got);
-    EXPECT_EQ(*got, longer);  // the surplus stays
+    EXPECT_EQ(got->text, longer);  // the surplus stays
   }
 }
 
-TEST(HttpClient, ARefusedAnswerEndsTheWaitAtOnceAndClosesTheSocket) {
+// An answer is an answer: a refused one ends the transaction at once and says what came back.
+TEST(HttpClient, ARefusedAnswerEndsTheWaitAtOnceAndSaysWhy) {
+  using enum AnswerFault;
   const std::string head =
       "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(kMaxResponseBytes) + "\r\n\r\n";
-  const std::vector<std::vector<std::string>> answers = {
-      {"HTTP/1.1 500 Internal Server Error\r\n"},
-      {"http/1.1 200 OK\r\n"},
-      {"HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\nok"},
-      {head, std::string(kMaxResponseBytes, 'a')},  // over the cap
-      {"HTTP/1.1 200 OK\r\n", "X-Filler: " + std::string(kMaxHeaderBytes, 'x')},
+  const std::vector<std::pair<std::vector<std::string>, AnswerVerdict>> answers = {
+      {{"HTTP/1.1 500 Internal Server Error\r\n"}, {kErrorStatus, 500}},
+      {{"HTTP/1.1 404\r\nContent-Length: 0\r\n\r\n"}, {kErrorStatus, 404}},
+      {{"HTTP/1.0 200 OK\r\nContent-Length: 2\r\n\r\nok"}, {kOtherVersion}},
+      {{"HTTP/2 200\r\n"}, {kOtherVersion}},
+      {{"http/1.1 200 OK\r\n"}, {kUnrecognised}},
+      {{"HTTP/1.1 200 Fine\r\n"}, {kUnrecognised}},
+      {{"SSH-2.0-x\r\n"}, {kUnrecognised}},
+      {{"HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\nok"}, {kNoLength}},
+      {{head, std::string(kMaxResponseBytes, 'a')}, {kTooLarge}},  // over the cap
+      {{"HTTP/1.1 200 OK\r\n", "X-Filler: " + std::string(kMaxHeaderBytes, 'x')}, {kTooLarge}},
   };
-  for (const auto& answer : answers) {
+  for (const auto& [answer, verdict] : answers) {
     Rig rig;
     rig.ConnectsThenAnswers(answer);
-    EXPECT_EQ(rig.client.Get("/p").status(), StatusKind::kRejected) << answer[0];
+    const Result<HttpAnswer> got = rig.client.Get("/p");
+    ASSERT_TRUE(got) << answer[0];
+    EXPECT_EQ(got->verdict, verdict) << answer[0];
     EXPECT_LT(rig.pump.Elapsed(), 1s) << answer[0];  // no waiting for the time-out
     EXPECT_EQ(rig.socket.closes, 3) << "before connecting, on the verdict and at the end";
   }
@@ -246,9 +256,9 @@ TEST(HttpClient, NestedTransactionIsRefusedAndLateEventsAreIgnored) {
   rig.client.OnConnected();
   rig.client.OnData("garbage");
   rig.ConnectsThenAnswers({kResponse});
-  const Result<std::string> again = rig.client.Get("/p");
+  const Result<HttpAnswer> again = rig.client.Get("/p");
   ASSERT_TRUE(again);
-  EXPECT_EQ(*again, kResponse);
+  EXPECT_EQ(again->text, kResponse);
 }
 
 }  // namespace

@@ -23,6 +23,7 @@ struct MemoryFile {
   bool read_only = false;
   bool locked = false;          // held open by another program without any sharing
   bool open_to_others = false;  // its security lets others in (files written here never do)
+  bool link = false;            // a link to another file: ReadPlainFile refuses it
 };
 
 // A disk of named files, shared by the file systems a test creates in turn.
@@ -97,6 +98,11 @@ class MemoryFileSystem final : public FileSystem {
     if (file == nullptr) return Status::Failure(StatusKind::kNotFound, kFileNotFound);
     if (file->locked) return Failed(kSharingViolation);
     return file->content;
+  }
+
+  Result<std::string> ReadPlainFile(const std::filesystem::path& path) override {
+    if (const auto* file = Find(path); file != nullptr && file->link) return Failed(kAccessDenied);
+    return ReadWhole(path);
   }
 
   // Like Windows, rewriting an existing file keeps its security: a file open to others stays so.

@@ -17,20 +17,98 @@ const std::string kTwoSection = "#BEGIN\r\n10.0.0.1 host1\r\n10.0.0.2 host2\r\n"
 std::vector<std::string> Lines(std::string_view bytes) {
   std::vector<std::string> lines;
   HostsLineReader reader(bytes);
-  while (auto line = reader.Next()) lines.emplace_back(*line);
+  while (auto line = reader.Next()) lines.push_back(std::string(line->text) + "|" += line->end);
   return lines;
 }
 
-TEST(HostsLineReader, EndsLinesAtCrLfOrLoneCrButNotAtLoneLf) {
+TEST(HostsLineReader, EndsLinesAtCrLfLoneLfOrLoneCrAsWindowsReadsThem) {
   using V = std::vector<std::string>;
   EXPECT_EQ(Lines(""), V{});
-  EXPECT_EQ(Lines("a\r\nb\r\n"), (V{"a", "b"}));
-  EXPECT_EQ(Lines("a\r\nb"), (V{"a", "b"}));
-  EXPECT_EQ(Lines("a\rb\r"), (V{"a", "b"}));
-  EXPECT_EQ(Lines("a\nb\r\nc\n"), (V{"a\nb", "c\n"}));
-  EXPECT_EQ(Lines("\r\n"), V{""});
-  EXPECT_EQ(Lines("a\r\r\n\r\nb"), (V{"a", "", "", "b"}));
-  EXPECT_EQ(Lines("\n\r\r\n"), (V{"\n", ""}));
+  EXPECT_EQ(Lines("a\r\nb\r\n"), (V{"a|\r\n", "b|\r\n"}));
+  EXPECT_EQ(Lines("a\r\nb"), (V{"a|\r\n", "b|"}));
+  EXPECT_EQ(Lines("a\rb\r"), (V{"a|\r", "b|\r"}));
+  EXPECT_EQ(Lines("a\nb\r\nc\n"), (V{"a|\n", "b|\r\n", "c|\n"}));
+  EXPECT_EQ(Lines("a\r\r\n\r\nb"), (V{"a|\r", "|\r\n", "|\r\n", "b|"}));
+  EXPECT_EQ(Lines("\n\r\r\n"), (V{"|\n", "|\r", "|\r\n"}));
+}
+
+// The hosts file is shared: a hosts content, with or without a record of the rows we wrote, and
+// what a write of kTwo and the clean-up at exit make of it.
+TEST(HostsSection, KeepsEveryLineThatIsNotOurs) {
+  const SectionRows ours = {"10.0.0.1 host1", "10.0.0.2 host2"};
+  struct Case {
+    const char* what;
+    std::string hosts;
+    const SectionRows* record;
+    std::string written;  // the user's part before kTwoSection
+    std::string cleaned;
+  };
+  const std::vector<Case> cases = {
+      {"no marker: every line, its own line end", "a\r\nb\nc\rd", nullptr, "a\r\nb\nc\rd\r\n",
+       "a\r\nb\nc\rd\r\n"},
+      {"only line ends", "\r\n\n\r", nullptr, "\r\n\n\r", "\r\n\n\r"},
+      {"LF alone ends the line before the marker", "a\n#BEGIN\n1.1.1.1 old\n", nullptr, "a\n",
+       "a\n"},
+      {"a lone CR right before the marker", "a\r#BEGIN\r\n", nullptr, "a\r", "a\r"},
+      {"mixed ends, no record: the section runs to the end",
+       "a\r\nb\n#BEGIN\r10.0.0.1 host1\nmine\r\n", nullptr, "a\r\nb\n", "a\r\nb\n"},
+      {"a line appended after our rows", "a\r\n" + kTwoSection + "9.9.9.9 mine", &ours,
+       "a\r\n9.9.9.9 mine\r\n", "a\r\n9.9.9.9 mine\r\n"},
+      {"lines between our rows, a comment, LF ends",
+       "#BEGIN\n10.0.0.1 host1\n# note\n8.8.8.8 x\r10.0.0.2 host2\n", &ours, "# note\n8.8.8.8 x\r",
+       "# note\n8.8.8.8 x\r"},
+      {"a copy of our row beyond the one we wrote is the user's",
+       "#BEGIN\r\n10.0.0.1 host1\r\n10.0.0.1 host1\r\n10.0.0.2 host2\r\n", &ours,
+       "10.0.0.1 host1\r\n", "10.0.0.1 host1\r\n"},
+      {"a stale row of another list", "u\r\n#BEGIN\r\n10.0.0.3 old\r\n10.0.0.1 host1\r\n", &ours,
+       "u\r\n10.0.0.3 old\r\n", "u\r\n10.0.0.3 old\r\n"},
+      {"a second marker goes, the line below it stays",
+       "#BEGIN\r\n10.0.0.1 host1\r\n#BEGIN\r\nz\r\n", &ours, "z\r\n", "z\r\n"},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(ComposeHostsWithSection(c.hosts, kTwo, kServiceHost, c.record),
+              c.written + kTwoSection)
+        << c.what;
+    EXPECT_EQ(ComposeUserLines(c.hosts, c.record), c.cleaned) << c.what;
+    // Once moved up, the lines stay where they are: writing again changes nothing.
+    const std::string again = c.written + kTwoSection;
+    EXPECT_EQ(ComposeHostsWithSection(again, kTwo, kServiceHost, &ours), again) << c.what;
+  }
+}
+
+TEST(HostsSection, SplitsTheSectionInLinearTimeAndTellsWhetherOurRowsStandAsWritten) {
+  SectionRows rows;
+  std::string hosts = "#BEGIN\r\n";
+  for (int i = 0; i < 100'000; ++i) {
+    rows.push_back("10.0." + std::to_string(i / 256 % 256) + "." + std::to_string(i % 256) + " h" +
+                   std::to_string(i));
+    hosts += rows.back() + "\r\n";
+    if (i == 50'000) hosts += "7.7.7.7 mine\n";
+  }
+  const HostsParts parts = SplitHosts(hosts, &rows);
+  EXPECT_TRUE(parts.has_section && parts.rows_as_written);
+  EXPECT_EQ(parts.foreign, std::vector<std::string_view>{"7.7.7.7 mine\n"});
+
+  const SectionRows ours = {"10.0.0.1 host1", "10.0.0.2 host2"};
+  const HostsParts swapped = SplitHosts("#BEGIN\n10.0.0.2 host2\n10.0.0.1 host1", &ours);
+  EXPECT_FALSE(swapped.rows_as_written);
+  EXPECT_TRUE(swapped.foreign.empty());
+  const HostsParts short_one = SplitHosts("#BEGIN\n10.0.0.1 host1\nx\n", &ours);
+  EXPECT_EQ(short_one.missing_rows, 1u);
+  EXPECT_FALSE(short_one.rows_as_written);
+  EXPECT_FALSE(SplitHosts("a\n", &ours).has_section);
+}
+
+// The working copy is a record of our rows only when it is whole as we write it.
+TEST(HostsSection, ReadsOurRowsBackOnlyFromAnIntactWorkingCopy) {
+  const SectionRows two = {"10.0.0.1 host1", "10.0.0.2 host2"};
+  EXPECT_EQ(RowsOfWorkingCopy("a\n" + kTwoSection), two);
+  for (const std::string copy :
+       {"", "a\r\n", "#BEGIN\r\n", "#BEGIN\r\n10.0.0.1 host1", "#BEGIN\r\n10.0.0.1 host1\n",
+        "#BEGIN\n10.0.0.1 host1\r\n", "#BEGIN\r\n\r\n10.0.0.1 host1\r\n",
+        "#BEGIN\r\n10.0.0.1 host1\r\n#BEGIN\r\n"}) {
+    EXPECT_EQ(RowsOfWorkingCopy(copy), std::nullopt) << copy;
+  }
 }
 
 TEST(HostsSection, KeepsTheUserLinesAboveTheFirstMarkerAndAppendsTheSection) {
@@ -43,13 +121,6 @@ TEST(HostsSection, KeepsTheUserLinesAboveTheFirstMarkerAndAppendsTheSection) {
   EXPECT_EQ(
       ComposeHostsWithSection(" #BEGIN\r\n#BEGIN \r\n#begin\r\n#BEGIN#\r\n", kTwo, kServiceHost),
       " #BEGIN\r\n#BEGIN \r\n#begin\r\n#BEGIN#\r\n" + kTwoSection);
-  // The first of two markers ends the user's part; lines below the section are dropped.
-  EXPECT_EQ(ComposeHostsWithSection("a\r\n#BEGIN\r\n1.1.1.1 old\r\n#BEGIN\r\nmine\r\n", kTwo,
-                                    kServiceHost),
-            "a\r\n" + kTwoSection);
-  // Lone CRs become CR LF; a lone LF stays inside its line, so "x\n#BEGIN" is no marker line.
-  EXPECT_EQ(ComposeHostsWithSection("a\rb\nc\r\nx\n#BEGIN\r", kTwo, kServiceHost),
-            "a\r\nb\nc\r\nx\n#BEGIN\r\n" + kTwoSection);
   // Bytes are carried over as they are: a UTF-8 BOM stays first, ANSI text stays unchanged.
   EXPECT_EQ(ComposeHostsWithSection("\xEF\xBB\xBF# \xC4\xE3\xBA\xC3\r\n\t1.2.3.4 x \r\n", kTwo,
                                     kServiceHost),
@@ -65,13 +136,11 @@ TEST(HostsSection, KeepsTheUserLinesAboveTheFirstMarkerAndAppendsTheSection) {
 TEST(HostsSection, UserLinesAloneCutTheSectionOut) {
   EXPECT_TRUE(HasSection("a\r\n#BEGIN\r\n"));
   EXPECT_TRUE(HasSection("#BEGIN"));
-  EXPECT_FALSE(HasSection("a\r\n #BEGIN\r\n#begin\r\nx\n#BEGIN\r\n"));
+  EXPECT_TRUE(HasSection("x\n#BEGIN\n"));
+  EXPECT_FALSE(HasSection("a\r\n #BEGIN\r\n#begin\r\nx#BEGIN\r\n"));
   EXPECT_FALSE(HasSection(""));
   EXPECT_EQ(ComposeUserLines("a\r\n#BEGIN\r\n10.0.0.1 host1\r\n"), "a\r\n");
   EXPECT_EQ(ComposeUserLines("#BEGIN\r\n10.0.0.1 host1\r\n"), "");
-  // Without a marker the same lines come back, each ended by CR LF.
-  EXPECT_EQ(ComposeUserLines("a\rb\nc"), "a\r\nb\nc\r\n");
-  EXPECT_EQ(ComposeUserLines("a\r\n\r\n"), "a\r\n\r\n");
 }
 
 TEST(HostsSection, LeavesOutMappingsThatHoldControlCharacters) {

@@ -71,6 +71,47 @@ TEST_F(HostsStoreTest, WritesAndClearsTheSectionThroughTheWorkingCopy) {
   EXPECT_EQ(disk_.files.size(), 2u);
 }
 
+// After a restart the working copy tells which rows of a section left behind were ours, when it
+// is intact, a plain file and its rows all stand in the hosts file; otherwise the section goes
+// whole, as without any record. Within a run the last list written is the record.
+TEST_F(HostsStoreTest, KeepsTheUserLinesOfASectionByTheRecordOfOurRows) {
+  const std::string left = "u\n#BEGIN\n10.0.0.1 host1\n9.9.9.9 mine\n10.0.0.2 host2\n";
+  struct Case {
+    const char* what;
+    std::optional<std::string> copy;
+    bool link;
+    std::string cleaned;
+  };
+  const std::vector<Case> cases = {
+      {"intact", "u\r\n" + kTwoSection, false, "u\n9.9.9.9 mine\n"},
+      {"missing", std::nullopt, false, "u\n"},
+      {"cut off in its last line", "u\r\n" + kTwoSection.substr(0, kTwoSection.size() - 3), false,
+       "u\n"},
+      {"a link", "u\r\n" + kTwoSection, true, "u\n"},
+      {"another machine's", "u\r\n#BEGIN\r\n10.1.1.1 host1\r\n", false, "u\n"},
+  };
+  for (const Case& c : cases) {
+    disk_ = {};
+    SetHosts(left);
+    if (c.copy) disk_.files[kWorkingCopy] = {.content = *c.copy, .link = c.link};
+    auto store = MakeStore();
+    EXPECT_EQ(store.ClearHostsSection().outcome, HostsOutcome::kWritten) << c.what;
+    EXPECT_EQ(Hosts(), c.cleaned) << c.what;
+  }
+
+  // In a run: a line appended to the section moves up at the next write, and stays at exit.
+  disk_ = {};
+  SetHosts("u\n");
+  auto store = MakeStore();
+  ASSERT_EQ(store.WriteHostsSection(kTwo).outcome, HostsOutcome::kWritten);
+  SetHosts(*Hosts() + "9.9.9.9 mine");
+  EXPECT_EQ(store.WriteHostsSection(kTwo).outcome, HostsOutcome::kWritten);
+  EXPECT_EQ(Hosts(), "u\n9.9.9.9 mine\r\n" + kTwoSection);
+  SetHosts(*Hosts() + "10.0.0.1 host1\r\n");  // a second copy of our row is the user's
+  EXPECT_EQ(store.ClearHostsSection().outcome, HostsOutcome::kWritten);
+  EXPECT_EQ(Hosts(), "u\n9.9.9.9 mine\r\n10.0.0.1 host1\r\n");
+}
+
 // While the program runs an empty list leaves the hosts file alone; at exit the section goes
 // whenever the hosts file holds one, whatever the last list was (one left by an earlier run or a
 // crash included), and a hosts file without one is not rewritten.

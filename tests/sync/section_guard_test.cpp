@@ -37,14 +37,18 @@ TEST(SectionGuardTest, DecidesWhatAChangedHostsFileNeeds) {
   const Row rows[] = {
       {0, Step::kChanged, user, kNothing},  // no section written yet: none to keep
       {1, Step::kWrote, "the first cycle"},
-      {1, Step::kChanged, own, kNothing},                              // our own write
-      {5, Step::kChanged, Hosts(user_more, kList), kNothing},          // a line added above it
-      {6, Step::kChanged, own.substr(0, own.size() - 2), kNothing},    // last line end dropped
-      {10, Step::kChanged, user_more, kRestore},                       // the section removed
-      {11, Step::kChanged, Hosts(user, kOther), kRestore},             // an address changed
-      {12, Step::kChanged, own + "10.9.9.9 c.example\r\n", kRestore},  // a row added to it
-      {13, Step::kChanged, user, kPaused},  // the fourth reset within ten minutes
-      {15, Step::kChanged, own, kNothing},  // put back by someone else: nothing to do
+      {1, Step::kChanged, own, kNothing},                            // our own write
+      {5, Step::kChanged, Hosts(user_more, kList), kNothing},        // a line added above it
+      {6, Step::kChanged, own.substr(0, own.size() - 2), kNothing},  // last line end dropped
+      {10, Step::kChanged, user_more, kRestore},                     // the section removed
+      {11, Step::kChanged, Hosts(user, kOther), kRestore},           // an address changed
+      // A line appended to it is moved up, which is no restore: it does not count.
+      {12, Step::kChanged, own + "10.9.9.9 c.example", kMoveUp},
+      {12, Step::kChanged, "#BEGIN\n10.0.0.1 a.example\n10.0.0.2 b.example\n", kNothing},  // LF
+      {13, Step::kChanged, user, kRestore},
+      {14, Step::kChanged, user, kPaused},              // the fourth reset within ten minutes
+      {15, Step::kChanged, own, kNothing},              // put back by someone else: nothing to do
+      {16, Step::kChanged, own + "# mine\n", kMoveUp},  // moving up needs no restore
       {20, Step::kRegularCycle, "resets the count"},
       {100, Step::kChanged, user, kRestore},
       {200, Step::kChanged, user, kRestore},

@@ -26,14 +26,14 @@ const Status kNoAnswer = Status::Failure(StatusKind::kTimedOut);
 // attempt); hosts steps are recorded and answered with `hosts_report`.
 class Fake final : public PageFetch, public HostsWriter, public AccountSource {
  public:
-  Result<std::string> Get(std::string_view path) override {
+  Result<HttpAnswer> Get(std::string_view path) override {
     paths.emplace_back(path);
     if (during_get) during_get();
     if (answers.empty()) return kNoAnswer;
     std::optional<std::string> answer = answers.front();
     answers.pop_front();
     if (!answer) return kNoAnswer;
-    return *answer;
+    return HttpAnswer::Taken(*answer);
   }
   void Cancel() override { ++cancels; }
   HostsStepReport WriteHostsSection(const DomainList& domains) noexcept override {
