@@ -11,6 +11,7 @@ if(KALVANE_TESTS)
     tests/app/instance_command_test.cpp
     tests/app/status_journal_test.cpp
     tests/app/status_line_test.cpp
+    tests/app/tray_outcome_test.cpp
     tests/app/update_controller_test.cpp
     tests/app/window_layout_test.cpp
     tests/base/text_test.cpp

@@ -55,7 +55,7 @@ StatusDisplay::StatusDisplay(HINSTANCE instance, HWND owner, TrayIcon& tray, HIC
 
 void StatusDisplay::ShowCycle(const CycleReport& report, const CycleTiming::NextCycle& next) {
   const TimeOfDay at = LocalTimeNow();
-  tray_status_.ShowUpdateStatus(IconState(report.result), TipStatusLine(report, at));
+  ShowInTray(tray_outcome_.OnCycle(report, at));
   WriteDebugLine(DebugReportLine(report, at));
   Record(at, OutcomeText(report), RowsAfterCycle(report, report.mappings, service_host_), next);
 }
@@ -63,12 +63,20 @@ void StatusDisplay::ShowCycle(const CycleReport& report, const CycleTiming::Next
 void StatusDisplay::ShowRestore(const RestoreReport& report, const CycleTiming::NextCycle& next) {
   const TimeOfDay at = LocalTimeNow();
   const std::u16string text = RestoreText(report);
-  tray_status_.ShowUpdateStatus(IconState(report), text + StatusLineTime(at));
+  ShowInTray(tray_outcome_.OnRestore(report, at));
   std::optional<DomainList> written;
-  if (report.kind == RestoreReport::Kind::kRestored && HostsStepSucceeded(report.hosts.outcome)) {
+  if (report.kind != RestoreReport::Kind::kPaused && HostsStepSucceeded(report.hosts.outcome)) {
     written = WrittenRows(report.mappings, service_host_);
   }
   Record(at, text, written, next);
+}
+
+void StatusDisplay::ShowInTray(const TrayView& view) {
+  if (view.icon) {
+    tray_status_.ShowUpdateStatus(*view.icon, view.tip_line);
+  } else {
+    tray_status_.ShowTip(view.tip_line);
+  }
 }
 
 void StatusDisplay::Record(TimeOfDay at, std::u16string_view result,

@@ -13,6 +13,7 @@
 #include "app/cycle_timing.h"
 #include "app/status_journal.h"
 #include "app/status_window-win32.h"
+#include "app/tray_outcome.h"
 #include "base/ansi_code_page.h"
 #include "sync/update_cycle.h"
 #include "tray/tray_icon-win32.h"
@@ -31,7 +32,8 @@ class StatusDisplay {
 
   // A cycle ended; `next` is the cycle that starts next by itself.
   void ShowCycle(const CycleReport& report, const CycleTiming::NextCycle& next);
-  // A restore was made, or restoring paused.
+  // A restore was made, or restoring paused: in the history; the tray keeps the last update's
+  // outcome (TrayOutcome).
   void ShowRestore(const RestoreReport& report, const CycleTiming::NextCycle& next);
   // One tick of the blink timer.
   void OnBlinkTick() { tray_status_.OnBlinkTick(); }
@@ -45,12 +47,14 @@ class StatusDisplay {
   void Record(TimeOfDay at, std::u16string_view result, const std::optional<DomainList>& written,
               const CycleTiming::NextCycle& next);
   void SetNextDue(const CycleTiming::NextCycle& next);
+  void ShowInTray(const TrayView& view);
 
   HINSTANCE instance_;
   HWND owner_;
   const AnsiCodePage& code_page_;
   std::string service_host_;
   TrayStatus tray_status_;
+  TrayOutcome tray_outcome_;
   StatusJournal journal_;
   std::unique_ptr<StatusWindow> window_;
 };

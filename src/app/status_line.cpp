@@ -168,6 +168,8 @@ std::u16string RestoreText(const RestoreReport& report) {
   if (report.kind == RestoreReport::Kind::kPaused)
     return u"hosts 文件被其他程序反复改写，已暂停恢复";
   if (!HostsStepSucceeded(report.hosts.outcome)) return HostsFailureText(report.hosts);
+  if (report.kind == RestoreReport::Kind::kMovedUp)
+    return u"已将其他程序加入本段的行移到 #BEGIN 之上";
   return u"已恢复被其他程序移除的映射";
 }
 
@@ -193,13 +195,6 @@ std::u16string DebugCleanUpLine(const HostsStepReport& hosts) {
   return u"Kalvane: exit clean-up: " + HostsFailureText(hosts) + u"; hosts outcome " +
          Number(static_cast<std::uint64_t>(hosts.outcome)) + u", Win32 error " +
          Number(hosts.system_error) + u"\n";
-}
-
-TrayIconState IconState(const RestoreReport& report) {
-  if (report.kind == RestoreReport::Kind::kRestored && HostsStepSucceeded(report.hosts.outcome)) {
-    return TrayIconState::kUpdated;
-  }
-  return TrayIconState::kFailed;
 }
 
 TrayIconState IconState(UpdateResult result) {

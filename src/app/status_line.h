@@ -35,8 +35,9 @@ std::u16string StatusLine(const CycleReport& report, TimeOfDay at);
 // The status line as the tool-tip has room for it: the reason is shortened before the time is.
 std::u16string TipStatusLine(const CycleReport& report, TimeOfDay at);
 
-// A restore's outcome without its time: "已恢复被其他程序移除的映射", the hosts step's failure when
-// the section could not be written again, or "hosts 文件被其他程序反复改写，已暂停恢复".
+// A restore's outcome without its time: "已恢复被其他程序移除的映射", "已将其他程序加入本段的行移到
+// #BEGIN 之上", the hosts step's failure when the section could not be written again, or
+// "hosts 文件被其他程序反复改写，已暂停恢复".
 std::u16string RestoreText(const RestoreReport& report);
 
 // The hosts step's failure in words, with its reason when the error code is known; empty for an
@@ -53,8 +54,6 @@ std::u16string DebugReportLine(const CycleReport& report, TimeOfDay at);
 // through, the second for a failed transfer or hosts write, the two blinking for an account that
 // was not confirmed or could not be sent.
 TrayIconState IconState(UpdateResult result);
-// The same for a restore: the steady failure icon also while restoring is paused.
-TrayIconState IconState(const RestoreReport& report);
 
 // The same for the exit clean-up's hosts step; empty when it succeeded.
 std::u16string DebugCleanUpLine(const HostsStepReport& hosts);

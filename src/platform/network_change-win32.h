@@ -7,16 +7,17 @@
 
 namespace kalvane {
 
-// Tells a window when a network interface is added or changes (connects, gets an address), by
-// posting `message` to it; an interface that goes away posts nothing. A change that takes a
-// network down posts as well: the notice cannot tell, and a cycle that then gets no answer only
-// starts the quick retries, which see the network come back. The system calls back on a thread of
-// its own; the only thing done there is the post, so the window thread handles the notice in its
-// usual order. Ending the object cancels the notifications and waits for a callback that is under
-// way.
+// Tells a window when a change can have brought the network back, by posting `message` to it: a
+// network interface is added or connects, or an address is added or becomes usable (its duplicate
+// address detection done). A change that takes a network down (an interface that disconnects or
+// goes, an address that goes) posts nothing: no cycle can reach the service through it. The
+// system calls back on a thread of its own; only the look at the changed interface or address and
+// the post are done there, so the window thread handles the notice in its usual order. Ending the
+// object cancels the notifications and waits for a callback that is under way.
 //
-// It uses NotifyIpInterfaceChange (Windows Vista and later), looked up at run time: where it is
-// missing there are no notices (Active() false) and the program relies on its retries.
+// It uses NotifyIpInterfaceChange and NotifyUnicastIpAddressChange (Windows Vista and later),
+// looked up at run time: where they are missing there are no notices (Active() false) and the
+// program relies on its retries.
 class NetworkChangeNotice {
  public:
   NetworkChangeNotice(HWND window, UINT message);
@@ -28,15 +29,18 @@ class NetworkChangeNotice {
   bool Active() const { return active_; }
 
  private:
-  // Where the system's thread posts to; its address is the callback's context.
+  // What the system's thread needs; its address is the callbacks' context.
   struct PostTarget {
     HWND window;
     UINT message;
+    FARPROC get_interface_entry;  // GetIpInterfaceEntry
+    FARPROC get_address_entry;    // GetUnicastIpAddressEntry
   };
 
   PostTarget target_;
   UniqueModule iphlpapi_;
-  HANDLE registration_ = nullptr;
+  HANDLE interface_registration_ = nullptr;
+  HANDLE address_registration_ = nullptr;
   bool active_ = false;
 };
 

@@ -24,6 +24,11 @@ void TrayStatus::ShowUpdateStatus(TrayIconState state, std::u16string_view statu
   }
 }
 
+void TrayStatus::ShowTip(std::u16string_view status_line) {
+  tray_.SetTip(ToWide(TrayTipText(status_line)));
+  tray_.Modify();
+}
+
 void TrayStatus::OnBlinkTick() {
   if (const auto next = rule_.OnBlinkTick()) SetPicture(*next);
 }

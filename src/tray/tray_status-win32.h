@@ -24,6 +24,8 @@ class TrayStatus {
   // Shows one cycle's outcome: a steady picture, or blinking that starts one full interval later.
   // `status_line` becomes the tool-tip's second line.
   void ShowUpdateStatus(TrayIconState state, std::u16string_view status_line = {});
+  // Sets the tool-tip's second line alone: the picture, steady or blinking, stays.
+  void ShowTip(std::u16string_view status_line);
   // One tick of the blink timer.
   void OnBlinkTick();
 

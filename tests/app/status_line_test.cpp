@@ -57,16 +57,15 @@ TEST(StatusLine, NamesTheOutcomeAndItsTime) {
   EXPECT_NE(StatusLine(unsendable, kNoon), StatusLine(unreachable, kNoon));
 }
 
-TEST(StatusLine, ARestoreSaysWhatItDidAndPausingShowsTheFailureIcon) {
+TEST(StatusLine, ARestoreSaysWhatItDid) {
   RestoreReport restored{RestoreReport::Kind::kRestored, {}, {HostsOutcome::kWritten, 0, 1}};
   EXPECT_EQ(RestoreText(restored), u"已恢复被其他程序移除的映射");
-  EXPECT_EQ(IconState(restored), TrayIconState::kUpdated);
+  RestoreReport moved{RestoreReport::Kind::kMovedUp, {}, {HostsOutcome::kWritten, 0, 1}};
+  EXPECT_EQ(RestoreText(moved), u"已将其他程序加入本段的行移到 #BEGIN 之上");
   RestoreReport failed{RestoreReport::Kind::kRestored, {}, {HostsOutcome::kReplaceFailed, 5, 0}};
   EXPECT_EQ(RestoreText(failed), u"无法写入 hosts 文件：拒绝访问");
-  EXPECT_EQ(IconState(failed), TrayIconState::kFailed);
   const RestoreReport paused{RestoreReport::Kind::kPaused, {}, {}};
   EXPECT_EQ(RestoreText(paused), u"hosts 文件被其他程序反复改写，已暂停恢复");
-  EXPECT_EQ(IconState(paused), TrayIconState::kFailed);
 }
 
 TEST(StatusLine, AnUnconfirmedAccountComesFirstAndNamesAHostsFailureToo) {
