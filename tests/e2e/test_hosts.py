@@ -101,12 +101,47 @@ class HostsTest(E2ETestCase):
         self.start()
         self.wait_window()
         self.assertEqual(len(self.svc.wait_requests(3, 10)), 3)
+        # An answer is an answer: no quick retry (the first would come 10 s after the cycle).
+        time.sleep(15)
+        self.assertEqual(len(self.svc.requests()), 3, "a quick retry after an error status")
         self.assertEqual(read_hosts(), before)
         self.assertFalse(os.path.exists(os.path.join(self.folder, "hosts.bak")))
         # At exit the section left by an earlier run goes, though no answer came.
         self.close_program()
         self.assertEqual(read_hosts(), USER_LINES)
         self.assertEqual([r.data for r in self.svc.requests()], [plain_request()] * 3)
+
+    def test_a_line_appended_while_running_is_kept_through_the_watch_an_update_and_the_exit(self):
+        write_hosts(USER_LINES)
+        rows = [("host1", "10.0.0.1"), ("host2", "10.0.0.2")]
+        self.svc.queue(answer(rows), answer(rows[1:]))
+        self.start()
+        self.wait_window()
+        section = b"#BEGIN\r\n10.0.0.1 host1\r\n10.0.0.2 host2\r\n"
+        self.assertEqual(read_hosts(), USER_LINES + section)
+        # The usual way to add an entry: appended to the end, so below the marker; LF alone.
+        mine = b"192.168.7.7 mine.example\n"
+        with open(hosts_path(), "ab") as f:
+            f.write(mine)
+        time.sleep(5)
+        # Moved above the marker once, and left there.
+        self.assertEqual(read_hosts(), USER_LINES + mine + section)
+        self.save()
+        self.assertEqual(len(self.svc.wait_requests(2, 10)), 2)
+        self.assertTrue(wait_for(lambda: read_hosts() == USER_LINES + mine +
+                                 b"#BEGIN\r\n10.0.0.2 host2\r\n", 5), read_hosts())
+        self.close_program()
+        self.assertEqual(read_hosts(), USER_LINES + mine)
+
+    def test_an_lf_only_hosts_file_with_a_stale_section_ends_with_one_section(self):
+        user = b"127.0.0.1 localhost\n# the user's own line\n"
+        write_hosts(user + b"#BEGIN\n10.9.9.9 left-behind\n")
+        self.svc.queue(answer([("host1", "10.0.0.1")]))
+        self.start()
+        self.wait_window()
+        self.assertEqual(read_hosts(), user + b"#BEGIN\r\n10.0.0.1 host1\r\n")
+        self.close_program()
+        self.assertEqual(read_hosts(), user)
 
     def test_a_response_sent_one_byte_at_a_time_is_read_whole(self):
         write_hosts(USER_LINES)

@@ -8,8 +8,8 @@ import unittest
 
 from e2e_support import (TITLE, E2ETestCase, hosts_path, map_service_host, read_hosts, wait_for,
                          write_hosts)
-from service_client import answer
-from test_tray import TrayDriving
+from service_client import answer, status
+from test_tray import FAILED_ICON, SERVER_ERROR, TrayDriving
 
 WM_POWERBROADCAST = 0x218
 PBT_APMRESUMESUSPEND, PBT_APMRESUMEAUTOMATIC = 0x7, 0x12
@@ -110,6 +110,20 @@ class RecoveryTest(TrayDriving, E2ETestCase):
         closed = self.driver("close", TITLE, 5000)
         self.assertEqual((closed["exited"], closed.get("exit_code")), (True, 0), closed)
         self.assertEqual(read_hosts(), USER_LINES + OTHER_LINE + b"# a note\r\n")
+
+    def test_a_restore_after_a_failed_update_leaves_the_failure_icon(self):
+        self.start_with_section()
+        tray = self.minimise_to_tray()
+        self.svc.set_default(status(SERVER_ERROR))
+        self.choose_in_tray_menu("u")
+        self.assertEqual(len(self.svc.wait_requests(4, 10)), 4)
+        self.assertTrue(self.icon_becomes(FAILED_ICON), "no failure icon after the failed update")
+
+        write_hosts(USER_LINES)
+        self.assertTrue(wait_for(lambda: hosts_now() == USER_LINES + SECTION, 5, 0.02),
+                        "the section was not put back: %r" % hosts_now())
+        time.sleep(0.5)
+        self.assert_steady(tray, FAILED_ICON)
 
     def test_a_program_that_removes_the_section_every_time_is_given_up_after_three_restores(self):
         self.start_with_section()
