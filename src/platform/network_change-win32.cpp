@@ -33,7 +33,8 @@ void Post(const PostTarget* target, MIB_NOTIFICATION_TYPE type) {
 }
 
 // On a thread of the system's. The row names the interface only: whether it is connected now is
-// read afresh; one that cannot be read counts as up (one cycle too many is harmless).
+// read afresh; one that cannot be read (or a system without GetIpInterfaceEntry, as Wine 8)
+// counts as up: one cycle too many is harmless.
 template <typename PostTarget>
 void WINAPI OnInterfaceChange(PVOID context, PMIB_IPINTERFACE_ROW row, MIB_NOTIFICATION_TYPE type) {
   const auto* target = static_cast<const PostTarget*>(context);
@@ -44,7 +45,7 @@ void WINAPI OnInterfaceChange(PVOID context, PMIB_IPINTERFACE_ROW row, MIB_NOTIF
   now.InterfaceLuid = row->InterfaceLuid;
   now.InterfaceIndex = row->InterfaceIndex;
   const auto get = As<GetIpInterfaceEntryFunction>(target->get_interface_entry);
-  if (get(&now) != NO_ERROR || now.Connected) Post(target, type);
+  if (get == nullptr || get(&now) != NO_ERROR || now.Connected) Post(target, type);
 }
 
 // An address that is added, or that becomes preferred once its duplicate check is done.
@@ -59,7 +60,9 @@ void WINAPI OnAddressChange(PVOID context, PMIB_UNICASTIPADDRESS_ROW row,
   now.InterfaceLuid = row->InterfaceLuid;
   now.InterfaceIndex = row->InterfaceIndex;
   const auto get = As<GetUnicastIpAddressEntryFunction>(target->get_address_entry);
-  if (get(&now) != NO_ERROR || now.DadState == IpDadStatePreferred) Post(target, type);
+  if (get == nullptr || get(&now) != NO_ERROR || now.DadState == IpDadStatePreferred) {
+    Post(target, type);
+  }
 }
 
 }  // namespace
@@ -74,8 +77,7 @@ NetworkChangeNotice::NetworkChangeNotice(HWND window, UINT message)
       FunctionIn<NotifyUnicastIpAddressChangeFunction>(module, "NotifyUnicastIpAddressChange");
   target_.get_interface_entry = module ? GetProcAddress(module, "GetIpInterfaceEntry") : nullptr;
   target_.get_address_entry = module ? GetProcAddress(module, "GetUnicastIpAddressEntry") : nullptr;
-  if (notify_interface == nullptr || notify_address == nullptr ||
-      target_.get_interface_entry == nullptr || target_.get_address_entry == nullptr ||
+  if (notify_interface == nullptr ||
       FunctionIn<CancelMibChangeNotify2Function>(module, "CancelMibChangeNotify2") == nullptr) {
     return;
   }
@@ -83,7 +85,7 @@ NetworkChangeNotice::NetworkChangeNotice(HWND window, UINT message)
                              &interface_registration_) == NO_ERROR;
   // The address notice adds to the interface one; without it an interface that connects still
   // tells.
-  if (active_) {
+  if (active_ && notify_address != nullptr) {
     (void)notify_address(AF_UNSPEC, OnAddressChange<PostTarget>, &target_, FALSE,
                          &address_registration_);
   }

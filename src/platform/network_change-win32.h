@@ -16,8 +16,8 @@ namespace kalvane {
 // object cancels the notifications and waits for a callback that is under way.
 //
 // It uses NotifyIpInterfaceChange and NotifyUnicastIpAddressChange (Windows Vista and later),
-// looked up at run time: where they are missing there are no notices (Active() false) and the
-// program relies on its retries.
+// looked up at run time: without the first there are no notices (Active() false) and the program
+// relies on its retries.
 class NetworkChangeNotice {
  public:
   NetworkChangeNotice(HWND window, UINT message);
@@ -33,8 +33,8 @@ class NetworkChangeNotice {
   struct PostTarget {
     HWND window;
     UINT message;
-    FARPROC get_interface_entry;  // GetIpInterfaceEntry
-    FARPROC get_address_entry;    // GetUnicastIpAddressEntry
+    FARPROC get_interface_entry;  // GetIpInterfaceEntry; nullptr where missing (Wine 8)
+    FARPROC get_address_entry;    // GetUnicastIpAddressEntry; nullptr where missing
   };
 
   PostTarget target_;

@@ -44,6 +44,9 @@ TEST_F(Win32FileSystemTest, WritesAPlainFileWhetherItIsNewOrAlreadyThere) {
   EXPECT_EQ(FileBytes(path), "x");
   EXPECT_EQ(files_->WriteWhole(program_ / L"gone" / L"hosts.bak", "x", SyncMode::kNone),
             StatusKind::kNotFound);
+  const Result<std::string> read = files_->ReadPlainFile(path);
+  ASSERT_TRUE(read);
+  EXPECT_EQ(*read, "x");
 }
 
 TEST_F(Win32FileSystemTest, AHardLinkIsNotWrittenThrough) {
@@ -52,6 +55,7 @@ TEST_F(Win32FileSystemTest, AHardLinkIsNotWrittenThrough) {
   EXPECT_EQ(files_->WriteWhole(link, kNew, SyncMode::kFlush), StatusKind::kFailed);
   EXPECT_EQ(FileBytes(target_), kTargetBytes);
   EXPECT_EQ(FileBytes(link), kTargetBytes);
+  EXPECT_EQ(files_->ReadPlainFile(link).status(), StatusKind::kFailed) << "nor read as our own";
 }
 
 TEST_F(Win32FileSystemTest, ASymbolicLinkIsNotWrittenThroughNorADanglingOneFollowed) {
@@ -62,6 +66,7 @@ TEST_F(Win32FileSystemTest, ASymbolicLinkIsNotWrittenThroughNorADanglingOneFollo
   }
   EXPECT_EQ(files_->WriteWhole(link, kNew, SyncMode::kFlush), StatusKind::kFailed);
   EXPECT_EQ(FileBytes(target_), kTargetBytes);
+  EXPECT_EQ(files_->ReadPlainFile(link).status(), StatusKind::kFailed) << "nor read as our own";
 
   // A link to a file that does not exist (any more): creating through it would make that file.
   const auto missing = target_.parent_path() / L"made-by-the-program.txt";
