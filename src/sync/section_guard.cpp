@@ -3,8 +3,13 @@
 namespace kalvane {
 
 void SectionGuard::OnHostsStep(const DomainList& mappings, const HostsStepReport& report) {
-  if (mappings.empty()) return;
-  if (report.outcome != HostsOutcome::kWritten && report.outcome != HostsOutcome::kUnchanged) {
+  // Nothing put back may be older than the latest answer: after an empty list (its rows were
+  // withdrawn) or rows that could not be written, the section in the hosts file is older.
+  if (mappings.empty() ||
+      (report.outcome != HostsOutcome::kWritten && report.outcome != HostsOutcome::kUnchanged)) {
+    guarding_ = false;
+    mappings_.clear();
+    rows_.clear();
     return;
   }
   guarding_ = true;

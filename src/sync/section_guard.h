@@ -43,10 +43,11 @@ class SectionGuard {
   // Rows naming `service_host` are left out of the section, as the hosts store leaves them out.
   explicit SectionGuard(std::string service_host) : service_host_(std::move(service_host)) {}
 
-  // A cycle's hosts step for `mappings` ended with `report`. After kWritten and kUnchanged the
-  // section holds that list and is the one to keep; every other outcome left the hosts file as it
-  // was (an empty list among them, which leaves an earlier section in place), so the section to
-  // keep stays what it was.
+  // A cycle's answer held `mappings`, and its hosts step ended with `report`. After kWritten and
+  // kUnchanged the section holds that list and is the one to keep. Every other outcome left the
+  // hosts file as it was: an empty list (which leaves an earlier section in place, its rows now
+  // withdrawn) or a failed write. The section there is then older than the answer, and guarding
+  // stops until a later answer's rows are written.
   void OnHostsStep(const DomainList& mappings, const HostsStepReport& report);
   // A regular cycle ran: it put the section back by itself, and restoring starts afresh.
   void OnRegularCycle();

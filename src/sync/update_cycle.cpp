@@ -98,8 +98,8 @@ RestoreReport UpdateCycle::RestoreChangedSection(MonotonicClock::time_point now)
       break;
   }
   RestoreReport report{kind, guard_.Mappings(), {}};
+  // The list is the latest answer's either way: a failed write leaves it the one to put back.
   report.hosts = hosts_.WriteHostsSection(report.mappings);
-  guard_.OnHostsStep(report.mappings, report.hosts);
   return report;
 }
 

@@ -56,11 +56,16 @@ TEST(SectionGuardTest, DecidesWhatAChangedHostsFileNeeds) {
       {700, Step::kChanged, user, kRestore},  // the restore at 100 s is more than ten minutes ago
       {701, Step::kChanged, user, kPaused},
       {710, Step::kRegularCycle, "resets the count"},
-      {720, Step::kWrote, "a failed write keeps the old section", kNothing, &kOther,
-       HostsOutcome::kReplaceFailed},
-      {721, Step::kWrote, "an empty answer leaves the section in place", kNothing, &kEmpty,
+      // Nothing put back is older than the latest answer: not after rows that could not be
+      // written, nor after an empty list, until a later answer's rows are written.
+      {720, Step::kWrote, "rows not written", kNothing, &kOther, HostsOutcome::kReplaceFailed},
+      {721, Step::kChanged, user, kNothing},
+      {722, Step::kWrote, "the rows written again", kNothing, &kList},
+      {723, Step::kChanged, user, kRestore},
+      {724, Step::kWrote, "an empty answer: rows withdrawn", kNothing, &kEmpty,
        HostsOutcome::kNotTouched},
-      {722, Step::kChanged, own, kNothing},
+      {725, Step::kChanged, user, kNothing},
+      {726, Step::kChanged, own + "# mine\n", kNothing},
       {730, Step::kWrote, "the section now holds the other list", kNothing, &kOther},
       {731, Step::kChanged, Hosts(user, kOther), kNothing},
       {732, Step::kChanged, own, kRestore},
