@@ -23,6 +23,7 @@ if(KALVANE_TESTS)
     tests/sync/hosts_section_test.cpp
     tests/sync/hosts_store_test.cpp
     tests/sync/refresh_schedule_test.cpp
+    tests/sync/refused_rows_test.cpp
     tests/sync/response_body_test.cpp
     tests/sync/section_guard_test.cpp
     tests/sync/update_cycle_test.cpp

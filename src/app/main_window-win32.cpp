@@ -138,7 +138,7 @@ void MainWindow::OnCreate() {
       [this] { return controller_.CycleRunning(); });
   display_ = std::make_unique<StatusDisplay>(instance_, hwnd_, *tray_, updated_small_.get(),
                                              failed_small_.get(), services_.code_page,
-                                             services_.service_host);
+                                             services_.refused_hosts);
   refresh_timer_ = std::make_unique<WindowTimer>(hwnd_, kRefreshTimerId, kRefreshTickMs);
   WatchForChanges();
 }

@@ -38,7 +38,7 @@ struct MainWindowServices {
   UpdateCycle& cycle;
   WindowsEventPump& pump;
   std::filesystem::path hosts;  // watched for other programs' changes; empty when unknown
-  std::string service_host;
+  RefusedHosts refused_hosts;   // rows never written (the service's host among them)
 };
 
 // The program's one window. It routes messages and lays out its controls; the flows it drives

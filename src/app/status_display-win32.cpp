@@ -46,18 +46,25 @@ void WriteDebugLine(const std::u16string& line) {
 }  // namespace
 
 StatusDisplay::StatusDisplay(HINSTANCE instance, HWND owner, TrayIcon& tray, HICON updated,
-                             HICON failed, const AnsiCodePage& code_page, std::string service_host)
+                             HICON failed, const AnsiCodePage& code_page, RefusedHosts refused)
     : instance_(instance),
       owner_(owner),
       code_page_(code_page),
-      service_host_(std::move(service_host)),
+      refused_(std::move(refused)),
       tray_status_(tray, owner, updated, failed) {}
 
 void StatusDisplay::ShowCycle(const CycleReport& report, const CycleTiming::NextCycle& next) {
   const TimeOfDay at = LocalTimeNow();
   ShowInTray(tray_outcome_.OnCycle(report, at));
   WriteDebugLine(DebugReportLine(report, at));
-  Record(at, OutcomeText(report), RowsAfterCycle(report, report.mappings, service_host_), next);
+  const std::optional<DomainList> written = RowsAfterCycle(report, report.mappings, refused_);
+  // The rows left out, below the cycle's own line in the history.
+  if (written) {
+    for (const auto& line : RefusedRowLines(report.mappings, refused_, code_page_)) {
+      journal_.Note(at, line);
+    }
+  }
+  Record(at, OutcomeText(report), written, next);
 }
 
 void StatusDisplay::ShowRestore(const RestoreReport& report, const CycleTiming::NextCycle& next) {
@@ -66,7 +73,7 @@ void StatusDisplay::ShowRestore(const RestoreReport& report, const CycleTiming::
   ShowInTray(tray_outcome_.OnRestore(report, at));
   std::optional<DomainList> written;
   if (report.kind != RestoreReport::Kind::kPaused && HostsStepSucceeded(report.hosts.outcome)) {
-    written = WrittenRows(report.mappings, service_host_);
+    written = WrittenRows(report.mappings, refused_);
   }
   Record(at, text, written, next);
 }

@@ -24,9 +24,9 @@ namespace kalvane {
 class StatusDisplay {
  public:
   // The tray, the icons and `code_page` stay owned by the caller and must outlive this object.
-  // Rows naming `service_host` are never written, so the journal leaves them out too.
+  // Rows `refused` refuses are never written: the journal leaves them out and names them.
   StatusDisplay(HINSTANCE instance, HWND owner, TrayIcon& tray, HICON updated, HICON failed,
-                const AnsiCodePage& code_page, std::string service_host);
+                const AnsiCodePage& code_page, RefusedHosts refused);
   StatusDisplay(const StatusDisplay&) = delete;
   StatusDisplay& operator=(const StatusDisplay&) = delete;
 
@@ -52,7 +52,7 @@ class StatusDisplay {
   HINSTANCE instance_;
   HWND owner_;
   const AnsiCodePage& code_page_;
-  std::string service_host_;
+  RefusedHosts refused_;
   TrayStatus tray_status_;
   TrayOutcome tray_outcome_;
   StatusJournal journal_;

@@ -25,6 +25,38 @@ void AppendLine(std::u16string& out, std::initializer_list<std::u16string_view> 
   out += u"\r\n";
 }
 
+std::u16string Ascii(std::string_view text) { return {text.begin(), text.end()}; }
+
+// A name as the history shows it: a control character, which the row was refused for, as a space.
+std::u16string Shown(std::u16string text) {
+  for (char16_t& ch : text) {
+    if (ch < u' ' || ch == u'\x7F') ch = u' ';
+  }
+  return text;
+}
+
+std::u16string_view RefusalWords(RowRefusal why) {
+  switch (why) {
+    case RowRefusal::kNone:
+      break;
+    case RowRefusal::kControlCharacter:
+      return u"含有控制字符";
+    case RowRefusal::kServiceHost:
+      return u"是本程序所用服务器的名称";
+    case RowRefusal::kProxyDiscovery:
+      return u"代理自动发现（WPAD）的名称";
+    case RowRefusal::kTunnelDiscovery:
+      return u"ISATAP 隧道发现的名称";
+    case RowRefusal::kLocalHost:
+      return u"本机名称 localhost";
+    case RowRefusal::kComputerName:
+      return u"本机的计算机名";
+    case RowRefusal::kOtherHost:
+      return u"本程序所用的主机";
+  }
+  return {};
+}
+
 }  // namespace
 
 std::u16string StatusReportText(const StatusModel& model) {
@@ -39,21 +71,40 @@ std::u16string StatusReportText(const StatusModel& model) {
   return text;
 }
 
-DomainList WrittenRows(const DomainList& list, std::string_view service_host) {
+DomainList WrittenRows(const DomainList& list, const RefusedHosts& refused) {
   DomainList written;
   for (const DomainMapping& mapping : list) {
-    if (IsWritableMapping(mapping, service_host)) written.push_back(mapping);
+    if (IsWritableMapping(mapping, refused)) written.push_back(mapping);
   }
   return written;
 }
 
+std::vector<std::u16string> RefusedRowLines(const DomainList& list, const RefusedHosts& refused,
+                                            const AnsiCodePage& code_page) {
+  std::vector<std::u16string> lines;
+  std::size_t more = 0;
+  for (const DomainMapping& mapping : list) {
+    const RowRefusal why = RefusalOf(mapping, refused);
+    if (why == RowRefusal::kNone) continue;
+    if (lines.size() == kRefusedRowsShown) {
+      ++more;
+      continue;
+    }
+    lines.push_back(u"未写入 " + Shown(code_page.Decode(mapping.host)) + u" " +
+                    Shown(code_page.Decode(mapping.address)) + u"：" +
+                    std::u16string(RefusalWords(why)));
+  }
+  if (more > 0) lines.push_back(u"另有 " + Ascii(std::to_string(more)) + u" 条映射未写入");
+  return lines;
+}
+
 std::optional<DomainList> RowsAfterCycle(const CycleReport& report, const DomainList& list,
-                                         std::string_view service_host) {
+                                         const RefusedHosts& refused) {
   if (!report.hosts || (report.hosts->outcome != HostsOutcome::kWritten &&
                         report.hosts->outcome != HostsOutcome::kUnchanged)) {
     return std::nullopt;
   }
-  return WrittenRows(list, service_host);
+  return WrittenRows(list, refused);
 }
 
 void StatusJournal::Record(TimeOfDay at, std::u16string_view result,
@@ -65,6 +116,11 @@ void StatusJournal::Record(TimeOfDay at, std::u16string_view result,
     held_ = *written;
   }
   history_.push_front(std::move(row));
+  if (history_.size() > kHistoryCapacity) history_.pop_back();
+}
+
+void StatusJournal::Note(TimeOfDay at, std::u16string_view text) {
+  history_.push_front({TimeOfDayText(at), std::u16string(text), {}});
   if (history_.size() > kHistoryCapacity) history_.pop_back();
 }
 

@@ -14,6 +14,7 @@
 #include "app/status_line.h"
 #include "base/ansi_code_page.h"
 #include "sync/domain_list.h"
+#include "sync/refused_rows.h"
 #include "sync/update_cycle.h"
 
 namespace kalvane {
@@ -45,13 +46,20 @@ std::u16string StatusReportText(const StatusModel& model);
 
 // The rows of `list` that the hosts section holds after a write (hosts_section.h's
 // IsWritableMapping): the rest is never written.
-DomainList WrittenRows(const DomainList& list, std::string_view service_host);
+DomainList WrittenRows(const DomainList& list, const RefusedHosts& refused);
+
+// A history line for each row of `list` that is never written, with why, e.g.
+// "未写入 wpad 6.6.6.6：代理自动发现（WPAD）的名称"; at most kRefusedRowsShown, then one line
+// that counts the rest.
+inline constexpr std::size_t kRefusedRowsShown = 10;
+std::vector<std::u16string> RefusedRowLines(const DomainList& list, const RefusedHosts& refused,
+                                            const AnsiCodePage& code_page);
 
 // What the journal records for a cycle as `written`: the rows of `list` (UpdateCycle::Domains)
 // that are written, when the cycle's hosts step wrote the section or found it as it should be;
 // nothing when the cycle left the section as it was (no answer, an empty list, a failed step).
 std::optional<DomainList> RowsAfterCycle(const CycleReport& report, const DomainList& list,
-                                         std::string_view service_host);
+                                         const RefusedHosts& refused);
 
 inline constexpr std::size_t kHistoryCapacity = 200;
 
@@ -62,6 +70,8 @@ class StatusJournal {
   // event wrote it (WrittenRows), nothing when it wrote nothing; the change is counted against
   // the rows held before. The history keeps the last kHistoryCapacity events.
   void Record(TimeOfDay at, std::u16string_view result, const std::optional<DomainList>& written);
+  // A line in the history alone, such as a row that was refused; the outcome stays.
+  void Note(TimeOfDay at, std::u16string_view text);
   // When the next cycle is due, and whether it is a quick retry; nothing when none is.
   void SetNextDue(std::optional<TimeOfDay> due, bool quick_retry = false) {
     next_due_ = due;

@@ -74,7 +74,9 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show) {
   const std::unique_ptr<kalvane::FileSystem> private_files =
       kalvane::MakeWin32FileSystem(kalvane::FilePrivacy::kAdministratorsOnly);
   kalvane::SettingsFile settings(*private_files, SettingsPath());
-  kalvane::HostsStore hosts = kalvane::MakeWindowsHostsStore(kServerHost);
+  // Rows no answer may write: the service's own host and this machine's names, among others.
+  const kalvane::RefusedHosts refused = kalvane::RefusedHostsOfThisMachine(kServerHost);
+  kalvane::HostsStore hosts = kalvane::MakeWindowsHostsStore(refused);
   kalvane::WindowsEventPump pump;
   kalvane::WinsockTransport socket(kSocketMessage, kResolveMessage, kServerPort);
   kalvane::HttpClient http(socket, pump, kServerHost);
@@ -84,11 +86,10 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show) {
                                                return socket.HandleMessage(message, wparam, lparam);
                                              });
   socket.Attach(socket_events.hwnd(), &http);
-  kalvane::UpdateCycle cycle(http, hosts, code_page, kServerHost);
+  kalvane::UpdateCycle cycle(http, hosts, code_page, refused);
 
   std::unique_ptr<kalvane::MainWindow> window = kalvane::MainWindow::Create(
-      instance,
-      {code_page, settings, cycle, pump, kalvane::WindowsHostsPaths().hosts, kServerHost});
+      instance, {code_page, settings, cycle, pump, kalvane::WindowsHostsPaths().hosts, refused});
   if (!window) return 1;
   // Kalvane.exe /close, started by an installer, asks this copy to close through the lock.
   const kalvane::ExitRequestListener exit_request(lock->ExitRequest(), window->hwnd());

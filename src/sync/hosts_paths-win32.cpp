@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <optional>
+#include <string>
 #include <utility>
 
 #include "platform/file_system-win32.h"
@@ -28,9 +30,35 @@ void FlushResolverCache() {
   if (const auto flush = FunctionIn<FlushFunction>(dnsapi.get(), "DnsFlushResolverCache")) flush();
 }
 
-HostsStore MakeWindowsHostsStore(std::string service_host) {
+HostsStore MakeWindowsHostsStore(RefusedHosts refused) {
   return HostsStore(MakeWin32FileSystem(), WindowsHostsPaths(), FlushResolverCache,
-                    std::move(service_host));
+                    std::move(refused));
+}
+
+namespace {
+
+// The computer name of `format` in the ANSI code page, as the hosts file holds names; nothing
+// when the system cannot give it.
+std::optional<std::string> ComputerName(COMPUTER_NAME_FORMAT format) {
+  DWORD size = 0;
+  (void)GetComputerNameExA(format, nullptr, &size);
+  if (size == 0) return std::nullopt;
+  std::string name(size, '\0');
+  if (!GetComputerNameExA(format, name.data(), &size)) return std::nullopt;
+  name.resize(size);
+  return name;
+}
+
+}  // namespace
+
+RefusedHosts RefusedHostsOfThisMachine(std::string service_host) {
+  RefusedHosts refused(std::move(service_host));
+  for (const auto format : {ComputerNameDnsHostname, ComputerNameNetBIOS}) {
+    if (auto name = ComputerName(format); name && !name->empty()) {
+      refused.computer_names.push_back(std::move(*name));
+    }
+  }
+  return refused;
 }
 
 }  // namespace kalvane

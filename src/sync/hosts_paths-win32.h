@@ -15,7 +15,11 @@ HostsPaths WindowsHostsPaths();
 void FlushResolverCache();
 
 // The program's hosts section on the real paths; the resolver cache is flushed after each change,
-// rows naming `service_host` are never written, and failures carry GetLastError's code.
-HostsStore MakeWindowsHostsStore(std::string service_host);
+// rows `refused` refuses are never written, and failures carry GetLastError's code.
+HostsStore MakeWindowsHostsStore(RefusedHosts refused);
+
+// The names no row may map on this machine: `service_host` and the machine's own computer names
+// (its DNS host name and its NetBIOS name).
+RefusedHosts RefusedHostsOfThisMachine(std::string service_host);
 
 }  // namespace kalvane

@@ -8,24 +8,6 @@
 namespace kalvane {
 namespace {
 
-bool IsControlByte(char ch) {
-  const auto byte = static_cast<unsigned char>(ch);
-  return (byte < 0x20 && ch != '\t') || byte == 0x7F;
-}
-
-std::string_view WithoutTrailingDot(std::string_view name) {
-  if (name.ends_with('.')) name.remove_suffix(1);
-  return name;
-}
-
-bool SameHostName(std::string_view a, std::string_view b) {
-  return EqualsAsciiNoCase(WithoutTrailingDot(a), WithoutTrailingDot(b));
-}
-
-bool HasControlByte(std::string_view text) {
-  return std::any_of(text.begin(), text.end(), IsControlByte);
-}
-
 void AppendLine(std::string& out, std::string_view line) {
   out.append(line);
   out.append(kLineEnd);
@@ -73,32 +55,9 @@ bool IsPlainTextHosts(std::string_view content) {
   return content.find('\0') == std::string_view::npos;
 }
 
-bool LineNamesHost(std::string_view line, std::string_view host) {
-  if (WithoutTrailingDot(host).empty()) return false;
-  std::size_t pos = 0;
-  while (pos < line.size()) {
-    if (IsBlank(line[pos])) {
-      ++pos;
-      continue;
-    }
-    std::size_t end = pos;
-    while (end < line.size() && !IsBlank(line[end])) ++end;
-    if (SameHostName(line.substr(pos, end - pos), host)) return true;
-    pos = end;
-  }
-  return false;
-}
-
-bool IsWritableMapping(const DomainMapping& mapping, std::string_view service_host) {
-  if (HasControlByte(mapping.host) || HasControlByte(mapping.address)) return false;
-  // The written line is the two fields parted by a space: it names the host when either does.
-  return !LineNamesHost(mapping.address, service_host) &&
-         !LineNamesHost(mapping.host, service_host);
-}
-
-std::size_t CountWritableMappings(const DomainList& mappings, std::string_view service_host) {
+std::size_t CountWritableMappings(const DomainList& mappings, const RefusedHosts& refused) {
   return static_cast<std::size_t>(std::ranges::count_if(
-      mappings, [&](const DomainMapping& m) { return IsWritableMapping(m, service_host); }));
+      mappings, [&](const DomainMapping& m) { return IsWritableMapping(m, refused); }));
 }
 
 bool HasSection(std::string_view content) {
@@ -109,11 +68,11 @@ bool HasSection(std::string_view content) {
   return false;
 }
 
-SectionRows RowLines(const DomainList& mappings, std::string_view service_host) {
+SectionRows RowLines(const DomainList& mappings, const RefusedHosts& refused) {
   SectionRows rows;
   rows.reserve(mappings.size());
   for (const auto& mapping : mappings) {
-    if (!IsWritableMapping(mapping, service_host)) continue;
+    if (!IsWritableMapping(mapping, refused)) continue;
     std::string& row = rows.emplace_back();
     row.reserve(mapping.address.size() + 1 + mapping.host.size());
     row.append(mapping.address).append(" ").append(mapping.host);
@@ -184,7 +143,7 @@ std::string ComposeUserLines(std::string_view old_content, const SectionRows* re
 }
 
 std::string ComposeHostsWithSection(std::string_view old_content, const DomainList& mappings,
-                                    std::string_view service_host, const SectionRows* record) {
+                                    const RefusedHosts& refused, const SectionRows* record) {
   std::size_t section_size = kSectionMarker.size() + kLineEnd.size();
   for (const auto& mapping : mappings) {
     section_size += mapping.address.size() + 1 + mapping.host.size() + kLineEnd.size();
@@ -195,7 +154,7 @@ std::string ComposeHostsWithSection(std::string_view old_content, const DomainLi
   AppendUserLines(out, parts);
   AppendLine(out, kSectionMarker);
   for (const auto& mapping : mappings) {
-    if (!IsWritableMapping(mapping, service_host)) continue;
+    if (!IsWritableMapping(mapping, refused)) continue;
     out.append(mapping.address);
     out.push_back(' ');
     AppendLine(out, mapping.host);

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "sync/domain_list.h"
+#include "sync/refused_rows.h"
 
 namespace kalvane {
 
@@ -37,22 +38,14 @@ class HostsLineReader {
 // byte. Such a hosts file is left as it is.
 bool IsPlainTextHosts(std::string_view content);
 
-// True when the hosts line names `host` as one of its fields (fields are parted by spaces and
-// tabs, as the resolver reads them): in any letter case, either name with or without one trailing
-// dot. An empty `host` is named by no line.
-bool LineNamesHost(std::string_view line, std::string_view host);
-
-// A mapping goes into the hosts file only when
-// - neither its host name nor its address holds a control character other than TAB (CR, LF, NUL
-//   and the rest of 0x00-0x1F, 0x7F): one of those could end the line early or smuggle in
-//   further lines; a TAB parts fields as a space does;
-// - its line would not name `service_host`: a row that sent the service's own name elsewhere
-//   would hand every later request, and so every later answer, to whoever wrote it.
-// Everything else is written exactly as the service sent it.
-bool IsWritableMapping(const DomainMapping& mapping, std::string_view service_host);
+// A mapping goes into the hosts file only when RefusalOf (refused_rows.h) finds nothing against
+// it; everything else is written exactly as the service sent it, a TAB inside it included.
+inline bool IsWritableMapping(const DomainMapping& mapping, const RefusedHosts& refused) {
+  return RefusalOf(mapping, refused) == RowRefusal::kNone;
+}
 
 // The mappings of `mappings` that IsWritableMapping lets through.
-std::size_t CountWritableMappings(const DomainList& mappings, std::string_view service_host);
+std::size_t CountWritableMappings(const DomainList& mappings, const RefusedHosts& refused);
 
 // True when `content` has a "#BEGIN" line, that is a section of ours.
 bool HasSection(std::string_view content);
@@ -63,7 +56,7 @@ bool HasSection(std::string_view content);
 using SectionRows = std::vector<std::string>;
 
 // The row lines that `mappings` give: the writable ones, in list order.
-SectionRows RowLines(const DomainList& mappings, std::string_view service_host);
+SectionRows RowLines(const DomainList& mappings, const RefusedHosts& refused);
 
 // The rows a working copy ("hosts.bak") holds as its section, when it is intact as the program
 // writes it: a "#BEGIN" line and at least one row after it, every one of those lines non-empty
@@ -95,7 +88,7 @@ std::string ComposeUserLines(std::string_view old_content, const SectionRows* re
 // The user's lines (ComposeUserLines), then "#BEGIN", then "address host" for each writable
 // mapping in list order, the program's lines ended by CR LF.
 std::string ComposeHostsWithSection(std::string_view old_content, const DomainList& mappings,
-                                    std::string_view service_host,
+                                    const RefusedHosts& refused,
                                     const SectionRows* record = nullptr);
 
 }  // namespace kalvane

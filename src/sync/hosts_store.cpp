@@ -37,13 +37,13 @@ const HostsStepReport kInternalErrorReport{HostsOutcome::kInternalError};
 }  // namespace
 
 HostsStore::HostsStore(std::unique_ptr<FileSystem> files, HostsPaths paths,
-                       std::function<void()> on_hosts_changed, std::string service_host)
+                       std::function<void()> on_hosts_changed, RefusedHosts refused)
     : files_(std::move(files)),
       paths_(std::move(paths)),
       temp_stem_(Sibling(paths_.hosts, L".kalvane-new")),
       backup_(Sibling(paths_.hosts, L".kalvane-old")),
       on_hosts_changed_(std::move(on_hosts_changed)),
-      service_host_(std::move(service_host)) {}
+      refused_(std::move(refused)) {}
 
 HostsStepReport HostsStore::WriteHostsSection(const DomainList& mappings) noexcept {
   return Guarded([&] { return Write(mappings); }, kInternalErrorReport);
@@ -62,11 +62,11 @@ HostsStepReport HostsStore::Write(const DomainList& mappings) {
     SaveWorkingCopy(ComposeUserLines(*old_content, record));
     return {HostsOutcome::kNotTouched};
   }
-  const auto new_content = ComposeHostsWithSection(*old_content, mappings, service_host_, record);
+  const auto new_content = ComposeHostsWithSection(*old_content, mappings, refused_, record);
   SaveWorkingCopy(new_content);
   HostsStepReport report = Install(*old_content, new_content);
   if (HostsStepSucceeded(report.outcome)) {
-    record_ = RowLines(mappings, service_host_);
+    record_ = RowLines(mappings, refused_);
     report.rows_written = record_->size();
   }
   return report;

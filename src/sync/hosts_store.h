@@ -84,9 +84,9 @@ class HostsWriter {
 // file, that file is moved back first.
 class HostsStore final : public HostsWriter {
  public:
-  // Rows that name `service_host` are never written (see IsWritableMapping).
+  // Rows that `refused` refuses are never written (see IsWritableMapping).
   HostsStore(std::unique_ptr<FileSystem> files, HostsPaths paths,
-             std::function<void()> on_hosts_changed = {}, std::string service_host = {});
+             std::function<void()> on_hosts_changed = {}, RefusedHosts refused = {});
 
   // Puts `mappings` into the section. With an empty list only the working copy is written (the
   // user's lines) and the hosts file is left as it is, a section written earlier included.
@@ -119,7 +119,7 @@ class HostsStore final : public HostsWriter {
   std::filesystem::path temp_;       // the new content, beside the hosts file
   std::filesystem::path backup_;     // the old hosts file while it is being replaced
   std::function<void()> on_hosts_changed_;
-  std::string service_host_;
+  RefusedHosts refused_;
   std::optional<SectionRows> record_;
   bool record_looked_up_ = false;  // the working copy left by an earlier run has been read
 };

@@ -14,7 +14,7 @@ void SectionGuard::OnHostsStep(const DomainList& mappings, const HostsStepReport
   }
   guarding_ = true;
   mappings_ = mappings;
-  rows_ = RowLines(mappings, service_host_);
+  rows_ = RowLines(mappings, refused_);
 }
 
 void SectionGuard::OnRegularCycle() {

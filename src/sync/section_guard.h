@@ -40,8 +40,8 @@ class SectionGuard {
  public:
   using TimePoint = MonotonicClock::time_point;
 
-  // Rows naming `service_host` are left out of the section, as the hosts store leaves them out.
-  explicit SectionGuard(std::string service_host) : service_host_(std::move(service_host)) {}
+  // Rows `refused` refuses are left out of the section, as the hosts store leaves them out.
+  explicit SectionGuard(RefusedHosts refused) : refused_(std::move(refused)) {}
 
   // A cycle's answer held `mappings`, and its hosts step ended with `report`. After kWritten and
   // kUnchanged the section holds that list and is the one to keep. Every other outcome left the
@@ -66,7 +66,7 @@ class SectionGuard {
   bool Guarding() const { return guarding_; }
 
  private:
-  std::string service_host_;
+  RefusedHosts refused_;
   bool guarding_ = false;
   DomainList mappings_;
   SectionRows rows_;                // the rows of the section as we write it

@@ -73,10 +73,10 @@ struct RestoreReport {
 // account stays kAccountNotConfirmed, the first thing for the user to mend.
 class UpdateCycle {
  public:
-  // Rows naming `service_host` are never written (as the hosts store leaves them out).
+  // Rows `refused` refuses are never written (as the hosts store leaves them out).
   UpdateCycle(PageFetch& fetch, HostsWriter& hosts, const AnsiCodePage& code_page,
-              std::string service_host = {})
-      : fetch_(fetch), hosts_(hosts), code_page_(code_page), guard_(std::move(service_host)) {}
+              RefusedHosts refused = {})
+      : fetch_(fetch), hosts_(hosts), code_page_(code_page), guard_(std::move(refused)) {}
   UpdateCycle(const UpdateCycle&) = delete;
   UpdateCycle& operator=(const UpdateCycle&) = delete;
 

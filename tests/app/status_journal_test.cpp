@@ -120,5 +120,25 @@ TEST(StatusJournal, TakesTheWrittenRowsOfACycleThatWroteOrKeptTheSection) {
   }
 }
 
+// Refused rows show in the history with why; a flood of them is counted, not listed.
+TEST(StatusJournal, NamesTheRowsThatWereNotWrittenAndWhy) {
+  const testing::IconvCodePage ascii("ASCII");
+  DomainList list{{"a.example", "10.0.0.1"}, {"WPAD", "6.6.6.6"}, {"x\r\ny", "6.6.6.7"}};
+  EXPECT_EQ(RefusedRowLines(list, "dns.kalvane.example", ascii),
+            (std::vector<std::u16string>{u"未写入 WPAD 6.6.6.6：代理自动发现（WPAD）的名称",
+                                         u"未写入 x  y 6.6.6.7：含有控制字符"}));
+  list.assign(kRefusedRowsShown + 3, {"localhost", "6.6.6.6"});
+  const auto lines = RefusedRowLines(list, {}, ascii);
+  ASSERT_EQ(lines.size(), kRefusedRowsShown + 1);
+  EXPECT_EQ(lines.back(), u"另有 3 条映射未写入");
+
+  StatusJournal journal;
+  journal.Record({12, 0, 0}, u"已更新 1 条映射", DomainList{{"a.example", "10.0.0.1"}});
+  journal.Note({12, 0, 0}, lines.front());
+  EXPECT_EQ(journal.History().front().result, lines.front());
+  EXPECT_EQ(journal.Model(ascii).outcome, u"已更新 1 条映射 (12:00)")
+      << "a note leaves the outcome";
+}
+
 }  // namespace
 }  // namespace kalvane
