@@ -27,8 +27,6 @@ TEST(TrayOutcome, ARestoreKeepsTheLastUpdatesOutcome) {
   const TrayView after = tray.OnRestore(restored, kLater);
   EXPECT_EQ(after.icon, std::nullopt);
   EXPECT_EQ(after.tip_line, failed.tip_line);
-  const RestoreReport moved{RestoreReport::Kind::kMovedUp, {}, {HostsOutcome::kWritten, 0, 1}};
-  EXPECT_EQ(tray.OnRestore(moved, kLater).tip_line, failed.tip_line);
 
   const RestoreReport refused{
       RestoreReport::Kind::kRestored, {}, {HostsOutcome::kReplaceFailed, 5}};
@@ -41,12 +39,6 @@ TEST(TrayOutcome, ARestoreKeepsTheLastUpdatesOutcome) {
   const TrayView paused = tray.OnRestore({RestoreReport::Kind::kPaused, {}, {}}, kLater);
   EXPECT_EQ(paused.icon, TrayIconState::kFailed);
   EXPECT_EQ(paused.tip_line, u"hosts 文件被其他程序反复改写，已暂停恢复 (12:09)");
-
-  CycleReport unconfirmed;
-  unconfirmed.result = UpdateResult::kAccountNotConfirmed;
-  unconfirmed.answered = true;
-  EXPECT_EQ(tray.OnCycle(unconfirmed, kLater).icon, TrayIconState::kBlinking);
-  EXPECT_EQ(tray.OnRestore(restored, kLater).icon, std::nullopt) << "the blinking goes on";
 }
 
 }  // namespace

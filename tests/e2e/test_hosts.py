@@ -56,7 +56,7 @@ class HostsTest(E2ETestCase):
         self.close_program()
         self.assertEqual(read_hosts(), USER_LINES)
 
-    def test_a_row_for_the_service_host_is_not_written_and_the_others_are(self):
+    def test_a_row_for_the_service_host_or_a_discovery_name_is_not_written_the_others_are(self):
         write_hosts(USER_LINES)
         self.svc.queue(answer([("host1", "10.0.0.1"),
                                (SERVICE_HOST, "6.6.6.1"),
@@ -64,6 +64,8 @@ class HostsTest(E2ETestCase):
                                ("alias\t" + SERVICE_HOST, "6.6.6.3"),
                                ("host2", "10.0.0.2"),
                                ("alias", "6.6.6.4 " + SERVICE_HOST),
+                               ("wpad", "6.6.6.5"), ("WPAD.corp.example", "6.6.6.6"),
+                               ("isatap", "6.6.6.7"), ("localhost", "6.6.6.8"),
                                ("tabbed\thost3", "10.0.0.3")]))
         self.start()
         self.wait_window()
@@ -89,6 +91,11 @@ class HostsTest(E2ETestCase):
         # The empty answer leaves the hosts file alone while the program runs.
         self.assertTrue(wait_for(lambda: self.working_copy() == USER_LINES, 5))
         self.assertEqual(read_hosts(), with_rows)
+        # Its rows are withdrawn: a section another program removes now is not put back.
+        write_hosts(USER_LINES)
+        time.sleep(3)
+        self.assertEqual(read_hosts(), USER_LINES)
+        write_hosts(with_rows)
         point = self.driver("nc-point", TITLE, "close")
         x_click(point["x"], point["y"])
         self.assertProgramEnds(10, 0)
