@@ -11,12 +11,12 @@
 #include <string_view>
 
 #include "account/settings_file.h"
-#include "app/hand_over-win32.h"
-#include "app/instance_control-win32.h"
 #include "app/main_window-win32.h"
-#include "app/single_instance-win32.h"
 #include "http/http_client.h"
 #include "http/winsock_transport-win32.h"
+#include "instance/hand_over-win32.h"
+#include "instance/instance_control-win32.h"
+#include "instance/single_instance-win32.h"
 #include "platform/ansi_code_page-win32.h"
 #include "platform/dll_search-win32.h"
 #include "platform/file_system-win32.h"
