@@ -9,6 +9,9 @@
 
 namespace kalvane {
 
+// The account file's name, in the program's folder.
+inline constexpr wchar_t kSettingsFileName[] = L"abc.txt";
+
 // "abc.txt" beside the program. Saving goes through a flushed temporary file, "abc.txt.new-" and a
 // random suffix, that is then renamed over the old one, so a failure while saving never loses the
 // stored account, and no file planted beside it is ever written through.

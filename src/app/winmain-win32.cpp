@@ -32,7 +32,6 @@ constexpr char kServerHost[] = KALVANE_SERVER_HOST;
 constexpr unsigned short kServerPort = 80;
 constexpr UINT kSocketMessage = WM_APP + 1;
 constexpr UINT kResolveMessage = WM_APP + 2;
-constexpr wchar_t kSettingsFileName[] = L"abc.txt";
 
 // A copy that starts while another is still starting or ending waits this long for its window.
 constexpr std::chrono::milliseconds kHandOverPatience{2000};
@@ -52,8 +51,8 @@ int StartElsewhere(const kalvane::Result<kalvane::InstanceLock>& lock) {
 
 // "abc.txt" beside the program; an empty path (nothing loads or saves) when the folder is unknown.
 std::filesystem::path SettingsPath() {
-  const std::optional<std::filesystem::path> folder = kalvane::ProgramFolder();
-  return folder ? *folder / kSettingsFileName : std::filesystem::path();
+  const kalvane::Result<std::filesystem::path> folder = kalvane::ProgramFolder();
+  return folder ? *folder / kalvane::kSettingsFileName : std::filesystem::path();
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include <optional>
 #include <utility>
 
+#include "platform/last_error-win32.h"
 #include "platform/system_function-win32.h"
 #include "platform/unique_handle-win32.h"
 
@@ -130,7 +131,7 @@ NameLookup::NameLookup(HWND window, UINT message, WPARAM id, const std::wstring&
     : id_(id), shared_(std::make_shared<Shared>(window, message, id)) {
   if (method == LookupMethod::kSystem && StartSystem(host)) return;
   if (StartThread(host)) return;
-  const DWORD error = GetLastError();
+  const DWORD error = LastError();
   shared_->Finish(Status::Failure(StatusKind::kFailed, error != 0 ? error : WSAENOBUFS));
 }
 

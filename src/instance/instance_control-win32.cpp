@@ -25,7 +25,6 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 constexpr wchar_t kProgramFileName[] = L"Kalvane.exe";
-constexpr wchar_t kSettingsFileName[] = L"abc.txt";
 constexpr std::chrono::milliseconds kPollPause{100};
 
 DWORD Remaining(Clock::time_point deadline) {
@@ -108,7 +107,7 @@ bool CloseCopiesRunning(const std::filesystem::path& image, Clock::time_point de
 // writes one that others may open again as a private file. Done when there is none, or it is
 // private now.
 int SecureSettingsFile() {
-  const std::optional<std::filesystem::path> folder = ProgramFolder();
+  const Result<std::filesystem::path> folder = ProgramFolder();
   if (!folder) return kCommandFailed;
   const std::unique_ptr<FileSystem> files = MakeWin32FileSystem(FilePrivacy::kAdministratorsOnly);
   const std::filesystem::path path = *folder / kSettingsFileName;
@@ -135,9 +134,9 @@ std::optional<int> RunInstanceCommand(std::string service_host) {
       return CleanupExitCode(hosts.ClearHostsSection().outcome);
     }
     case InstanceCommand::Kind::kClose: {
-      const std::optional<std::filesystem::path> folder =
+      const Result<std::filesystem::path> folder =
           command->folder.empty() ? ProgramFolder()
-                                  : std::filesystem::path(ToWide(command->folder));
+                                  : Result<std::filesystem::path>(ToWide(command->folder));
       if (!folder) return kCommandFailed;
       return CloseRunningCopies(*folder, kClosePatience) ? kCommandDone : kCommandFailed;
     }

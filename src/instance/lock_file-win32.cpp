@@ -7,6 +7,7 @@
 
 #include "base/text.h"
 #include "platform/file_system-win32.h"
+#include "platform/last_error-win32.h"
 #include "platform/private_security-win32.h"
 #include "sync/hosts_paths-win32.h"
 
@@ -16,8 +17,6 @@ namespace {
 // A fresh lock file may meet a holder that is just ending: its file is then pending deletion.
 constexpr int kFileAttempts = 5;
 constexpr std::chrono::milliseconds kFileRetryPause{100};
-
-Status LastErrorStatus() { return Status::Failure(StatusKind::kFailed, GetLastError()); }
 
 void WriteProcessId(HANDLE file) {
   const std::string text = std::to_string(GetCurrentProcessId());
@@ -47,7 +46,7 @@ Result<LockFile> TakeLockFile(const std::filesystem::path& path) {
       WriteProcessId(file.get());
       return LockFile{LockState::kAcquired, std::move(file)};
     }
-    const DWORD error = GetLastError();
+    const DWORD error = LastError();
     if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS &&
         error != ERROR_ACCESS_DENIED) {
       return Status::Failure(StatusKind::kFailed, error);
@@ -59,7 +58,7 @@ Result<LockFile> TakeLockFile(const std::filesystem::path& path) {
     const UniqueFile existing(CreateFileW(path.c_str(), DELETE, 0, nullptr, OPEN_EXISTING,
                                           FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
     if (!existing) {
-      if (GetLastError() == ERROR_SHARING_VIOLATION) return LockFile{LockState::kHeldByKalvane, {}};
+      if (LastError() == ERROR_SHARING_VIOLATION) return LockFile{LockState::kHeldByKalvane, {}};
       std::this_thread::sleep_for(kFileRetryPause);  // pending deletion, or not a file at all
     } else if (!MarkForDeletion(existing.get())) {
       return LockFile{LockState::kHeldByOther, {}};

@@ -2,6 +2,7 @@
 
 #include <utility>
 
+#include "platform/last_error-win32.h"
 #include "platform/private_security-win32.h"
 #include "platform/system_function-win32.h"
 
@@ -44,8 +45,6 @@ struct NamespaceFunctions {
     return create_boundary && add_sid && delete_boundary && create_namespace && open_namespace;
   }
 };
-
-Status LastErrorStatus() { return Status::Failure(StatusKind::kFailed, GetLastError()); }
 
 // Adds the well-known SID `which` to `boundary` with `add`.
 bool AddWellKnownSid(AddSidToBoundaryDescriptorFunction add, HANDLE* boundary,
@@ -115,7 +114,7 @@ Result<UniquePrivateNamespace> OpenProgramNamespace() {
     UniquePrivateNamespace made(
         functions.create_namespace(security.attributes(), boundary.get(), kNamespaceName));
     if (made) return made;
-    if (GetLastError() != ERROR_ALREADY_EXISTS) return LastErrorStatus();
+    if (LastError() != ERROR_ALREADY_EXISTS) return LastErrorStatus();
     UniquePrivateNamespace opened(functions.open_namespace(boundary.get(), kNamespaceName));
     if (opened) return opened;
   }

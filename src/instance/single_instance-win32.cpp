@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "instance/lock_file-win32.h"
+#include "platform/last_error-win32.h"
 #include "platform/private_security-win32.h"
 
 namespace kalvane {
@@ -11,12 +12,10 @@ namespace {
 constexpr wchar_t kRecordSuffix[] = L".Holder";
 constexpr wchar_t kExitSuffix[] = L".Exit";
 
-Status LastErrorStatus() { return Status::Failure(StatusKind::kFailed, GetLastError()); }
-
 // The object just created, or nothing when the name was there already: only what this holder
 // made itself is its own. Reads the creating call's last error: call it on that call's result.
 UniqueKernelObject OnlyIfNew(HANDLE object) {
-  const bool existed = GetLastError() == ERROR_ALREADY_EXISTS;
+  const bool existed = LastError() == ERROR_ALREADY_EXISTS;
   UniqueKernelObject owned(object);
   if (existed) owned.reset();
   return owned;
@@ -87,7 +86,7 @@ Status InstanceLock::TakeObjects() {
   PrivateSecurity security(PrivateObject::kKernelObject);
   if (!security) return LastErrorStatus();
   mutex_.reset(CreateMutexW(security.attributes(), FALSE, name_.c_str()));
-  const DWORD error = GetLastError();
+  const DWORD error = LastError();
   // Not made and not openable (a DACL that shuts us out), or an owner we cannot set (not
   // elevated): either way the lock is not ours to have.
   if (!mutex_) return Status::Failure(StatusKind::kFailed, error);

@@ -9,6 +9,8 @@
 
 #include <utility>
 
+#include "platform/last_error-win32.h"
+
 namespace kalvane {
 
 // Owns one handle of a kind described by Traits (its "no handle" value and how to free it).
@@ -36,7 +38,7 @@ class UniqueHandle {
   void reset(Handle handle = Traits::Invalid()) {
     Handle old = std::exchange(handle_, handle);
     if (old == Traits::Invalid()) return;
-    const DWORD last_error = GetLastError();
+    const DWORD last_error = LastError();
     Traits::Close(old);
     SetLastError(last_error);
   }
