@@ -1,7 +1,6 @@
 #pragma once
 
 #include <filesystem>
-#include <optional>
 #include <string>
 #include <string_view>
 
@@ -20,9 +19,10 @@ class SettingsFile {
   SettingsFile(FileSystem& files, std::filesystem::path path)
       : files_(files), path_(std::move(path)) {}
 
-  // The file's bytes; nothing when there is no file or it cannot be read (the program then starts
-  // with account updating off). A file that others may open is written again as a private one.
-  std::optional<std::string> Read();
+  // The file's bytes, or why they could not be read: kNotFound when there is no file (the program
+  // then starts with account updating off). A file that others may open is written again as a
+  // private one.
+  Result<std::string> Read();
   // On a failure the old file is as it was.
   Status Write(std::string_view content);
 

@@ -113,7 +113,7 @@ int SecureSettingsFile() {
   const std::filesystem::path path = *folder / kSettingsFileName;
   if (!files->Exists(path)) return kCommandDone;
   SettingsFile settings(*files, path);
-  const bool loaded = settings.Read().has_value();
+  const bool loaded = settings.Read().ok();
   return loaded && !files->OpenToOthers(path) ? kCommandDone : kCommandFailed;
 }
 

@@ -53,7 +53,7 @@ std::u16string_view ReasonForKind(StatusKind kind) {
       return kNoAddress;
     case StatusKind::kTimedOut:
       return kTimedOut;
-    case StatusKind::kPartial:
+    case StatusKind::kBrokenOff:
       return kBrokenOff;
     default:
       return {};

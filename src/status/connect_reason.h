@@ -15,8 +15,8 @@ namespace kalvane {
 //   "：连接被拒绝"        WSAECONNREFUSED
 //   "：连接超时"          kTimedOut, or WSAETIMEDOUT
 //   "：网络不可用"        WSAENETUNREACH, WSAEHOSTUNREACH, WSAENETDOWN
-//   "：连接中断"          kPartial (the HTTP layer's word for a connection that closed before the
-//                         answer was complete), or WSAECONNRESET, WSAECONNABORTED
+//   "：连接中断"          kBrokenOff (a connection that closed before the answer was complete),
+//                         or WSAECONNRESET, WSAECONNABORTED
 std::u16string_view ConnectFailureReason(const Status& failure);
 
 }  // namespace kalvane

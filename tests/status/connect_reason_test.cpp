@@ -32,7 +32,7 @@ TEST(ConnectFailureReason, NamesWhyNoConnectionCameAbout) {
       {code(10050), u"：网络不可用"},
       {code(10054), u"：连接中断"},
       {code(10053), u"：连接中断"},
-      {Status::Failure(StatusKind::kPartial), u"：连接中断"},
+      {Status::Failure(StatusKind::kBrokenOff), u"：连接中断"},
       // The code is the more precise word: a lookup that timed out still found no address.
       {Status::Failure(StatusKind::kTimedOut, 11002), u"：找不到服务器地址"},
       {Status::Failure(StatusKind::kNotFound, 10055), u"：找不到服务器地址"},
