@@ -59,7 +59,7 @@ std::filesystem::path SettingsPath() {
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show) {
   // First of all: no DLL loaded on demand from here on comes from the program's folder.
-  kalvane::RestrictDllSearchToSystemFolder();
+  (void)kalvane::RestrictDllSearchToSystemFolder();  // the fallback is all there is
 
   // Kalvane.exe /close and /cleanup, for the installer and the uninstaller, end here.
   if (const std::optional<int> code = kalvane::RunInstanceCommand(kServerHost)) return *code;

@@ -15,7 +15,7 @@
 //                                 private file, the same bytes, as the program does when it
 //                                 loads the file at start (an upgrade runs it).
 //
-// Switches are case-insensitive. A command line without either starts the program as usual.
+// Switches are case-insensitive. A command line without any of them starts the program as usual.
 
 #include <optional>
 #include <span>

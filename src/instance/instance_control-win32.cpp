@@ -138,7 +138,7 @@ std::optional<int> RunInstanceCommand(std::string service_host) {
           command->folder.empty() ? ProgramFolder()
                                   : Result<std::filesystem::path>(ToWide(command->folder));
       if (!folder) return kCommandFailed;
-      return CloseRunningCopies(*folder, kClosePatience) ? kCommandDone : kCommandFailed;
+      return CloseRunningCopies(*folder, kClosePatience).ok() ? kCommandDone : kCommandFailed;
     }
     case InstanceCommand::Kind::kSecure:
       return SecureSettingsFile();
@@ -148,22 +148,24 @@ std::optional<int> RunInstanceCommand(std::string service_host) {
   return kCommandUsage;
 }
 
-bool CloseRunningCopies(const std::filesystem::path& folder, std::chrono::milliseconds patience) {
+Status CloseRunningCopies(const std::filesystem::path& folder, std::chrono::milliseconds patience) {
   const auto deadline = Clock::now() + patience;
-  const bool holder_gone = CloseLockHolder(&InstanceLock::ForThisMachine, deadline);
+  const Status holder_gone = CloseLockHolder(&InstanceLock::ForThisMachine, deadline);
   const bool older_gone = CloseCopiesRunning(folder / kProgramFileName, deadline);
-  return holder_gone && older_gone;
+  if (!holder_gone.ok()) return holder_gone;
+  return older_gone ? OkStatus() : Status::Failure(StatusKind::kTimedOut);
 }
 
-bool CloseLockHolder(const std::function<Result<InstanceLock>()>& probe_lock,
-                     Clock::time_point deadline) {
+Status CloseLockHolder(const std::function<Result<InstanceLock>()>& probe_lock,
+                       Clock::time_point deadline) {
   DWORD asked_id = 0;
   UniqueKernelObject asked;
   for (;;) {
     {
       const Result<InstanceLock> probe = probe_lock();
-      if (!probe || probe->state() == LockState::kHeldByOther) return false;
-      if (probe->state() == LockState::kAcquired) return true;
+      if (!probe) return probe.status();
+      if (probe->state() == LockState::kHeldByOther) return Status::Failure(StatusKind::kRejected);
+      if (probe->state() == LockState::kAcquired) return OkStatus();
       const Result<DWORD> process_id = probe->HolderProcessId();
       if (process_id && *process_id != asked_id) {
         UniqueKernelObject holder = OpenHolder(*probe, *process_id);
@@ -173,7 +175,7 @@ bool CloseLockHolder(const std::function<Result<InstanceLock>()>& probe_lock,
         }
       }
     }
-    if (Clock::now() >= deadline) return false;
+    if (Clock::now() >= deadline) return Status::Failure(StatusKind::kTimedOut);
     // The one asked ends, or the poll pause passes: then the lock is looked at again.
     if (asked && WaitForSingleObject(asked.get(), Remaining(deadline)) == WAIT_OBJECT_0) {
       asked.reset();

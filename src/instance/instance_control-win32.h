@@ -1,7 +1,7 @@
 #pragma once
 
-// Kalvane.exe /close and /cleanup (see app/instance_command.h), and the running copy's side of
-// /close: its exit request.
+// Kalvane.exe /close, /cleanup and /secure (see instance_command.h), and the running copy's side
+// of /close: its exit request.
 
 #include <windows.h>
 
@@ -28,16 +28,17 @@ std::optional<int> RunInstanceCommand(std::string service_host);
 //   its exit request or, where the lock has none, through its window on this desktop;
 // - a copy that knows no exit request (an older version): a window of the program's class whose
 //   process runs `folder`\Kalvane.exe.
-// A window of that class in any other process is neither asked nor waited for. True when no
-// copy runs any more.
-bool CloseRunningCopies(const std::filesystem::path& folder, std::chrono::milliseconds patience);
+// A window of that class in any other process is neither asked nor waited for. kTimedOut when a
+// copy still runs at the end.
+Status CloseRunningCopies(const std::filesystem::path& folder, std::chrono::milliseconds patience);
 
 // The first of those: the holder of the lock that `probe` makes or opens each time it looks
 // (InstanceLock::ForThisMachine for the machine's). Each holder is asked once, then waited for;
-// a copy that takes the lock after the one asked is asked in its turn. True once the lock is
-// free before `deadline`.
-bool CloseLockHolder(const std::function<Result<InstanceLock>()>& probe,
-                     std::chrono::steady_clock::time_point deadline);
+// a copy that takes the lock after the one asked is asked in its turn. Done once the lock is
+// free before `deadline`; kTimedOut when it is not, kRejected when something that is not the
+// program holds it, and the probe's failure when the lock cannot be looked at.
+Status CloseLockHolder(const std::function<Result<InstanceLock>()>& probe,
+                       std::chrono::steady_clock::time_point deadline);
 
 // While it lives, a signal of `exit_request` closes `window` the way its close box does (a
 // WM_CLOSE, delivered also while an update cycle waits). Does nothing for a null event.

@@ -60,7 +60,7 @@ Result<LockFile> TakeLockFile(const std::filesystem::path& path) {
     if (!existing) {
       if (LastError() == ERROR_SHARING_VIOLATION) return LockFile{LockState::kHeldByKalvane, {}};
       std::this_thread::sleep_for(kFileRetryPause);  // pending deletion, or not a file at all
-    } else if (!MarkForDeletion(existing.get())) {
+    } else if (!MarkForDeletion(existing.get()).ok()) {
       return LockFile{LockState::kHeldByOther, {}};
     }
   }

@@ -112,16 +112,15 @@ Status RemoveName(const std::filesystem::path& path) {
                               OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
   if (!file) return OpenFailure();
   if (!IsOpenedByThatName(file.get(), path)) return Refusal(ERROR_ACCESS_DENIED);
-  if (MarkForDeletion(file.get())) return OkStatus();
-  if (LastError() != ERROR_ACCESS_DENIED) return Failure();
+  const Status marked = MarkForDeletion(file.get());
+  if (marked.ok() || marked.system_error() != ERROR_ACCESS_DENIED) return marked;
   if (!IsPlainFileAt(file.get(), path)) return Refusal(ERROR_ACCESS_DENIED);
   FILE_BASIC_INFO basic{};
   basic.FileAttributes = FILE_ATTRIBUTE_NORMAL;
-  if (!SetFileInformationByHandle(file.get(), FileBasicInfo, &basic, sizeof(basic)) ||
-      !MarkForDeletion(file.get())) {
+  if (!SetFileInformationByHandle(file.get(), FileBasicInfo, &basic, sizeof(basic))) {
     return Failure();
   }
-  return OkStatus();
+  return MarkForDeletion(file.get());
 }
 
 // ReplaceFileW carries the replaced file's attributes over on Windows; Wine drops them. Put back
@@ -280,11 +279,13 @@ class Win32FileSystem final : public FileSystem {
 
 }  // namespace
 
-bool MarkForDeletion(HANDLE file) {
+Status MarkForDeletion(HANDLE file) {
   FILE_DISPOSITION_INFO disposition{};
   disposition.DeleteFile = TRUE;
-  return SetFileInformationByHandle(file, FileDispositionInfo, &disposition, sizeof(disposition)) !=
-         FALSE;
+  if (SetFileInformationByHandle(file, FileDispositionInfo, &disposition, sizeof(disposition))) {
+    return OkStatus();
+  }
+  return LastErrorStatus();
 }
 
 std::unique_ptr<FileSystem> MakeWin32FileSystem(FilePrivacy privacy) {

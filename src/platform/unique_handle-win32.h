@@ -1,8 +1,7 @@
 #pragma once
 
-// The Windows layer's building blocks start here: one owner type per kind of handle, and one for
-// COM interface pointers. Beside it in platform/: wide text, the Win32 file system, the message
-// pump, window timers, DPI and the code page.
+// One owner type per kind of handle, and one for COM interface pointers: every handle the Windows
+// layer opens is held by one of these and freed when its owner goes.
 
 #include <windows.h>
 #include <winsock2.h>

@@ -188,7 +188,8 @@ TEST(CloseLockHolder, AsksEachHolderInItsTurnAndWaitsForOneThatIsSlowToEnd) {
   ASSERT_EQ(WaitForSingleObject(looking.get(), 60000), WAIT_OBJECT_0) << "no second copy";
 
   EXPECT_TRUE(CloseLockHolder([&] { return InstanceLock::Named(name.c_str()); },
-                              std::chrono::steady_clock::now() + kClosePatience));
+                              std::chrono::steady_clock::now() + kClosePatience)
+                  .ok());
   EXPECT_EQ(WaitForSingleObject(first.get(), 0), WAIT_OBJECT_0) << "not waited for";
   EXPECT_EQ(WaitForSingleObject(second.get(), 30000), WAIT_OBJECT_0) << "the second never asked";
   DWORD code = 1;
