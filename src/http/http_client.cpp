@@ -44,7 +44,7 @@ Result<HttpAnswer> HttpClient::Get(std::string_view path) {
   // An address that took the connection and then was silent or broke off is not the first one
   // to try again; an answer, even one refused, says the address works.
   next_first_ = connected && (outcome == StatusKind::kTimedOut || outcome == StatusKind::kFailed ||
-                              outcome == StatusKind::kPartial)
+                              outcome == StatusKind::kBrokenOff)
                     ? FirstAddress::kAnotherThanLast
                     : FirstAddress::kResolverOrder;
   if (!outcome.ok()) return outcome;
@@ -115,9 +115,9 @@ void HttpClient::OnData(std::string_view bytes) {
 }
 
 // The peer's close ends nothing by itself: a short body still runs on to its time-out, which then
-// reports the connection as broken off (kPartial) rather than as silent.
+// reports the connection as broken off (kBrokenOff) rather than as silent.
 void HttpClient::OnClosed() {
-  if (phase_ == Phase::kReceiving) Break(Status::Failure(StatusKind::kPartial));
+  if (phase_ == Phase::kReceiving) Break(Status::Failure(StatusKind::kBrokenOff));
 }
 
 // The transport reports an error while connecting only when no address is left to try: that is

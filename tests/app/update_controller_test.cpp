@@ -11,12 +11,12 @@
 
 #include "account/account_form.h"
 #include "account/settings_file.h"
-#include "app/status_line.h"
 #include "fake_account_controls.h"
 #include "iconv_code_page.h"
 #include "md5_reference.h"
 #include "memory_file_system.h"
 #include "scripted_pump.h"
+#include "status/status_line.h"
 #include "sync/update_cycle.h"
 
 namespace kalvane {
@@ -124,7 +124,7 @@ TEST(UpdateController, OnlyACycleThatGotNoAnswerIsRetriedSoon) {
     ASSERT_TRUE(rig.controller.StartUp());
     // A refused answer is a failed attempt all the same: three of them.
     EXPECT_EQ(rig.host.requests, c.reply && c.reply->verdict.fault == kNone ? 1 : kMaxAttempts);
-    EXPECT_EQ(rig.controller.NextCycle().trigger == CycleTrigger::kQuickRetry, c.retried);
+    EXPECT_EQ(rig.controller.NextCycle().quick_retry, c.retried);
     EXPECT_EQ(OutcomeText(rig.cycle.LastReport()), c.status);
   }
 }

@@ -1,0 +1,110 @@
+#include "status/status_display-win32.h"
+
+#include <chrono>
+#include <utility>
+
+#include "platform/wide_text-win32.h"
+#include "status/status_line.h"
+
+namespace kalvane {
+namespace {
+
+TimeOfDay FromSystemTime(const SYSTEMTIME& time) {
+  return {time.wHour, time.wMinute, time.wSecond};
+}
+
+TimeOfDay LocalTimeNow() {
+  SYSTEMTIME now{};
+  GetLocalTime(&now);
+  return FromSystemTime(now);
+}
+
+// The local time of day at the monotonic time `due`.
+TimeOfDay LocalTimeAt(MonotonicClock::time_point due) {
+  const auto ahead =
+      std::chrono::duration_cast<std::chrono::duration<long long, std::ratio<1, 10'000'000>>>(
+          std::max(due - MonotonicClock::now(), MonotonicClock::duration::zero()));
+  SYSTEMTIME now{};
+  GetLocalTime(&now);
+  FILETIME file_time{};
+  if (!SystemTimeToFileTime(&now, &file_time)) return FromSystemTime(now);
+  ULARGE_INTEGER ticks{};
+  ticks.LowPart = file_time.dwLowDateTime;
+  ticks.HighPart = file_time.dwHighDateTime;
+  ticks.QuadPart += static_cast<ULONGLONG>(ahead.count());
+  file_time.dwLowDateTime = ticks.LowPart;
+  file_time.dwHighDateTime = ticks.HighPart;
+  SYSTEMTIME then{};
+  return FileTimeToSystemTime(&file_time, &then) ? FromSystemTime(then) : FromSystemTime(now);
+}
+
+void WriteDebugLine(const std::u16string& line) {
+  // Seen in a debugger or a debug-output viewer; nothing goes to disk.
+  if (!line.empty()) OutputDebugStringW(ToWide(line).c_str());
+}
+
+}  // namespace
+
+StatusDisplay::StatusDisplay(HINSTANCE instance, HWND owner, TrayIcon& tray, HICON updated,
+                             HICON failed, const AnsiCodePage& code_page, RefusedHosts refused)
+    : instance_(instance),
+      owner_(owner),
+      code_page_(code_page),
+      refused_(std::move(refused)),
+      tray_status_(tray, owner, updated, failed) {}
+
+void StatusDisplay::ShowCycle(const CycleReport& report, const NextDue& next) {
+  const TimeOfDay at = LocalTimeNow();
+  ShowInTray(tray_outcome_.OnCycle(report, at));
+  WriteDebugLine(DebugReportLine(report, at));
+  const std::optional<DomainList> written = RowsAfterCycle(report, report.mappings, refused_);
+  // The rows left out, below the cycle's own line in the history.
+  if (written) {
+    for (const auto& line : RefusedRowLines(report.mappings, refused_, code_page_)) {
+      journal_.Note(at, line);
+    }
+  }
+  Record(at, OutcomeText(report), written, next);
+}
+
+void StatusDisplay::ShowRestore(const RestoreReport& report, const NextDue& next) {
+  const TimeOfDay at = LocalTimeNow();
+  const std::u16string text = RestoreText(report);
+  ShowInTray(tray_outcome_.OnRestore(report, at));
+  std::optional<DomainList> written;
+  if (report.kind != RestoreReport::Kind::kPaused && HostsStepSucceeded(report.hosts.outcome)) {
+    written = WrittenRows(report.mappings, refused_);
+  }
+  Record(at, text, written, next);
+}
+
+void StatusDisplay::ShowInTray(const TrayView& view) {
+  if (view.icon) {
+    tray_status_.ShowUpdateStatus(*view.icon, view.tip_line);
+  } else {
+    tray_status_.ShowTip(view.tip_line);
+  }
+}
+
+void StatusDisplay::Record(TimeOfDay at, std::u16string_view result,
+                           const std::optional<DomainList>& written, const NextDue& next) {
+  journal_.Record(at, result, written);
+  SetNextDue(next);
+  if (window_ && window_->IsOpen()) window_->Show(journal_.Model(code_page_));
+}
+
+void StatusDisplay::SetNextDue(const NextDue& next) {
+  journal_.SetNextDue(LocalTimeAt(next.at), next.quick_retry);
+}
+
+void StatusDisplay::OpenWindow(const NextDue& next) {
+  SetNextDue(next);
+  if (window_ && window_->IsOpen()) {
+    window_->Show(journal_.Model(code_page_));
+    window_->BringForward();
+    return;
+  }
+  window_ = StatusWindow::Open(instance_, owner_, journal_.Model(code_page_));
+}
+
+}  // namespace kalvane

@@ -1,0 +1,141 @@
+#include "status/status_journal.h"
+
+#include "status/change_count.h"
+#include "sync/hosts_section.h"
+
+namespace kalvane {
+namespace {
+
+// Fields go between TABs and lines between CR LFs: neither may come out of a field.
+std::u16string Field(std::u16string_view text) {
+  std::u16string field(text);
+  for (char16_t& ch : field) {
+    if (ch == u'\t' || ch == u'\r' || ch == u'\n') ch = u' ';
+  }
+  return field;
+}
+
+void AppendLine(std::u16string& out, std::initializer_list<std::u16string_view> fields) {
+  bool first = true;
+  for (std::u16string_view field : fields) {
+    if (!first) out += u'\t';
+    out += Field(field);
+    first = false;
+  }
+  out += u"\r\n";
+}
+
+std::u16string Ascii(std::string_view text) { return {text.begin(), text.end()}; }
+
+// A name as the history shows it: a control character, which the row was refused for, as a space.
+std::u16string Shown(std::u16string text) {
+  for (char16_t& ch : text) {
+    if (ch < u' ' || ch == u'\x7F') ch = u' ';
+  }
+  return text;
+}
+
+std::u16string_view RefusalWords(RowRefusal why) {
+  switch (why) {
+    case RowRefusal::kNone:
+      break;
+    case RowRefusal::kControlCharacter:
+      return u"含有控制字符";
+    case RowRefusal::kServiceHost:
+      return u"是本程序所用服务器的名称";
+    case RowRefusal::kProxyDiscovery:
+      return u"代理自动发现（WPAD）的名称";
+    case RowRefusal::kTunnelDiscovery:
+      return u"ISATAP 隧道发现的名称";
+    case RowRefusal::kLocalHost:
+      return u"本机名称 localhost";
+    case RowRefusal::kComputerName:
+      return u"本机的计算机名";
+    case RowRefusal::kOtherHost:
+      return u"本程序所用的主机";
+  }
+  return {};
+}
+
+}  // namespace
+
+std::u16string StatusReportText(const StatusModel& model) {
+  std::u16string text;
+  AppendLine(text, {model.outcome, model.next_due});
+  AppendLine(text, {u"当前映射"});
+  AppendLine(text, {u"名称", u"地址"});
+  for (const MappingRow& row : model.rows) AppendLine(text, {row.host, row.address});
+  AppendLine(text, {u"历史"});
+  AppendLine(text, {u"时间", u"结果", u"变化"});
+  for (const HistoryRow& row : model.history) AppendLine(text, {row.time, row.result, row.change});
+  return text;
+}
+
+DomainList WrittenRows(const DomainList& list, const RefusedHosts& refused) {
+  DomainList written;
+  for (const DomainMapping& mapping : list) {
+    if (IsWritableMapping(mapping, refused)) written.push_back(mapping);
+  }
+  return written;
+}
+
+std::vector<std::u16string> RefusedRowLines(const DomainList& list, const RefusedHosts& refused,
+                                            const AnsiCodePage& code_page) {
+  std::vector<std::u16string> lines;
+  std::size_t more = 0;
+  for (const DomainMapping& mapping : list) {
+    const RowRefusal why = RefusalOf(mapping, refused);
+    if (why == RowRefusal::kNone) continue;
+    if (lines.size() == kRefusedRowsShown) {
+      ++more;
+      continue;
+    }
+    lines.push_back(u"未写入 " + Shown(code_page.Decode(mapping.host)) + u" " +
+                    Shown(code_page.Decode(mapping.address)) + u"：" +
+                    std::u16string(RefusalWords(why)));
+  }
+  if (more > 0) lines.push_back(u"另有 " + Ascii(std::to_string(more)) + u" 条映射未写入");
+  return lines;
+}
+
+std::optional<DomainList> RowsAfterCycle(const CycleReport& report, const DomainList& list,
+                                         const RefusedHosts& refused) {
+  if (!report.hosts || (report.hosts->outcome != HostsOutcome::kWritten &&
+                        report.hosts->outcome != HostsOutcome::kUnchanged)) {
+    return std::nullopt;
+  }
+  return WrittenRows(list, refused);
+}
+
+void StatusJournal::Record(TimeOfDay at, std::u16string_view result,
+                           const std::optional<DomainList>& written) {
+  outcome_ = std::u16string(result) + StatusLineTime(at);
+  HistoryRow row{TimeOfDayText(at), std::u16string(result), {}};
+  if (written) {
+    row.change = ChangeText(CountChanges(held_, *written));
+    held_ = *written;
+  }
+  history_.push_front(std::move(row));
+  if (history_.size() > kHistoryCapacity) history_.pop_back();
+}
+
+void StatusJournal::Note(TimeOfDay at, std::u16string_view text) {
+  history_.push_front({TimeOfDayText(at), std::u16string(text), {}});
+  if (history_.size() > kHistoryCapacity) history_.pop_back();
+}
+
+StatusModel StatusJournal::Model(const AnsiCodePage& code_page) const {
+  StatusModel model;
+  model.outcome = outcome_;
+  if (next_due_) {
+    model.next_due = (next_is_retry_ ? u"下次重试：" : u"下次更新：") + TimeOfDayText(*next_due_);
+  }
+  model.rows.reserve(held_.size());
+  for (const DomainMapping& mapping : held_) {
+    model.rows.push_back({code_page.Decode(mapping.host), code_page.Decode(mapping.address)});
+  }
+  model.history.assign(history_.begin(), history_.end());
+  return model;
+}
+
+}  // namespace kalvane
