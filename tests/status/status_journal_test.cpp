@@ -83,6 +83,8 @@ TEST(StatusJournal, KeepsTheLastEventsNewestFirstWithTheirChange) {
   EXPECT_EQ(journal.History().front().time, u"00:04:59");  // event 299
   EXPECT_EQ(journal.History().back().time, u"00:01:40");   // event 100
   EXPECT_EQ(journal.History().front().change, u"+0 -0 ~0");
+  journal.SetNextDue(TimeOfDay{8, 20, 10}, /*quick_retry=*/true);
+  EXPECT_EQ(journal.Model(code_page).next_due, u"下次重试：08:20:10");
   journal.SetNextDue(std::nullopt);
   EXPECT_EQ(journal.Model(code_page).next_due, u"");
 }

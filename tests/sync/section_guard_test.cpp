@@ -36,7 +36,8 @@ TEST(SectionGuardTest, DecidesWhatAChangedHostsFileNeeds) {
   const std::string user_more = user + "10.9.9.9 av.example\r\n";
   const Row rows[] = {
       {0, Step::kChanged, user, kNothing},  // no section written yet: none to keep
-      {1, Step::kWrote, "the first cycle"},
+      {1, Step::kWrote, "the first cycle finds the section as it should be", kNothing, &kList,
+       HostsOutcome::kUnchanged},
       {1, Step::kChanged, own, kNothing},                              // our own write
       {5, Step::kChanged, Hosts(user_more, kList), kNothing},          // a line added above it
       {6, Step::kChanged, own.substr(0, own.size() - 2), kNothing},    // last line end dropped
