@@ -1,30 +1,44 @@
 #include "status/change_count.h"
 
 #include <algorithm>
-#include <iterator>
+#include <cstddef>
+#include <functional>
 #include <string_view>
-#include <utility>
-#include <vector>
+#include <unordered_map>
 
 #include "base/text.h"
 
 namespace kalvane {
 namespace {
 
-// A row as compared: the host in lower case, the address as it stands.
-using Row = std::pair<std::string, std::string_view>;
-
-std::vector<Row> SortedRows(const DomainList& list) {
-  std::vector<Row> rows;
-  rows.reserve(list.size());
-  for (const DomainMapping& mapping : list) {
-    std::string host = mapping.host;
-    std::transform(host.begin(), host.end(), host.begin(), [](char ch) { return AsciiLower(ch); });
-    rows.emplace_back(std::move(host), mapping.address);
+// Rows and hosts are looked up by reference into the lists compared: no row is copied, and the
+// count takes time in proportion to the rows (a million of them from one answer included).
+std::size_t HashHost(std::string_view host) {
+  std::size_t hash = 14695981039346656037ull;  // FNV-1a over the letters in lower case
+  for (const char ch : host) {
+    hash ^= static_cast<unsigned char>(AsciiLower(ch));
+    hash *= 1099511628211ull;
   }
-  std::sort(rows.begin(), rows.end());
-  return rows;
+  return hash;
 }
+
+struct HostHash {
+  std::size_t operator()(std::string_view host) const { return HashHost(host); }
+};
+struct SameHost {
+  bool operator()(std::string_view a, std::string_view b) const { return EqualsAsciiNoCase(a, b); }
+};
+
+struct RowHash {
+  std::size_t operator()(const DomainMapping* row) const {
+    return HashHost(row->host) ^ (std::hash<std::string_view>()(row->address) * 31);
+  }
+};
+struct SameRow {
+  bool operator()(const DomainMapping* a, const DomainMapping* b) const {
+    return a->address == b->address && EqualsAsciiNoCase<char>(a->host, b->host);
+  }
+};
 
 std::u16string Number(std::size_t value) {
   const std::string digits = std::to_string(value);
@@ -34,33 +48,30 @@ std::u16string Number(std::size_t value) {
 }  // namespace
 
 ChangeCount CountChanges(const DomainList& before, const DomainList& after) {
-  const std::vector<Row> old_rows = SortedRows(before);
-  const std::vector<Row> new_rows = SortedRows(after);
-  // On sorted ranges set_difference keeps multiplicity: a row twice before and once after
-  // leaves one behind.
-  std::vector<Row> gone;
-  std::vector<Row> came;
-  std::set_difference(old_rows.begin(), old_rows.end(), new_rows.begin(), new_rows.end(),
-                      std::back_inserter(gone));
-  std::set_difference(new_rows.begin(), new_rows.end(), old_rows.begin(), old_rows.end(),
-                      std::back_inserter(came));
+  // How many more times each row stands in `before` than in `after`: above 0 gone, below 0 come.
+  std::unordered_map<const DomainMapping*, std::ptrdiff_t, RowHash, SameRow> balance;
+  balance.reserve(before.size() + after.size());
+  for (const DomainMapping& row : before) ++balance[&row];
+  for (const DomainMapping& row : after) --balance[&row];
 
-  // Both are sorted by host: walk them side by side and pair the leftovers of one host.
+  // The rows left over, by host: of one host's, a gone and a come row pair up as one changed.
+  struct Leftovers {
+    std::size_t gone = 0;
+    std::size_t came = 0;
+  };
+  std::unordered_map<std::string_view, Leftovers, HostHash, SameHost> hosts;
+  for (const auto& [row, surplus] : balance) {
+    if (surplus == 0) continue;
+    Leftovers& host = hosts[row->host];
+    if (surplus > 0) host.gone += static_cast<std::size_t>(surplus);
+    if (surplus < 0) host.came += static_cast<std::size_t>(-surplus);
+  }
   ChangeCount count;
-  std::size_t g = 0;
-  std::size_t c = 0;
-  while (g < gone.size() || c < came.size()) {
-    if (c == came.size() || (g < gone.size() && gone[g].first < came[c].first)) {
-      ++count.removed;
-      ++g;
-    } else if (g == gone.size() || came[c].first < gone[g].first) {
-      ++count.added;
-      ++c;
-    } else {
-      ++count.changed;
-      ++g;
-      ++c;
-    }
+  for (const auto& [host, left] : hosts) {
+    const std::size_t paired = std::min(left.gone, left.came);
+    count.changed += paired;
+    count.removed += left.gone - paired;
+    count.added += left.came - paired;
   }
   return count;
 }
