@@ -57,14 +57,14 @@ void StatusDisplay::ShowCycle(const CycleReport& report, const NextDue& next) {
   const TimeOfDay at = LocalTimeNow();
   tray_status_.ShowUpdateStatus(IconState(report.result), TipStatusLine(report, at));
   WriteDebugLine(DebugReportLine(report, at));
-  Record(at, OutcomeText(report), RowsAfterCycle(report, report.mappings, service_host_), next);
+  Record(at, OutcomeText(report), RowsAfterCycle(report, service_host_), next);
 }
 
 void StatusDisplay::ShowRestore(const RestoreReport& report, const NextDue& next) {
   const TimeOfDay at = LocalTimeNow();
   const std::u16string text = RestoreText(report);
   tray_status_.ShowUpdateStatus(IconState(report), text + StatusLineTime(at));
-  std::optional<DomainList> written;
+  SharedDomainList written;
   if (report.kind == RestoreReport::Kind::kRestored && HostsStepSucceeded(report.hosts.outcome)) {
     written = WrittenRows(report.mappings, service_host_);
   }
@@ -72,7 +72,7 @@ void StatusDisplay::ShowRestore(const RestoreReport& report, const NextDue& next
 }
 
 void StatusDisplay::Record(TimeOfDay at, std::u16string_view result,
-                           const std::optional<DomainList>& written, const NextDue& next) {
+                           const SharedDomainList& written, const NextDue& next) {
   journal_.Record(at, result, written);
   SetNextDue(next);
   if (window_ && window_->IsOpen()) window_->Show(journal_.Model(code_page_));

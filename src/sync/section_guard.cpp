@@ -16,16 +16,21 @@ std::string_view SectionOf(std::string_view content) {
   return {};
 }
 
+// `line` is the row's line: its address, one space and its host.
+bool IsLineOf(std::string_view line, const DomainMapping& row) {
+  return line.size() == row.address.size() + 1 + row.host.size() && line.starts_with(row.address) &&
+         line[row.address.size()] == ' ' && line.ends_with(row.host);
+}
+
 }  // namespace
 
-void SectionGuard::OnHostsStep(const DomainList& mappings, const HostsStepReport& report) {
-  if (mappings.empty()) return;
+void SectionGuard::OnHostsStep(const SharedDomainList& mappings, const HostsStepReport& report) {
+  if (!mappings || mappings->empty()) return;
   if (report.outcome != HostsOutcome::kWritten && report.outcome != HostsOutcome::kUnchanged) {
     return;
   }
   guarding_ = true;
   mappings_ = mappings;
-  section_ = ComposeHostsWithSection({}, mappings, service_host_);
 }
 
 void SectionGuard::OnRegularCycle() {
@@ -33,16 +38,17 @@ void SectionGuard::OnRegularCycle() {
   paused_ = false;
 }
 
-// Line by line, so that a last line that lost its line end still counts as the same.
+// Line by line against the rows as ComposeHostsWithSection writes them, so that a last line that
+// lost its line end still counts as the same.
 bool SectionGuard::SectionAsWritten(std::string_view content) const {
-  HostsLineReader expected(section_);
   HostsLineReader found(SectionOf(content));
-  while (true) {
-    const auto want = expected.Next();
-    const auto have = found.Next();
-    if (want != have) return false;
-    if (!want) return true;
+  if (found.Next() != kSectionMarker) return false;
+  for (const DomainMapping& row : *mappings_) {
+    if (!IsWritableMapping(row, service_host_)) continue;
+    const std::optional<std::string_view> line = found.Next();
+    if (!line || !IsLineOf(*line, row)) return false;
   }
+  return !found.Next();
 }
 
 GuardDecision SectionGuard::OnHostsChanged(std::string_view content, TimePoint now) {

@@ -43,7 +43,7 @@ class SectionGuard {
   // section holds that list and is the one to keep; every other outcome left the hosts file as it
   // was (an empty list among them, which leaves an earlier section in place), so the section to
   // keep stays what it was.
-  void OnHostsStep(const DomainList& mappings, const HostsStepReport& report);
+  void OnHostsStep(const SharedDomainList& mappings, const HostsStepReport& report);
   // A regular cycle ran: it put the section back by itself, and restoring starts afresh.
   void OnRegularCycle();
   // The program is closing: the section goes, and nothing is restored any more.
@@ -54,7 +54,7 @@ class SectionGuard {
   GuardDecision OnHostsChanged(std::string_view content, TimePoint now);
 
   // The list to write back on kRestore: the one the section was last written from.
-  const DomainList& Mappings() const { return mappings_; }
+  const SharedDomainList& Mappings() const { return mappings_; }
   // Restoring is paused until the next regular cycle.
   bool Paused() const { return paused_; }
   // A section is kept: without one a change of the hosts file needs no look at all.
@@ -65,8 +65,7 @@ class SectionGuard {
 
   std::string service_host_;
   bool guarding_ = false;
-  DomainList mappings_;
-  std::string section_;             // the section as we write it: the marker line and the rows
+  SharedDomainList mappings_;  // what the section holds: its marker line, then these rows
   std::deque<TimePoint> restores_;  // the latest restores, oldest first, at most kMaxRestores
   bool paused_ = false;
 };

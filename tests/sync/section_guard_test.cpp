@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
 
 #include "sync/hosts_section.h"
@@ -78,7 +79,7 @@ TEST(SectionGuardTest, DecidesWhatAChangedHostsFileNeeds) {
         EXPECT_EQ(guard.Paused(), paused);
         break;
       case Step::kWrote:
-        guard.OnHostsStep(*row.list, {row.outcome});
+        guard.OnHostsStep(std::make_shared<const DomainList>(*row.list), {row.outcome});
         break;
       case Step::kRegularCycle:
         guard.OnRegularCycle();
@@ -89,7 +90,7 @@ TEST(SectionGuardTest, DecidesWhatAChangedHostsFileNeeds) {
         break;
     }
   }
-  EXPECT_EQ(guard.Mappings(), kOther) << "the list to restore from";
+  EXPECT_EQ(*guard.Mappings(), kOther) << "the list to restore from";
 }
 
 }  // namespace
