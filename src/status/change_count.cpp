@@ -1,20 +1,22 @@
 #include "status/change_count.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstddef>
-#include <functional>
+#include <cstdint>
 #include <string_view>
-#include <unordered_map>
+#include <vector>
 
 #include "base/text.h"
 
 namespace kalvane {
 namespace {
 
-// Rows and hosts are looked up by reference into the lists compared: no row is copied, and the
-// count takes time in proportion to the rows (a million of them from one answer included).
-std::size_t HashHost(std::string_view host) {
-  std::size_t hash = 14695981039346656037ull;  // FNV-1a over the letters in lower case
+// Rows and hosts are counted in open-addressing tables of references into the lists compared: no
+// row is copied, nothing is allocated per row, and the count takes time in proportion to the rows
+// (a million of them from one answer included).
+std::uint64_t HashHost(std::string_view host) {
+  std::uint64_t hash = 14695981039346656037ull;  // FNV-1a over the letters in lower case
   for (const char ch : host) {
     hash ^= static_cast<unsigned char>(AsciiLower(ch));
     hash *= 1099511628211ull;
@@ -22,22 +24,52 @@ std::size_t HashHost(std::string_view host) {
   return hash;
 }
 
-struct HostHash {
-  std::size_t operator()(std::string_view host) const { return HashHost(host); }
-};
-struct SameHost {
-  bool operator()(std::string_view a, std::string_view b) const { return EqualsAsciiNoCase(a, b); }
-};
+std::uint64_t HashRow(const DomainMapping& row) {
+  std::uint64_t hash = HashHost(row.host) ^ 0x9e3779b97f4a7c15ull;
+  for (const char ch : row.address) {
+    hash ^= static_cast<unsigned char>(ch);
+    hash *= 1099511628211ull;
+  }
+  return hash;
+}
 
-struct RowHash {
-  std::size_t operator()(const DomainMapping* row) const {
-    return HashHost(row->host) ^ (std::hash<std::string_view>()(row->address) * 31);
+bool SameHost(std::string_view a, std::string_view b) { return EqualsAsciiNoCase(a, b); }
+bool SameRow(const DomainMapping& a, const DomainMapping& b) {
+  return a.address == b.address && SameHost(a.host, b.host);
+}
+
+// Counts per distinct key: `Add` finds the key's entry (by hash, then `same`) or makes one.
+template <typename Key, typename Counts>
+class CountTable {
+ public:
+  explicit CountTable(std::size_t keys) : slots_(std::bit_ceil(2 * keys + 2), 0) {
+    entries_.reserve(keys);
   }
-};
-struct SameRow {
-  bool operator()(const DomainMapping* a, const DomainMapping* b) const {
-    return a->address == b->address && EqualsAsciiNoCase<char>(a->host, b->host);
+
+  template <typename Same>
+  Counts& Add(const Key& key, std::uint64_t hash, Same same) {
+    const std::size_t mask = slots_.size() - 1;
+    for (std::size_t slot = static_cast<std::size_t>(hash) & mask;; slot = (slot + 1) & mask) {
+      if (slots_[slot] == 0) {
+        entries_.push_back({&key, hash, {}});
+        slots_[slot] = entries_.size();
+        return entries_.back().counts;
+      }
+      Entry& entry = entries_[slots_[slot] - 1];
+      if (entry.hash == hash && same(*entry.key, key)) return entry.counts;
+    }
   }
+
+  struct Entry {
+    const Key* key;
+    std::uint64_t hash;
+    Counts counts;
+  };
+  const std::vector<Entry>& Entries() const { return entries_; }
+
+ private:
+  std::vector<std::size_t> slots_;  // 0 empty, else an index into entries_ plus 1
+  std::vector<Entry> entries_;
 };
 
 std::u16string Number(std::size_t value) {
@@ -48,26 +80,27 @@ std::u16string Number(std::size_t value) {
 }  // namespace
 
 ChangeCount CountChanges(const DomainList& before, const DomainList& after) {
+  if (before == after) return {};  // the usual answer: the same rows again, in the same order
   // How many more times each row stands in `before` than in `after`: above 0 gone, below 0 come.
-  std::unordered_map<const DomainMapping*, std::ptrdiff_t, RowHash, SameRow> balance;
-  balance.reserve(before.size() + after.size());
-  for (const DomainMapping& row : before) ++balance[&row];
-  for (const DomainMapping& row : after) --balance[&row];
+  CountTable<DomainMapping, std::ptrdiff_t> rows(before.size() + after.size());
+  for (const DomainMapping& row : before) ++rows.Add(row, HashRow(row), SameRow);
+  for (const DomainMapping& row : after) --rows.Add(row, HashRow(row), SameRow);
 
   // The rows left over, by host: of one host's, a gone and a come row pair up as one changed.
   struct Leftovers {
     std::size_t gone = 0;
     std::size_t came = 0;
   };
-  std::unordered_map<std::string_view, Leftovers, HostHash, SameHost> hosts;
-  for (const auto& [row, surplus] : balance) {
+  CountTable<std::string, Leftovers> hosts(rows.Entries().size());
+  for (const auto& [row, hash, surplus] : rows.Entries()) {
     if (surplus == 0) continue;
-    Leftovers& host = hosts[row->host];
+    Leftovers& host = hosts.Add(row->host, HashHost(row->host), SameHost);
     if (surplus > 0) host.gone += static_cast<std::size_t>(surplus);
     if (surplus < 0) host.came += static_cast<std::size_t>(-surplus);
   }
   ChangeCount count;
-  for (const auto& [host, left] : hosts) {
+  for (const auto& entry : hosts.Entries()) {
+    const Leftovers& left = entry.counts;
     const std::size_t paired = std::min(left.gone, left.came);
     count.changed += paired;
     count.removed += left.gone - paired;

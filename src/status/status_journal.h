@@ -51,9 +51,9 @@ class MappingRows {
 };
 
 struct StatusModel {
-  std::u16string outcome;           // the status line, uncut; empty before the first cycle
-  std::u16string next_due;          // "下次更新：HH:MM:SS" ("下次重试：" for a quick retry)
-  MappingRows rows;                 // in the order written
+  std::u16string outcome;   // the status line, uncut; empty before the first cycle
+  std::u16string next_due;  // "下次更新：HH:MM:SS" ("下次重试：" for a quick retry)
+  MappingRows rows;         // in the order written
   std::vector<HistoryRow> history;  // newest first
 };
 

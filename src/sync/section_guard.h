@@ -65,7 +65,7 @@ class SectionGuard {
 
   std::string service_host_;
   bool guarding_ = false;
-  SharedDomainList mappings_;  // what the section holds: its marker line, then these rows
+  SharedDomainList mappings_;       // what the section holds: its marker line, then these rows
   std::deque<TimePoint> restores_;  // the latest restores, oldest first, at most kMaxRestores
   bool paused_ = false;
 };

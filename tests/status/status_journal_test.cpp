@@ -98,8 +98,8 @@ TEST(StatusJournal, ReportsTheModelAsTabSeparatedLines) {
   StatusModel model;
   model.outcome = u"无法连接服务器：连接超时 (08:10)";
   model.next_due = u"下次更新：08:10:20";
-  model.rows = MappingRows(std::make_shared<const DomainList>(DomainList{
-                               {"a.example", "10.0.0.1"}, {"tab\there", "10.0.0.2"}}),
+  model.rows = MappingRows(std::make_shared<const DomainList>(
+                               DomainList{{"a.example", "10.0.0.1"}, {"tab\there", "10.0.0.2"}}),
                            code_page);
   model.history = {{u"08:10:09", u"无法连接服务器：连接超时", u""}};
   EXPECT_EQ(StatusReportText(model),
@@ -109,10 +109,10 @@ TEST(StatusJournal, ReportsTheModelAsTabSeparatedLines) {
 }
 
 TEST(StatusJournal, TakesTheWrittenRowsOfACycleThatWroteOrKeptTheSection) {
-  const auto list = std::make_shared<const DomainList>(
-      DomainList{{"a.example", "10.0.0.1"},
-                 {"dns.kalvane.example", "10.6.6.6"},
-                 {"b.example", "10.0.0.2\n127.0.0.1 evil"}});
+  const auto list =
+      std::make_shared<const DomainList>(DomainList{{"a.example", "10.0.0.1"},
+                                                    {"dns.kalvane.example", "10.6.6.6"},
+                                                    {"b.example", "10.0.0.2\n127.0.0.1 evil"}});
   const DomainList written{{"a.example", "10.0.0.1"}};
   struct Case {
     std::optional<HostsOutcome> hosts;
