@@ -22,7 +22,7 @@ import os
 import time
 
 import test_status
-from e2e_support import (ARTIFACTS, E2ETestCase, one_process, read_hosts, wait_for, write_hosts,
+from e2e_support import (ARTIFACTS, TITLE, E2ETestCase, one_process, read_hosts, wait_for, write_hosts,
                          x_click)
 from service_client import answer
 from test_status import HISTORY_LIST, ROWS_LIST, SETTINGS, USER_LINES
@@ -53,6 +53,14 @@ def peak_rss_mib(pid):
 class FloodFigures(TrayDriving, E2ETestCase):
     figures = {}
     open_status_window = test_status.StatusTest.open_status_window
+
+    def main_window(self):
+        """The main window, waited for while the program is too busy to be found (an older build
+        fills its lists item by item)."""
+        found = wait_for(lambda: (lambda w: None if "error" in w else w)(
+            self.driver("window", TITLE, check=False, timeout=LONG)), LONG, 0.2)
+        self.assertIsNotNone(found, "the main window did not answer")
+        return found
 
     def list_count(self, window, control):
         """The list's item count, reading no row; None while the window does not answer."""
