@@ -42,7 +42,8 @@ bool SameRow(const DomainMapping& a, const DomainMapping& b) {
 template <typename Key, typename Counts>
 class CountTable {
  public:
-  explicit CountTable(std::size_t keys) : slots_(std::bit_ceil(2 * keys + 2), 0) {
+  // At most two thirds of the slots fill up, which keeps the probes short.
+  explicit CountTable(std::size_t keys) : slots_(std::bit_ceil(keys + keys / 2 + 2), 0) {
     entries_.reserve(keys);
   }
 
@@ -52,7 +53,7 @@ class CountTable {
     for (std::size_t slot = static_cast<std::size_t>(hash) & mask;; slot = (slot + 1) & mask) {
       if (slots_[slot] == 0) {
         entries_.push_back({&key, hash, {}});
-        slots_[slot] = entries_.size();
+        slots_[slot] = static_cast<std::uint32_t>(entries_.size());
         return entries_.back().counts;
       }
       Entry& entry = entries_[slots_[slot] - 1];
@@ -68,7 +69,8 @@ class CountTable {
   const std::vector<Entry>& Entries() const { return entries_; }
 
  private:
-  std::vector<std::size_t> slots_;  // 0 empty, else an index into entries_ plus 1
+  // 0 empty, else an index into entries_ plus 1 (a 16 MiB answer holds far fewer rows than 2^32).
+  std::vector<std::uint32_t> slots_;
   std::vector<Entry> entries_;
 };
 
@@ -80,11 +82,22 @@ std::u16string Number(std::size_t value) {
 }  // namespace
 
 ChangeCount CountChanges(const DomainList& before, const DomainList& after) {
-  if (before == after) return {};  // the usual answer: the same rows again, in the same order
+  // A row that stands at the same place in both lists is kept: only the others need looking up.
+  // The usual answer is the same rows again in the same order, a few of them changed.
+  std::vector<const DomainMapping*> old_rows;
+  std::vector<const DomainMapping*> new_rows;
+  for (std::size_t i = 0; i < std::max(before.size(), after.size()); ++i) {
+    const DomainMapping* old_row = i < before.size() ? &before[i] : nullptr;
+    const DomainMapping* new_row = i < after.size() ? &after[i] : nullptr;
+    if (old_row != nullptr && new_row != nullptr && *old_row == *new_row) continue;
+    if (old_row != nullptr) old_rows.push_back(old_row);
+    if (new_row != nullptr) new_rows.push_back(new_row);
+  }
+
   // How many more times each row stands in `before` than in `after`: above 0 gone, below 0 come.
-  CountTable<DomainMapping, std::ptrdiff_t> rows(before.size() + after.size());
-  for (const DomainMapping& row : before) ++rows.Add(row, HashRow(row), SameRow);
-  for (const DomainMapping& row : after) --rows.Add(row, HashRow(row), SameRow);
+  CountTable<DomainMapping, std::ptrdiff_t> rows(old_rows.size() + new_rows.size());
+  for (const DomainMapping* row : old_rows) ++rows.Add(*row, HashRow(*row), SameRow);
+  for (const DomainMapping* row : new_rows) --rows.Add(*row, HashRow(*row), SameRow);
 
   // The rows left over, by host: of one host's, a gone and a come row pair up as one changed.
   struct Leftovers {
