@@ -40,7 +40,7 @@ endif()
 if(KALVANE_BENCHMARKS)
   find_package(benchmark REQUIRED)
   find_package(OpenSSL REQUIRED)
-  foreach(name hosts_bench md5_bench response_body_bench)
+  foreach(name change_count_bench hosts_bench md5_bench response_body_bench)
     add_executable(${name} bench/${name}.cpp)
     target_link_libraries(${name} PRIVATE ${KALVANE_MODULE_LIBRARIES} benchmark::benchmark
       benchmark::benchmark_main OpenSSL::Crypto)

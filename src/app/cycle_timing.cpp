@@ -34,8 +34,13 @@ void CycleTiming::Unsettled(TimePoint now, CycleTrigger trigger) {
   settle_due_ = std::min(now + kSettleDelay, settle_first_ + kSettleLimit);
 }
 
+CycleTiming::TimePoint CycleTiming::SettledAt() const {
+  if (!last_event_cycle_) return settle_due_;
+  return std::max(settle_due_, *last_event_cycle_ + kEventCycleInterval);
+}
+
 bool CycleTiming::SettleDue(TimePoint now) const {
-  return settle_trigger_ != CycleTrigger::kNone && now >= settle_due_;
+  return settle_trigger_ != CycleTrigger::kNone && now >= SettledAt();
 }
 
 CycleTrigger CycleTiming::OnTick(TimePoint now) {
@@ -49,8 +54,10 @@ CycleTrigger CycleTiming::OnTick(TimePoint now) {
   return CycleTrigger::kNone;
 }
 
-void CycleTiming::OnCycleStarted(TimePoint, CycleTrigger trigger) {
+void CycleTiming::OnCycleStarted(TimePoint now, CycleTrigger trigger) {
   running_ = trigger;
+  if (trigger == CycleTrigger::kWake || trigger == CycleTrigger::kNetworkUp)
+    last_event_cycle_ = now;
   // This cycle reads the account now and asks the network now: whatever was waiting is answered.
   save_pending_ = false;
   settle_trigger_ = CycleTrigger::kNone;
@@ -90,8 +97,8 @@ CycleTiming::NextCycle CycleTiming::Next() const {
   NextCycle next{CycleTrigger::kRegularRefresh,
                  last_tick_ + ticks_left * std::chrono::milliseconds(kRefreshTickMs)};
   if (CycleRunning()) return next;
-  if (settle_trigger_ != CycleTrigger::kNone && settle_due_ < next.due) {
-    next = {settle_trigger_, settle_due_};
+  if (settle_trigger_ != CycleTrigger::kNone && SettledAt() < next.due) {
+    next = {settle_trigger_, SettledAt()};
   }
   if (retry_due_ && *retry_due_ < next.due) next = {CycleTrigger::kQuickRetry, *retry_due_};
   return next;

@@ -55,6 +55,10 @@ inline constexpr std::array<std::chrono::seconds, 5> kQuickRetryDelays = {
 inline constexpr std::chrono::seconds kSettleDelay{3};
 // A burst that goes on longer does not hold its cycle back beyond this.
 inline constexpr std::chrono::seconds kSettleLimit{10};
+// Cycles for waking or the network start at least this far apart, so that a network that keeps
+// going down and up does not turn into a request every few seconds: notices that come within
+// this time of such a cycle's start are served by one cycle when it has passed.
+inline constexpr std::chrono::seconds kEventCycleInterval{60};
 
 // When update cycles start. The events come with the monotonic time they happened at; each event
 // that can start a cycle answers which one is to start now (kNone for none), and the caller then
@@ -67,8 +71,9 @@ inline constexpr std::chrono::seconds kSettleLimit{10};
 //   again. Any answer ends the retries. A cycle started by Save, start-up, waking or the network
 //   starts the retries afresh when it gets no answer; a regular refresh that fails takes the
 //   place of the retry that was due next.
-// - Save starts a cycle at once; waking and the network after kSettleDelay. Quick retries and
-//   settled events are served by the one-second tick.
+// - Save starts a cycle at once; waking and the network after kSettleDelay, and no sooner than
+//   kEventCycleInterval after the last cycle they started. Quick retries and settled events are
+//   served by the one-second tick; the retries keep their waits whatever started the sequence.
 // - No two cycles run at once. A Save during a cycle runs right after it: that cycle read the
 //   account before the Save. Waking or the network settling during a cycle also runs right after
 //   it, unless that cycle got an answer, which shows the network works and the list is fresh.
@@ -111,6 +116,9 @@ class CycleTiming {
 
  private:
   void Unsettled(TimePoint now, CycleTrigger trigger);
+  // When the cycle for the unsettled events is due: settled, and the interval since the last
+  // such cycle passed.
+  TimePoint SettledAt() const;
   bool SettleDue(TimePoint now) const;
 
   RefreshSchedule schedule_;
@@ -121,6 +129,8 @@ class CycleTiming {
   CycleTrigger settle_trigger_ = CycleTrigger::kNone;
   TimePoint settle_first_;
   TimePoint settle_due_;
+  std::optional<TimePoint>
+      last_event_cycle_;  // when the last cycle for waking or the network began
   // The quick retries: how many have been made (or taken by a regular refresh) since the last
   // answer, and when the next is due.
   int retries_ = 0;

@@ -25,6 +25,7 @@ struct ChangeCount {
 // a host listed twice counts as two rows, as it is two lines of the hosts file, and a duplicate
 // row that appears or goes counts as one row added or removed. Host names are compared without
 // regard to ASCII letter case, as the resolver reads them; addresses byte for byte.
+// The time taken grows in proportion to the rows, and no row is copied.
 ChangeCount CountChanges(const DomainList& before, const DomainList& after);
 
 // "+A -R ~C", e.g. "+2 -0 ~1"; an unchanged list reads "+0 -0 ~0".

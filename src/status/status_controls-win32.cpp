@@ -2,10 +2,11 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
 #include <array>
+#include <climits>
 #include <cstring>
 #include <string>
-#include <vector>
 
 #include "platform/wide_text-win32.h"
 
@@ -20,8 +21,11 @@ struct ControlDefinition {
   DWORD ex_style;
 };
 
+// Both lists hold no items of their own (LVS_OWNERDATA): they ask the window for the cells they
+// show (AnswerStatusListCell), so that a list of a million rows opens, refreshes and closes as fast
+// as one of ten.
 constexpr DWORD kListStyle =
-    LVS_REPORT | LVS_SHOWSELALWAYS | LVS_SINGLESEL | LVS_NOSORTHEADER | WS_TABSTOP;
+    LVS_REPORT | LVS_OWNERDATA | LVS_SHOWSELALWAYS | LVS_SINGLESEL | LVS_NOSORTHEADER | WS_TABSTOP;
 
 const std::array<ControlDefinition, 8> kControls{{
     {kStatusOutcome, L"EDIT", L"",
@@ -35,16 +39,25 @@ const std::array<ControlDefinition, 8> kControls{{
     {kStatusClose, L"BUTTON", L"关闭", BS_PUSHBUTTON | WS_TABSTOP, 0},
 }};
 
-// Column captions and their shares of a list's width, in percent.
+// Column captions, their shares of a list's width in percent, and the field of a row they show.
+template <typename Row>
 struct Column {
   const wchar_t* caption;
   int percent;
+  std::u16string Row::*field;
 };
-constexpr std::array<Column, 2> kRowColumns{{{L"名称", 60}, {L"地址", 40}}};
-constexpr std::array<Column, 3> kHistoryColumns{{{L"时间", 22}, {L"结果", 56}, {L"变化", 22}}};
+constexpr std::array<Column<MappingRow>, 2> kRowColumns{{
+    {L"名称", 60, &MappingRow::host},
+    {L"地址", 40, &MappingRow::address},
+}};
+constexpr std::array<Column<HistoryRow>, 3> kHistoryColumns{{
+    {L"时间", 22, &HistoryRow::time},
+    {L"结果", 56, &HistoryRow::result},
+    {L"变化", 22, &HistoryRow::change},
+}};
 
-template <std::size_t N>
-void AddColumns(HWND list, const std::array<Column, N>& columns) {
+template <typename Row, std::size_t N>
+void AddColumns(HWND list, const std::array<Column<Row>, N>& columns) {
   for (std::size_t i = 0; i < N; ++i) {
     LVCOLUMNW column{};
     column.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_SUBITEM;
@@ -56,31 +69,38 @@ void AddColumns(HWND list, const std::array<Column, N>& columns) {
   SendMessageW(list, LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_FULLROWSELECT, LVS_EX_FULLROWSELECT);
 }
 
-template <std::size_t N>
-void SizeColumns(HWND list, const std::array<Column, N>& columns, int width) {
+template <typename Row, std::size_t N>
+void SizeColumns(HWND list, const std::array<Column<Row>, N>& columns, int width) {
   for (std::size_t i = 0; i < N; ++i) {
     SendMessageW(list, LVM_SETCOLUMNWIDTH, i, MAKELPARAM(width * columns[i].percent / 100, 0));
   }
 }
 
-// Replaces the list's items with `rows`, each the cells of one item from the first column on.
-void FillList(HWND list, const std::vector<std::vector<std::u16string_view>>& rows) {
-  SendMessageW(list, WM_SETREDRAW, FALSE, 0);
-  SendMessageW(list, LVM_DELETEALLITEMS, 0, 0);
-  for (std::size_t item = 0; item < rows.size(); ++item) {
-    for (std::size_t cell = 0; cell < rows[item].size(); ++cell) {
-      std::wstring text = ToWide(rows[item][cell]);
-      LVITEMW entry{};
-      entry.mask = LVIF_TEXT;
-      entry.iItem = static_cast<int>(item);
-      entry.iSubItem = static_cast<int>(cell);
-      entry.pszText = text.data();
-      const UINT message = cell == 0 ? LVM_INSERTITEMW : LVM_SETITEMTEXTW;
-      SendMessageW(list, message, item, reinterpret_cast<LPARAM>(&entry));
-    }
-  }
-  SendMessageW(list, WM_SETREDRAW, TRUE, 0);
+// The list shows `count` rows from now on, keeping where it was scrolled to; what it shows is asked
+// for again.
+void SetRowCount(HWND list, std::size_t count) {
+  const auto rows = static_cast<WPARAM>(std::min<std::size_t>(count, INT_MAX));
+  SendMessageW(list, LVM_SETITEMCOUNT, rows, LVSICF_NOSCROLL);
   InvalidateRect(list, nullptr, TRUE);
+}
+
+// Puts `text` into the list's buffer, cut to its size.
+void CopyCell(const LVITEMW& item, std::u16string_view text) {
+  const auto room = static_cast<std::size_t>(item.cchTextMax - 1);
+  const std::size_t length = std::min(text.size(), room);
+  std::copy_n(text.begin(), length, item.pszText);
+  item.pszText[length] = L'\0';
+}
+
+// The cell of `columns`'s table that `item` asks for, from `rows` (anything indexable).
+template <typename Rows, typename Row, std::size_t N>
+bool AnswerCell(const Rows& rows, const std::array<Column<Row>, N>& columns, const LVITEMW& item) {
+  const auto index = static_cast<std::size_t>(item.iItem);
+  const auto column = static_cast<std::size_t>(item.iSubItem);
+  if (item.iItem < 0 || index >= rows.size() || item.iSubItem < 0 || column >= N) return false;
+  const Row row = rows[index];
+  CopyCell(item, row.*columns[column].field);
+  return true;
 }
 
 int Scale(int pixels_at_96, UINT dpi) {
@@ -194,14 +214,23 @@ SIZE StatusWindowMinimum(UINT dpi) { return {Scale(380, dpi), Scale(340, dpi)}; 
 void FillStatusControls(HWND window, const StatusModel& model) {
   SetDlgItemTextW(window, kStatusOutcome, ToWide(model.outcome).c_str());
   SetDlgItemTextW(window, kStatusNextDue, ToWide(model.next_due).c_str());
-  std::vector<std::vector<std::u16string_view>> rows;
-  rows.reserve(model.rows.size());
-  for (const MappingRow& row : model.rows) rows.push_back({row.host, row.address});
-  FillList(GetDlgItem(window, kStatusRows), rows);
-  rows.clear();
-  rows.reserve(model.history.size());
-  for (const HistoryRow& row : model.history) rows.push_back({row.time, row.result, row.change});
-  FillList(GetDlgItem(window, kStatusHistory), rows);
+  SetRowCount(GetDlgItem(window, kStatusRows), model.rows.size());
+  SetRowCount(GetDlgItem(window, kStatusHistory), model.history.size());
+}
+
+bool AnswerStatusListCell(const StatusModel& model, const NMHDR& request) {
+  const LVITEMW& item = reinterpret_cast<const NMLVDISPINFOW&>(request).item;
+  if ((item.mask & LVIF_TEXT) == 0 || item.pszText == nullptr || item.cchTextMax <= 0) {
+    return false;
+  }
+  switch (request.idFrom) {
+    case kStatusRows:
+      return AnswerCell(model.rows, kRowColumns, item);
+    case kStatusHistory:
+      return AnswerCell(model.history, kHistoryColumns, item);
+    default:
+      return false;
+  }
 }
 
 bool CopyToClipboard(HWND owner, std::u16string_view text) {

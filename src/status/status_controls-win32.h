@@ -38,8 +38,15 @@ void LayOutStatusControls(HWND window, UINT dpi, HFONT font);
 SIZE StatusWindowSize(UINT dpi);
 SIZE StatusWindowMinimum(UINT dpi);
 
-// Shows the model: the outcome, the next due time and both lists, replacing what they held.
+// Shows the model: the outcome, the next due time and how many rows each list has. The lists ask
+// for the cells they show through LVN_GETDISPINFOW, which AnswerStatusListCell answers from the
+// same model, kept by the caller for as long as it is shown.
 void FillStatusControls(HWND window, const StatusModel& model);
+
+// Fills in the cell that one of the lists asks for; false when the request is for no cell of the
+// model (no text asked for, an item or a column it does not have, another control).
+// `request` is the header of the list's LVN_GETDISPINFOW.
+bool AnswerStatusListCell(const StatusModel& model, const NMHDR& request);
 
 // Puts `text` on the clipboard as CF_UNICODETEXT, with `owner` as the clipboard's owner. False
 // when the clipboard could not be opened (another program holds it) or took nothing.

@@ -57,10 +57,10 @@ void StatusDisplay::ShowCycle(const CycleReport& report, const NextDue& next) {
   const TimeOfDay at = LocalTimeNow();
   ShowInTray(tray_outcome_.OnCycle(report, at));
   WriteDebugLine(DebugReportLine(report, at));
-  const std::optional<DomainList> written = RowsAfterCycle(report, report.mappings, refused_);
+  const SharedDomainList written = RowsAfterCycle(report, refused_);
   // The rows left out, below the cycle's own line in the history.
-  if (written) {
-    for (const auto& line : RefusedRowLines(report.mappings, refused_, code_page_)) {
+  if (written && report.mappings) {
+    for (const auto& line : RefusedRowLines(*report.mappings, refused_, code_page_)) {
       journal_.Note(at, line);
     }
   }
@@ -71,7 +71,7 @@ void StatusDisplay::ShowRestore(const RestoreReport& report, const NextDue& next
   const TimeOfDay at = LocalTimeNow();
   const std::u16string text = RestoreText(report);
   ShowInTray(tray_outcome_.OnRestore(report, at));
-  std::optional<DomainList> written;
+  SharedDomainList written;
   if (report.kind != RestoreReport::Kind::kPaused && HostsStepSucceeded(report.hosts.outcome)) {
     written = WrittenRows(report.mappings, refused_);
   }
@@ -87,7 +87,7 @@ void StatusDisplay::ShowInTray(const TrayView& view) {
 }
 
 void StatusDisplay::Record(TimeOfDay at, std::u16string_view result,
-                           const std::optional<DomainList>& written, const NextDue& next) {
+                           const SharedDomainList& written, const NextDue& next) {
   journal_.Record(at, result, written);
   SetNextDue(next);
   if (window_ && window_->IsOpen()) window_->Show(journal_.Model(code_page_));

@@ -43,7 +43,7 @@ class StatusDisplay {
   void CloseWindow() { window_.reset(); }
 
  private:
-  void Record(TimeOfDay at, std::u16string_view result, const std::optional<DomainList>& written,
+  void Record(TimeOfDay at, std::u16string_view result, const SharedDomainList& written,
               const NextDue& next);
   void SetNextDue(const NextDue& next);
   void ShowInTray(const TrayView& view);

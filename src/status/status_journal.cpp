@@ -1,5 +1,9 @@
 #include "status/status_journal.h"
 
+#include <algorithm>
+#include <iterator>
+#include <memory>
+
 #include "status/change_count.h"
 #include "sync/hosts_section.h"
 
@@ -64,18 +68,27 @@ std::u16string StatusReportText(const StatusModel& model) {
   AppendLine(text, {model.outcome, model.next_due});
   AppendLine(text, {u"当前映射"});
   AppendLine(text, {u"名称", u"地址"});
-  for (const MappingRow& row : model.rows) AppendLine(text, {row.host, row.address});
+  for (std::size_t i = 0; i < model.rows.size(); ++i) {
+    const MappingRow row = model.rows[i];
+    AppendLine(text, {row.host, row.address});
+  }
   AppendLine(text, {u"历史"});
   AppendLine(text, {u"时间", u"结果", u"变化"});
   for (const HistoryRow& row : model.history) AppendLine(text, {row.time, row.result, row.change});
   return text;
 }
 
-DomainList WrittenRows(const DomainList& list, const RefusedHosts& refused) {
-  DomainList written;
-  for (const DomainMapping& mapping : list) {
-    if (IsWritableMapping(mapping, refused)) written.push_back(mapping);
-  }
+MappingRow MappingRows::operator[](std::size_t index) const {
+  const DomainMapping& mapping = (*list_)[index];
+  return {code_page_->Decode(mapping.host), code_page_->Decode(mapping.address)};
+}
+
+SharedDomainList WrittenRows(const SharedDomainList& list, const RefusedHosts& refused) {
+  if (!list) return list;
+  const auto writable = [&](const DomainMapping& m) { return IsWritableMapping(m, refused); };
+  if (std::ranges::all_of(*list, writable)) return list;
+  auto written = std::make_shared<DomainList>();
+  std::ranges::copy_if(*list, std::back_inserter(*written), writable);
   return written;
 }
 
@@ -98,22 +111,21 @@ std::vector<std::u16string> RefusedRowLines(const DomainList& list, const Refuse
   return lines;
 }
 
-std::optional<DomainList> RowsAfterCycle(const CycleReport& report, const DomainList& list,
-                                         const RefusedHosts& refused) {
+SharedDomainList RowsAfterCycle(const CycleReport& report, const RefusedHosts& refused) {
   if (!report.hosts || (report.hosts->outcome != HostsOutcome::kWritten &&
                         report.hosts->outcome != HostsOutcome::kUnchanged)) {
-    return std::nullopt;
+    return nullptr;
   }
-  return WrittenRows(list, refused);
+  return WrittenRows(report.mappings, refused);
 }
 
 void StatusJournal::Record(TimeOfDay at, std::u16string_view result,
-                           const std::optional<DomainList>& written) {
+                           const SharedDomainList& written) {
   outcome_ = std::u16string(result) + StatusLineTime(at);
   HistoryRow row{TimeOfDayText(at), std::u16string(result), {}};
   if (written) {
-    row.change = ChangeText(CountChanges(held_, *written));
-    held_ = *written;
+    row.change = ChangeText(CountChanges(held_ ? *held_ : DomainList{}, *written));
+    held_ = written;
   }
   history_.push_front(std::move(row));
   if (history_.size() > kHistoryCapacity) history_.pop_back();
@@ -130,10 +142,7 @@ StatusModel StatusJournal::Model(const AnsiCodePage& code_page) const {
   if (next_due_) {
     model.next_due = (next_is_retry_ ? u"下次重试：" : u"下次更新：") + TimeOfDayText(*next_due_);
   }
-  model.rows.reserve(held_.size());
-  for (const DomainMapping& mapping : held_) {
-    model.rows.push_back({code_page.Decode(mapping.host), code_page.Decode(mapping.address)});
-  }
+  model.rows = MappingRows(held_, code_page);
   model.history.assign(history_.begin(), history_.end());
   return model;
 }

@@ -9,6 +9,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "base/ansi_code_page.h"
@@ -33,10 +34,27 @@ struct HistoryRow {
   bool operator==(const HistoryRow&) const = default;
 };
 
+// The rows the hosts section holds, in the order written, each read in the code page only when it
+// is asked for: a list of a million rows costs a window no more than the rows it shows.
+class MappingRows {
+ public:
+  MappingRows() = default;
+  // `code_page` must outlive this object and its copies.
+  MappingRows(SharedDomainList list, const AnsiCodePage& code_page)
+      : list_(std::move(list)), code_page_(&code_page) {}
+
+  std::size_t size() const { return list_ ? list_->size() : 0; }
+  MappingRow operator[](std::size_t index) const;
+
+ private:
+  SharedDomainList list_;
+  const AnsiCodePage* code_page_ = nullptr;
+};
+
 struct StatusModel {
-  std::u16string outcome;        // the status line, uncut; empty before the first cycle
-  std::u16string next_due;       // "下次更新：HH:MM:SS" ("下次重试：" for a quick retry)
-  std::vector<MappingRow> rows;  // in the order written
+  std::u16string outcome;   // the status line, uncut; empty before the first cycle
+  std::u16string next_due;  // "下次更新：HH:MM:SS" ("下次重试：" for a quick retry)
+  MappingRows rows;         // in the order written
   std::vector<HistoryRow> history;  // newest first
 };
 
@@ -46,8 +64,8 @@ struct StatusModel {
 std::u16string StatusReportText(const StatusModel& model);
 
 // The rows of `list` that the hosts section holds after a write (hosts_section.h's
-// IsWritableMapping): the rest is never written.
-DomainList WrittenRows(const DomainList& list, const RefusedHosts& refused);
+// IsWritableMapping): the rest is never written. `list` itself when it holds no other rows.
+SharedDomainList WrittenRows(const SharedDomainList& list, const RefusedHosts& refused);
 
 // A history line for each row of `list` that is never written, with why, e.g.
 // "未写入 wpad 6.6.6.6：代理自动发现（WPAD）的名称"; at most kRefusedRowsShown, then one line
@@ -56,11 +74,10 @@ inline constexpr std::size_t kRefusedRowsShown = 10;
 std::vector<std::u16string> RefusedRowLines(const DomainList& list, const RefusedHosts& refused,
                                             const AnsiCodePage& code_page);
 
-// What the journal records for a cycle as `written`: the rows of `list` (UpdateCycle::Domains)
-// that are written, when the cycle's hosts step wrote the section or found it as it should be;
-// nothing when the cycle left the section as it was (no answer, an empty list, a failed step).
-std::optional<DomainList> RowsAfterCycle(const CycleReport& report, const DomainList& list,
-                                         const RefusedHosts& refused);
+// What the journal records for a cycle as `written`: the rows of the cycle's list that are
+// written, when its hosts step wrote the section or found it as it should be; none when the cycle
+// left the section as it was (no answer, an empty list, a failed step).
+SharedDomainList RowsAfterCycle(const CycleReport& report, const RefusedHosts& refused);
 
 inline constexpr std::size_t kHistoryCapacity = 200;
 
@@ -74,9 +91,9 @@ class StatusJournal {
  public:
   // A cycle, a restore or a paused restore ended at `at` with `result` (the outcome's words,
   // reason included, without the time). `written`: the rows the hosts section holds after this
-  // event wrote it (WrittenRows), nothing when it wrote nothing; the change is counted against
+  // event wrote it (WrittenRows), none when it wrote nothing; the change is counted against
   // the rows held before. The history keeps the last kHistoryCapacity events.
-  void Record(TimeOfDay at, std::u16string_view result, const std::optional<DomainList>& written);
+  void Record(TimeOfDay at, std::u16string_view result, const SharedDomainList& written);
   // A line in the history alone, such as a row that was refused; the outcome stays.
   void Note(TimeOfDay at, std::u16string_view text);
   // When the next cycle is due, and whether it is a quick retry; nothing when none is.
@@ -85,14 +102,12 @@ class StatusJournal {
     next_is_retry_ = quick_retry;
   }
 
-  // The rows the hosts section holds as far as this program wrote them.
-  const DomainList& Held() const { return held_; }
   const std::deque<HistoryRow>& History() const { return history_; }  // newest first
   // A snapshot for the window; host names and addresses read in `code_page`.
   StatusModel Model(const AnsiCodePage& code_page) const;
 
  private:
-  DomainList held_;
+  SharedDomainList held_;  // the rows the hosts section holds as far as this program wrote them
   std::deque<HistoryRow> history_;
   std::u16string outcome_;
   std::optional<TimeOfDay> next_due_;

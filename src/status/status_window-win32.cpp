@@ -85,6 +85,8 @@ INT_PTR StatusWindow::HandleMessage(HWND hwnd, UINT message, WPARAM wparam, LPAR
     case WM_COMMAND:
       OnCommand(LOWORD(wparam), HIWORD(wparam));
       return TRUE;
+    case WM_NOTIFY:
+      return OnNotify(*reinterpret_cast<const NMHDR*>(lparam));
     case WM_SIZE:
       if (wparam != SIZE_MINIMIZED) LayOutStatusControls(hwnd_, dpi_, font_.get());
       return TRUE;
@@ -147,6 +149,18 @@ void StatusWindow::OnDpiChanged(UINT dpi, const RECT& suggested) {
   SetWindowPos(hwnd_, nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
                suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
   LayOutStatusControls(hwnd_, dpi_, font_.get());
+}
+
+INT_PTR StatusWindow::OnNotify(const NMHDR& header) {
+  if (header.code == LVN_GETDISPINFOW) {
+    AnswerStatusListCell(model_, header);
+    return TRUE;
+  }
+  if (header.code == LVN_ODFINDITEMW) {
+    SetWindowLongPtrW(hwnd_, DWLP_MSGRESULT, -1);  // typing selects nothing: the rows are unsorted
+    return TRUE;
+  }
+  return FALSE;
 }
 
 void StatusWindow::OnCommand(int control, int notification) {

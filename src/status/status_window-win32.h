@@ -44,6 +44,8 @@ class StatusWindow {
   void PlaceOver(HWND owner);
   void OnDpiChanged(UINT dpi, const RECT& suggested);
   void OnCommand(int control, int notification);
+  // A list asks for a cell it shows, or where to jump when the user types.
+  INT_PTR OnNotify(const NMHDR& header);
 
   HWND hwnd_ = nullptr;
   UINT dpi_ = USER_DEFAULT_SCREEN_DPI;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -17,5 +18,9 @@ struct DomainMapping {
 // file as it is; the section goes at exit whenever the hosts file holds one, whatever the last
 // list was.
 using DomainList = std::vector<DomainMapping>;
+
+// The list of one answer, shared by all that keep it (the cycle's report, the section guard, the
+// status journal and window) rather than copied: an answer may hold a million rows.
+using SharedDomainList = std::shared_ptr<const DomainList>;
 
 }  // namespace kalvane

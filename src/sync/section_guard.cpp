@@ -2,19 +2,19 @@
 
 namespace kalvane {
 
-void SectionGuard::OnHostsStep(const DomainList& mappings, const HostsStepReport& report) {
+void SectionGuard::OnHostsStep(const SharedDomainList& mappings, const HostsStepReport& report) {
   // Nothing put back may be older than the latest answer: after an empty list (its rows were
   // withdrawn) or rows that could not be written, the section in the hosts file is older.
-  if (mappings.empty() ||
+  if (!mappings || mappings->empty() ||
       (report.outcome != HostsOutcome::kWritten && report.outcome != HostsOutcome::kUnchanged)) {
     guarding_ = false;
-    mappings_.clear();
+    mappings_.reset();
     rows_.clear();
     return;
   }
   guarding_ = true;
   mappings_ = mappings;
-  rows_ = RowLines(mappings, refused_);
+  rows_ = RowLines(*mappings, refused_);
 }
 
 void SectionGuard::OnRegularCycle() {

@@ -48,7 +48,7 @@ class SectionGuard {
   // hosts file as it was: an empty list (which leaves an earlier section in place, its rows now
   // withdrawn) or a failed write. The section there is then older than the answer, and guarding
   // stops until a later answer's rows are written.
-  void OnHostsStep(const DomainList& mappings, const HostsStepReport& report);
+  void OnHostsStep(const SharedDomainList& mappings, const HostsStepReport& report);
   // A regular cycle ran: it put the section back by itself, and restoring starts afresh.
   void OnRegularCycle();
   // The program is closing: the section goes, and nothing is restored any more.
@@ -59,7 +59,7 @@ class SectionGuard {
   GuardDecision OnHostsChanged(std::string_view content, TimePoint now);
 
   // The list to write back on kRestore: the one the section was last written from.
-  const DomainList& Mappings() const { return mappings_; }
+  const SharedDomainList& Mappings() const { return mappings_; }
   // Restoring is paused until the next regular cycle.
   bool Paused() const { return paused_; }
   // A section is kept: without one a change of the hosts file needs no look at all.
@@ -68,8 +68,8 @@ class SectionGuard {
  private:
   RefusedHosts refused_;
   bool guarding_ = false;
-  DomainList mappings_;
-  SectionRows rows_;                // the rows of the section as we write it
+  SharedDomainList mappings_;       // the list the section holds
+  SectionRows rows_;                // its rows as we write them
   std::deque<TimePoint> restores_;  // the latest restores, oldest first, at most kMaxRestores
   bool paused_ = false;
 };

@@ -1,5 +1,7 @@
 #include "sync/update_cycle.h"
 
+#include <memory>
+
 #include "base/scoped_flag.h"
 #include "base/text.h"
 #include "sync/response_body.h"
@@ -71,8 +73,8 @@ void UpdateCycle::HandleResponse(const AccountSource& account, std::string_view 
   // Read again: the user may have changed it while the cycle waited.
   report_.confirmed = !account.Current().updating_enabled || AccountConfirmed(body);
   if (!report_.confirmed) result = UpdateResult::kAccountNotConfirmed;
-  report_.mappings = ReadDomainList(body);
-  report_.hosts = hosts_.WriteHostsSection(report_.mappings);
+  report_.mappings = std::make_shared<const DomainList>(ReadDomainList(body));
+  report_.hosts = hosts_.WriteHostsSection(*report_.mappings);
   guard_.OnHostsStep(report_.mappings, *report_.hosts);
   if (!HostsStepSucceeded(report_.hosts->outcome) && result == UpdateResult::kNoFailure)
     result = UpdateResult::kTransferFailed;
@@ -99,7 +101,7 @@ RestoreReport UpdateCycle::RestoreChangedSection(MonotonicClock::time_point now)
   }
   RestoreReport report{kind, guard_.Mappings(), {}};
   // The list is the latest answer's either way: a failed write leaves it the one to put back.
-  report.hosts = hosts_.WriteHostsSection(report.mappings);
+  report.hosts = hosts_.WriteHostsSection(*report.mappings);
   return report;
 }
 

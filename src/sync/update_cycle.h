@@ -47,7 +47,7 @@ struct CycleReport {
   // why the last attempt got none (kTimedOut, kNotFound, kFailed with the Winsock error code...).
   Status transfer;
   bool confirmed = false;                // the account was confirmed, or updating was off
-  DomainList mappings;                   // the list the response held
+  SharedDomainList mappings;             // the list the response held; none without one
   std::optional<HostsStepReport> hosts;  // the hosts step after the response
 };
 
@@ -61,7 +61,7 @@ struct RestoreReport {
     kPaused,    // it was changed again too often: restoring waits for the next regular cycle
   };
   Kind kind = Kind::kNothing;
-  DomainList mappings;
+  SharedDomainList mappings;
   HostsStepReport hosts;
 };
 

@@ -24,7 +24,15 @@ struct Scenario {
   int until;
   std::vector<Start> starts;
   std::vector<std::pair<int, Start>> next;  // at a second (after its tick): the next due cycle
+  int answers_until = kNever;               // ... and before this second
 };
+
+// `event` every `step` seconds from `first` to `last`.
+std::multimap<int, Event> Every(Event event, int first, int last, int step) {
+  std::multimap<int, Event> events;
+  for (int second = first; second <= last; second += step) events.emplace(second, event);
+  return events;
+}
 
 // The program as the controller drives the rule: a start-up cycle at second 0, a tick every
 // second, a cycle started at once when an event answers one and ended `cycle_seconds` later.
@@ -45,7 +53,8 @@ void RunScenario(const Scenario& s) {
   start(0, Trigger::kStartUp);
   for (int second = 0; second <= s.until; ++second) {
     if (second == ends_at) {
-      start(second, timing.OnCycleEnded(at(second), second >= s.answers_from));
+      const bool answered = second >= s.answers_from && second < s.answers_until;
+      start(second, timing.OnCycleEnded(at(second), answered));
     }
     const auto [first, last] = s.events.equal_range(second);
     for (auto event = first; event != last; ++event) {
@@ -68,6 +77,8 @@ void RunScenario(const Scenario& s) {
 
 TEST(CycleTimingTest, EventsAndTheCyclesTheyStart) {
   using enum Trigger;
+  std::multimap<int, Event> flapping = Every(Event::kNetworkUp, 100, 250, 2);
+  flapping.emplace(500, Event::kWake);
   // clang-format off
   const Scenario scenarios[] = {
       {"the service comes up at 25 s: retries after 10 and 20 s, then the regular rhythm",
@@ -99,9 +110,31 @@ TEST(CycleTimingTest, EventsAndTheCyclesTheyStart) {
        70, 0, {{5, Event::kSave}, {250, Event::kSave}, {310, Event::kWake}}, 650,
        {{0, kStartUp}, {70, kSave}, {250, kSave}, {602, kRegularRefresh}},
        {{100, {301, kRegularRefresh}}}},
-      {"a wake during a cycle that gets no answer runs right after it",
+      {"a wake during a cycle that gets no answer runs right after it; while a cycle runs only "
+       "the regular refresh is due",
        70, 100, {{30, Event::kWake}}, 400,
-       {{0, kStartUp}, {70, kWake}, {301, kRegularRefresh}}, {}},
+       {{0, kStartUp}, {70, kWake}, {301, kRegularRefresh}}, {{40, {301, kRegularRefresh}}}},
+      {"a network that keeps flapping: the first cycle by the settle limit, then one a minute, "
+       "the notices of each minute folded into one; a single notice later is served at once",
+       1, 0, flapping, 520,
+       {{0, kStartUp}, {110, kNetworkUp}, {170, kNetworkUp}, {230, kNetworkUp},
+        {290, kNetworkUp}, {301, kRegularRefresh}, {503, kWake}},
+       {{109, {110, kNetworkUp}}, {120, {170, kNetworkUp}}, {260, {290, kNetworkUp}}}},
+      {"notices within the minute after a network cycle that got no answer do not hold back the "
+       "retries, which keep their waits and serve the notices too",
+       1, kNever, {{40, Event::kNetworkUp}, {56, Event::kNetworkUp}}, 300,
+       {{0, kStartUp}, {11, kQuickRetry}, {32, kQuickRetry}, {43, kNetworkUp},
+        {54, kQuickRetry}, {75, kQuickRetry}, {116, kQuickRetry}, {197, kQuickRetry}},
+       {{60, {75, kQuickRetry}}}},
+      {"fail, answer, fail: the answer ends the retries, the next failure starts them at 10 s",
+       1, 20, {}, 500,
+       {{0, kStartUp}, {11, kQuickRetry}, {32, kQuickRetry}, {301, kRegularRefresh},
+        {312, kQuickRetry}, {333, kQuickRetry}, {374, kQuickRetry}, {455, kQuickRetry}},
+       {}, 40},
+      {"a settled wake and the regular refresh on one tick: the tick reports the refresh, which "
+       "serves the wake too",
+       1, 0, {{298, Event::kWake}}, 320, {{0, kStartUp}, {301, kRegularRefresh}},
+       {{299, {301, kRegularRefresh}}}},
   };
   // clang-format on
   for (const Scenario& scenario : scenarios) {

@@ -266,11 +266,28 @@ TEST(UpdateController, ARemovedSectionIsRestoredWithoutARequestUntilClosing) {
   EXPECT_EQ(host.restores, std::vector{RestoreReport::Kind::kRestored});
   EXPECT_EQ(host.requests, 1) << "restored from the last list";
 
+  // Reset again and again: the fourth time within ten minutes pauses restoring. A cycle of Save
+  // does not end the pause; the next regular refresh does.
+  for (int reset = 0; reset < kMaxRestores; ++reset) {
+    host.hosts.clear();
+    rig.controller.OnHostsSettled();
+  }
+  EXPECT_EQ(host.restores.back(), RestoreReport::Kind::kPaused);
+  rig.controller.OnSaved();
+  host.hosts.clear();
+  const int writes = host.writes;
+  rig.controller.OnHostsSettled();
+  EXPECT_EQ(host.writes, writes) << "still paused after a Save";
+  Tick(rig, kRefreshThreshold + 1);
+  host.hosts.clear();
+  rig.controller.OnHostsSettled();
+  EXPECT_EQ(host.writes, writes + 2) << "the regular refresh wrote, and restoring resumed";
+
   rig.controller.Close();
   EXPECT_TRUE(host.watch_stopped_before_clean_up);
   host.hosts.clear();
   rig.controller.OnHostsSettled();
-  EXPECT_EQ(host.writes, 2) << "nothing is restored once closing";
+  EXPECT_EQ(host.writes, writes + 2) << "nothing is restored once closing";
 }
 
 // ---- The account form, the cycle and the controller together, in the orders a user can make.

@@ -134,6 +134,9 @@ TEST(ConnectRace, AnAvoidedAddressGoesLastAndTheOtherFamilyFirst) {
       {{4, 4, 4}, 0, {1, 2, 0}},  // one family: the others first
       {{6}, 0, {0}},              // nothing else to try
       {{6, 4}, 7, {0, 1}},        // not in the list: the resolver's order
+      {{6, 4}, 2, {0, 1}},        // just past its end, likewise
+      // The avoided one counts in its family's kMaxAddressesPerFamily, even from beyond the cap.
+      {std::vector<int>(10, 4), 9, {0, 1, 2, 3, 4, 5, 6, 9}},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(StartOrder(c.families, c.avoid), c.order)

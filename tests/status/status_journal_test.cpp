@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
 
 #include "iconv_code_page.h"
@@ -55,10 +56,12 @@ TEST(StatusJournal, KeepsTheLastEventsNewestFirstWithTheirChange) {
   StatusJournal journal;
   EXPECT_EQ(journal.Model(code_page).outcome, u"");
 
-  const DomainList first{{"a.example", "10.0.0.1"}, {"b.example", "10.0.0.2"}};
-  const DomainList second{{"a.example", "10.0.0.9"}, {"c\xe9.example", "10.0.0.3"}};
+  const auto first = std::make_shared<const DomainList>(
+      DomainList{{"a.example", "10.0.0.1"}, {"b.example", "10.0.0.2"}});
+  const auto second = std::make_shared<const DomainList>(
+      DomainList{{"a.example", "10.0.0.9"}, {"c\xe9.example", "10.0.0.3"}});
   journal.Record({8, 5, 9}, u"已更新 2 条映射", first);
-  journal.Record({8, 10, 9}, u"无法连接服务器：连接被拒绝", std::nullopt);
+  journal.Record({8, 10, 9}, u"无法连接服务器：连接被拒绝", nullptr);
   journal.Record({8, 15, 9}, u"已更新 2 条映射", second);
   journal.SetNextDue(TimeOfDay{8, 20, 10});
 
@@ -67,7 +70,8 @@ TEST(StatusJournal, KeepsTheLastEventsNewestFirstWithTheirChange) {
   EXPECT_EQ(model.next_due, u"下次更新：08:20:10");
   const std::vector<MappingRow> rows{{u"a.example", u"10.0.0.9"},
                                      {u"c\u00e9.example", u"10.0.0.3"}};
-  EXPECT_EQ(model.rows, rows);
+  ASSERT_EQ(model.rows.size(), rows.size());
+  for (std::size_t i = 0; i < rows.size(); ++i) EXPECT_EQ(model.rows[i], rows[i]);
   const std::vector<HistoryRow> history{
       {u"08:15:09", u"已更新 2 条映射", u"+1 -1 ~1"},
       {u"08:10:09", u"无法连接服务器：连接被拒绝", u""},
@@ -83,15 +87,20 @@ TEST(StatusJournal, KeepsTheLastEventsNewestFirstWithTheirChange) {
   EXPECT_EQ(journal.History().front().time, u"00:04:59");  // event 299
   EXPECT_EQ(journal.History().back().time, u"00:01:40");   // event 100
   EXPECT_EQ(journal.History().front().change, u"+0 -0 ~0");
+  journal.SetNextDue(TimeOfDay{8, 20, 10}, /*quick_retry=*/true);
+  EXPECT_EQ(journal.Model(code_page).next_due, u"下次重试：08:20:10");
   journal.SetNextDue(std::nullopt);
   EXPECT_EQ(journal.Model(code_page).next_due, u"");
 }
 
 TEST(StatusJournal, ReportsTheModelAsTabSeparatedLines) {
+  const testing::IconvCodePage code_page("CP1252");
   StatusModel model;
   model.outcome = u"无法连接服务器：连接超时 (08:10)";
   model.next_due = u"下次更新：08:10:20";
-  model.rows = {{u"a.example", u"10.0.0.1"}, {u"tab\there", u"10.0.0.2"}};
+  model.rows = MappingRows(std::make_shared<const DomainList>(
+                               DomainList{{"a.example", "10.0.0.1"}, {"tab\there", "10.0.0.2"}}),
+                           code_page);
   model.history = {{u"08:10:09", u"无法连接服务器：连接超时", u""}};
   EXPECT_EQ(StatusReportText(model),
             u"无法连接服务器：连接超时 (08:10)\t下次更新：08:10:20\r\n"
@@ -100,9 +109,10 @@ TEST(StatusJournal, ReportsTheModelAsTabSeparatedLines) {
 }
 
 TEST(StatusJournal, TakesTheWrittenRowsOfACycleThatWroteOrKeptTheSection) {
-  const DomainList list{{"a.example", "10.0.0.1"},
-                        {"dns.kalvane.example", "10.6.6.6"},
-                        {"b.example", "10.0.0.2\n127.0.0.1 evil"}};
+  const auto list =
+      std::make_shared<const DomainList>(DomainList{{"a.example", "10.0.0.1"},
+                                                    {"dns.kalvane.example", "10.6.6.6"},
+                                                    {"b.example", "10.0.0.2\n127.0.0.1 evil"}});
   const DomainList written{{"a.example", "10.0.0.1"}};
   struct Case {
     std::optional<HostsOutcome> hosts;
@@ -114,10 +124,18 @@ TEST(StatusJournal, TakesTheWrittenRowsOfACycleThatWroteOrKeptTheSection) {
   for (const Case& c : cases) {
     CycleReport report;
     if (c.hosts) report.hosts = HostsStepReport{*c.hosts, 0, 1};
-    const auto rows = RowsAfterCycle(report, list, "dns.kalvane.example");
-    EXPECT_EQ(rows.has_value(), c.recorded) << static_cast<int>(c.hosts.value_or(HostsOutcome{}));
-    EXPECT_EQ(rows.value_or(written), written);
+    report.mappings = list;
+    const SharedDomainList rows = RowsAfterCycle(report, "dns.kalvane.example");
+    EXPECT_EQ(rows != nullptr, c.recorded) << static_cast<int>(c.hosts.value_or(HostsOutcome{}));
+    if (rows) {
+      EXPECT_EQ(*rows, written);
+    }
   }
+  // A list whose rows are all written is kept as it is, not copied.
+  CycleReport report;
+  report.hosts = HostsStepReport{HostsOutcome::kWritten, 0, 1};
+  report.mappings = std::make_shared<const DomainList>(written);
+  EXPECT_EQ(RowsAfterCycle(report, "dns.kalvane.example"), report.mappings);
 }
 
 // Refused rows show in the history with why; a flood of them is counted, not listed.
@@ -133,7 +151,8 @@ TEST(StatusJournal, NamesTheRowsThatWereNotWrittenAndWhy) {
   EXPECT_EQ(lines.back(), u"另有 3 条映射未写入");
 
   StatusJournal journal;
-  journal.Record({12, 0, 0}, u"已更新 1 条映射", DomainList{{"a.example", "10.0.0.1"}});
+  journal.Record({12, 0, 0}, u"已更新 1 条映射",
+                 std::make_shared<const DomainList>(DomainList{{"a.example", "10.0.0.1"}}));
   journal.Note({12, 0, 0}, lines.front());
   EXPECT_EQ(journal.History().front().result, lines.front());
   EXPECT_EQ(journal.Model(ascii).outcome, u"已更新 1 条映射 (12:00)")

@@ -4,9 +4,11 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "platform/ansi_code_page-win32.h"
 #include "platform/message_pump-win32.h"
 #include "platform/wide_text-win32.h"
 #include "status/status_controls-win32.h"
@@ -14,11 +16,15 @@
 namespace kalvane {
 namespace {
 
+const SystemAnsiCodePage kCp1252(1252);
+
 StatusModel TwoRows() {
   StatusModel model;
   model.outcome = u"已更新 2 条映射 (08:15)";
   model.next_due = u"下次更新：08:20:10";
-  model.rows = {{u"a.example", u"10.0.0.9"}, {u"c\u00e9.example", u"10.0.0.3"}};
+  model.rows = MappingRows(std::make_shared<const DomainList>(DomainList{
+                               {"a.example", "10.0.0.9"}, {"c\xe9.example", "10.0.0.3"}}),
+                           kCp1252);
   model.history = {{u"08:15:09", u"已更新 2 条映射", u"+1 -1 ~1"},
                    {u"08:10:09", u"无法连接服务器：连接被拒绝", u""},
                    {u"08:05:09", u"已更新 2 条映射", u"+2 -0 ~0"}};
@@ -117,7 +123,7 @@ TEST(StatusWindow, ShowsTheModelInItsControls) {
   StatusModel later = TwoRows();
   later.outcome = u"无法连接服务器：找不到服务器地址 (08:20)";
   later.next_due.clear();
-  later.rows.clear();
+  later.rows = {};
   later.history.insert(later.history.begin(),
                        {u"08:20:10", u"无法连接服务器：找不到服务器地址", u""});
   window->Show(later);
@@ -126,6 +132,16 @@ TEST(StatusWindow, ShowsTheModelInItsControls) {
   EXPECT_EQ(SendMessageW(rows, LVM_GETITEMCOUNT, 0, 0), 0);
   EXPECT_EQ(SendMessageW(history, LVM_GETITEMCOUNT, 0, 0), 4);
   EXPECT_EQ(Cell(history, 0, 1), L"无法连接服务器：找不到服务器地址");
+
+  // A million rows: the list asks for the cells it shows, the last row's among them.
+  DomainList many(1'000'000, {"h.example", "10.0.0.1"});
+  many.back() = {"last.example", "10.0.0.2"};
+  later.rows = MappingRows(std::make_shared<const DomainList>(std::move(many)), kCp1252);
+  window->Show(later);
+  EXPECT_EQ(SendMessageW(rows, LVM_GETITEMCOUNT, 0, 0), 1'000'000);
+  EXPECT_EQ(Cell(rows, 999'999, 0), L"last.example");
+  EXPECT_EQ(Cell(rows, 999'999, 1), L"10.0.0.2");
+  EXPECT_EQ(Cell(rows, 1'000'000, 0), L"") << "past the end: no cell";
 }
 
 TEST(StatusWindow, CopiesTheOutcomeTheRowsAndTheHistory) {

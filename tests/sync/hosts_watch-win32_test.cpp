@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <memory>
 #include <string>
 
 #include "file_links-win32.h"
@@ -57,7 +58,7 @@ TEST(HostsWatchTest, AnOutsideChangeIsRestoredAndOurOwnWriteIsLeftAlone) {
     // Our own write changes the folder too; the content shows it is ours.
     const HostsStepReport written = store.WriteHostsSection(kTwo);
     ASSERT_EQ(written.outcome, HostsOutcome::kWritten);
-    guard.OnHostsStep(kTwo, written);
+    guard.OnHostsStep(std::make_shared<const DomainList>(kTwo), written);
     ASSERT_TRUE(WaitForSettledChange(watch)) << "our own write was not seen at all";
     EXPECT_EQ(guard.OnHostsChanged(FileBytes(hosts).value_or(""), MonotonicClock::now()),
               GuardDecision::kNothing);
@@ -68,7 +69,7 @@ TEST(HostsWatchTest, AnOutsideChangeIsRestoredAndOurOwnWriteIsLeftAlone) {
     ASSERT_TRUE(WaitForSettledChange(watch)) << "the outside change was not seen";
     ASSERT_EQ(guard.OnHostsChanged(FileBytes(hosts).value_or(""), MonotonicClock::now()),
               GuardDecision::kRestore);
-    EXPECT_EQ(store.WriteHostsSection(guard.Mappings()).outcome, HostsOutcome::kWritten);
+    EXPECT_EQ(store.WriteHostsSection(*guard.Mappings()).outcome, HostsOutcome::kWritten);
     EXPECT_EQ(FileBytes(hosts), outside + kSection);
 
     watch.Stop();

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
 
 #include "sync/hosts_section.h"
@@ -36,7 +37,8 @@ TEST(SectionGuardTest, DecidesWhatAChangedHostsFileNeeds) {
   const std::string user_more = user + "10.9.9.9 av.example\r\n";
   const Row rows[] = {
       {0, Step::kChanged, user, kNothing},  // no section written yet: none to keep
-      {1, Step::kWrote, "the first cycle"},
+      {1, Step::kWrote, "the first cycle finds the section as it should be", kNothing, &kList,
+       HostsOutcome::kUnchanged},
       {1, Step::kChanged, own, kNothing},                            // our own write
       {5, Step::kChanged, Hosts(user_more, kList), kNothing},        // a line added above it
       {6, Step::kChanged, own.substr(0, own.size() - 2), kNothing},  // last line end dropped
@@ -86,7 +88,7 @@ TEST(SectionGuardTest, DecidesWhatAChangedHostsFileNeeds) {
         EXPECT_EQ(guard.Paused(), paused);
         break;
       case Step::kWrote:
-        guard.OnHostsStep(*row.list, {row.outcome});
+        guard.OnHostsStep(std::make_shared<const DomainList>(*row.list), {row.outcome});
         break;
       case Step::kRegularCycle:
         guard.OnRegularCycle();
@@ -97,7 +99,7 @@ TEST(SectionGuardTest, DecidesWhatAChangedHostsFileNeeds) {
         break;
     }
   }
-  EXPECT_EQ(guard.Mappings(), kOther) << "the list to restore from";
+  EXPECT_EQ(*guard.Mappings(), kOther) << "the list to restore from";
 }
 
 }  // namespace

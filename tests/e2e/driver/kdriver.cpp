@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <climits>
 #include <cstdio>
 #include <cwchar>
 #include <functional>
@@ -525,7 +526,8 @@ std::string QuotedList(const std::vector<std::wstring>& texts) {
 // A report-view list view of another process as a screen reader reads it: the header's column
 // captions (LVM_GETHEADER, HDM_GETITEMCOUNT, HDM_GETITEMW) and every item's cells
 // (LVM_GETITEMCOUNT, LVM_GETITEMTEXTW), with the structures and text in the owner's memory.
-int ReadListView(HWND list) {
+// The columns, the item count and the first `max_rows` rows' cells.
+int ReadListView(HWND list, int max_rows) {
   UniqueHandle process(OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE,
                                    ProcessOf(list)));
   if (!process) return Fail("cannot open the list's process");
@@ -560,7 +562,7 @@ int ReadListView(HWND list) {
 
   const int count = static_cast<int>(SendTo(list, LVM_GETITEMCOUNT, 0, 0));
   std::string rows = "[";
-  for (int row = 0; row < count; ++row) {
+  for (int row = 0; row < std::min(count, max_rows); ++row) {
     std::vector<std::wstring> cells;
     for (int cell = 0; cell < std::max(column_count, 1); ++cell) {
       LVITEMW item{};
@@ -622,8 +624,10 @@ std::map<std::wstring, Command> Commands() {
                         return Print(Object().Add("text", Quote(WindowText(ctl))).Str());
                       });
                     }};
-  c[L"list-view"] = {2, "<window> <ctrl-id>", [](const Args& a) {
-                       return WithControl(a, [](HWND, HWND list) { return ReadListView(list); });
+  c[L"list-view"] = {2, "<window> <ctrl-id> [max-rows]", [](const Args& a) {
+                       const int max_rows = a.size() > 2 ? _wtoi(a[2].c_str()) : INT_MAX;
+                       return WithControl(
+                           a, [&](HWND, HWND list) { return ReadListView(list, max_rows); });
                      }};
   c[L"set-text"] = {3, "<window> <ctrl-id> <text>", [](const Args& a) {
                       return WithControl(a, [&](HWND, HWND ctl) {
