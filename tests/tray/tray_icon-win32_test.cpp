@@ -48,17 +48,19 @@ LRESULT CALLBACK RecordingProc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam
   return DefWindowProcW(hwnd, msg, wparam, lparam);
 }
 
+ATOM RegisterWindowClass(const wchar_t* name, WNDPROC procedure) {
+  WNDCLASSW wc{};
+  wc.lpfnWndProc = procedure;
+  wc.hInstance = GetModuleHandleW(nullptr);
+  wc.lpszClassName = name;
+  return RegisterClassW(&wc);
+}
+
 // A real top-level window with RecordingProc as its own procedure.
 class TestWindow {
  public:
   TestWindow() {
-    static const ATOM kClass = [] {
-      WNDCLASSW wc{};
-      wc.lpfnWndProc = RecordingProc;
-      wc.hInstance = GetModuleHandleW(nullptr);
-      wc.lpszClassName = L"KalvaneTrayTest";
-      return RegisterClassW(&wc);
-    }();
+    static const ATOM kClass = RegisterWindowClass(L"KalvaneTrayTest", RecordingProc);
     hwnd_ = CreateWindowExW(0, MAKEINTATOM(kClass), L"Kalvane", WS_OVERLAPPEDWINDOW, 0, 0, 300, 200,
                             nullptr, nullptr, GetModuleHandleW(nullptr), seen_.get());
   }
@@ -306,13 +308,7 @@ TEST(TrayIconExitTest, OwnerMayRemoveAndDestroyInsideTheExitCallback) {
 
 // A top-level window of the taskbar's class, as any program can make one.
 HWND MakeFakeTaskbar() {
-  static const ATOM kClass = [] {
-    WNDCLASSW wc{};
-    wc.lpfnWndProc = DefWindowProcW;
-    wc.hInstance = GetModuleHandleW(nullptr);
-    wc.lpszClassName = L"Shell_TrayWnd";
-    return RegisterClassW(&wc);
-  }();
+  static const ATOM kClass = RegisterWindowClass(L"Shell_TrayWnd", DefWindowProcW);
   return CreateWindowExW(WS_EX_TOPMOST, MAKEINTATOM(kClass), L"", WS_POPUP | WS_VISIBLE, 600, 500,
                          200, 100, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
 }
