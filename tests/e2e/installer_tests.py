@@ -31,8 +31,9 @@ import time
 import unittest
 import xml.etree.ElementTree as ET
 
-from e2e_support import (ARTIFACTS, EXE, TITLE, WINDOW_CLASS, E2ETestCase, Program, hosts_path,
-                         processes_named, read_hosts, run_driver, wait_for, write_hosts)
+from e2e_support import (ARTIFACTS, CMD_EXE, EXE, REG_EXE, TITLE, WINDOW_CLASS, E2ETestCase,
+                         Program, hosts_path, processes_named, read_hosts, run_driver, wait_for,
+                         write_hosts)
 from service_client import answer
 
 REPO = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
@@ -71,7 +72,7 @@ def wine(*args, timeout=120):
 
 
 def registry_value(name):
-    code, out = wine("reg", "query", UNINSTALL_KEY, "/v", name, timeout=60)
+    code, out = wine(REG_EXE, "query", UNINSTALL_KEY, "/v", name, timeout=60)
     match = re.search(r"%s\s+REG_\w+\s+(.*)" % re.escape(name), out)
     return match.group(1).strip() if code == 0 and match else None
 
@@ -116,7 +117,7 @@ class InstallerTest(E2ETestCase):
         for path in (SHORTCUT, TASK_FILE):
             if os.path.exists(path):
                 os.remove(path)
-        wine("reg", "delete", UNINSTALL_KEY, "/f", timeout=60)
+        wine(REG_EXE, "delete", UNINSTALL_KEY, "/f", timeout=60)
         write_hosts(USER_LINES)
 
     # ---- helpers ----
@@ -227,7 +228,7 @@ class InstallerTest(E2ETestCase):
         self.assertIn("<MultipleInstancesPolicy>IgnoreNew</MultipleInstancesPolicy>", stored)
 
         task = self.task_definition()
-        _, user = wine("cmd", "/c", "echo %USERDOMAIN%\\%USERNAME%", timeout=60)
+        _, user = wine(CMD_EXE, "/c", "echo %USERDOMAIN%\\%USERNAME%", timeout=60)
         user = user.strip().splitlines()[-1]
         principal = task.find("t:Principals/t:Principal", TASK_NS)
         self.assertEqual(principal.findtext("t:RunLevel", None, TASK_NS), "HighestAvailable")
@@ -401,8 +402,8 @@ class InstallerTest(E2ETestCase):
             self.assertTrue(os.path.isfile(os.path.join(INSTALL_DIR, name)), name)
         self.assertTrue(os.path.isfile(TASK_FILE))
         self.assertEqual(registry_value("DisplayVersion"), self.version)
-        _, pending = wine("reg", "query", SESSION_MANAGER_KEY, "/v", "PendingFileRenameOperations",
-                          timeout=60)
+        _, pending = wine(REG_EXE, "query", SESSION_MANAGER_KEY, "/v",
+                          "PendingFileRenameOperations", timeout=60)
         self.assertNotIn("\\kalvane.exe", pending.lower())
 
     def test_uninstall_with_the_program_file_gone_still_removes_the_section(self):
