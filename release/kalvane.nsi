@@ -42,8 +42,12 @@ Name "${PRODUCT}"
 Caption "${PRODUCT} ${VERSION} 安装"
 UninstallCaption "${PRODUCT} ${VERSION} 卸载"
 OutFile "${OUTFILE}"
-; Per machine, always in Program Files: the logon task and the uninstaller point there.
-InstallDir "$PROGRAMFILES64\${PRODUCT}"
+; Per machine, always in Program Files, whatever /D= asks (.onInit): the logon task, the installer
+; and the uninstaller start programs from this folder elevated, so no one but administrators may
+; change it, and Program Files is such a folder. A new folder elsewhere, under C:\ say, would let
+; every user add and change files in it.
+!define INSTALL_FOLDER "$PROGRAMFILES64\${PRODUCT}"
+InstallDir "${INSTALL_FOLDER}"
 BrandingText "${PRODUCT} ${VERSION}"
 ShowInstDetails show
 ShowUninstDetails show
@@ -85,23 +89,23 @@ VIAddVersionKey /LANG=2052 "LegalCopyright" "© 2026 ${PUBLISHER}"
 !define SETUP_EXE "Kalvane.setup.exe"
 !define UNINSTALL_EXE "Kalvane.uninstall.exe"
 
-; Removes $INSTDIR\Kalvane.exe. One whose image is in use (a copy that is not elevated, stopped at
+; Removes $INSTDIR\NAME. A program whose image is in use (a copy that is not elevated, stopped at
 ; its message "Kalvane 无法启动…") cannot be deleted or replaced but can be renamed: it is moved
 ; aside to a fresh name in the same folder and deleted at once, or at the next restart (the
-; reboot flag is then set). The error flag is set when it stays where it is (held open without
-; sharing by another program).
-!macro REMOVE_PROGRAM
-  ClearErrors
-  Delete "$INSTDIR\Kalvane.exe"
-  ${If} ${Errors}
-    ClearErrors
+; reboot flag is then set). Never is a file deleted by its own name at the restart: that would
+; take a copy installed again before it as well. A file another program holds open without
+; sharing stays where it is; the caller looks. (Not through the error flag: LogicLib's test of
+; it clears it.)
+!macro REMOVE_IN_USE NAME
+  Delete "$INSTDIR\${NAME}"
+  ${If} ${FileExists} "$INSTDIR\${NAME}"
     GetTempFileName $R9 "$INSTDIR"
     Delete $R9
-    Rename "$INSTDIR\Kalvane.exe" $R9
+    ClearErrors
+    Rename "$INSTDIR\${NAME}" $R9
     ${IfNot} ${Errors}
-      DetailPrint "Kalvane.exe 正在使用，已移到 $R9"
+      DetailPrint "${NAME} 正在使用，已移到 $R9"
       Delete /REBOOTOK $R9
-      ClearErrors
     ${EndIf}
   ${EndIf}
 !macroend
@@ -166,10 +170,9 @@ Section "Kalvane" SecProgram
   ${EndIf}
 
   ; The new program goes in place; abc.txt (the account) stays as it is.
-  !insertmacro REMOVE_PROGRAM
-  ${IfNot} ${Errors}
-    Rename "$INSTDIR\${SETUP_EXE}" "$INSTDIR\Kalvane.exe"
-  ${EndIf}
+  !insertmacro REMOVE_IN_USE "Kalvane.exe"
+  ClearErrors
+  Rename "$INSTDIR\${SETUP_EXE}" "$INSTDIR\Kalvane.exe" ; fails while the old one is there
   ${If} ${Errors}
     Delete "$INSTDIR\${SETUP_EXE}"
     MessageBox MB_ICONSTOP "无法替换 $INSTDIR\Kalvane.exe：另一个程序正在使用它。请关闭该程序，然后重新运行安装程序。" /SD IDOK
@@ -274,6 +277,11 @@ SectionEnd
 
 Function .onInit
   SetShellVarContext all
+  ${If} $INSTDIR != "${INSTALL_FOLDER}"
+    ; /D= names another folder (or a link to one): the installation goes to Program Files all
+    ; the same, and nothing is written there.
+    StrCpy $INSTDIR "${INSTALL_FOLDER}"
+  ${EndIf}
   ${GetParameters} $R0
   ClearErrors
   ${GetOptions} $R0 "/NOAUTOSTART" $R1
@@ -286,6 +294,13 @@ FunctionEnd
 
 Section "Uninstall"
   SetShellVarContext all
+  ; The program the uninstaller carries is started elevated from its folder: only from the one
+  ; the installer uses, never from a copy of the uninstaller in a folder others may change.
+  ${If} $INSTDIR != "${INSTALL_FOLDER}"
+    MessageBox MB_ICONSTOP "卸载程序只能从 ${INSTALL_FOLDER} 运行。" /SD IDOK
+    SetErrorLevel 2
+    Quit
+  ${EndIf}
   ; The program the uninstaller carries closes a running Kalvane, then removes a section that
   ; one left behind (killed, crashed, power lost), even when the installed Kalvane.exe is gone.
   SetOutPath "$INSTDIR"
@@ -309,19 +324,24 @@ Section "Uninstall"
     SetErrorLevel 2
     Quit
   ${EndIf}
-  Delete /REBOOTOK "$INSTDIR\${UNINSTALL_EXE}"
   SetOutPath "$TEMP" ; not the folder that goes below
+  !insertmacro REMOVE_IN_USE "${UNINSTALL_EXE}"
+
+  ; The program first: one that another program holds open without sharing can be neither
+  ; deleted nor moved aside, and the uninstall stops with everything else still in place.
+  !insertmacro REMOVE_IN_USE "Kalvane.exe"
+  ${If} ${FileExists} "$INSTDIR\Kalvane.exe"
+    MessageBox MB_ICONSTOP "无法删除 $INSTDIR\Kalvane.exe：另一个程序正在使用它。请关闭该程序，然后重新运行卸载程序。" /SD IDOK
+    SetErrorLevel 2
+    Quit
+  ${EndIf}
 
   DetailPrint "删除登录任务“${TASK_NAME}”"
   !insertmacro DELETE_LOGON_TASK
 
-  ; The program, its account file, its working copy of the hosts file and every temporary an
-  ; interrupted save or hosts update may have left (each holds the account or hosts content);
-  ; beside the hosts file, the old hosts file an interrupted replace keeps and the lock file.
-  !insertmacro REMOVE_PROGRAM
-  ${If} ${Errors}
-    Delete /REBOOTOK "$INSTDIR\Kalvane.exe"
-  ${EndIf}
+  ; The account file, the working copy of the hosts file and every temporary an interrupted
+  ; save or hosts update may have left (each holds the account or hosts content); beside the
+  ; hosts file, the old hosts file an interrupted replace keeps and the lock file.
   Delete "$INSTDIR\${SETUP_EXE}"
   Delete "$INSTDIR\abc.txt"
   Delete "$INSTDIR\abc.txt.new*"

@@ -7,6 +7,7 @@
 
 #include "platform/unique_handle-win32.h"
 #include "tray/tray_menu-win32.h"
+#include "tray/tray_notice_check-win32.h"
 
 namespace kalvane {
 namespace {
@@ -81,12 +82,15 @@ LRESULT CALLBACK TrayIcon::TrayWndProc(HWND hwnd, UINT msg, WPARAM wparam, LPARA
 
 LRESULT TrayIcon::OnTrayCallback(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam) {
   // Without NOTIFYICON_VERSION_4 the whole lParam is the mouse message; wParam is the icon id.
+  // Any program can post this message: a notice the user cannot have made changes nothing.
   const auto mouse = static_cast<UINT>(lparam);
   if (mouse == WM_LBUTTONUP && IsIconic(window_)) {
-    RestoreFromTray();
+    if (PointerOnTrayIcon(window_, data_.uID)) RestoreFromTray();
     return 0;
   }
   if (mouse == WM_RBUTTONUP) {
+    // Before version 4 the shell reports the keyboard's menu key as a right button release too.
+    if (!PointerOnTrayIcon(window_, data_.uID) && !NotificationAreaHasKeyboardFocus()) return 0;
     // Copied first: the owner may destroy this object from inside the call.
     CommandPicked on_command_picked = on_command_picked_;
     const TrayCommand picked = TrackTrayMenu();

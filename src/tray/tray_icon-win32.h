@@ -20,7 +20,8 @@ inline constexpr UINT_PTR kBlinkTimerId = 2;
 // The main window's one notification-area icon and the window hook that serves it. The icon
 // exists only while the program is in the tray: `Add` hooks the window and adds the icon,
 // `Remove` deletes it and unhooks the window. While hooked, the icon's callback message is
-// handled here (left release restores the window, right release opens the menu) and every other
+// handled here (left release restores the window, right release opens the menu, each only when
+// the user can have made it: tray_notice_check-win32.h) and every other
 // message goes on to the window's own procedure; when Explorer restarts the icon is added again.
 // The window handle is borrowed: the hook removes itself if the window is destroyed first.
 class TrayIcon {

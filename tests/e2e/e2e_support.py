@@ -28,6 +28,11 @@ WINDOW_CLASS = "KalvaneMainWindow"
 (UPDATING_CHECK, DOMAIN_EDIT, PASSWORD_EDIT, WEB_PAGE_BUTTON, SAVE_BUTTON, DOMAIN_LABEL,
  PASSWORD_LABEL) = range(1001, 1008)
 TRAY_CALLBACK = 2025
+# Wine's own programs by their full path. Given a bare name ("reg"), Wine's loader starts
+# start.exe, which looks the name up with ShellExecuteEx; that failed now and then ("ShellExecuteEx
+# failed: internal error", exit code 1) without running the program.
+REG_EXE = r"C:\windows\system32\reg.exe"
+CMD_EXE = r"C:\windows\system32\cmd.exe"
 WM_LBUTTONUP, WM_RBUTTONUP = 0x202, 0x205
 REQUEST_PATH = "/kalvanedns/getdomain.asp"
 

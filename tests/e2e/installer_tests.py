@@ -31,8 +31,9 @@ import time
 import unittest
 import xml.etree.ElementTree as ET
 
-from e2e_support import (ARTIFACTS, EXE, TITLE, WINDOW_CLASS, E2ETestCase, Program, hosts_path,
-                         processes_named, read_hosts, run_driver, wait_for, write_hosts)
+from e2e_support import (ARTIFACTS, CMD_EXE, EXE, REG_EXE, TITLE, WINDOW_CLASS, E2ETestCase,
+                         Program, hosts_path, processes_named, read_hosts, run_driver, wait_for,
+                         write_hosts)
 from service_client import answer
 
 REPO = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
@@ -44,6 +45,7 @@ WIN_TESTS = os.path.abspath(os.environ.get("KALVANE_WIN_TESTS", ""))
 INSTALL_WIN = r"C:\Program Files\Kalvane"
 EXE_WIN = INSTALL_WIN + r"\Kalvane.exe"
 UNINSTALL_KEY = r"HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Kalvane"
+SESSION_MANAGER_KEY = r"HKLM\System\CurrentControlSet\Control\Session Manager"
 TASK_NS = {"t": "http://schemas.microsoft.com/windows/2004/02/mit/task"}
 
 USER_LINES = b"127.0.0.1 localhost\r\n# the user's own line\r\n10.1.2.3 intranet\r\n"
@@ -70,7 +72,7 @@ def wine(*args, timeout=120):
 
 
 def registry_value(name):
-    code, out = wine("reg", "query", UNINSTALL_KEY, "/v", name, timeout=60)
+    code, out = wine(REG_EXE, "query", UNINSTALL_KEY, "/v", name, timeout=60)
     match = re.search(r"%s\s+REG_\w+\s+(.*)" % re.escape(name), out)
     return match.group(1).strip() if code == 0 and match else None
 
@@ -115,7 +117,7 @@ class InstallerTest(E2ETestCase):
         for path in (SHORTCUT, TASK_FILE):
             if os.path.exists(path):
                 os.remove(path)
-        wine("reg", "delete", UNINSTALL_KEY, "/f", timeout=60)
+        wine(REG_EXE, "delete", UNINSTALL_KEY, "/f", timeout=60)
         write_hosts(USER_LINES)
 
     # ---- helpers ----
@@ -226,7 +228,7 @@ class InstallerTest(E2ETestCase):
         self.assertIn("<MultipleInstancesPolicy>IgnoreNew</MultipleInstancesPolicy>", stored)
 
         task = self.task_definition()
-        _, user = wine("cmd", "/c", "echo %USERDOMAIN%\\%USERNAME%", timeout=60)
+        _, user = wine(CMD_EXE, "/c", "echo %USERDOMAIN%\\%USERNAME%", timeout=60)
         user = user.strip().splitlines()[-1]
         principal = task.find("t:Principals/t:Principal", TASK_NS)
         self.assertEqual(principal.findtext("t:RunLevel", None, TASK_NS), "HighestAvailable")
@@ -361,6 +363,48 @@ class InstallerTest(E2ETestCase):
         self.assertEqual(len(left), 2, left)
         for name in left:
             self.assertRegex(name, r"^ns\w+\.tmp$")
+
+    def test_install_goes_to_program_files_whatever_folder_or_link_d_names(self):
+        # A new folder under C:\ lets every user change its files, and a link may lead to such a
+        # folder: nothing is written through either, and an uninstaller copied there starts
+        # nothing from its folder.
+        elsewhere, target, link = (drive_c(name) for name in
+                                   ("kalvane-d", "kalvane-target", "kalvane-link"))
+        os.makedirs(target)
+        os.symlink(target, link)
+        self.addCleanup(os.remove, link)
+        for path in (elsewhere, target):
+            self.addCleanup(shutil.rmtree, path, True)
+        for folder, looked_at in ((r"C:\kalvane-d", elsewhere), (r"C:\kalvane-link", target)):
+            with self.subTest(folder):
+                shutil.rmtree(INSTALL_DIR, ignore_errors=True)
+                self.install("/D=" + folder)
+                installed = read_file(os.path.join(INSTALL_DIR, "Kalvane.exe"))
+                self.assertEqual(installed, read_file(EXE))
+                self.assertEqual(registry_value("InstallLocation"), INSTALL_WIN)
+                self.assertEqual(os.listdir(looked_at) if os.path.exists(looked_at) else [], [])
+
+        os.makedirs(elsewhere, exist_ok=True)
+        shutil.copy(os.path.join(INSTALL_DIR, "uninstall.exe"), elsewhere)
+        # _?= runs the uninstaller in place, as its copy in the temporary folder runs.
+        code, out = wine(os.path.join(elsewhere, "uninstall.exe"), "/S", r"_?=C:\kalvane-d")
+        self.assertEqual(code, 2, out[-500:])
+        self.assertEqual(os.listdir(elsewhere), ["uninstall.exe"])
+        self.assertEqual(registry_value("DisplayVersion"), self.version)
+
+    def test_an_uninstall_that_cannot_remove_the_program_keeps_it_installed(self):
+        self.install()
+        # Held open without sharing: it can be neither deleted nor moved aside, and is never left
+        # for deletion by its name at the next restart, which would take a new copy along.
+        self.start_driver("hold-file", EXE_WIN, "300000")
+        self.uninstall(finished=lambda: True)  # (its copy's exit code cannot be seen)
+        for name in ("Kalvane.exe", "uninstall.exe", "logon-task.xml"):
+            self.assertTrue(os.path.isfile(os.path.join(INSTALL_DIR, name)), name)
+        self.assertTrue(os.path.isfile(TASK_FILE))
+        self.assertEqual(registry_value("DisplayVersion"), self.version)
+        _, pending = wine(REG_EXE, "query", SESSION_MANAGER_KEY, "/v",
+                          "PendingFileRenameOperations", timeout=60)
+        self.assertNotIn("\\kalvane.exe", pending.lower())
 
     def test_uninstall_with_the_program_file_gone_still_removes_the_section(self):
         self.install()

@@ -144,6 +144,14 @@ export KALVANE_E2E_HOSTS_PRISTINE=$KALVANE_E2E_WORK/hosts.pristine
 in_locale timeout 20 wineserver -p || setup_failed "wineserver would not start"
 in_locale timeout 120 wine "$KALVANE_KDRIVER" windows >"$LOG/wine-warmup.log" 2>&1 ||
   setup_failed "the driver does not run under Wine"
+# Wine's desktop process (explorer.exe) closes about a second after the last program that uses
+# the desktop ends, and starts again with the next one. A program started while it closes finds
+# no desktop: its first window or message box fails, or it waits for the next desktop (a start
+# right after an installer run or a test's end). A hidden window keeps the desktop for the whole
+# run, as Windows' shell is there for the whole session; wineserver -k ends it.
+in_locale wine "$KALVANE_KDRIVER" keep-desktop $(((SUITE_TIMEOUT + 60) * 1000)) \
+  >"$LOG/keep-desktop.log" 2>&1 &
+wait_for 60 grep -q kept "$LOG/keep-desktop.log" || setup_failed "the desktop is not kept"
 
 "$PYTHON" "$REPO/tools/fake_service.py" --port 80 --control-port 8079 \
   --log "$LOG/fake-service.jsonl" >"$LOG/fake-service.log" 2>&1 &

@@ -13,8 +13,9 @@ import subprocess
 import time
 import unittest
 
-from e2e_support import (ARTIFACTS, TITLE, E2ETestCase, Program, click_tray_icon, hosts_path,
-                         read_hosts, run_driver, screenshot, wait_for, write_hosts, x_click)
+from e2e_support import (ARTIFACTS, TITLE, TRAY_CALLBACK, WM_LBUTTONUP, WM_RBUTTONUP,
+                         E2ETestCase, Program, click_tray_icon, hosts_path, read_hosts, run_driver,
+                         screenshot, wait_for, write_hosts, x_click)
 from service_client import answer, status
 
 WM_COMMAND, SAVE_BUTTON = 0x111, 1005  # Save's command; BN_CLICKED is 0
@@ -285,6 +286,18 @@ class TrayTest(TrayDriving, E2ETestCase):
         self.assertIsNotNone(tray_window(), "dismissing the menu removed the icon")
         self.assertFalse(self.main_window()["visible"])
         self.assertTrue(self.program.running())
+
+        # The icon's notices that another program posts, with the pointer on a window far from
+        # the icon, open no menu and bring no window back.
+        far = self.start_driver("foreign-window", "KalvaneFarAway", "far away", "close",
+                                "60000")[1]
+        left, top, right, bottom = far["rect"]
+        move_pointer((left + right) // 2, (top + bottom) // 2)
+        for mouse in (WM_RBUTTONUP, WM_LBUTTONUP):
+            self.driver("post", TITLE, TRAY_CALLBACK, 0, mouse)
+        time.sleep(1)
+        self.assertIsNone(self.menu(), "a posted notice opened the menu")
+        self.assertFalse(self.main_window()["visible"], "a posted notice restored the window")
 
         # Its last item, "退出", just above the menu's lower edge.
         menu = self.open_tray_menu()

@@ -7,7 +7,7 @@ import re
 import subprocess
 import time
 
-from e2e_support import run_driver
+from e2e_support import REG_EXE, run_driver
 
 SETTINGS_FILE = "abc.txt"
 REQUEST_PATH = "/kalvanedns/getdomain.asp"
@@ -20,7 +20,7 @@ TWIPS_PER_INCH = 1440
 def wine_reg(*args):
     """Runs Wine's reg.exe; its exit code and output (the output's text is localised, the value
     lines are not)."""
-    result = subprocess.run(["wine", "reg"] + list(args), stdin=subprocess.DEVNULL,
+    result = subprocess.run(["wine", REG_EXE] + list(args), stdin=subprocess.DEVNULL,
                             capture_output=True, timeout=120)
     return result.returncode, result.stdout.decode("latin-1")
 

@@ -3,11 +3,13 @@
 // The shell's declarations build on windows.h.
 #include <shellapi.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <memory>
 #include <vector>
 
 #include "tray/tray_icon-win32.h"
+#include "tray/tray_notice_check-win32.h"
 #include "tray/tray_status-win32.h"
 
 namespace kalvane {
@@ -26,6 +28,11 @@ struct Seen {
     int n = 0;
     for (UINT m : messages) n += m == msg;
     return n;
+  }
+  // Callbacks of one mouse message. (With the pointer on the icon, the shell's own notices of its
+  // moves reach the window as well.)
+  int Callbacks(LPARAM mouse) const {
+    return static_cast<int>(std::count(callbacks.begin(), callbacks.end(), mouse));
   }
 };
 
@@ -46,17 +53,19 @@ LRESULT CALLBACK RecordingProc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam
   return DefWindowProcW(hwnd, msg, wparam, lparam);
 }
 
+ATOM RegisterWindowClass(const wchar_t* name, WNDPROC procedure) {
+  WNDCLASSW wc{};
+  wc.lpfnWndProc = procedure;
+  wc.hInstance = GetModuleHandleW(nullptr);
+  wc.lpszClassName = name;
+  return RegisterClassW(&wc);
+}
+
 // A real top-level window with RecordingProc as its own procedure.
 class TestWindow {
  public:
   TestWindow() {
-    static const ATOM kClass = [] {
-      WNDCLASSW wc{};
-      wc.lpfnWndProc = RecordingProc;
-      wc.hInstance = GetModuleHandleW(nullptr);
-      wc.lpszClassName = L"KalvaneTrayTest";
-      return RegisterClassW(&wc);
-    }();
+    static const ATOM kClass = RegisterWindowClass(L"KalvaneTrayTest", RecordingProc);
     hwnd_ = CreateWindowExW(0, MAKEINTATOM(kClass), L"Kalvane", WS_OVERLAPPEDWINDOW, 0, 0, 300, 200,
                             nullptr, nullptr, GetModuleHandleW(nullptr), seen_.get());
   }
@@ -101,6 +110,22 @@ void PumpFor(DWORD ms) {
     MSG msg;
     while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
   }
+}
+
+// Puts the pointer on the icon of `hwnd`, where the shell says it is, or else on the first cell
+// of Wine's tray window (Wine cannot say where an icon is). False when neither is found.
+bool PointAtIcon(HWND hwnd) {
+  NOTIFYICONIDENTIFIER icon{};
+  icon.cbSize = sizeof(icon);
+  icon.hWnd = hwnd;
+  RECT rect{};
+  if (SUCCEEDED(Shell_NotifyIconGetRect(&icon, &rect))) {
+    return SetCursorPos((rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2);
+  }
+  const HWND tray = FindWindowW(nullptr, L"Wine System Tray");
+  if (tray == nullptr || !GetClientRect(tray, &rect)) return false;
+  POINT cell_centre{rect.bottom / 2, rect.bottom / 2};  // square cells, as high as the window
+  return ClientToScreen(tray, &cell_centre) && SetCursorPos(cell_centre.x, cell_centre.y);
 }
 
 bool TakeNullMessage(HWND hwnd) {
@@ -166,10 +191,11 @@ TEST_F(TrayIconTest, MinimiseToTrayAndLeftClickBack) {
   ASSERT_TRUE(tray_.Add());
   tray_.MinimizeToTray();
   EXPECT_FALSE(IsWindowVisible(window_.hwnd()));
+  ASSERT_TRUE(PointAtIcon(window_.hwnd()));
 
   // A left button release on the icon restores the window and takes the icon and hook away.
   EXPECT_EQ(SendMessageW(window_.hwnd(), kTrayCallbackMessage, 0, WM_LBUTTONUP), 0);
-  EXPECT_TRUE(window_.seen().callbacks.empty()) << "handled, not passed on";
+  EXPECT_EQ(window_.seen().Callbacks(WM_LBUTTONUP), 0) << "handled, not passed on";
   EXPECT_TRUE(IsWindowVisible(window_.hwnd()));
   EXPECT_FALSE(IsIconic(window_.hwnd()));
   EXPECT_FALSE(tray_.IsInstalled());
@@ -178,7 +204,7 @@ TEST_F(TrayIconTest, MinimiseToTrayAndLeftClickBack) {
 
   // Once unhooked, the icon's messages are the window's own business.
   EXPECT_EQ(SendMessageW(window_.hwnd(), kTrayCallbackMessage, 0, WM_LBUTTONUP), kOwnResult);
-  EXPECT_EQ(window_.seen().callbacks, std::vector<LPARAM>{WM_LBUTTONUP});
+  EXPECT_EQ(window_.seen().Callbacks(WM_LBUTTONUP), 1);
   EXPECT_EQ(exits_picked_, 0);
 }
 
@@ -223,6 +249,7 @@ TEST_F(TrayIconTest, RightClickMenuReportsExitToTheOwner) {
   ASSERT_TRUE(tray_.Add());
   tray_.MinimizeToTray();
   const HWND hwnd = window_.hwnd();
+  ASSERT_TRUE(PointAtIcon(hwnd));
 
   // Dismissed menu: nothing happens, icon and window stay as they were.
   PressKeysInMenu<VK_ESCAPE>();
@@ -246,7 +273,7 @@ TEST_F(TrayIconTest, RightClickMenuReportsExitToTheOwner) {
   EXPECT_EQ(SendMessageW(hwnd, kTrayCallbackMessage, 0, WM_RBUTTONUP), 0);
   EXPECT_EQ(exits_picked_, 1);
   EXPECT_TRUE(TakeNullMessage(hwnd));
-  EXPECT_TRUE(window_.seen().callbacks.empty());
+  EXPECT_EQ(window_.seen().Callbacks(WM_RBUTTONUP), 0) << "handled, not passed on";
   EXPECT_TRUE(tray_.IsInstalled());
 }
 
@@ -259,6 +286,7 @@ TEST(TrayIconExitTest, OwnerMayRemoveAndDestroyInsideTheExitCallback) {
   std::unique_ptr<TrayIcon> tray;
   tray = std::make_unique<TrayIcon>(shown.hwnd(), [&](TrayCommand) { tray->Remove(); });
   ASSERT_TRUE(tray->Add());
+  ASSERT_TRUE(PointAtIcon(shown.hwnd()));
   PressKeysInMenu<VK_UP, VK_RETURN>();
   EXPECT_EQ(SendMessageW(shown.hwnd(), kTrayCallbackMessage, 0, WM_RBUTTONUP), 0);
   EXPECT_FALSE(tray->IsInstalled());
@@ -273,11 +301,72 @@ TEST(TrayIconExitTest, OwnerMayRemoveAndDestroyInsideTheExitCallback) {
     DestroyWindow(closing.hwnd());
   });
   ASSERT_TRUE(tray->Add());
+  ASSERT_TRUE(PointAtIcon(closing.hwnd()));
   PressKeysInMenu<VK_UP, VK_RETURN>();
   EXPECT_EQ(SendMessageW(closing.hwnd(), kTrayCallbackMessage, 0, WM_RBUTTONUP), 0);
   EXPECT_EQ(tray, nullptr);
   EXPECT_FALSE(IsWindow(closing.hwnd()));
   EXPECT_FALSE(ShellHasIcon(closing.hwnd()));
+}
+
+// A top-level window of the taskbar's class, as any program can make one.
+HWND MakeFakeTaskbar() {
+  static const ATOM kClass = RegisterWindowClass(L"Shell_TrayWnd", DefWindowProcW);
+  return CreateWindowExW(WS_EX_TOPMOST, MAKEINTATOM(kClass), L"", WS_POPUP | WS_VISIBLE, 600, 500,
+                         200, 100, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+}
+
+TEST_F(TrayIconTest, NoticesTheUserCannotHaveMadeChangeNothing) {
+  Minimise();
+  ASSERT_TRUE(tray_.Add());
+  tray_.MinimizeToTray();
+  const HWND hwnd = window_.hwnd();
+  ASSERT_TRUE(PointAtIcon(hwnd));
+  POINT on_icon{};
+  GetCursorPos(&on_icon);
+  EXPECT_TRUE(PointerOnTrayIcon(hwnd, 0));
+  EXPECT_TRUE(IsNotificationAreaWindow(WindowFromPoint(on_icon)));
+
+  // The pointer on a look-alike of the taskbar that the shell did not make, with the keyboard
+  // focus there too, then on the bare screen.
+  const HWND fake = MakeFakeTaskbar();
+  ASSERT_NE(fake, nullptr);
+  SetForegroundWindow(fake);
+  SetFocus(fake);
+  EXPECT_FALSE(IsNotificationAreaWindow(fake));
+  EXPECT_FALSE(NotificationAreaHasKeyboardFocus());
+  for (const POINT away : {POINT{700, 550}, POINT{900, 20}}) {
+    ASSERT_TRUE(SetCursorPos(away.x, away.y));
+    POINT at{};
+    ASSERT_TRUE(GetCursorPos(&at) && at.x == away.x && at.y == away.y) << "pointer not moved";
+    EXPECT_FALSE(PointerOnTrayIcon(hwnd, 0)) << away.x;
+    // The button releases the icon acts on are swallowed; whatever else is posted goes on to the
+    // window's own procedure, as every other notice does.
+    const struct {
+      WPARAM wparam;
+      LPARAM lparam;
+      LRESULT result;
+    } kNotices[] = {{0, WM_RBUTTONUP, 0},
+                    {0, WM_LBUTTONUP, 0},
+                    {7, WM_RBUTTONUP, 0},
+                    {static_cast<WPARAM>(-1), WM_LBUTTONUP, 0},
+                    {0, 0x10000 | WM_RBUTTONUP, kOwnResult},
+                    {0, static_cast<LPARAM>(-1), kOwnResult},
+                    {0, WM_CONTEXTMENU, kOwnResult},
+                    {0, NIN_KEYSELECT, kOwnResult}};
+    for (const auto& notice : kNotices) {
+      PressKeysInMenu<VK_ESCAPE>();  // a menu that opens all the same is closed again
+      EXPECT_EQ(SendMessageW(hwnd, kTrayCallbackMessage, notice.wparam, notice.lparam),
+                notice.result)
+          << notice.lparam;
+      EXPECT_FALSE(TakeNullMessage(hwnd)) << "a menu opened for " << notice.lparam;
+      PumpFor(350);  // the menu's timer goes off without a menu
+    }
+  }
+  EXPECT_FALSE(IsWindowVisible(hwnd)) << "restored";
+  EXPECT_TRUE(tray_.IsInstalled());
+  EXPECT_EQ(last_picked_, TrayCommand::kNone);
+  DestroyWindow(fake);
 }
 
 TEST_F(TrayIconTest, TaskbarCreatedAddsTheIconAgainWhileInTheTray) {

@@ -762,6 +762,19 @@ std::map<std::wstring, Command> Commands() {
                        return made ? 0 : 1;
                      }};
   c[L"foreign-window"] = {4, "<class> <title> ignore|close <ms>", ForeignWindow};
+  c[L"keep-desktop"] = {1, "<ms>", [](const Args& a) {
+                          // Wine's desktop process closes about a second after the last program
+                          // using the desktop ends; one started meanwhile finds no desktop (its
+                          // first window or message box fails, or waits for a new desktop). A
+                          // hidden window keeps the desktop in use, as Windows' shell is there
+                          // for the whole session.
+                          HWND h = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 1, 1, nullptr,
+                                                   nullptr, GetModuleHandleW(nullptr), nullptr);
+                          if (h == nullptr) return Fail("cannot create the window");
+                          Print(Object().Add("kept", Bool(true)).Str());
+                          Sleep(static_cast<DWORD>(Number(a[0])));
+                          return 0;
+                        }};
   c[L"hold-file"] = {2, "<path> <ms>", [](const Args& a) {
                        // Open without sharing, as a program that has the file in use holds it.
                        UniqueHandle file(CreateFileW(a[0].c_str(), GENERIC_READ, 0, nullptr,
