@@ -33,6 +33,8 @@ constexpr unsigned short kServerPort = 80;
 constexpr UINT kSocketMessage = WM_APP + 1;
 constexpr UINT kResolveMessage = WM_APP + 2;
 constexpr wchar_t kSettingsFileName[] = L"abc.txt";
+// The status window's history, kept beside the account and as private.
+constexpr wchar_t kHistoryFileName[] = L"kalvane-history.dat";
 
 // A copy that starts while another is still starting or ending waits this long for its window.
 constexpr std::chrono::milliseconds kHandOverPatience{2000};
@@ -50,10 +52,10 @@ int StartElsewhere(const kalvane::Result<kalvane::InstanceLock>& lock) {
   return 1;
 }
 
-// "abc.txt" beside the program; an empty path (nothing loads or saves) when the folder is unknown.
-std::filesystem::path SettingsPath() {
+// `name` beside the program; an empty path (nothing loads or saves) when the folder is unknown.
+std::filesystem::path ProgramFile(const wchar_t* name) {
   const std::optional<std::filesystem::path> folder = kalvane::ProgramFolder();
-  return folder ? *folder / kSettingsFileName : std::filesystem::path();
+  return folder ? *folder / name : std::filesystem::path();
 }
 
 }  // namespace
@@ -73,7 +75,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show) {
   // The account file holds what the service accepts as the account: only administrators read it.
   const std::unique_ptr<kalvane::FileSystem> private_files =
       kalvane::MakeWin32FileSystem(kalvane::FilePrivacy::kAdministratorsOnly);
-  kalvane::SettingsFile settings(*private_files, SettingsPath());
+  kalvane::SettingsFile settings(*private_files, ProgramFile(kSettingsFileName));
   kalvane::HostsStore hosts = kalvane::MakeWindowsHostsStore(kServerHost);
   kalvane::WindowsEventPump pump;
   kalvane::WinsockTransport socket(kSocketMessage, kResolveMessage, kServerPort);
@@ -87,8 +89,8 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show) {
   kalvane::UpdateCycle cycle(http, hosts, code_page, kServerHost);
 
   std::unique_ptr<kalvane::MainWindow> window = kalvane::MainWindow::Create(
-      instance,
-      {code_page, settings, cycle, pump, kalvane::WindowsHostsPaths().hosts, kServerHost});
+      instance, {code_page, settings, cycle, pump, kalvane::WindowsHostsPaths().hosts, kServerHost,
+                 *private_files, ProgramFile(kHistoryFileName)});
   if (!window) return 1;
   // Kalvane.exe /close, started by an installer, asks this copy to close through the lock.
   const kalvane::ExitRequestListener exit_request(lock->ExitRequest(), window->hwnd());

@@ -40,8 +40,8 @@ struct Column {
   const wchar_t* caption;
   int percent;
 };
-constexpr std::array<Column, 2> kRowColumns{{{L"名称", 60}, {L"地址", 40}}};
-constexpr std::array<Column, 3> kHistoryColumns{{{L"时间", 22}, {L"结果", 56}, {L"变化", 22}}};
+constexpr std::array<Column, 3> kRowColumns{{{L"名称", 42}, {L"地址", 24}, {L"生效", 34}}};
+constexpr std::array<Column, 3> kHistoryColumns{{{L"时间", 26}, {L"结果", 54}, {L"变化", 20}}};
 
 template <std::size_t N>
 void AddColumns(HWND list, const std::array<Column, N>& columns) {
@@ -196,7 +196,7 @@ void FillStatusControls(HWND window, const StatusModel& model) {
   SetDlgItemTextW(window, kStatusNextDue, ToWide(model.next_due).c_str());
   std::vector<std::vector<std::u16string_view>> rows;
   rows.reserve(model.rows.size());
-  for (const MappingRow& row : model.rows) rows.push_back({row.host, row.address});
+  for (const MappingRow& row : model.rows) rows.push_back({row.host, row.address, row.effect});
   FillList(GetDlgItem(window, kStatusRows), rows);
   rows.clear();
   rows.reserve(model.history.size());

@@ -10,7 +10,7 @@ namespace kalvane {
 namespace {
 
 TimeOfDay FromSystemTime(const SYSTEMTIME& time) {
-  return {time.wHour, time.wMinute, time.wSecond};
+  return {time.wHour, time.wMinute, time.wSecond, time.wMonth, time.wDay};
 }
 
 TimeOfDay LocalTimeNow() {
@@ -39,42 +39,106 @@ TimeOfDay LocalTimeAt(MonotonicClock::time_point due) {
 }
 
 void WriteDebugLine(const std::u16string& line) {
-  // Seen in a debugger or a debug-output viewer; nothing goes to disk.
+  // Seen in a debugger or a debug-output viewer.
   if (!line.empty()) OutputDebugStringW(ToWide(line).c_str());
+}
+
+UpdateCondition ConditionOf(TrayIconState state) {
+  switch (state) {
+    case TrayIconState::kUpdated:
+      return UpdateCondition::kWorking;
+    case TrayIconState::kFailed:
+      return UpdateCondition::kFailing;
+    case TrayIconState::kBlinking:
+      break;
+  }
+  return UpdateCondition::kUnconfirmed;
+}
+
+std::vector<ProofRow> ProofRows(const StatusModel& model) {
+  std::vector<ProofRow> rows;
+  rows.reserve(model.rows.size());
+  for (const MappingRow& row : model.rows) rows.push_back({row.host, row.address});
+  return rows;
 }
 
 }  // namespace
 
-StatusDisplay::StatusDisplay(HINSTANCE instance, HWND owner, TrayIcon& tray, HICON updated,
-                             HICON failed, const AnsiCodePage& code_page, std::string service_host)
+StatusDisplay::StatusDisplay(HINSTANCE instance, HWND owner, TrayIcon& tray,
+                             const TrayPictures& pictures, const AnsiCodePage& code_page,
+                             std::string service_host, FileSystem& files,
+                             std::filesystem::path history)
     : instance_(instance),
       owner_(owner),
       code_page_(code_page),
       service_host_(std::move(service_host)),
-      tray_status_(tray, owner, updated, failed) {}
+      tray_status_(tray, owner, pictures),
+      balloons_(tray),
+      history_(files, std::move(history)),
+      proofs_(instance, code_page.Decode(service_host_),
+              [this](std::vector<RowProof> proofs) { OnProven(std::move(proofs)); }) {
+  journal_.LoadEarlier(history_.Load());
+}
 
 void StatusDisplay::ShowCycle(const CycleReport& report, const NextDue& next) {
   const TimeOfDay at = LocalTimeNow();
-  tray_status_.ShowUpdateStatus(IconState(report.result), TipStatusLine(report, at));
+  const TrayIconState state = IconState(report.result);
+  const std::u16string words = OutcomeText(report);
+  tip_line_ = [report, at](std::size_t room) { return TipStatusLine(report, at, room); };
+  tray_status_.ShowUpdateStatus(state, tip_line_(kTipStatusRoom));
   WriteDebugLine(DebugReportLine(report, at));
-  Record(at, OutcomeText(report), RowsAfterCycle(report, report.mappings, service_host_), next);
+  Record(at, words, RowsAfterCycle(report, report.mappings, service_host_), next);
+  balloons_.Observe(ConditionOf(state), words);
 }
 
 void StatusDisplay::ShowRestore(const RestoreReport& report, const NextDue& next) {
   const TimeOfDay at = LocalTimeNow();
   const std::u16string text = RestoreText(report);
-  tray_status_.ShowUpdateStatus(IconState(report), text + StatusLineTime(at));
+  tip_line_ = [text, at](std::size_t room) {
+    return FitStatusLine(text, u"", StatusLineTime(at), room);
+  };
+  tray_status_.ShowUpdateStatus(IconState(report), tip_line_(kTipStatusRoom));
+  const bool restored =
+      report.kind == RestoreReport::Kind::kRestored && HostsStepSucceeded(report.hosts.outcome);
   std::optional<DomainList> written;
-  if (report.kind == RestoreReport::Kind::kRestored && HostsStepSucceeded(report.hosts.outcome)) {
-    written = WrittenRows(report.mappings, service_host_);
-  }
+  if (restored) written = WrittenRows(report.mappings, service_host_);
   Record(at, text, written, next);
+  // A restore that went through says nothing about the updates themselves.
+  if (report.kind == RestoreReport::Kind::kPaused) {
+    balloons_.Observe(UpdateCondition::kRestorePaused, text);
+  } else if (!restored) {
+    balloons_.Observe(UpdateCondition::kFailing, text);
+  }
 }
 
 void StatusDisplay::Record(TimeOfDay at, std::u16string_view result,
                            const std::optional<DomainList>& written, const NextDue& next) {
   journal_.Record(at, result, written);
+  (void)history_.Save(journal_.Entries());  // not kept: the next event tries again
   SetNextDue(next);
+  Refresh();
+  // The write is done and the resolver's cache flushed: do the names resolve as written?
+  if (written) proofs_.Start(ProofRows(journal_.Model(code_page_)));
+}
+
+void StatusDisplay::OnProven(std::vector<RowProof> proofs) {
+  journal_.SetProofs(std::move(proofs));
+  ShowTip();
+  Refresh();
+}
+
+void StatusDisplay::ShowTip() {
+  if (!tip_line_) return;
+  // The note has a line of its own, so the status line gives up the room for it.
+  const std::u16string note = journal_.UnprovenNote();
+  if (note.empty()) {
+    tray_status_.ShowTip(tip_line_(kTipStatusRoom));
+  } else {
+    tray_status_.ShowTip(tip_line_(kTipStatusRoom - note.size() - 1) + u"\n" + note);
+  }
+}
+
+void StatusDisplay::Refresh() {
   if (window_ && window_->IsOpen()) window_->Show(journal_.Model(code_page_));
 }
 

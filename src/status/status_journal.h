@@ -13,6 +13,7 @@
 
 #include "base/ansi_code_page.h"
 #include "base/event_pump.h"
+#include "status/row_proof.h"
 #include "status/status_line.h"
 #include "sync/domain_list.h"
 #include "sync/update_cycle.h"
@@ -22,11 +23,12 @@ namespace kalvane {
 struct MappingRow {
   std::u16string host;
   std::u16string address;
+  std::u16string effect;  // "生效": ProofText, empty while the proof runs
   bool operator==(const MappingRow&) const = default;
 };
 
 struct HistoryRow {
-  std::u16string time;    // "HH:MM:SS"
+  std::u16string time;    // "HH:MM:SS"; "MM-DD HH:MM:SS" for a row of an earlier run
   std::u16string result;  // the outcome's words without the time
   std::u16string change;  // "+A -R ~C"; empty when nothing was written
   bool operator==(const HistoryRow&) const = default;
@@ -54,7 +56,17 @@ DomainList WrittenRows(const DomainList& list, std::string_view service_host);
 std::optional<DomainList> RowsAfterCycle(const CycleReport& report, const DomainList& list,
                                          std::string_view service_host);
 
-inline constexpr std::size_t kHistoryCapacity = 200;
+// The history's bound, earlier runs' rows included.
+inline constexpr std::size_t kHistoryCapacity = 1000;
+
+// One event of the history as it is kept, also on disk (history_file.h).
+struct JournalEntry {
+  TimeOfDay at;
+  std::u16string result;
+  std::u16string change;
+  bool earlier_run = false;  // read back from an earlier run's file
+  bool operator==(const JournalEntry&) const = default;
+};
 
 // When the next cycle starts by itself, and whether it is a quick retry.
 struct NextDue {
@@ -67,8 +79,14 @@ class StatusJournal {
   // A cycle, a restore or a paused restore ended at `at` with `result` (the outcome's words,
   // reason included, without the time). `written`: the rows the hosts section holds after this
   // event wrote it (WrittenRows), nothing when it wrote nothing; the change is counted against
-  // the rows held before. The history keeps the last kHistoryCapacity events.
+  // the rows held before, whose proof starts afresh. The history keeps the last
+  // kHistoryCapacity events.
   void Record(TimeOfDay at, std::u16string_view result, const std::optional<DomainList>& written);
+  // The history of earlier runs, newest first, goes below this run's events.
+  void LoadEarlier(std::vector<JournalEntry> earlier);
+  // The proof of the rows held, in their order (row_proof.h). When some do not take effect and
+  // the last event wrote them, the outcome says how many.
+  void SetProofs(std::vector<RowProof> proofs);
   // When the next cycle is due, and whether it is a quick retry; nothing when none is.
   void SetNextDue(std::optional<TimeOfDay> due, bool quick_retry = false) {
     next_due_ = due;
@@ -77,14 +95,19 @@ class StatusJournal {
 
   // The rows the hosts section holds as far as this program wrote them.
   const DomainList& Held() const { return held_; }
-  const std::deque<HistoryRow>& History() const { return history_; }  // newest first
+  const std::deque<JournalEntry>& Entries() const { return entries_; }  // newest first
+  std::vector<HistoryRow> History() const;                              // as the window shows it
+  // "N 条映射未生效" when the last event wrote rows that do not all take effect; else empty.
+  std::u16string UnprovenNote() const;
   // A snapshot for the window; host names and addresses read in `code_page`.
   StatusModel Model(const AnsiCodePage& code_page) const;
 
  private:
   DomainList held_;
-  std::deque<HistoryRow> history_;
-  std::u16string outcome_;
+  std::vector<RowProof> proofs_;  // one per held row
+  bool last_wrote_ = false;       // the last event wrote the rows held
+  std::deque<JournalEntry> entries_;
+  std::optional<JournalEntry> last_;
   std::optional<TimeOfDay> next_due_;
   bool next_is_retry_ = false;
 };

@@ -18,7 +18,8 @@ StatusModel TwoRows() {
   StatusModel model;
   model.outcome = u"已更新 2 条映射 (08:15)";
   model.next_due = u"下次更新：08:20:10";
-  model.rows = {{u"a.example", u"10.0.0.9"}, {u"c\u00e9.example", u"10.0.0.3"}};
+  model.rows = {{u"a.example", u"10.0.0.9", u"是"},
+                {u"c\u00e9.example", u"10.0.0.3", u"否：解析为 10.0.0.4"}};
   model.history = {{u"08:15:09", u"已更新 2 条映射", u"+1 -1 ~1"},
                    {u"08:10:09", u"无法连接服务器：连接被拒绝", u""},
                    {u"08:05:09", u"已更新 2 条映射", u"+2 -0 ~0"}};
@@ -104,8 +105,9 @@ TEST(StatusWindow, ShowsTheModelInItsControls) {
 
   HWND rows = GetDlgItem(hwnd, kStatusRows);
   HWND history = GetDlgItem(hwnd, kStatusHistory);
-  EXPECT_EQ(Lines(rows), (std::vector<std::wstring>{L"名称|地址", L"a.example|10.0.0.9",
-                                                    L"c\u00e9.example|10.0.0.3"}));
+  EXPECT_EQ(Lines(rows),
+            (std::vector<std::wstring>{L"名称|地址|生效", L"a.example|10.0.0.9|是",
+                                       L"c\u00e9.example|10.0.0.3|否：解析为 10.0.0.4"}));
   EXPECT_EQ(Lines(history), (std::vector<std::wstring>{
                                 L"时间|结果|变化",
                                 L"08:15:09|已更新 2 条映射|+1 -1 ~1",
