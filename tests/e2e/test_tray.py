@@ -50,12 +50,14 @@ def tray_window():
 
 
 def cell_pixels(tray, index=0):
-    """The RGB bytes of icon cell `index` of the tray window, as the X server shows them."""
+    """The RGB bytes of the upper part of icon cell `index` of the tray window, as the X server
+    shows them. A balloon from the icon points its stem at the icon's middle from below: the
+    part above stays the icon's own."""
     cell = tray["cell"]
     x, y = tray["client_origin"]
     return subprocess.run(["import", "-window", "root", "-crop",
-                           "%dx%d+%d+%d" % (cell, cell, x + index * cell, y), "-depth", "8",
-                           "rgb:-"],
+                           "%dx%d+%d+%d" % (cell, cell // 2, x + index * cell, y), "-depth",
+                           "8", "rgb:-"],
                           capture_output=True, timeout=10, check=True).stdout
 
 
@@ -157,7 +159,9 @@ class TrayDriving:
 
         def shown_tip():
             for w in self.driver("windows"):
-                if w["class"] == "tooltips_class32" and w["visible"] and w["title"]:
+                # A balloon (TTS_BALLOON) is a tool-tip window too, but not the icon's tip.
+                if (w["class"] == "tooltips_class32" and w["visible"] and w["title"]
+                        and not w["style"] & 0x40):
                     return w
             return None
 
