@@ -20,14 +20,6 @@ void AppendUtf16(std::string& out, std::u16string_view text) {
   }
 }
 
-std::u16string Field(std::u16string_view text) {
-  std::u16string field(text);
-  for (char16_t& ch : field) {
-    if (ch == u'\t' || ch == u'\r' || ch == u'\n') ch = u' ';
-  }
-  return field;
-}
-
 std::u16string Ascii(std::string_view text) { return {text.begin(), text.end()}; }
 
 // Two decimal digits at `at` of `text`, or nothing.
@@ -79,8 +71,8 @@ std::string EncodeHistory(const std::deque<JournalEntry>& entries) {
   std::size_t rows = 0;
   for (const JournalEntry& entry : entries) {
     if (rows == kHistoryFileRows) break;
-    const std::u16string line = DateTimeText(entry.at) + u"\t" + Field(entry.result) + u"\t" +
-                                Field(entry.change) + std::u16string(kRowEnd);
+    const std::u16string line = DateTimeText(entry.at) + u"\t" + FieldText(entry.result) + u"\t" +
+                                FieldText(entry.change) + std::u16string(kRowEnd);
     if ((text.size() + line.size()) * 2 + end_room > kHistoryFileBytes) break;
     text += line;
     ++rows;

@@ -6,26 +6,25 @@
 namespace kalvane {
 namespace {
 
-// Fields go between TABs and lines between CR LFs: neither may come out of a field.
-std::u16string Field(std::u16string_view text) {
-  std::u16string field(text);
-  for (char16_t& ch : field) {
-    if (ch == u'\t' || ch == u'\r' || ch == u'\n') ch = u' ';
-  }
-  return field;
-}
-
 void AppendLine(std::u16string& out, std::initializer_list<std::u16string_view> fields) {
   bool first = true;
   for (std::u16string_view field : fields) {
     if (!first) out += u'\t';
-    out += Field(field);
+    out += FieldText(field);
     first = false;
   }
   out += u"\r\n";
 }
 
 }  // namespace
+
+std::u16string FieldText(std::u16string_view text) {
+  std::u16string field(text);
+  for (char16_t& ch : field) {
+    if (ch == u'\t' || ch == u'\r' || ch == u'\n') ch = u' ';
+  }
+  return field;
+}
 
 std::u16string StatusReportText(const StatusModel& model) {
   std::u16string text;

@@ -41,6 +41,10 @@ struct StatusModel {
   std::vector<HistoryRow> history;  // newest first
 };
 
+// `text` as one field of a line: fields go between TABs and lines between CR LFs, so a TAB, CR
+// or LF in it becomes a space.
+std::u16string FieldText(std::u16string_view text);
+
 // The model as tab-separated text for the clipboard, one line per row, lines ending in CR LF:
 // the outcome and the next due time, then "当前映射" with its column names and rows, then "历史"
 // with its column names and rows. A TAB, CR or LF inside a field becomes a space.
