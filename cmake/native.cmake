@@ -6,7 +6,10 @@ if(KALVANE_TESTS)
     tests/account/account_form_test.cpp
     tests/account/account_settings_test.cpp
     tests/account/settings_file_test.cpp
+    tests/status/balloon_rule_test.cpp
     tests/status/connect_reason_test.cpp
+    tests/status/history_file_test.cpp
+    tests/status/row_proof_test.cpp
     tests/app/cycle_timing_test.cpp
     tests/instance/instance_command_test.cpp
     tests/status/status_journal_test.cpp

@@ -28,7 +28,8 @@ if(KALVANE_RELEASE)
   # copies carry the same file names in a folder that windres searches before the resource
   # script's own folder, so the script stays as it is.
   find_package(Python3 REQUIRED COMPONENTS Interpreter)
-  set(kalvane_icons ${kalvane_rc_dir}/updated.ico ${kalvane_rc_dir}/failed.ico)
+  set(kalvane_icons ${kalvane_rc_dir}/updated.ico ${kalvane_rc_dir}/failed.ico
+    ${kalvane_rc_dir}/unconfirmed.ico)
   set(kalvane_packed_icons)
   foreach(icon ${kalvane_icons})
     get_filename_component(name ${icon} NAME)

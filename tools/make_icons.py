@@ -3,9 +3,12 @@
 
 updated.ico: the icon of a good update, a green globe with a check mark; one 128x128 32-bit image
 (also the program's icon).
-failed.ico: the icon of a failed update, a red disc in a grey bezel with a white cross; ten images:
-48, 32 and 16 px at 4 bpp and at 8 bpp (paletted, with AND mask), and 128, 48, 32 and 16 px at
-32 bpp.
+failed.ico: the icon of a failed update, a red rounded square in a grey bezel with a white cross;
+ten images: 48, 32 and 16 px at 4 bpp and at 8 bpp (paletted, with AND mask), and 128, 48, 32 and
+16 px at 32 bpp.
+unconfirmed.ico: the steady icon of an unconfirmed account where blinking is off, an amber
+triangle with a dark exclamation mark; 128, 48, 32 and 16 px at 32 bpp.
+The three differ in outline (disc, square, triangle), not only in colour.
 
 Standard library only. The output depends on nothing but this file: same input, same bytes.
 
@@ -52,6 +55,19 @@ def polyline_sdf(px, py, points, width):
     """A stroke along `points` with round caps and joins."""
     d = min(segment_distance(px, py, *points[i], *points[i + 1]) for i in range(len(points) - 1))
     return d - width / 2
+
+
+def rounded_square_sdf(px, py, cx, cy, half, corner):
+    qx = abs(px - cx) - (half - corner)
+    qy = abs(py - cy) - (half - corner)
+    outside = math.hypot(max(qx, 0.0), max(qy, 0.0))
+    return outside + min(max(qx, qy), 0.0) - corner
+
+
+def triangle_sdf(px, py, cx, cy, inradius):
+    """An upright equilateral triangle around (cx, cy): the largest distance past its edges."""
+    x, y = px - cx, py - cy
+    return max(y, 0.866 * x - 0.5 * y, -0.866 * x - 0.5 * y) - inradius
 
 
 def ellipse_outline_sdf(px, py, cx, cy, rx, ry, width):
@@ -149,20 +165,22 @@ def draw_success(size):
 
 
 def draw_failure(size):
-    """A red disc in a grey bezel with a white cross."""
+    """A red rounded square in a grey bezel with a white cross."""
     c = Canvas(size)
     small = size <= 16
     cx = cy = size / 2
-    r = size * (0.47 if small else 0.45)
+    half = size * (0.47 if small else 0.44)
+    corner = size * 0.12
     bezel = max(size * 0.07, 1.2)
-    inner = r - bezel
+    inner = half - bezel
 
     if not small:
-        c.paint(fill(lambda x, y: circle_sdf(x, y, cx, cy + size * 0.02, r), solid((0, 0, 0)),
-                     0.25))
-    c.paint(fill(lambda x, y: circle_sdf(x, y, cx, cy, r),
-                 radial(cx - 0.3 * r, cy - 0.5 * r, 1.8 * r, rgb("D4D4D4"), rgb("5E5E5E"))))
-    c.paint(fill(lambda x, y: circle_sdf(x, y, cx, cy, inner),
+        c.paint(fill(lambda x, y: rounded_square_sdf(x, y, cx, cy + size * 0.02, half, corner),
+                     solid((0, 0, 0)), 0.25))
+    c.paint(fill(lambda x, y: rounded_square_sdf(x, y, cx, cy, half, corner),
+                 radial(cx - 0.3 * half, cy - 0.5 * half, 1.8 * half, rgb("D4D4D4"),
+                        rgb("5E5E5E"))))
+    c.paint(fill(lambda x, y: rounded_square_sdf(x, y, cx, cy, inner, max(corner - bezel, 0.5)),
                  radial(cx - 0.3 * inner, cy - 0.4 * inner, 1.6 * inner, rgb("F2685C"),
                         rgb("A3160F"))))
 
@@ -178,9 +196,27 @@ def draw_failure(size):
     return c
 
 
+def draw_unconfirmed(size):
+    """An amber triangle with a dark exclamation mark."""
+    c = Canvas(size)
+    cx = size / 2
+    r = size * 0.29  # inradius: the triangle spans 6 r high, 3.46 r wide
+    cy = size / 2 + 0.5 * r
+    c.paint(fill(lambda x, y: triangle_sdf(x, y, cx, cy, r), solid(rgb("8A5A00"))))
+    rim = max(size * 0.06, 1.0)
+    c.paint(fill(lambda x, y: triangle_sdf(x, y, cx, cy, r - rim),
+                 radial(cx, cy - r, 2.2 * r, rgb("FFE07A"), rgb("F0A500"))))
+    width = max(0.22 * r, 1.6)
+    bar = [(cx, cy - 0.95 * r), (cx, cy + 0.1 * r)]
+    dark = solid(rgb("3A2600"))
+    c.paint(fill(lambda x, y: polyline_sdf(x, y, bar, width), dark))
+    c.paint(fill(lambda x, y: circle_sdf(x, y, cx, cy + 0.5 * r, width * 0.6), dark))
+    return c
+
+
 # ---------------------------------------------------------------------------------------------
 # Palettes for the 4 and 8 bpp images: median cut over the opaque pixels. Index 0 is black, the
-# colour of the transparent pixels (the AND mask shows the screen through them).
+# colour of the transparent pixels (the AND mask shows the screen through them); index 1 white.
 
 
 def median_cut(colours, count):
@@ -210,7 +246,9 @@ def nearest(palette, colour):
 def quantize(pixels, bpp):
     slots = 1 << bpp
     opaque = [p[:3] for p in pixels if p[3] >= 128]
-    palette = [(0, 0, 0)] + median_cut(opaque, slots - 1)
+    # The white mark keeps a slot of its own: at 4 bpp the median cut would blend it into the
+    # light grey of the bezel.
+    palette = [(0, 0, 0), (255, 255, 255)] + median_cut(opaque, slots - 2)
     palette += [(0, 0, 0)] * (slots - len(palette))
     cache = {}
     indices = []
@@ -284,8 +322,10 @@ def main():
     failure = {size: draw_failure(size).rgba8() for size in (128, 48, 32, 16)}
     failed = [(size, bpp, failure[size]) for bpp in (4, 8) for size in (48, 32, 16)]
     failed += [(size, 32, failure[size]) for size in (128, 48, 32, 16)]
+    unconfirmed = [(size, 32, draw_unconfirmed(size).rgba8()) for size in (128, 48, 32, 16)]
 
-    for name, images in (("updated.ico", updated), ("failed.ico", failed)):
+    for name, images in (("updated.ico", updated), ("failed.ico", failed),
+                         ("unconfirmed.ico", unconfirmed)):
         with open(os.path.join(out_dir, name), "wb") as f:
             f.write(ico_file(images))
 

@@ -135,10 +135,13 @@ void MainWindow::OnCreate() {
   // Both timers tick from the window's creation; the icon record starts with the success icon.
   tray_ = std::make_unique<TrayIcon>(
       hwnd_, [this](TrayCommand picked) { OnTrayCommand(picked); },
-      [this] { return controller_.CycleRunning(); });
-  display_ = std::make_unique<StatusDisplay>(instance_, hwnd_, *tray_, updated_small_.get(),
-                                             failed_small_.get(), services_.code_page,
-                                             services_.refused_hosts);
+      [this] {
+        return TrayMenuState{controller_.CycleRunning(), display_->BalloonsOn()};
+      });
+  display_ = std::make_unique<StatusDisplay>(
+      instance_, hwnd_, *tray_,
+      TrayPictures{updated_small_.get(), failed_small_.get(), unconfirmed_small_.get()},
+      services_.code_page, services_.refused_hosts, services_.private_files, services_.history);
   refresh_timer_ = std::make_unique<WindowTimer>(hwnd_, kRefreshTimerId, kRefreshTickMs);
   WatchForChanges();
 }
@@ -160,6 +163,7 @@ void MainWindow::LoadIcons() {
   const int large_size = GetSystemMetrics(SM_CXICON);
   updated_small_ = LoadIconResource(instance_, IDI_UPDATED, small_size);
   failed_small_ = LoadIconResource(instance_, IDI_FAILED, small_size);
+  unconfirmed_small_ = LoadIconResource(instance_, IDI_UNCONFIRMED, small_size);
   updated_large_ = LoadIconResource(instance_, IDI_UPDATED, large_size);
   SendMessageW(hwnd_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(updated_small_.get()));
   SendMessageW(hwnd_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(updated_large_.get()));
@@ -197,6 +201,7 @@ void MainWindow::OnCommand(int control, int notification) {
 
 void MainWindow::OnTimer(UINT_PTR id) {
   if (id == kRefreshTimerId) {
+    display_->OnSecondTick();
     controller_.OnRefreshTick();
   } else if (id == kBlinkTimerId) {
     display_->OnBlinkTick();
@@ -230,10 +235,6 @@ void MainWindow::OnSaveClicked() {
   controller_.OnSaved();
 }
 
-void MainWindow::OnUpdatingToggled() { controls_.ShowAccountBoxes(controls_.UpdatingEnabled()); }
-
-void MainWindow::OnPasswordEdited() { form_.OnPasswordChanged(); }
-
 void MainWindow::OnResized(WPARAM size_type) {
   if (size_type != SIZE_MINIMIZED || tray_ == nullptr) return;
   tray_->Add();
@@ -247,6 +248,9 @@ void MainWindow::OnTrayCommand(TrayCommand picked) {
       break;
     case TrayCommand::kStatus:
       display_->OpenWindow(controller_.NextCycle());
+      break;
+    case TrayCommand::kNotifications:
+      display_->ToggleBalloons();
       break;
     case TrayCommand::kExit:
       OnTrayExit();

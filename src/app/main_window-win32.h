@@ -34,8 +34,10 @@ struct MainWindowServices {
   SettingsFile& settings;
   UpdateCycle& cycle;
   WindowsEventPump& pump;
-  std::filesystem::path hosts;  // watched for other programs' changes; empty when unknown
-  RefusedHosts refused_hosts;   // rows never written (the service's host among them)
+  std::filesystem::path hosts;    // watched for other programs' changes; empty when unknown
+  RefusedHosts refused_hosts;     // rows never written (the service's host among them)
+  FileSystem& private_files;      // for the history, kept as private as the account
+  std::filesystem::path history;  // the status history beside the account; empty when unknown
 };
 
 // The program's one window. It routes messages and lays out its controls; the flows it drives
@@ -73,8 +75,8 @@ class MainWindow final : private UpdateControllerHost {
   // What the user does with the controls, the tray and the window.
   void OnWebPageClicked();
   void OnSaveClicked();
-  void OnUpdatingToggled();
-  void OnPasswordEdited();
+  void OnUpdatingToggled() { controls_.ShowAccountBoxes(controls_.UpdatingEnabled()); }
+  void OnPasswordEdited() { form_.OnPasswordChanged(); }
   void OnResized(WPARAM size_type);
   void OnTrayCommand(TrayCommand picked);
   void OnTrayExit();
@@ -95,9 +97,11 @@ class MainWindow final : private UpdateControllerHost {
   UINT activate_message_ = 0;
   HWND focus_control_ = nullptr;  // the control to focus when the window is activated again
 
-  // The icons of a good update and of a failed transfer: the tray's (small) and the window's.
+  // The icons of a good update, a failed transfer and an unconfirmed account: the tray's (small)
+  // and the window's.
   UniqueIcon updated_small_;
   UniqueIcon failed_small_;
+  UniqueIcon unconfirmed_small_;
   UniqueIcon updated_large_;
 
   WindowAccountControls controls_;

@@ -32,6 +32,8 @@ constexpr char kServerHost[] = KALVANE_SERVER_HOST;
 constexpr unsigned short kServerPort = 80;
 constexpr UINT kSocketMessage = WM_APP + 1;
 constexpr UINT kResolveMessage = WM_APP + 2;
+// The status window's history, kept beside the account and as private.
+constexpr wchar_t kHistoryFileName[] = L"kalvane-history.dat";
 
 // A copy that starts while another is still starting or ending waits this long for its window.
 constexpr std::chrono::milliseconds kHandOverPatience{2000};
@@ -49,10 +51,10 @@ int StartElsewhere(const kalvane::Result<kalvane::InstanceLock>& lock) {
   return 1;
 }
 
-// "abc.txt" beside the program; an empty path (nothing loads or saves) when the folder is unknown.
-std::filesystem::path SettingsPath() {
+// `name` beside the program; an empty path (nothing loads or saves) when the folder is unknown.
+std::filesystem::path ProgramFile(const wchar_t* name) {
   const kalvane::Result<std::filesystem::path> folder = kalvane::ProgramFolder();
-  return folder ? *folder / kalvane::kSettingsFileName : std::filesystem::path();
+  return folder ? *folder / name : std::filesystem::path();
 }
 
 }  // namespace
@@ -72,7 +74,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show) {
   // The account file holds what the service accepts as the account: only administrators read it.
   const std::unique_ptr<kalvane::FileSystem> private_files =
       kalvane::MakeWin32FileSystem(kalvane::FilePrivacy::kAdministratorsOnly);
-  kalvane::SettingsFile settings(*private_files, SettingsPath());
+  kalvane::SettingsFile settings(*private_files, ProgramFile(kalvane::kSettingsFileName));
   // Rows no answer may write: the service's own host and this machine's names, among others.
   const kalvane::RefusedHosts refused = kalvane::RefusedHostsOfThisMachine(kServerHost);
   kalvane::HostsStore hosts = kalvane::MakeWindowsHostsStore(refused);
@@ -88,7 +90,8 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show) {
   kalvane::UpdateCycle cycle(http, hosts, code_page, refused);
 
   std::unique_ptr<kalvane::MainWindow> window = kalvane::MainWindow::Create(
-      instance, {code_page, settings, cycle, pump, kalvane::WindowsHostsPaths().hosts, refused});
+      instance, {code_page, settings, cycle, pump, kalvane::WindowsHostsPaths().hosts, refused,
+                 *private_files, ProgramFile(kHistoryFileName)});
   if (!window) return 1;
   // Kalvane.exe /close, started by an installer, asks this copy to close through the lock.
   const kalvane::ExitRequestListener exit_request(lock->ExitRequest(), window->hwnd());

@@ -46,14 +46,15 @@ struct Column {
   int percent;
   std::u16string Row::*field;
 };
-constexpr std::array<Column<MappingRow>, 2> kRowColumns{{
-    {L"名称", 60, &MappingRow::host},
-    {L"地址", 40, &MappingRow::address},
+constexpr std::array<Column<MappingRow>, 3> kRowColumns{{
+    {L"名称", 42, &MappingRow::host},
+    {L"地址", 24, &MappingRow::address},
+    {L"生效", 34, &MappingRow::effect},
 }};
 constexpr std::array<Column<HistoryRow>, 3> kHistoryColumns{{
-    {L"时间", 22, &HistoryRow::time},
-    {L"结果", 56, &HistoryRow::result},
-    {L"变化", 22, &HistoryRow::change},
+    {L"时间", 26, &HistoryRow::time},
+    {L"结果", 54, &HistoryRow::result},
+    {L"变化", 20, &HistoryRow::change},
 }};
 
 template <typename Row, std::size_t N>

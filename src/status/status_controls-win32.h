@@ -17,7 +17,7 @@ enum StatusControlId : int {
   kStatusOutcome = 2001,       // read-only edit: the last outcome, never cut short
   kStatusNextDue = 2002,       // when the next cycle is due
   kStatusRowsLabel = 2003,     // "当前映射"
-  kStatusRows = 2004,          // list view: "名称", "地址"
+  kStatusRows = 2004,          // list view: "名称", "地址", "生效"
   kStatusHistoryLabel = 2005,  // "历史"
   kStatusHistory = 2006,       // list view: "时间", "结果", "变化", newest first
   kStatusCopy = 2007,          // "复制(&C)"

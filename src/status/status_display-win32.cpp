@@ -10,7 +10,7 @@ namespace kalvane {
 namespace {
 
 TimeOfDay FromSystemTime(const SYSTEMTIME& time) {
-  return {time.wHour, time.wMinute, time.wSecond};
+  return {time.wHour, time.wMinute, time.wSecond, time.wMonth, time.wDay};
 }
 
 TimeOfDay LocalTimeNow() {
@@ -39,22 +39,53 @@ TimeOfDay LocalTimeAt(MonotonicClock::time_point due) {
 }
 
 void WriteDebugLine(const std::u16string& line) {
-  // Seen in a debugger or a debug-output viewer; nothing goes to disk.
+  // Seen in a debugger or a debug-output viewer.
   if (!line.empty()) OutputDebugStringW(ToWide(line).c_str());
+}
+
+UpdateCondition ConditionOf(TrayIconState state) {
+  switch (state) {
+    case TrayIconState::kUpdated:
+      return UpdateCondition::kWorking;
+    case TrayIconState::kFailed:
+      return UpdateCondition::kFailing;
+    case TrayIconState::kBlinking:
+      break;
+  }
+  return UpdateCondition::kUnconfirmed;
+}
+
+std::vector<ProofRow> ProofRows(const StatusModel& model) {
+  std::vector<ProofRow> rows;
+  rows.reserve(model.rows.size());
+  for (std::size_t i = 0; i < model.rows.size(); ++i) {
+    MappingRow row = model.rows[i];
+    rows.push_back({std::move(row.host), std::move(row.address)});
+  }
+  return rows;
 }
 
 }  // namespace
 
-StatusDisplay::StatusDisplay(HINSTANCE instance, HWND owner, TrayIcon& tray, HICON updated,
-                             HICON failed, const AnsiCodePage& code_page, RefusedHosts refused)
+StatusDisplay::StatusDisplay(HINSTANCE instance, HWND owner, TrayIcon& tray,
+                             const TrayPictures& pictures, const AnsiCodePage& code_page,
+                             RefusedHosts refused, FileSystem& files, std::filesystem::path history)
     : instance_(instance),
       owner_(owner),
       code_page_(code_page),
       refused_(std::move(refused)),
-      tray_status_(tray, owner, updated, failed) {}
+      tray_status_(tray, owner, pictures),
+      balloons_(tray),
+      history_(files, std::move(history)),
+      proofs_(instance, code_page.Decode(refused_.service_host),
+              [this](std::vector<RowProof> proofs) { OnProven(std::move(proofs)); }) {
+  journal_.LoadEarlier(history_.Load());
+}
 
 void StatusDisplay::ShowCycle(const CycleReport& report, const NextDue& next) {
   const TimeOfDay at = LocalTimeNow();
+  const TrayIconState state = IconState(report.result);
+  const std::u16string words = OutcomeText(report);
   ShowInTray(tray_outcome_.OnCycle(report, at));
   WriteDebugLine(DebugReportLine(report, at));
   const SharedDomainList written = RowsAfterCycle(report, refused_);
@@ -64,32 +95,59 @@ void StatusDisplay::ShowCycle(const CycleReport& report, const NextDue& next) {
       journal_.Note(at, line);
     }
   }
-  Record(at, OutcomeText(report), written, next);
+  Record(at, words, written, next);
+  balloons_.Observe(ConditionOf(state), words);
 }
 
 void StatusDisplay::ShowRestore(const RestoreReport& report, const NextDue& next) {
   const TimeOfDay at = LocalTimeNow();
   const std::u16string text = RestoreText(report);
   ShowInTray(tray_outcome_.OnRestore(report, at));
+  const bool restored =
+      report.kind != RestoreReport::Kind::kPaused && HostsStepSucceeded(report.hosts.outcome);
   SharedDomainList written;
-  if (report.kind != RestoreReport::Kind::kPaused && HostsStepSucceeded(report.hosts.outcome)) {
-    written = WrittenRows(report.mappings, refused_);
-  }
+  if (restored) written = WrittenRows(report.mappings, refused_);
   Record(at, text, written, next);
+  // A restore that went through says nothing about the updates themselves.
+  if (report.kind == RestoreReport::Kind::kPaused) {
+    balloons_.Observe(UpdateCondition::kRestorePaused, text);
+  } else if (!restored) {
+    balloons_.Observe(UpdateCondition::kFailing, text);
+  }
 }
 
 void StatusDisplay::ShowInTray(const TrayView& view) {
+  tip_line_ = view.tip_line;
   if (view.icon) {
-    tray_status_.ShowUpdateStatus(*view.icon, view.tip_line);
+    tray_status_.ShowUpdateStatus(*view.icon, tip_line_);
   } else {
-    tray_status_.ShowTip(view.tip_line);
+    ShowTip();
   }
 }
 
 void StatusDisplay::Record(TimeOfDay at, std::u16string_view result,
                            const SharedDomainList& written, const NextDue& next) {
   journal_.Record(at, result, written);
+  (void)history_.Save(journal_.Entries());  // not kept: the next event tries again
   SetNextDue(next);
+  Refresh();
+  // The write is done and the resolver's cache flushed: do the names resolve as written?
+  if (written) proofs_.Start(ProofRows(journal_.Model(code_page_)));
+}
+
+void StatusDisplay::OnProven(std::vector<RowProof> proofs) {
+  journal_.SetProofs(std::move(proofs));
+  ShowTip();
+  Refresh();
+}
+
+void StatusDisplay::ShowTip() {
+  // The proof's note goes on a line of its own below the outcome.
+  const std::u16string note = journal_.UnprovenNote();
+  tray_status_.ShowTip(note.empty() ? tip_line_ : tip_line_ + u"\n" + note);
+}
+
+void StatusDisplay::Refresh() {
   if (window_ && window_->IsOpen()) window_->Show(journal_.Model(code_page_));
 }
 

@@ -1,16 +1,23 @@
 #pragma once
 
-// What the user sees of each outcome besides the main window: the tray icon and its tool-tip, the
-// debug line, the journal of cycles and restores, and the status window while it is open.
+// What the user sees of each outcome besides the main window: the tray icon, its tool-tip and
+// balloons, the debug line, the journal of cycles and restores (kept on disk across runs), the
+// proof that the rows written take effect, and the status window while it is open.
 
 #include <windows.h>
 
+#include <filesystem>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
 
 #include "base/ansi_code_page.h"
+#include "base/file_system.h"
+#include "status/balloon_notice-win32.h"
+#include "status/history_file.h"
+#include "status/row_proof-win32.h"
 #include "status/status_journal.h"
 #include "status/status_window-win32.h"
 #include "status/tray_outcome.h"
@@ -22,10 +29,12 @@ namespace kalvane {
 
 class StatusDisplay {
  public:
-  // The tray, the icons and `code_page` stay owned by the caller and must outlive this object.
-  // Rows `refused` refuses are never written: the journal leaves them out and names them.
-  StatusDisplay(HINSTANCE instance, HWND owner, TrayIcon& tray, HICON updated, HICON failed,
-                const AnsiCodePage& code_page, RefusedHosts refused);
+  // The tray, the icons, `code_page` and `files` stay owned by the caller and must outlive this
+  // object. Rows `refused` refuses are never written: the journal leaves them out and names them.
+  // The history of earlier runs is read from `history` (in `files`, kept private) at once.
+  StatusDisplay(HINSTANCE instance, HWND owner, TrayIcon& tray, const TrayPictures& pictures,
+                const AnsiCodePage& code_page, RefusedHosts refused, FileSystem& files,
+                std::filesystem::path history);
   StatusDisplay(const StatusDisplay&) = delete;
   StatusDisplay& operator=(const StatusDisplay&) = delete;
 
@@ -36,6 +45,11 @@ class StatusDisplay {
   void ShowRestore(const RestoreReport& report, const NextDue& next);
   // One tick of the blink timer.
   void OnBlinkTick() { tray_status_.OnBlinkTick(); }
+  // One tick of the one-second refresh timer: a balloon that had to wait.
+  void OnSecondTick() { balloons_.OnTick(); }
+  // "通知": balloons off or on.
+  void ToggleBalloons() { balloons_.Toggle(); }
+  bool BalloonsOn() const { return balloons_.On(); }
 
   // "状态": opens the status window, or brings it forward when it is open.
   void OpenWindow(const NextDue& next);
@@ -47,6 +61,9 @@ class StatusDisplay {
               const NextDue& next);
   void SetNextDue(const NextDue& next);
   void ShowInTray(const TrayView& view);
+  void ShowTip();
+  void OnProven(std::vector<RowProof> proofs);
+  void Refresh();
 
   HINSTANCE instance_;
   HWND owner_;
@@ -54,7 +71,11 @@ class StatusDisplay {
   RefusedHosts refused_;
   TrayStatus tray_status_;
   TrayOutcome tray_outcome_;
+  BalloonNotice balloons_;
+  HistoryFile history_;
   StatusJournal journal_;
+  std::u16string tip_line_;  // the tool-tip below its title, before the proof's note
+  RowProofs proofs_;
   std::unique_ptr<StatusWindow> window_;
 };
 

@@ -10,20 +10,11 @@
 namespace kalvane {
 namespace {
 
-// Fields go between TABs and lines between CR LFs: neither may come out of a field.
-std::u16string Field(std::u16string_view text) {
-  std::u16string field(text);
-  for (char16_t& ch : field) {
-    if (ch == u'\t' || ch == u'\r' || ch == u'\n') ch = u' ';
-  }
-  return field;
-}
-
 void AppendLine(std::u16string& out, std::initializer_list<std::u16string_view> fields) {
   bool first = true;
   for (std::u16string_view field : fields) {
     if (!first) out += u'\t';
-    out += Field(field);
+    out += FieldText(field);
     first = false;
   }
   out += u"\r\n";
@@ -63,14 +54,22 @@ std::u16string_view RefusalWords(RowRefusal why) {
 
 }  // namespace
 
+std::u16string FieldText(std::u16string_view text) {
+  std::u16string field(text);
+  for (char16_t& ch : field) {
+    if (ch == u'\t' || ch == u'\r' || ch == u'\n') ch = u' ';
+  }
+  return field;
+}
+
 std::u16string StatusReportText(const StatusModel& model) {
   std::u16string text;
   AppendLine(text, {model.outcome, model.next_due});
   AppendLine(text, {u"当前映射"});
-  AppendLine(text, {u"名称", u"地址"});
+  AppendLine(text, {u"名称", u"地址", u"生效"});
   for (std::size_t i = 0; i < model.rows.size(); ++i) {
     const MappingRow row = model.rows[i];
-    AppendLine(text, {row.host, row.address});
+    AppendLine(text, {row.host, row.address, row.effect});
   }
   AppendLine(text, {u"历史"});
   AppendLine(text, {u"时间", u"结果", u"变化"});
@@ -80,7 +79,8 @@ std::u16string StatusReportText(const StatusModel& model) {
 
 MappingRow MappingRows::operator[](std::size_t index) const {
   const DomainMapping& mapping = (*list_)[index];
-  return {code_page_->Decode(mapping.host), code_page_->Decode(mapping.address)};
+  return {code_page_->Decode(mapping.host), code_page_->Decode(mapping.address),
+          proofs_ && index < proofs_->size() ? ProofText((*proofs_)[index]) : u""};
 }
 
 SharedDomainList WrittenRows(const SharedDomainList& list, const RefusedHosts& refused) {
@@ -121,29 +121,62 @@ SharedDomainList RowsAfterCycle(const CycleReport& report, const RefusedHosts& r
 
 void StatusJournal::Record(TimeOfDay at, std::u16string_view result,
                            const SharedDomainList& written) {
-  outcome_ = std::u16string(result) + StatusLineTime(at);
-  HistoryRow row{TimeOfDayText(at), std::u16string(result), {}};
+  JournalEntry entry{at, std::u16string(result), {}, false};
   if (written) {
-    row.change = ChangeText(CountChanges(held_ ? *held_ : DomainList{}, *written));
+    entry.change = ChangeText(CountChanges(held_ ? *held_ : DomainList{}, *written));
     held_ = written;
+    proofs_.reset();
   }
-  history_.push_front(std::move(row));
-  if (history_.size() > kHistoryCapacity) history_.pop_back();
+  last_wrote_ = written != nullptr;
+  last_ = entry;
+  entries_.push_front(std::move(entry));
+  if (entries_.size() > kHistoryCapacity) entries_.pop_back();
+}
+
+void StatusJournal::LoadEarlier(std::vector<JournalEntry> earlier) {
+  for (JournalEntry& entry : earlier) {
+    if (entries_.size() >= kHistoryCapacity) break;
+    entry.earlier_run = true;
+    entries_.push_back(std::move(entry));
+  }
+}
+
+void StatusJournal::SetProofs(std::vector<RowProof> proofs) {
+  if (held_ && proofs.size() == held_->size()) {
+    proofs_ = std::make_shared<const std::vector<RowProof>>(std::move(proofs));
+  }
+}
+
+std::u16string StatusJournal::UnprovenNote() const {
+  return last_wrote_ && proofs_ ? kalvane::UnprovenNote(CountUnproven(*proofs_)) : std::u16string();
+}
+
+std::vector<HistoryRow> StatusJournal::History() const {
+  std::vector<HistoryRow> rows;
+  rows.reserve(entries_.size());
+  for (const JournalEntry& entry : entries_) {
+    rows.push_back({entry.earlier_run ? DateTimeText(entry.at) : TimeOfDayText(entry.at),
+                    entry.result, entry.change});
+  }
+  return rows;
 }
 
 void StatusJournal::Note(TimeOfDay at, std::u16string_view text) {
-  history_.push_front({TimeOfDayText(at), std::u16string(text), {}});
-  if (history_.size() > kHistoryCapacity) history_.pop_back();
+  entries_.push_front({at, std::u16string(text), {}, false});
+  if (entries_.size() > kHistoryCapacity) entries_.pop_back();
 }
 
 StatusModel StatusJournal::Model(const AnsiCodePage& code_page) const {
   StatusModel model;
-  model.outcome = outcome_;
+  if (last_) {
+    const std::u16string note = UnprovenNote();
+    model.outcome = last_->result + (note.empty() ? u"" : u"，" + note) + StatusLineTime(last_->at);
+  }
   if (next_due_) {
     model.next_due = (next_is_retry_ ? u"下次重试：" : u"下次更新：") + TimeOfDayText(*next_due_);
   }
-  model.rows = MappingRows(held_, code_page);
-  model.history.assign(history_.begin(), history_.end());
+  model.rows = MappingRows(held_, proofs_, code_page);
+  model.history = History();
   return model;
 }
 

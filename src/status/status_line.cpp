@@ -148,6 +148,10 @@ std::u16string TimeOfDayText(TimeOfDay at) {
   return TwoDigits(at.hour) + u":" + TwoDigits(at.minute) + u":" + TwoDigits(at.second);
 }
 
+std::u16string DateTimeText(TimeOfDay at) {
+  return TwoDigits(at.month) + u"-" + TwoDigits(at.day) + u" " + TimeOfDayText(at);
+}
+
 std::u16string StatusLineTime(TimeOfDay at) {
   return u" (" + TwoDigits(at.hour) + u":" + TwoDigits(at.minute) + u")";
 }
@@ -160,8 +164,8 @@ std::u16string StatusLine(const CycleReport& report, TimeOfDay at) {
   return OutcomeText(report) + StatusLineTime(at);
 }
 
-std::u16string TipStatusLine(const CycleReport& report, TimeOfDay at) {
-  return FitStatusLine(OutcomeWords(report), Reason(report), StatusLineTime(at));
+std::u16string TipStatusLine(const CycleReport& report, TimeOfDay at, std::size_t room) {
+  return FitStatusLine(OutcomeWords(report), Reason(report), StatusLineTime(at), room);
 }
 
 std::u16string RestoreText(const RestoreReport& report) {

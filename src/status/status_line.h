@@ -3,22 +3,29 @@
 // What the tray's tool-tip, the status window and the debug output say about the last update
 // cycle or restore.
 
+#include <cstddef>
 #include <string>
 
+#include "status/status_tip.h"
 #include "sync/update_cycle.h"
 #include "tray/status_icon_rule.h"
 
 namespace kalvane {
 
-// A local wall-clock time of day.
+// A local wall-clock time of day, and the day it falls on (0 when not known).
 struct TimeOfDay {
   int hour = 0;
   int minute = 0;
   int second = 0;
+  int month = 0;
+  int day = 0;
+  bool operator==(const TimeOfDay&) const = default;
 };
 
 // "HH:MM:SS".
 std::u16string TimeOfDayText(TimeOfDay at);
+// "MM-DD HH:MM:SS", the time of an earlier run's event.
+std::u16string DateTimeText(TimeOfDay at);
 // " (HH:MM)", the time as the status line ends with it.
 std::u16string StatusLineTime(TimeOfDay at);
 
@@ -33,7 +40,8 @@ std::u16string OutcomeText(const CycleReport& report);
 std::u16string StatusLine(const CycleReport& report, TimeOfDay at);
 
 // The status line as the tool-tip has room for it: the reason is shortened before the time is.
-std::u16string TipStatusLine(const CycleReport& report, TimeOfDay at);
+std::u16string TipStatusLine(const CycleReport& report, TimeOfDay at,
+                             std::size_t room = kTipStatusRoom);
 
 // A restore's outcome without its time: "已恢复被其他程序移除的映射", "已将其他程序加入本段的行移到
 // #BEGIN 之上", the hosts step's failure when the section could not be written again, or

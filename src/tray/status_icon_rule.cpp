@@ -13,7 +13,7 @@ std::u16string TrayTipText(std::u16string_view status_line) {
   return tip;
 }
 
-std::optional<TrayPicture> StatusIconRule::ShowUpdateStatus(TrayIconState state) {
+std::optional<TrayPicture> StatusIconRule::ShowUpdateStatus(TrayIconState state, bool animate) {
   blink_enabled_ = false;
   switch (state) {
     case TrayIconState::kUpdated:
@@ -21,6 +21,7 @@ std::optional<TrayPicture> StatusIconRule::ShowUpdateStatus(TrayIconState state)
     case TrayIconState::kFailed:
       return SetPicture(TrayPicture::kFailed);
     case TrayIconState::kBlinking:
+      if (!animate) return SetPicture(TrayPicture::kUnconfirmed);
       break;
   }
   blink_enabled_ = true;

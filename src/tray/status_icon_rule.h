@@ -10,9 +10,10 @@
 
 namespace kalvane {
 
-// The two icon pictures: the steady icon of a good update and the one of a failed transfer.
-// Blinking alternates between them.
-enum class TrayPicture { kUpdated, kFailed };
+// The icon pictures: the steady icon of a good update and the one of a failed transfer, which
+// blinking alternates between; and the steady icon of an unconfirmed account, shown instead of
+// the blinking where the user turned animations off or uses high contrast.
+enum class TrayPicture { kUpdated, kFailed, kUnconfirmed };
 
 // What the icon is to show after an update: steady kUpdated, steady kFailed, or the two pictures
 // in turn (kBlinking). The window decides which one an outcome gets.
@@ -36,8 +37,9 @@ class StatusIconRule {
  public:
   // Stops the blinking. Returns the steady picture to set (sent again after every cycle, also when
   // unchanged), or nothing when the blinking starts: the blink timer is then to be restarted, so
-  // the first blink comes one full interval later.
-  std::optional<TrayPicture> ShowUpdateStatus(TrayIconState state);
+  // the first blink comes one full interval later. Without `animate` kBlinking is the steady
+  // kUnconfirmed.
+  std::optional<TrayPicture> ShowUpdateStatus(TrayIconState state, bool animate = true);
 
   // One tick of the blink timer: the picture to show next, or nothing when blinking is off (a
   // tick that was already queued when it stopped). Starts with kFailed after the window's

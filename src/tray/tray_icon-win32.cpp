@@ -1,6 +1,7 @@
 #include "tray/tray_icon-win32.h"
 
 #include <commctrl.h>
+#include <windowsx.h>
 
 #include <string_view>
 #include <utility>
@@ -16,10 +17,19 @@ constexpr UINT_PTR kTraySubclassId = 1;
 
 }  // namespace
 
-TrayIcon::TrayIcon(HWND window, CommandPicked on_command_picked, CycleRunning cycle_running)
+TrayEvent DecodeTrayCallback(WPARAM wparam, LPARAM lparam, bool version_4) {
+  if (version_4) {
+    return {LOWORD(lparam), {GET_X_LPARAM(wparam), GET_Y_LPARAM(wparam)}};
+  }
+  TrayEvent event{static_cast<UINT>(lparam), {}};
+  GetCursorPos(&event.anchor);
+  return event;
+}
+
+TrayIcon::TrayIcon(HWND window, CommandPicked on_command_picked, MenuState menu_state)
     : window_(window),
       on_command_picked_(std::move(on_command_picked)),
-      cycle_running_(std::move(cycle_running)),
+      menu_state_(std::move(menu_state)),
       taskbar_created_(RegisterWindowMessageW(L"TaskbarCreated")) {
   data_.cbSize = sizeof(data_);
   data_.hWnd = window_;
@@ -47,7 +57,7 @@ bool TrayIcon::Add() {
     return false;
   }
   data_.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
-  if (!Shell_NotifyIconW(NIM_ADD, &data_)) {
+  if (!AddToShell()) {
     data_.uFlags = 0;
     RemoveWindowSubclass(window_, TrayWndProc, kTraySubclassId);
     return false;
@@ -70,6 +80,25 @@ void TrayIcon::Remove() {
 
 bool TrayIcon::Modify() { return installed_ && Shell_NotifyIconW(NIM_MODIFY, &data_); }
 
+bool TrayIcon::AddToShell() {
+  if (!Shell_NotifyIconW(NIM_ADD, &data_)) return false;
+  // Version 4 gives keyboard users the icon; a shell without it keeps the mouse messages only.
+  NOTIFYICONDATAW version = data_;
+  version.uVersion = NOTIFYICON_VERSION_4;
+  version_4_ = Shell_NotifyIconW(NIM_SETVERSION, &version) != FALSE;
+  return true;
+}
+
+bool TrayIcon::ShowBalloon(std::wstring_view title, std::wstring_view text, bool warning) {
+  if (!installed_) return false;
+  NOTIFYICONDATAW balloon = data_;
+  balloon.uFlags = NIF_INFO;
+  balloon.szInfoTitle[title.copy(balloon.szInfoTitle, std::size(balloon.szInfoTitle) - 1)] = L'\0';
+  balloon.szInfo[text.copy(balloon.szInfo, std::size(balloon.szInfo) - 1)] = L'\0';
+  balloon.dwInfoFlags = (warning ? NIIF_WARNING : NIIF_INFO) | NIIF_RESPECT_QUIET_TIME;
+  return Shell_NotifyIconW(NIM_MODIFY, &balloon) != FALSE;
+}
+
 LRESULT CALLBACK TrayIcon::TrayWndProc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam, UINT_PTR,
                                        DWORD_PTR ref_data) {
   auto* self = reinterpret_cast<TrayIcon*>(ref_data);
@@ -81,23 +110,32 @@ LRESULT CALLBACK TrayIcon::TrayWndProc(HWND hwnd, UINT msg, WPARAM wparam, LPARA
 }
 
 LRESULT TrayIcon::OnTrayCallback(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam) {
-  // Without NOTIFYICON_VERSION_4 the whole lParam is the mouse message; wParam is the icon id.
-  // Any program can post this message: a notice the user cannot have made changes nothing.
-  const auto mouse = static_cast<UINT>(lparam);
-  if (mouse == WM_LBUTTONUP && IsIconic(window_)) {
-    if (PointerOnTrayIcon(window_, data_.uID)) RestoreFromTray();
+  const TrayEvent event = DecodeTrayCallback(wparam, lparam, version_4_);
+  // Any program can post this message: a notice the user cannot have made changes nothing. Before
+  // version 4 the shell reports the keyboard's menu key as a right button release too.
+  const bool select = event.code == WM_LBUTTONUP || event.code == NIN_SELECT;
+  const bool by_keyboard = event.code == NIN_KEYSELECT;
+  if ((select || by_keyboard) && IsIconic(window_)) {
+    if (by_keyboard ? NotificationAreaHasKeyboardFocus() : PointerOnTrayIcon(window_, data_.uID)) {
+      RestoreFromTray();
+    }
     return 0;
   }
-  if (mouse == WM_RBUTTONUP) {
-    // Before version 4 the shell reports the keyboard's menu key as a right button release too.
-    if (!PointerOnTrayIcon(window_, data_.uID) && !NotificationAreaHasKeyboardFocus()) return 0;
-    // Copied first: the owner may destroy this object from inside the call.
-    CommandPicked on_command_picked = on_command_picked_;
-    const TrayCommand picked = TrackTrayMenu();
-    if (picked != TrayCommand::kNone && on_command_picked) on_command_picked(picked);
+  // Version 4 follows a right click's release with WM_CONTEXTMENU, as it does the keyboard's.
+  if (event.code == (version_4_ ? WM_CONTEXTMENU : WM_RBUTTONUP)) {
+    if (PointerOnTrayIcon(window_, data_.uID) || NotificationAreaHasKeyboardFocus()) {
+      OpenMenu(event.anchor);
+    }
     return 0;
   }
   return DefSubclassProc(hwnd, msg, wparam, lparam);
+}
+
+void TrayIcon::OpenMenu(POINT at) {
+  // Copied first: the owner may destroy this object from inside the call.
+  CommandPicked on_command_picked = on_command_picked_;
+  const TrayCommand picked = TrackTrayMenu(at);
+  if (picked != TrayCommand::kNone && on_command_picked) on_command_picked(picked);
 }
 
 void TrayIcon::RestoreFromTray() {
@@ -107,11 +145,9 @@ void TrayIcon::RestoreFromTray() {
   SetFocus(window_);
 }
 
-TrayCommand TrayIcon::TrackTrayMenu() {
-  const UniqueMenu menu = CreateTrayMenu(cycle_running_ && cycle_running_());
+TrayCommand TrayIcon::TrackTrayMenu(POINT at) {
+  const UniqueMenu menu = CreateTrayMenu(menu_state_ ? menu_state_() : TrayMenuState{});
   if (!menu) return TrayCommand::kNone;
-  POINT at{};
-  GetCursorPos(&at);
   // Without the foreground the menu would not close when the user clicks elsewhere; the WM_NULL
   // afterwards makes the switch back take effect at once.
   SetForegroundWindow(window_);
@@ -124,7 +160,7 @@ TrayCommand TrayIcon::TrackTrayMenu() {
 void TrayIcon::OnTaskbarCreated() {
   if (!installed_) return;
   // A new shell has no icon of ours; a shell that only changed its DPI still has it.
-  if (!Shell_NotifyIconW(NIM_ADD, &data_)) Shell_NotifyIconW(NIM_MODIFY, &data_);
+  if (!AddToShell()) Shell_NotifyIconW(NIM_MODIFY, &data_);
 }
 
 }  // namespace kalvane

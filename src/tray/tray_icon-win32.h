@@ -17,12 +17,24 @@ inline constexpr UINT kTrayCallbackMessage = WM_USER + 1001;  // 2025
 // The id of the tray's blink timer (TrayStatus) among the main window's WM_TIMER messages.
 inline constexpr UINT_PTR kBlinkTimerId = 2;
 
+// One callback of the icon: what happened, and where the menu opens for it.
+struct TrayEvent {
+  UINT code;     // a mouse message, WM_CONTEXTMENU, NIN_SELECT or NIN_KEYSELECT
+  POINT anchor;  // screen coordinates
+};
+
+// The callback's arguments as the shell sends them: with NOTIFYICON_VERSION_4 the event is in
+// LOWORD(lParam) (the icon id in HIWORD) and the anchor in wParam; before it lParam is the mouse
+// message and the anchor is where the pointer is.
+TrayEvent DecodeTrayCallback(WPARAM wparam, LPARAM lparam, bool version_4);
+
 // The main window's one notification-area icon and the window hook that serves it. The icon
 // exists only while the program is in the tray: `Add` hooks the window and adds the icon,
 // `Remove` deletes it and unhooks the window. While hooked, the icon's callback message is
-// handled here (left release restores the window, right release opens the menu, each only when
-// the user can have made it: tray_notice_check-win32.h) and every other
-// message goes on to the window's own procedure; when Explorer restarts the icon is added again.
+// handled here (a left click, Enter or Space restores the window; a right click, the
+// context-menu key or Shift+F10 opens the menu; each only when the user can have made it:
+// tray_notice_check-win32.h) and every other message goes on to the window's own procedure; when
+// Explorer restarts the icon is added again.
 // The window handle is borrowed: the hook removes itself if the window is destroyed first.
 class TrayIcon {
  public:
@@ -31,10 +43,10 @@ class TrayIcon {
   // say, ending a cycle that waits for the network first); it may remove the icon or destroy the
   // window from inside the call.
   using CommandPicked = std::function<void(TrayCommand)>;
-  // Asked as the menu opens: "立即更新" is greyed while a cycle runs.
-  using CycleRunning = std::function<bool()>;
+  // Asked as the menu opens: "立即更新" is greyed while a cycle runs, "通知" checked while on.
+  using MenuState = std::function<TrayMenuState()>;
 
-  TrayIcon(HWND window, CommandPicked on_command_picked, CycleRunning cycle_running = {});
+  TrayIcon(HWND window, CommandPicked on_command_picked, MenuState menu_state = {});
   ~TrayIcon();
   TrayIcon(const TrayIcon&) = delete;
   TrayIcon& operator=(const TrayIcon&) = delete;
@@ -58,6 +70,10 @@ class TrayIcon {
   // shell with the next Add or Modify.
   void SetTip(std::wstring_view tip);
   bool IsInstalled() const { return installed_; }
+  // Shows a notification from the icon (a balloon, or a toast on Windows 10 and 11, as the user's
+  // notification settings allow). False when there is no icon to show it from, or the shell
+  // refused it (Explorer restarting): the caller may try again later.
+  bool ShowBalloon(std::wstring_view title, std::wstring_view text, bool warning);
 
   // The record's picture and tool-tip, for the tests only: the shell has no call that reads an
   // icon's picture or tip back, and they must be right also while no icon exists.
@@ -69,15 +85,18 @@ class TrayIcon {
                                       UINT_PTR subclass_id, DWORD_PTR ref_data);
   LRESULT OnTrayCallback(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam);
   void RestoreFromTray();
-  TrayCommand TrackTrayMenu();
+  void OpenMenu(POINT at);
+  TrayCommand TrackTrayMenu(POINT at);
+  bool AddToShell();
   void OnTaskbarCreated();
 
   HWND window_;
   CommandPicked on_command_picked_;
-  CycleRunning cycle_running_;
+  MenuState menu_state_;
   NOTIFYICONDATAW data_{};
   UINT taskbar_created_;
   bool installed_ = false;
+  bool version_4_ = false;  // the shell took NOTIFYICON_VERSION_4
 };
 
 }  // namespace kalvane

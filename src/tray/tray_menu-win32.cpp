@@ -6,7 +6,7 @@
 
 namespace kalvane {
 
-UniqueMenu CreateTrayMenu(bool cycle_running) {
+UniqueMenu CreateTrayMenu(const TrayMenuState& state) {
   UniqueMenu menu(CreatePopupMenu());
   if (!menu) return menu;
   for (const TrayMenuItem& item : kTrayMenuItems) {
@@ -14,9 +14,11 @@ UniqueMenu CreateTrayMenu(bool cycle_running) {
     if (item.command == TrayCommand::kNone) {
       added = AppendMenuW(menu.get(), MF_SEPARATOR, 0, nullptr);
     } else {
-      const UINT greyed = item.greyed_while_cycle_runs && cycle_running ? MF_GRAYED : 0;
-      added = AppendMenuW(menu.get(), MF_STRING | greyed, static_cast<UINT_PTR>(item.command),
-                          ToWide(item.text).c_str());
+      const UINT greyed = item.greyed_while_cycle_runs && state.cycle_running ? MF_GRAYED : 0;
+      const UINT checked =
+          item.command == TrayCommand::kNotifications && state.notifications_on ? MF_CHECKED : 0;
+      added = AppendMenuW(menu.get(), MF_STRING | greyed | checked,
+                          static_cast<UINT_PTR>(item.command), ToWide(item.text).c_str());
     }
     if (!added) return UniqueMenu();
   }

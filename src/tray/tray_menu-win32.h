@@ -10,7 +10,8 @@
 namespace kalvane {
 
 // The popup menu of kTrayMenuItems, top to bottom, each item's id its TrayCommand; "立即更新"
-// greyed while a cycle runs. Empty when the menu could not be made.
-UniqueMenu CreateTrayMenu(bool cycle_running);
+// greyed while a cycle runs, "通知" checked while balloons are on. Empty when the menu could not
+// be made.
+UniqueMenu CreateTrayMenu(const TrayMenuState& state);
 
 }  // namespace kalvane

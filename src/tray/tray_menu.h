@@ -14,6 +14,7 @@ enum class TrayCommand : unsigned {
   kExit = 1,
   kUpdateNow = 2,
   kStatus = 3,
+  kNotifications = 4,  // checked while balloons are on
 };
 
 struct TrayMenuItem {
@@ -22,9 +23,16 @@ struct TrayMenuItem {
   bool greyed_while_cycle_runs;
 };
 
-inline constexpr std::array<TrayMenuItem, 4> kTrayMenuItems{{
+// What the menu shows of the program's state as it opens.
+struct TrayMenuState {
+  bool cycle_running = false;     // "立即更新" greyed
+  bool notifications_on = false;  // "通知" checked
+};
+
+inline constexpr std::array<TrayMenuItem, 5> kTrayMenuItems{{
     {TrayCommand::kUpdateNow, u"立即更新(&U)", true},
     {TrayCommand::kStatus, u"状态(&S)", false},
+    {TrayCommand::kNotifications, u"通知(&N)", false},
     {TrayCommand::kNone, u"", false},
     {TrayCommand::kExit, u"退出", false},
 }};

@@ -3,18 +3,30 @@
 #include "platform/wide_text-win32.h"
 
 namespace kalvane {
+namespace {
 
-TrayStatus::TrayStatus(TrayIcon& tray, HWND window, HICON updated, HICON failed)
-    : tray_(tray),
-      updated_(updated),
-      failed_(failed),
-      blink_timer_(window, kBlinkTimerId, kBlinkTickMs) {
-  tray_.SetIcon(rule_.Current() == TrayPicture::kUpdated ? updated_ : failed_);
+// Blinking is an animation: off where the user turned animations off or uses high contrast.
+bool BlinkingWelcome() {
+  BOOL animations = TRUE;
+  if (SystemParametersInfoW(SPI_GETCLIENTAREAANIMATION, 0, &animations, 0) && !animations) {
+    return false;
+  }
+  HIGHCONTRASTW contrast{};
+  contrast.cbSize = sizeof(contrast);
+  return !(SystemParametersInfoW(SPI_GETHIGHCONTRAST, sizeof(contrast), &contrast, 0) &&
+           (contrast.dwFlags & HCF_HIGHCONTRASTON) != 0);
+}
+
+}  // namespace
+
+TrayStatus::TrayStatus(TrayIcon& tray, HWND window, const TrayPictures& pictures)
+    : tray_(tray), pictures_(pictures), blink_timer_(window, kBlinkTimerId, kBlinkTickMs) {
+  tray_.SetIcon(pictures_.updated);
 }
 
 void TrayStatus::ShowUpdateStatus(TrayIconState state, std::u16string_view status_line) {
   tray_.SetTip(ToWide(TrayTipText(status_line)));
-  const auto steady = rule_.ShowUpdateStatus(state);
+  const auto steady = rule_.ShowUpdateStatus(state, BlinkingWelcome());
   blink_timer_.SetEnabled(false);
   if (steady) {
     SetPicture(*steady);
@@ -34,7 +46,17 @@ void TrayStatus::OnBlinkTick() {
 }
 
 void TrayStatus::SetPicture(TrayPicture picture) {
-  tray_.SetIcon(picture == TrayPicture::kUpdated ? updated_ : failed_);
+  switch (picture) {
+    case TrayPicture::kUpdated:
+      tray_.SetIcon(pictures_.updated);
+      break;
+    case TrayPicture::kFailed:
+      tray_.SetIcon(pictures_.failed);
+      break;
+    case TrayPicture::kUnconfirmed:
+      tray_.SetIcon(pictures_.unconfirmed);
+      break;
+  }
   tray_.Modify();
 }
 

@@ -10,19 +10,28 @@
 
 namespace kalvane {
 
-// The status rule bound to the tray icon, the two icon pictures and the blink timer. The window
+// The icon pictures' handles, owned by the caller.
+struct TrayPictures {
+  HICON updated;
+  HICON failed;
+  HICON unconfirmed;  // steady, where blinking is unwelcome
+};
+
+// The status rule bound to the tray icon, the icon pictures and the blink timer. The window
 // routes WM_TIMER with kBlinkTimerId to OnBlinkTick and the icon state of every cycle's outcome to
 // ShowUpdateStatus.
 class TrayStatus {
  public:
-  // Writes `updated` into the tray record (the icon of start-up) and starts the blink timer on
-  // `window`. The icons stay owned by the caller and must outlive this object.
-  TrayStatus(TrayIcon& tray, HWND window, HICON updated, HICON failed);
+  // Writes the updated picture into the tray record (the icon of start-up) and starts the blink
+  // timer on `window`. The icons must outlive this object.
+  TrayStatus(TrayIcon& tray, HWND window, const TrayPictures& pictures);
   TrayStatus(const TrayStatus&) = delete;
   TrayStatus& operator=(const TrayStatus&) = delete;
 
   // Shows one cycle's outcome: a steady picture, or blinking that starts one full interval later.
   // `status_line` becomes the tool-tip's second line.
+  // Where the user turned off Windows' animations or uses high contrast, an unconfirmed account
+  // shows its own steady picture instead of the blinking.
   void ShowUpdateStatus(TrayIconState state, std::u16string_view status_line = {});
   // Sets the tool-tip's second line alone: the picture, steady or blinking, stays.
   void ShowTip(std::u16string_view status_line);
@@ -33,8 +42,7 @@ class TrayStatus {
   void SetPicture(TrayPicture picture);
 
   TrayIcon& tray_;
-  HICON updated_;
-  HICON failed_;
+  TrayPictures pictures_;
   StatusIconRule rule_;
   WindowTimer blink_timer_;
 };

@@ -145,11 +145,32 @@ TEST_F(ResourcesTest, IconsHoldTheirImages) {
                                                                              {48, 32},
                                                                              {32, 32},
                                                                              {16, 32}}));
+  EXPECT_EQ(GroupImages(program_.get(), IDI_UNCONFIRMED),
+            (std::vector<IconImage>{{128, 32}, {48, 32}, {32, 32}, {16, 32}}));
 }
 
 bool IsGreen(RGBQUAD p) { return p.rgbGreen > p.rgbRed + 40 && p.rgbGreen > 120; }
 bool IsRed(RGBQUAD p) { return p.rgbRed > p.rgbGreen + 80 && p.rgbRed > 150; }
 bool IsWhite(RGBQUAD p) { return p.rgbRed > 230 && p.rgbGreen > 230 && p.rgbBlue > 230; }
+
+// The pictures differ in outline, not only in colour: a disc, a rounded square, a triangle.
+TEST_F(ResourcesTest, IconsDifferInShape) {
+  struct Case {
+    int id;
+    bool top_left_corner;
+    bool bottom_left_corner;
+  };
+  for (const Case& c : {Case{IDI_UPDATED, false, false}, Case{IDI_FAILED, true, true},
+                        Case{IDI_UNCONFIRMED, false, true}}) {
+    SCOPED_TRACE(c.id);
+    const IconBitmaps icon = ReadIcon(LoadPicture(c.id, 128).get());
+    ASSERT_EQ(icon.mask.size(), 128u * 128u);
+    const auto painted = [&](int x, int y) { return !IsWhite(icon.mask[y * 128 + x]); };
+    EXPECT_TRUE(painted(64, 64));
+    EXPECT_EQ(painted(13, 13), c.top_left_corner);
+    EXPECT_EQ(painted(13, 115), c.bottom_left_corner);
+  }
+}
 
 // A transparent corner, the disc's colour right of the middle, the white mark at `mark_x`.
 void ExpectArtwork(const IconBitmaps& icon, int size, bool (*disc)(RGBQUAD), double mark_x) {

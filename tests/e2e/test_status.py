@@ -15,7 +15,9 @@ from window_support import account_path, read_settings, write_settings
 
 STATUS_TITLE = "Kalvane 状态"
 OUTCOME_EDIT, ROWS_LIST, HISTORY_LIST = 2001, 2004, 2006
-ROW_COLUMNS, HISTORY_COLUMNS = ["名称", "地址"], ["时间", "结果", "变化"]
+ROW_COLUMNS, HISTORY_COLUMNS = ["名称", "地址", "生效"], ["时间", "结果", "变化"]
+# The namespace's resolver knows none of the names written, so no row takes effect.
+UNRESOLVED = "否：无法解析"
 USER_LINES = b"127.0.0.1 localhost\r\n"
 DOMAIN = "status.example"
 DIGEST = hashlib.md5(b"secret").hexdigest().upper()
@@ -51,7 +53,13 @@ class StatusTest(TrayDriving, E2ETestCase):
         self.assertEqual(history["columns"], HISTORY_COLUMNS)
         for time_text, _, _ in history["rows"]:
             self.assertRegex(time_text, r"^\d\d:\d\d:\d\d$")
-        return rows["rows"], [row[1:] for row in history["rows"]]
+        return [row[:2] for row in rows["rows"]], [row[1:] for row in history["rows"]]
+
+    def effects(self, window):
+        """The "生效" column, once every row has its verdict."""
+        wait_for(lambda: all(row[2] for row in self.driver("list-view", window, ROWS_LIST)["rows"]),
+                 10, 0.3)
+        return [row[2] for row in self.driver("list-view", window, ROWS_LIST)["rows"]]
 
     def outcome(self, window):
         return self.driver("get-text", window, OUTCOME_EDIT)["text"]
@@ -77,7 +85,8 @@ class StatusTest(TrayDriving, E2ETestCase):
         rows, history = self.lists(window)
         self.assertEqual(rows, [list(r) for r in FIRST])
         self.assertEqual(history, [["已更新 3 条映射", "+3 -0 ~0"]])
-        self.assertIn("已更新 3 条映射", self.outcome(window))
+        self.assertEqual(self.effects(window), [UNRESOLVED] * 3)
+        self.assertIn("已更新 3 条映射，3 条映射未生效", self.outcome(window))
 
         # 立即更新 runs a cycle with the saved account; the open window follows it.
         self.choose_in_tray_menu("u")

@@ -68,8 +68,8 @@ TEST(StatusJournal, KeepsTheLastEventsNewestFirstWithTheirChange) {
   const StatusModel model = journal.Model(code_page);
   EXPECT_EQ(model.outcome, u"已更新 2 条映射 (08:15)");
   EXPECT_EQ(model.next_due, u"下次更新：08:20:10");
-  const std::vector<MappingRow> rows{{u"a.example", u"10.0.0.9"},
-                                     {u"c\u00e9.example", u"10.0.0.3"}};
+  const std::vector<MappingRow> rows{{u"a.example", u"10.0.0.9", u""},
+                                     {u"c\u00e9.example", u"10.0.0.3", u""}};
   ASSERT_EQ(model.rows.size(), rows.size());
   for (std::size_t i = 0; i < rows.size(); ++i) EXPECT_EQ(model.rows[i], rows[i]);
   const std::vector<HistoryRow> history{
@@ -80,11 +80,11 @@ TEST(StatusJournal, KeepsTheLastEventsNewestFirstWithTheirChange) {
   EXPECT_EQ(model.history, history);
 
   // The bound: the oldest events go first.
-  for (int i = 0; i < 300; ++i) {
+  for (int i = 0; i < 1100; ++i) {
     journal.Record({i / 3600, i / 60 % 60, i % 60}, u"已更新 2 条映射", second);
   }
   ASSERT_EQ(journal.History().size(), kHistoryCapacity);
-  EXPECT_EQ(journal.History().front().time, u"00:04:59");  // event 299
+  EXPECT_EQ(journal.History().front().time, u"00:18:19");  // event 1099
   EXPECT_EQ(journal.History().back().time, u"00:01:40");   // event 100
   EXPECT_EQ(journal.History().front().change, u"+0 -0 ~0");
   journal.SetNextDue(TimeOfDay{8, 20, 10}, /*quick_retry=*/true);
@@ -100,12 +100,43 @@ TEST(StatusJournal, ReportsTheModelAsTabSeparatedLines) {
   model.next_due = u"下次更新：08:10:20";
   model.rows = MappingRows(std::make_shared<const DomainList>(
                                DomainList{{"a.example", "10.0.0.1"}, {"tab\there", "10.0.0.2"}}),
+                           std::make_shared<const std::vector<RowProof>>(
+                               std::vector<RowProof>{{ProofVerdict::kTakesEffect, {}}, {}}),
                            code_page);
   model.history = {{u"08:10:09", u"无法连接服务器：连接超时", u""}};
   EXPECT_EQ(StatusReportText(model),
             u"无法连接服务器：连接超时 (08:10)\t下次更新：08:10:20\r\n"
-            u"当前映射\r\n名称\t地址\r\na.example\t10.0.0.1\r\ntab here\t10.0.0.2\r\n"
+            u"当前映射\r\n名称\t地址\t生效\r\na.example\t10.0.0.1\t是\r\ntab here\t10.0.0.2\t\r\n"
             u"历史\r\n时间\t结果\t变化\r\n08:10:09\t无法连接服务器：连接超时\t\r\n");
+}
+
+TEST(StatusJournal, ShowsEarlierRunsBelowWithTheirDateAndTheRowsProof) {
+  const testing::IconvCodePage code_page("CP1252");
+  StatusJournal journal;
+  journal.LoadEarlier({{{23, 59, 1, 12, 31}, u"已更新 1 条映射", u"+1 -0 ~0", false}});
+  journal.Record({8, 5, 9, 1, 1}, u"已更新 2 条映射",
+                 std::make_shared<const DomainList>(
+                     DomainList{{"a.example", "10.0.0.1"}, {"b.example", "10.0.0.2"}}));
+  StatusModel model = journal.Model(code_page);
+  EXPECT_EQ(model.history,
+            (std::vector<HistoryRow>{{u"08:05:09", u"已更新 2 条映射", u"+2 -0 ~0"},
+                                     {u"12-31 23:59:01", u"已更新 1 条映射", u"+1 -0 ~0"}}));
+  EXPECT_TRUE(journal.Entries().back().earlier_run);
+  EXPECT_EQ(model.rows[0].effect, u"") << "the proof is running";
+
+  journal.SetProofs(
+      {{ProofVerdict::kTakesEffect, {}}, {ProofVerdict::kResolvesElsewhere, {u"10.9.9.9"}}});
+  model = journal.Model(code_page);
+  EXPECT_EQ(model.rows[0].effect, u"是");
+  EXPECT_EQ(model.rows[1].effect, u"否：解析为 10.9.9.9");
+  EXPECT_EQ(model.outcome, u"已更新 2 条映射，1 条映射未生效 (08:05)");
+  EXPECT_EQ(journal.UnprovenNote(), u"1 条映射未生效");
+
+  // A later failure is the outcome; the rows keep their verdicts.
+  journal.Record({8, 10, 9, 1, 1}, u"无法连接服务器：连接超时", nullptr);
+  model = journal.Model(code_page);
+  EXPECT_EQ(model.outcome, u"无法连接服务器：连接超时 (08:10)");
+  EXPECT_EQ(model.rows[1].effect, u"否：解析为 10.9.9.9");
 }
 
 TEST(StatusJournal, TakesTheWrittenRowsOfACycleThatWroteOrKeptTheSection) {

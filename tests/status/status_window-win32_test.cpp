@@ -22,9 +22,12 @@ StatusModel TwoRows() {
   StatusModel model;
   model.outcome = u"已更新 2 条映射 (08:15)";
   model.next_due = u"下次更新：08:20:10";
-  model.rows = MappingRows(std::make_shared<const DomainList>(DomainList{
-                               {"a.example", "10.0.0.9"}, {"c\xe9.example", "10.0.0.3"}}),
-                           kCp1252);
+  model.rows = MappingRows(
+      std::make_shared<const DomainList>(
+          DomainList{{"a.example", "10.0.0.9"}, {"c\xe9.example", "10.0.0.3"}}),
+      std::make_shared<const std::vector<RowProof>>(std::vector<RowProof>{
+          {ProofVerdict::kTakesEffect, {}}, {ProofVerdict::kResolvesElsewhere, {u"10.0.0.4"}}}),
+      kCp1252);
   model.history = {{u"08:15:09", u"已更新 2 条映射", u"+1 -1 ~1"},
                    {u"08:10:09", u"无法连接服务器：连接被拒绝", u""},
                    {u"08:05:09", u"已更新 2 条映射", u"+2 -0 ~0"}};
@@ -110,8 +113,9 @@ TEST(StatusWindow, ShowsTheModelInItsControls) {
 
   HWND rows = GetDlgItem(hwnd, kStatusRows);
   HWND history = GetDlgItem(hwnd, kStatusHistory);
-  EXPECT_EQ(Lines(rows), (std::vector<std::wstring>{L"名称|地址", L"a.example|10.0.0.9",
-                                                    L"c\u00e9.example|10.0.0.3"}));
+  EXPECT_EQ(Lines(rows),
+            (std::vector<std::wstring>{L"名称|地址|生效", L"a.example|10.0.0.9|是",
+                                       L"c\u00e9.example|10.0.0.3|否：解析为 10.0.0.4"}));
   EXPECT_EQ(Lines(history), (std::vector<std::wstring>{
                                 L"时间|结果|变化",
                                 L"08:15:09|已更新 2 条映射|+1 -1 ~1",
@@ -136,7 +140,7 @@ TEST(StatusWindow, ShowsTheModelInItsControls) {
   // A million rows: the list asks for the cells it shows, the last row's among them.
   DomainList many(1'000'000, {"h.example", "10.0.0.1"});
   many.back() = {"last.example", "10.0.0.2"};
-  later.rows = MappingRows(std::make_shared<const DomainList>(std::move(many)), kCp1252);
+  later.rows = MappingRows(std::make_shared<const DomainList>(std::move(many)), nullptr, kCp1252);
   window->Show(later);
   EXPECT_EQ(SendMessageW(rows, LVM_GETITEMCOUNT, 0, 0), 1'000'000);
   EXPECT_EQ(Cell(rows, 999'999, 0), L"last.example");

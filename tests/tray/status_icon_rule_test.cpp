@@ -18,6 +18,12 @@ TEST(StatusIconRuleTest, StatesGiveSteadyIconsOrBlinking) {
   EXPECT_EQ(status.ShowUpdateStatus(TrayIconState::kFailed), TrayPicture::kFailed);
   EXPECT_EQ(status.OnBlinkTick(), std::nullopt);
 
+  // Where animations are off, an unconfirmed account has a steady picture of its own.
+  EXPECT_EQ(status.ShowUpdateStatus(TrayIconState::kBlinking, /*animate=*/false),
+            TrayPicture::kUnconfirmed);
+  EXPECT_EQ(status.OnBlinkTick(), std::nullopt);
+  EXPECT_EQ(status.ShowUpdateStatus(TrayIconState::kFailed, false), TrayPicture::kFailed);
+
   // Blinking leaves the icon alone until the first blink tick.
   EXPECT_EQ(status.ShowUpdateStatus(TrayIconState::kBlinking), std::nullopt);
   EXPECT_EQ(status.Current(), TrayPicture::kFailed);

@@ -16,6 +16,10 @@ namespace kalvane {
 namespace {
 
 constexpr LRESULT kOwnResult = 4242;
+// The callback as NOTIFYICON_VERSION_4 sends it for a right click's release, the context-menu key
+// or Shift+F10: the event and the icon id in lParam, the anchor in wParam.
+constexpr LPARAM kContextMenu = MAKELPARAM(WM_CONTEXTMENU, 0);
+constexpr WPARAM kAnchor = MAKEWPARAM(200, 150);
 
 // What the window's own procedure saw. A test window answers every message it does not leave to
 // DefWindowProcW with kOwnResult, so passing on can be told from answering.
@@ -206,19 +210,29 @@ TEST_F(TrayIconTest, MinimiseToTrayAndLeftClickBack) {
   EXPECT_EQ(SendMessageW(window_.hwnd(), kTrayCallbackMessage, 0, WM_LBUTTONUP), kOwnResult);
   EXPECT_EQ(window_.seen().Callbacks(WM_LBUTTONUP), 1);
   EXPECT_EQ(exits_picked_, 0);
+
+  // The keyboard's Enter or Space on the icon (version 4) restores it as well.
+  Minimise();
+  ASSERT_TRUE(tray_.Add());
+  tray_.MinimizeToTray();
+  EXPECT_EQ(
+      SendMessageW(window_.hwnd(), kTrayCallbackMessage, kAnchor, MAKELPARAM(NIN_KEYSELECT, 0)), 0);
+  EXPECT_TRUE(IsWindowVisible(window_.hwnd()));
+  EXPECT_FALSE(tray_.IsInstalled());
 }
 
 TEST_F(TrayIconTest, OtherMessagesReachTheWindowsOwnProcedure) {
   ShowWindow(window_.hwnd(), SW_SHOWNORMAL);
   ASSERT_TRUE(tray_.Add());
   const HWND hwnd = window_.hwnd();
-  for (LPARAM mouse : {WM_MOUSEMOVE, WM_LBUTTONDOWN, WM_LBUTTONDBLCLK, WM_RBUTTONDOWN, WM_MBUTTONUP,
-                       WM_LBUTTONUP /* window not minimised */}) {
+  // With version 4 the right release is followed by WM_CONTEXTMENU, which alone opens the menu.
+  for (LPARAM mouse : {WM_MOUSEMOVE, WM_LBUTTONDOWN, WM_LBUTTONDBLCLK, WM_RBUTTONDOWN, WM_RBUTTONUP,
+                       WM_MBUTTONUP, WM_LBUTTONUP /* window not minimised */}) {
     EXPECT_EQ(SendMessageW(hwnd, kTrayCallbackMessage, 0, mouse), kOwnResult) << mouse;
   }
   EXPECT_EQ(window_.seen().callbacks,
             (std::vector<LPARAM>{WM_MOUSEMOVE, WM_LBUTTONDOWN, WM_LBUTTONDBLCLK, WM_RBUTTONDOWN,
-                                 WM_MBUTTONUP, WM_LBUTTONUP}));
+                                 WM_RBUTTONUP, WM_MBUTTONUP, WM_LBUTTONUP}));
   EXPECT_EQ(SendMessageW(hwnd, WM_APP + 7, 1, 2), kOwnResult);
   EXPECT_EQ(window_.seen().Count(WM_APP + 7), 1);
   EXPECT_TRUE(tray_.IsInstalled()) << "a left release on a shown window changes nothing";
@@ -253,7 +267,7 @@ TEST_F(TrayIconTest, RightClickMenuReportsExitToTheOwner) {
 
   // Dismissed menu: nothing happens, icon and window stay as they were.
   PressKeysInMenu<VK_ESCAPE>();
-  EXPECT_EQ(SendMessageW(hwnd, kTrayCallbackMessage, 0, WM_RBUTTONUP), 0);
+  EXPECT_EQ(SendMessageW(hwnd, kTrayCallbackMessage, kAnchor, kContextMenu), 0);
   EXPECT_EQ(exits_picked_, 0);
   EXPECT_TRUE(tray_.IsInstalled());
   EXPECT_FALSE(IsWindowVisible(hwnd));
@@ -261,16 +275,19 @@ TEST_F(TrayIconTest, RightClickMenuReportsExitToTheOwner) {
 
   // The other items by their access keys, as the keyboard picks them.
   PressKeysInMenu<'S'>();
-  EXPECT_EQ(SendMessageW(hwnd, kTrayCallbackMessage, 0, WM_RBUTTONUP), 0);
+  EXPECT_EQ(SendMessageW(hwnd, kTrayCallbackMessage, kAnchor, kContextMenu), 0);
   EXPECT_EQ(last_picked_, TrayCommand::kStatus);
   PressKeysInMenu<'U'>();
-  EXPECT_EQ(SendMessageW(hwnd, kTrayCallbackMessage, 0, WM_RBUTTONUP), 0);
+  EXPECT_EQ(SendMessageW(hwnd, kTrayCallbackMessage, kAnchor, kContextMenu), 0);
   EXPECT_EQ(last_picked_, TrayCommand::kUpdateNow);
+  PressKeysInMenu<'N'>();
+  EXPECT_EQ(SendMessageW(hwnd, kTrayCallbackMessage, kAnchor, kContextMenu), 0);
+  EXPECT_EQ(last_picked_, TrayCommand::kNotifications);
   EXPECT_EQ(exits_picked_, 0);
 
   // Picking "退出", the last item, reports it once; the owner decides what follows.
   PressKeysInMenu<VK_UP, VK_RETURN>();
-  EXPECT_EQ(SendMessageW(hwnd, kTrayCallbackMessage, 0, WM_RBUTTONUP), 0);
+  EXPECT_EQ(SendMessageW(hwnd, kTrayCallbackMessage, kAnchor, kContextMenu), 0);
   EXPECT_EQ(exits_picked_, 1);
   EXPECT_TRUE(TakeNullMessage(hwnd));
   EXPECT_EQ(window_.seen().Callbacks(WM_RBUTTONUP), 0) << "handled, not passed on";
@@ -288,7 +305,7 @@ TEST(TrayIconExitTest, OwnerMayRemoveAndDestroyInsideTheExitCallback) {
   ASSERT_TRUE(tray->Add());
   ASSERT_TRUE(PointAtIcon(shown.hwnd()));
   PressKeysInMenu<VK_UP, VK_RETURN>();
-  EXPECT_EQ(SendMessageW(shown.hwnd(), kTrayCallbackMessage, 0, WM_RBUTTONUP), 0);
+  EXPECT_EQ(SendMessageW(shown.hwnd(), kTrayCallbackMessage, kAnchor, kContextMenu), 0);
   EXPECT_FALSE(tray->IsInstalled());
   EXPECT_FALSE(ShellHasIcon(shown.hwnd()));
   EXPECT_EQ(shown.Proc(), own);
@@ -303,7 +320,7 @@ TEST(TrayIconExitTest, OwnerMayRemoveAndDestroyInsideTheExitCallback) {
   ASSERT_TRUE(tray->Add());
   ASSERT_TRUE(PointAtIcon(closing.hwnd()));
   PressKeysInMenu<VK_UP, VK_RETURN>();
-  EXPECT_EQ(SendMessageW(closing.hwnd(), kTrayCallbackMessage, 0, WM_RBUTTONUP), 0);
+  EXPECT_EQ(SendMessageW(closing.hwnd(), kTrayCallbackMessage, kAnchor, kContextMenu), 0);
   EXPECT_EQ(tray, nullptr);
   EXPECT_FALSE(IsWindow(closing.hwnd()));
   EXPECT_FALSE(ShellHasIcon(closing.hwnd()));
@@ -519,7 +536,7 @@ TEST_F(TrayIconTest, StatusDrivesTheTrayIconAndTheBlinkTimer) {
   const HICON updated = icon_;
   const HICON failed = LoadIconW(nullptr, IDI_WARNING);
   tray_.SetIcon(nullptr);
-  TrayStatus status(tray_, window_.hwnd(), updated, failed);
+  TrayStatus status(tray_, window_.hwnd(), {updated, failed, LoadIconW(nullptr, IDI_QUESTION)});
   EXPECT_EQ(tray_.Icon(), updated) << "start-up's icon, remembered without a tray icon";
 
   // Blinking from creation and with no icon present: only the remembered handle changes.

@@ -197,6 +197,7 @@ std::string WindowJson(HWND h) {
       .Add("rect", Rect(r))
       .Add("client", Rect(client))
       .Add("owner", HwndNum(GetWindow(h, GW_OWNER)))
+      .Add("style", Num(static_cast<long long>(GetWindowLongPtrW(h, GWL_STYLE) & 0xFFFFFFFF)))
       .Str();
 }
 
