@@ -107,7 +107,7 @@ class SocketWindow {
 struct Rig {
   explicit Rig(unsigned short port, LookupMethod method = LookupMethod::kSystem,
                std::string host = "localhost")
-      : transport(kSocketMessage, kResolveMessage, port, method), client(transport, pump, host) {
+      : transport(kSocketMessage, kResolveMessage, method), client(transport, pump, host, port) {
     transport.Attach(window.hwnd(), &client);
   }
   WinsockTransport transport;
