@@ -57,7 +57,8 @@ void StatusDisplay::ShowCycle(const CycleReport& report, const CycleTiming::Next
   const TimeOfDay at = LocalTimeNow();
   tray_status_.ShowUpdateStatus(IconState(report.result), TipStatusLine(report, at));
   WriteDebugLine(DebugReportLine(report, at));
-  Record(at, OutcomeText(report), RowsAfterCycle(report, report.mappings, service_host_), next);
+  Record(at, RoutedOutcomeText(report), RowsAfterCycle(report, report.mappings, service_host_),
+         next);
 }
 
 void StatusDisplay::ShowRestore(const RestoreReport& report, const CycleTiming::NextCycle& next) {

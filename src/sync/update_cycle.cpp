@@ -41,6 +41,7 @@ std::optional<UpdateResult> UpdateCycle::UpdateDomains(const AccountSource& acco
   for (int attempt = 0; attempt < kMaxAttempts && !ended_; ++attempt) {
     const Result<std::string> response = fetch_.Get(*path);
     report_.transfer = response.status();
+    report_.route = fetch_.LastRoute();
     if (response) {
       if (!ended_) HandleResponse(account, *response, result);
       break;

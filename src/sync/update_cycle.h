@@ -44,6 +44,9 @@ struct CycleReport {
   // How the attempt that decided the cycle went: success for the one that got the response, else
   // why the last attempt got none (kTimedOut, kNotFound, kFailed with the Winsock error code...).
   Status transfer;
+  // Which way that attempt went: through a proxy or direct, and a proxy that failed on the way.
+  // Its proxy hosts are names a row of the answer must not redirect.
+  FetchRoute route;
   bool confirmed = false;                // the account was confirmed, or updating was off
   DomainList mappings;                   // the list the response held
   std::optional<HostsStepReport> hosts;  // the hosts step after the response
