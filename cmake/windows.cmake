@@ -18,6 +18,7 @@ if(KALVANE_TESTS)
     tests/app/resources-win32_test.cpp
     tests/app/single_instance-win32_test.cpp
     tests/app/status_window-win32_test.cpp
+    tests/http/proxy_system-win32_test.cpp
     tests/http/winsock_transport-win32_test.cpp
     tests/platform/ansi_code_page-win32_test.cpp
     tests/platform/dll_search-win32_test.cpp
