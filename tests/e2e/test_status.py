@@ -26,6 +26,7 @@ SECOND = [("alpha", "10.0.0.1"), ("delta", "10.0.0.4"), ("beta", "10.0.0.9")]
 DOWN_ADDRESS = "127.0.0.2"  # nothing listens there: refused
 NO_SERVER = "无法连接服务器"
 REFUSED, NOT_FOUND = NO_SERVER + "：连接被拒绝", NO_SERVER + "：找不到服务器地址"
+DIRECT = "（直接连接）"  # the way the cycle went, as the window and the history name it
 
 
 def section(rows):
@@ -76,7 +77,7 @@ class StatusTest(TrayDriving, E2ETestCase):
         window = self.open_status_window()
         rows, history = self.lists(window)
         self.assertEqual(rows, [list(r) for r in FIRST])
-        self.assertEqual(history, [["已更新 3 条映射", "+3 -0 ~0"]])
+        self.assertEqual(history, [["已更新 3 条映射" + DIRECT, "+3 -0 ~0"]])
         self.assertIn("已更新 3 条映射", self.outcome(window))
 
         # 立即更新 runs a cycle with the saved account; the open window follows it.
@@ -88,8 +89,8 @@ class StatusTest(TrayDriving, E2ETestCase):
         self.assertTrue(self.wait_history(window, 2), "the window did not follow the update")
         rows, history = self.lists(window)
         self.assertEqual(rows, [list(r) for r in SECOND])
-        self.assertEqual(history, [["已更新 3 条映射", "+1 -1 ~1"],
-                                   ["已更新 3 条映射", "+3 -0 ~0"]])
+        self.assertEqual(history, [["已更新 3 条映射" + DIRECT, "+1 -1 ~1"],
+                                   ["已更新 3 条映射" + DIRECT, "+3 -0 ~0"]])
         self.assertEqual(read_hosts(), USER_LINES + section(SECOND))
         self.assertEqual(read_settings(self.folder), SETTINGS)
         self.assertEqual(os.stat(settings_path).st_mtime_ns, settings_before)
@@ -114,12 +115,12 @@ class StatusTest(TrayDriving, E2ETestCase):
         rows, history = self.lists(window)
         self.assertEqual(rows, [])
         # A cycle that wrote nothing has no change count.
-        self.assertEqual(history[-1], [REFUSED, ""])
+        self.assertEqual(history[-1], [REFUSED + DIRECT, ""])
 
         # The name no longer resolves (the namespace has no DNS server): the next update says so.
         map_service_host(self, [])
         self.choose_in_tray_menu("u")
-        self.assertTrue(wait_for(lambda: self.lists(window)[1][0] == [NOT_FOUND, ""], 10, 0.3),
+        self.assertTrue(wait_for(lambda: self.lists(window)[1][0] == [NOT_FOUND + DIRECT, ""], 10, 0.3),
                         "no new outcome after 立即更新: %r" % self.lists(window)[1])
         self.assertTrue(self.outcome(window).startswith(NOT_FOUND), self.outcome(window))
         self.assert_tip(tray, NOT_FOUND)
