@@ -56,6 +56,7 @@ Result<std::string> HttpClient::Get(std::string_view path) {
     phase_ = Phase::kRouting;  // choosing may wait for a script's answer
     proxies = proxies_->ProxiesForService();
     phase_ = Phase::kIdle;
+    if (cancelled_) return Status::Failure(StatusKind::kCancelled);
   }
   for (const ProxyServer& proxy : proxies) {
     Result<std::string> got = Exchange(&proxy, path);
@@ -128,6 +129,7 @@ Status HttpClient::Connect(const ProxyServer* proxy) {
 
 void HttpClient::Cancel() {
   cancelled_ = true;
+  if (proxies_ != nullptr) proxies_->Cancel();
   socket_.Close();
 }
 

@@ -58,11 +58,11 @@ std::string ProxyRouter::ScriptList(const ProxySettings& settings) {
     lookup_waited_ = false;
     system_.StartScriptLookup(settings, "http://" + service_host_ + "/", limit);
   }
-  if (!lookup_waited_) {
+  if (!lookup_waited_ && !cancelled_) {
     lookup_waited_ = true;
     const auto deadline =
         lookup_started_ + (settings.script_url.empty() ? kDetectionWait : kScriptWait);
-    while (lookup_source_ && pump_.Now() < deadline) {
+    while (lookup_source_ && !cancelled_ && pump_.Now() < deadline) {
       if (pump_.PumpUntil(deadline) == EventPump::Outcome::kQuit) break;
     }
   }

@@ -43,6 +43,8 @@ class ProxyChoice {
   virtual std::vector<ProxyServer> ProxiesForService() = 0;
   // `proxy` could not be reached, or gave no usable answer: it is passed over for kProxyMemory.
   virtual void OnProxyFailed(const ProxyServer& proxy) = 0;
+  // The program is closing: a wait for a script's answer ends at once, and no other starts.
+  virtual void Cancel() = 0;
 
  protected:
   ~ProxyChoice() = default;
@@ -59,6 +61,7 @@ class ProxyRouter final : public ProxyChoice {
 
   std::vector<ProxyServer> ProxiesForService() override;
   void OnProxyFailed(const ProxyServer& proxy) override;
+  void Cancel() override { cancelled_ = true; }
 
   // The script look-up's answer list ("DIRECT" when it says so), or why there is none.
   void OnScriptAnswer(const Result<std::string>& list);
@@ -92,6 +95,7 @@ class ProxyRouter final : public ProxyChoice {
   std::optional<std::string> lookup_source_;
   MonotonicClock::time_point lookup_started_{};
   bool lookup_waited_ = false;
+  bool cancelled_ = false;
   std::vector<std::string> proxy_hosts_;
 };
 

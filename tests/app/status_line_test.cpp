@@ -74,8 +74,10 @@ TEST(StatusLine, TheWayTheCycleWentIsNamed) {
   refused.route.failed_proxy = proxy;
   refused.route.proxy_failure = Status::Failure(StatusKind::kFailed, 10061);
   EXPECT_EQ(RoutedOutcomeText(refused),
-            u"无法连接代理服务器 proxy.corp:8080：连接被拒绝；无法连接服务器：找不到服务器地址（直接连接）");
-  EXPECT_EQ(TipStatusLine(refused, kNoon), u"无法连接代理服务器 proxy.corp:8080：连接被拒绝 (12:03)");
+            u"无法连接代理服务器 "
+            u"proxy.corp:8080：连接被拒绝；无法连接服务器：找不到服务器地址（直接连接）");
+  EXPECT_EQ(TipStatusLine(refused, kNoon),
+            u"无法连接代理服务器 proxy.corp:8080：连接被拒绝 (12:03)");
   refused.route.proxy_wants_credentials = true;
   EXPECT_EQ(TipStatusLine(refused, kNoon), u"代理服务器要求身份验证 (12:03)");
 }

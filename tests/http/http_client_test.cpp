@@ -255,6 +255,7 @@ TEST(HttpClient, NestedTransactionIsRefusedAndLateEventsAreIgnored) {
 struct FixedChoice final : ProxyChoice {
   std::vector<ProxyServer> ProxiesForService() override { return proxies; }
   void OnProxyFailed(const ProxyServer& proxy) override { failed.push_back(proxy); }
+  void Cancel() override {}
   std::vector<ProxyServer> proxies{{"proxy.corp", 8080}};
   std::vector<ProxyServer> failed;
 };

@@ -135,6 +135,12 @@ TEST(ProxyRouter, ScriptGetsItsOwnLongerLimitAndAChangedSettingAsksAgain) {
   EXPECT_EQ(Names(rig.router.ProxiesForService()), "");
   EXPECT_EQ(rig.system.lookups.size(), 2u);
   EXPECT_EQ(rig.pump.Elapsed(), 3s + kScriptWait) << "a script that never answers: its limit";
+
+  // Closing ends the wait at once.
+  rig.system.settings->script_url = "http://wpad/third.pac";
+  rig.pump.At(100ms, [&] { rig.router.Cancel(); });
+  EXPECT_EQ(Names(rig.router.ProxiesForService()), "");
+  EXPECT_EQ(rig.pump.Elapsed(), 3s + kScriptWait + 100ms);
 }
 
 }  // namespace
