@@ -82,7 +82,10 @@ Result<std::string> HttpClient::Exchange(const ProxyServer* proxy, std::string_v
     const Result<std::string> request = proxy != nullptr
                                             ? ComposeProxyGetRequest(host_, path, credentials)
                                             : ComposeGetRequest(host_, path);
-    if (!request) return request.status();
+    if (!request) {
+      outcome = request.status();
+      break;
+    }
     response_text_.clear();
     phase_ = Phase::kReceiving;
     socket_.SendData(*request);

@@ -41,7 +41,7 @@ std::optional<UpdateResult> UpdateCycle::UpdateDomains(const AccountSource& acco
   for (int attempt = 0; attempt < kMaxAttempts && !ended_; ++attempt) {
     const Result<std::string> response = fetch_.Get(*path);
     report_.transfer = response.status();
-    report_.route = fetch_.LastRoute();
+    KeepProxyFailure(fetch_.LastRoute());
     if (response) {
       if (!ended_) HandleResponse(account, *response, result);
       break;
@@ -50,6 +50,17 @@ std::optional<UpdateResult> UpdateCycle::UpdateDomains(const AccountSource& acco
   }
   report_.result = result;
   return result;
+}
+
+void UpdateCycle::KeepProxyFailure(FetchRoute route) {
+  // An attempt that went direct at once, passing over a proxy an earlier attempt found failing,
+  // still tells of that proxy.
+  if (!route.proxy && !route.failed_proxy && report_.route.failed_proxy) {
+    route.failed_proxy = report_.route.failed_proxy;
+    route.proxy_failure = report_.route.proxy_failure;
+    route.proxy_wants_credentials = report_.route.proxy_wants_credentials;
+  }
+  report_.route = std::move(route);
 }
 
 HostsStepReport UpdateCycle::EndAndClearSection() {

@@ -100,6 +100,8 @@ class UpdateCycle {
  private:
   void HandleResponse(const AccountSource& account, std::string_view response,
                       UpdateResult& result);
+  // Takes the attempt's route into the report.
+  void KeepProxyFailure(FetchRoute route);
 
   PageFetch& fetch_;
   HostsWriter& hosts_;

@@ -35,17 +35,25 @@ def reg(*args):
                    stderr=subprocess.DEVNULL, timeout=60)
 
 
-class ProxyTest(E2ETestCase):
+class ProxySettingsUse:
+    """The user's proxy settings and the proxy on 127.0.0.2 for one test."""
+
     def use_settings(self, blob):
         reg("add", CONNECTIONS, "/v", "DefaultConnectionSettings", "/t", "REG_BINARY", "/d",
             blob.hex())
         self.addCleanup(reg, "delete", CONNECTIONS, "/v", "DefaultConnectionSettings")
 
-    def start_proxy(self, **kw):
-        proxy = ForwardProxy(PROXY_ADDRESS, PROXY_PORT, **kw)
-        self.addCleanup(proxy.close)
-        return proxy
+    def use_proxy(self, proxy_server, bypass=""):
+        self.use_settings(connection_settings(FLAG_DIRECT | FLAG_PROXY, proxy_server.encode(),
+                                              bypass.encode()))
 
+    def start_proxy(self, **kw):
+        self.proxy = ForwardProxy(PROXY_ADDRESS, PROXY_PORT, **kw)
+        self.addCleanup(self.proxy.close)
+        return self.proxy
+
+
+class ProxyTest(ProxySettingsUse, E2ETestCase):
     def first_write(self, limit):
         """Runs the program up to its first hosts write, which must come within `limit` s."""
         write_hosts(USER_LINES)
@@ -71,22 +79,18 @@ class ProxyTest(E2ETestCase):
     def test_a_service_name_that_does_not_resolve_is_reached_through_the_proxy(self):
         map_service_host(self, [])
         proxy = self.start_proxy()
-        self.use_settings(connection_settings(
-            FLAG_DIRECT | FLAG_PROXY, b"%s:%d" % (PROXY_ADDRESS.encode(), PROXY_PORT)))
+        self.use_proxy("%s:%d" % (PROXY_ADDRESS, PROXY_PORT))
         self.first_write(10)
         self.assert_went_through(proxy)
 
     def test_a_proxy_that_is_not_listening_gives_way_to_going_direct(self):
-        self.use_settings(connection_settings(FLAG_DIRECT | FLAG_PROXY,
-                                              b"http=%s:3999;https=%s:3999"
-                                              % (PROXY_ADDRESS.encode(), PROXY_ADDRESS.encode())))
+        self.use_proxy("http=%s:3999;https=%s:3999" % (PROXY_ADDRESS, PROXY_ADDRESS))
         self.first_write(15)
 
     def test_a_bypassed_service_host_never_goes_to_the_proxy(self):
         proxy = self.start_proxy()
-        self.use_settings(connection_settings(
-            FLAG_DIRECT | FLAG_PROXY, b"%s:%d" % (PROXY_ADDRESS.encode(), PROXY_PORT),
-            b"<local>;*.%s" % SERVICE_HOST.split(".", 1)[1].encode()))
+        self.use_proxy("%s:%d" % (PROXY_ADDRESS, PROXY_PORT),
+                       "<local>;*.%s" % SERVICE_HOST.split(".", 1)[1])
         self.first_write(10)
         self.assertEqual(proxy.recorded(), [])
 

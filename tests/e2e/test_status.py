@@ -10,6 +10,7 @@ import unittest
 from e2e_support import (TITLE, E2ETestCase, map_service_host, read_hosts, wait_for, write_hosts,
                          x_click)
 from service_client import answer
+from test_proxy import PROXY_ADDRESS, PROXY_PORT, ProxySettingsUse
 from test_tray import TrayDriving
 from window_support import account_path, read_settings, write_settings
 
@@ -33,7 +34,7 @@ def section(rows):
     return b"#BEGIN\r\n" + b"".join(b"%s %s\r\n" % (a.encode(), h.encode()) for h, a in rows)
 
 
-class StatusTest(TrayDriving, E2ETestCase):
+class StatusTest(ProxySettingsUse, TrayDriving, E2ETestCase):
     def open_status_window(self):
         """The status window, opened from the tray menu with its access key."""
         self.choose_in_tray_menu("s")
@@ -126,6 +127,29 @@ class StatusTest(TrayDriving, E2ETestCase):
         self.assert_tip(tray, NOT_FOUND)
         self.assertEqual(self.svc.requests(), [])
         self.assertEqual(read_hosts(), USER_LINES)
+
+    def test_a_cycle_through_the_proxy_names_it_and_a_failing_proxy_is_named_first(self):
+        map_service_host(self, [])  # only the proxy reaches the service
+        self.start_proxy()
+        self.use_proxy("%s:%d" % (PROXY_ADDRESS, PROXY_PORT))
+        write_hosts(USER_LINES)
+        self.svc.queue(answer(FIRST))
+        self.start()
+        self.wait_window(timeout=30)
+        tray = self.minimise_to_tray()
+        window = self.open_status_window()
+        through = "已更新 3 条映射（经代理 %s:%d）" % (PROXY_ADDRESS, PROXY_PORT)
+        self.assertEqual(self.lists(window)[1], [[through, "+3 -0 ~0"]])
+        self.assertTrue(self.outcome(window).startswith(through), self.outcome(window))
+
+        # The proxy goes away: refused, then the name does not resolve either.
+        self.proxy.close()
+        self.choose_in_tray_menu("u")
+        refused = "无法连接代理服务器 %s:%d：连接被拒绝" % (PROXY_ADDRESS, PROXY_PORT)
+        self.assertTrue(wait_for(lambda: len(self.lists(window)[1]) == 2, 10, 0.3))
+        self.assertEqual(self.lists(window)[1][0], [refused + "；" + NOT_FOUND + DIRECT, ""])
+        self.assert_tip(tray, refused)
+        self.assertEqual(read_hosts(), USER_LINES + section(FIRST))
 
 
 if __name__ == "__main__":
