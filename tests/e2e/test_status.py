@@ -151,6 +151,12 @@ class StatusTest(ProxySettingsUse, TrayDriving, E2ETestCase):
         self.assert_tip(tray, refused)
         self.assertEqual(read_hosts(), USER_LINES + section(FIRST))
 
+        # 退出: the icon goes with the program, for the next test's tray.
+        menu = self.open_tray_menu()
+        left, top, right, bottom = menu["rect"]
+        x_click((left + right) // 2, bottom - 8)
+        self.assertProgramEnds(10, 0)
+
 
 if __name__ == "__main__":
     unittest.main()
