@@ -51,12 +51,12 @@ std::string ProxyRouter::ScriptList(const ProxySettings& settings) {
   if (answer_ && answer_->source == source && now < answer_->until) return answer_->list;
   // A look-up that never came back (a script that loops) is given up after kProxyMemory.
   if (!lookup_source_ || *lookup_source_ != source || now - lookup_started_ >= kProxyMemory) {
-    const std::chrono::milliseconds limit =
-        settings.script_url.empty() ? kDetectionWait : kScriptWait;
     lookup_source_ = source;
     lookup_started_ = now;
     lookup_waited_ = false;
-    system_.StartScriptLookup(settings, "http://" + service_host_ + "/", limit);
+    // The look-up itself may take the script's time even when the cycle waits less: a late
+    // answer is kept for the next cycles.
+    system_.StartScriptLookup(settings, "http://" + service_host_ + "/", kScriptWait);
   }
   if (!lookup_waited_ && !cancelled_) {
     lookup_waited_ = true;
