@@ -2,9 +2,8 @@
 
 It takes requests in absolute form ("GET http://host/path HTTP/1.1"), records each request's
 bytes up to its blank line, and forwards it in origin form to one upstream address (the fake
-service) whatever the host: it resolves names its own way, as a real proxy does. An origin-form
-request for /proxy.pac gets a configuration script that names this proxy. With `basic_only` it
-answers every request with a 407 that offers Basic alone.
+service) whatever the host: it resolves names its own way, as a real proxy does. With
+`basic_only` it answers every request with a 407 that offers Basic alone.
 """
 
 import select
@@ -26,10 +25,6 @@ class ForwardProxy:
         self._listener.listen(16)
         self._closed = False
         threading.Thread(target=self._accept, daemon=True).start()
-
-    def script(self):
-        return ("function FindProxyForURL(url, host) { return \"PROXY %s:%d; DIRECT\"; }\n"
-                % (self.address, self.port)).encode()
 
     def recorded(self):
         with self._lock:
@@ -70,12 +65,6 @@ class ForwardProxy:
                     self.requests.append(request)
                 first = request.split(b"\r\n", 1)[0].split(b" ")
                 target = first[1] if len(first) == 3 else b""
-                if target == b"/proxy.pac":
-                    body = self.script()
-                    conn.sendall(b"HTTP/1.1 200 OK\r\nContent-Type: application/x-ns-proxy-autoconfig"
-                                 b"\r\nContent-Length: %d\r\nConnection: close\r\n\r\n" % len(body)
-                                 + body)
-                    return
                 if self.basic_only:
                     conn.sendall(b"HTTP/1.1 407 Proxy Authentication Required\r\n"
                                  b"Proxy-Authenticate: Basic realm=\"office\"\r\n"

@@ -1,7 +1,7 @@
 """The way to the service through the proxy the user's Internet Settings name: a fixed proxy on
 127.0.0.2 reached when the service's name does not resolve, one that is not listening given up
-for going direct, a bypassed service host never sent to the proxy, and a configuration script
-where Wine runs one. Each test prints the time from the program's start to its first hosts
+for going direct, and a bypassed service host never sent to the proxy (a configuration script is
+shown by the Windows layer's tests). Each test prints the time from the program's start to its first hosts
 write."""
 
 import struct
@@ -19,7 +19,7 @@ PROXY_ADDRESS, PROXY_PORT = "127.0.0.2", 3128
 USER_LINES = b"127.0.0.1 localhost\r\n"
 ROWS = [("office1", "10.1.0.1"), ("office2", "10.1.0.2")]
 SECTION = b"#BEGIN\r\n10.1.0.1 office1\r\n10.1.0.2 office2\r\n"
-FLAG_DIRECT, FLAG_PROXY, FLAG_SCRIPT = 1, 2, 4
+FLAG_DIRECT, FLAG_PROXY = 1, 2
 
 
 def connection_settings(flags, proxy=b"", bypass=b"", script=b""):
@@ -93,20 +93,6 @@ class ProxyTest(ProxySettingsUse, E2ETestCase):
                        "<local>;*.%s" % SERVICE_HOST.split(".", 1)[1])
         self.first_write(10)
         self.assertEqual(proxy.recorded(), [])
-
-    def test_a_configuration_script_names_the_proxy(self):
-        map_service_host(self, [])
-        proxy = self.start_proxy()
-        self.use_settings(connection_settings(
-            FLAG_DIRECT | FLAG_SCRIPT,
-            script=b"http://%s:%d/proxy.pac" % (PROXY_ADDRESS.encode(), PROXY_PORT)))
-        try:
-            self.first_write(15)
-        except AssertionError:
-            if not any(r.startswith(b"GET /proxy.pac") for r in proxy.recorded()):
-                raise unittest.SkipTest("Wine did not fetch the configuration script")
-            raise
-        self.assert_went_through(proxy)
 
 
 def read_hosts_or_none():

@@ -157,6 +157,22 @@ class StatusTest(ProxySettingsUse, TrayDriving, E2ETestCase):
         x_click((left + right) // 2, bottom - 8)
         self.assertProgramEnds(10, 0)
 
+    def test_a_proxy_that_asks_for_a_password_is_not_answered(self):
+        map_service_host(self, [])
+        proxy = self.start_proxy(basic_only=True)
+        self.use_proxy("%s:%d" % (PROXY_ADDRESS, PROXY_PORT))
+        write_hosts(USER_LINES)
+        self.start()
+        self.wait_window(timeout=30)
+        tray = self.minimise_to_tray()
+        self.assert_tip(tray, "代理服务器要求身份验证")
+        self.assertNotIn(b"Proxy-Authorization", b"".join(proxy.recorded()))
+        self.assertEqual(len(proxy.recorded()), 1, "the proxy is passed over after its 407")
+        menu = self.open_tray_menu()
+        left, top, right, bottom = menu["rect"]
+        x_click((left + right) // 2, bottom - 8)
+        self.assertProgramEnds(10, 0)
+
 
 if __name__ == "__main__":
     unittest.main()
