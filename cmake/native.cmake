@@ -6,11 +6,11 @@ if(KALVANE_TESTS)
     tests/account/account_form_test.cpp
     tests/account/account_settings_test.cpp
     tests/account/settings_file_test.cpp
-    tests/app/connect_reason_test.cpp
+    tests/status/connect_reason_test.cpp
     tests/app/cycle_timing_test.cpp
-    tests/app/instance_command_test.cpp
-    tests/app/status_journal_test.cpp
-    tests/app/status_line_test.cpp
+    tests/instance/instance_command_test.cpp
+    tests/status/status_journal_test.cpp
+    tests/status/status_line_test.cpp
     tests/app/update_controller_test.cpp
     tests/app/window_layout_test.cpp
     tests/base/text_test.cpp
@@ -22,7 +22,6 @@ if(KALVANE_TESTS)
     tests/md5/md5_test.cpp
     tests/sync/hosts_section_test.cpp
     tests/sync/hosts_store_test.cpp
-    tests/sync/refresh_schedule_test.cpp
     tests/sync/response_body_test.cpp
     tests/sync/section_guard_test.cpp
     tests/sync/update_cycle_test.cpp

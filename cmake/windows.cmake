@@ -16,8 +16,8 @@ if(KALVANE_TESTS)
     tests/account/settings_file-win32_test.cpp
     tests/app/hosts_failure_status-win32_test.cpp
     tests/app/resources-win32_test.cpp
-    tests/app/single_instance-win32_test.cpp
-    tests/app/status_window-win32_test.cpp
+    tests/instance/single_instance-win32_test.cpp
+    tests/status/status_window-win32_test.cpp
     tests/http/proxy_system-win32_test.cpp
     tests/http/winsock_transport-win32_test.cpp
     tests/platform/ansi_code_page-win32_test.cpp

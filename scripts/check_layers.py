@@ -20,10 +20,12 @@ ALLOWED = {
     "platform": {"base"},
     "md5": {"base"},
     "http": {"base", "platform"},
-    "sync": {"base", "platform", "md5", "http"},
     "account": {"base", "platform", "md5"},
+    "sync": {"base", "platform", "md5", "http", "account"},
     "tray": {"base", "platform"},
-    "app": {"base", "platform", "md5", "http", "sync", "account", "tray"},
+    "instance": {"base", "platform", "md5", "http", "sync", "account"},
+    "status": {"base", "platform", "md5", "http", "sync", "account", "tray"},
+    "app": {"base", "platform", "md5", "http", "sync", "account", "tray", "instance", "status"},
 }
 WINDOWS_HEADERS = {"windows.h", "winsock2.h", "ws2tcpip.h", "shellapi.h", "commctrl.h",
                    "windowsx.h", "shlobj.h", "objbase.h", "shldisp.h", "sddl.h", "aclapi.h"}

@@ -57,7 +57,7 @@ SaveOutcome SaveAccountSettings(const AccountBoxes& boxes, const AnsiCodePage& c
 
 void AccountForm::Load() {
   controls_.SetUpdatingEnabled(false);
-  const std::optional<std::string> content = settings_.Read();
+  const Result<std::string> content = settings_.Read();
   if (!content) return;
   const StoredAccount stored = ParseAccountSettings(*content, code_page_);
   if (!stored.updating) return;

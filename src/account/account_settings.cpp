@@ -69,8 +69,8 @@ Result<std::string> ComposeAccountSettings(const StoredAccount& account,
   bytes.append(kUpdatingOn).append(kLineEnd);
   if (!account.digest) return bytes;
   if (!IsDigestText(*account.digest)) return Status::Failure(StatusKind::kRejected);
-  std::optional<std::string> domain = code_page.Encode(account.domain);
-  if (!domain) return Status::Failure(StatusKind::kUnconvertible);
+  const Result<std::string> domain = code_page.Encode(account.domain);
+  if (!domain) return domain.status();
   bytes.append(*domain).append(kLineEnd);
   bytes.append(AsciiBytes(*account.digest)).append(kLineEnd);
   return bytes;

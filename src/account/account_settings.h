@@ -7,9 +7,9 @@
 #include <string>
 #include <string_view>
 
+#include "account/password.h"
 #include "base/ansi_code_page.h"
 #include "md5/digest_text.h"
-#include "md5/password.h"
 
 namespace kalvane {
 

@@ -4,15 +4,15 @@
 
 namespace kalvane {
 
-std::optional<std::string> SettingsFile::Read() {
-  if (path_.empty()) return std::nullopt;
+Result<std::string> SettingsFile::Read() {
+  if (path_.empty()) return Status::Failure(StatusKind::kNotFound);
   Result<std::string> content = files_.ReadWhole(path_);
-  if (!content) return std::nullopt;
+  if (!content) return content;
   // The account is for administrators only: a file others may read (saved by an older version,
   // or copied in) is written again, the same bytes in a new private file.
   // A failed rewrite leaves the file as it was; the next load tries again.
   if (files_.OpenToOthers(path_)) (void)Write(*content);
-  return std::move(content).value();
+  return content;
 }
 
 Status SettingsFile::Write(std::string_view content) {

@@ -11,6 +11,13 @@ constexpr int kRetryCount = static_cast<int>(kQuickRetryDelays.size());
 
 }  // namespace
 
+bool RefreshSchedule::OnRefreshTick(bool cycle_running) {
+  ++refresh_ticks_;
+  if (refresh_ticks_ <= kRefreshThreshold) return false;
+  refresh_ticks_ = 0;
+  return !cycle_running;
+}
+
 CycleTrigger CycleTiming::OnSaved(TimePoint) {
   if (!CycleRunning()) return CycleTrigger::kSave;
   save_pending_ = true;

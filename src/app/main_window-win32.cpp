@@ -1,12 +1,12 @@
 #include "app/main_window-win32.h"
 
 #include "app/res/resource_ids.h"
-#include "app/status_line.h"
 #include "app/window_controls-win32.h"
 #include "platform/dpi-win32.h"
 #include "platform/shell_open-win32.h"
 #include "platform/wide_text-win32.h"
 #include "platform/window_procedure-win32.h"
+#include "status/status_line.h"
 
 namespace kalvane {
 namespace {

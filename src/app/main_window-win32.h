@@ -13,23 +13,20 @@
 #include "account/account_form.h"
 #include "account/settings_file.h"
 #include "app/account_controls-win32.h"
-#include "app/status_display-win32.h"
 #include "app/update_controller.h"
 #include "app/window_layout.h"
 #include "base/ansi_code_page.h"
+#include "instance/window_names.h"
 #include "platform/message_pump-win32.h"
 #include "platform/network_change-win32.h"
 #include "platform/unique_handle-win32.h"
 #include "platform/window_timer-win32.h"
+#include "status/status_display-win32.h"
 #include "sync/hosts_watch-win32.h"
 #include "sync/update_cycle.h"
 #include "tray/tray_icon-win32.h"
 
 namespace kalvane {
-
-inline constexpr wchar_t kMainWindowClass[] = L"KalvaneMainWindow";
-// Posted by a second start of the program: come to the front, out of the tray if need be.
-inline constexpr wchar_t kActivateMessageName[] = L"Kalvane.Activate";
 
 // What the window works with; built by wWinMain and outliving the window.
 struct MainWindowServices {

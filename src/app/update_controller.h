@@ -1,8 +1,9 @@
 #pragma once
 
+#include "account/password.h"
 #include "app/cycle_timing.h"
 #include "base/event_pump.h"
-#include "md5/password.h"
+#include "status/status_journal.h"
 #include "sync/hosts_store.h"
 #include "sync/update_cycle.h"
 
@@ -61,7 +62,10 @@ class UpdateController {
   bool Live() const { return phase_ == Phase::kLive; }
   bool CycleRunning() const { return timing_.CycleRunning(); }
   // The next cycle that starts by itself, and when.
-  CycleTiming::NextCycle NextCycle() const { return timing_.Next(); }
+  NextDue NextCycle() const {
+    const CycleTiming::NextCycle next = timing_.Next();
+    return {next.due, next.trigger == CycleTrigger::kQuickRetry};
+  }
 
  private:
   enum class Phase {

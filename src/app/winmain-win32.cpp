@@ -11,15 +11,15 @@
 #include <string_view>
 
 #include "account/settings_file.h"
-#include "app/hand_over-win32.h"
-#include "app/instance_control-win32.h"
 #include "app/main_window-win32.h"
-#include "app/single_instance-win32.h"
 #include "http/http_client.h"
 #include "http/proxy_router.h"
 #include "http/proxy_system-win32.h"
 #include "http/sspi_packages-win32.h"
 #include "http/winsock_transport-win32.h"
+#include "instance/hand_over-win32.h"
+#include "instance/instance_control-win32.h"
+#include "instance/single_instance-win32.h"
 #include "platform/ansi_code_page-win32.h"
 #include "platform/dll_search-win32.h"
 #include "platform/file_system-win32.h"
@@ -36,7 +36,6 @@ constexpr unsigned short kServerPort = 80;
 constexpr UINT kSocketMessage = WM_APP + 1;
 constexpr UINT kResolveMessage = WM_APP + 2;
 constexpr UINT kProxyMessage = WM_APP + 3;
-constexpr wchar_t kSettingsFileName[] = L"abc.txt";
 
 // A copy that starts while another is still starting or ending waits this long for its window.
 constexpr std::chrono::milliseconds kHandOverPatience{2000};
@@ -56,15 +55,15 @@ int StartElsewhere(const kalvane::Result<kalvane::InstanceLock>& lock) {
 
 // "abc.txt" beside the program; an empty path (nothing loads or saves) when the folder is unknown.
 std::filesystem::path SettingsPath() {
-  const std::optional<std::filesystem::path> folder = kalvane::ProgramFolder();
-  return folder ? *folder / kSettingsFileName : std::filesystem::path();
+  const kalvane::Result<std::filesystem::path> folder = kalvane::ProgramFolder();
+  return folder ? *folder / kalvane::kSettingsFileName : std::filesystem::path();
 }
 
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show) {
   // First of all: no DLL loaded on demand from here on comes from the program's folder.
-  kalvane::RestrictDllSearchToSystemFolder();
+  (void)kalvane::RestrictDllSearchToSystemFolder();  // the fallback is all there is
 
   // Kalvane.exe /close and /cleanup, for the installer and the uninstaller, end here.
   if (const std::optional<int> code = kalvane::RunInstanceCommand(kServerHost)) return *code;

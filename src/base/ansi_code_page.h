@@ -5,6 +5,8 @@
 #include <string>
 #include <string_view>
 
+#include "base/status.h"
+
 namespace kalvane {
 
 // Window text is UTF-16; files and the network carry bytes in the system's ANSI code page.
@@ -18,8 +20,9 @@ class AnsiCodePage {
   // substitute and never a silent '?'.
   virtual std::optional<std::uint8_t> SingleByte(char16_t ch) const = 0;
 
-  // `text` in the code page, multi-byte sequences allowed; nothing when a character has no code.
-  virtual std::optional<std::string> Encode(std::u16string_view text) const = 0;
+  // `text` in the code page, multi-byte sequences allowed; kUnconvertible when a character has no
+  // code.
+  virtual Result<std::string> Encode(std::u16string_view text) const = 0;
 
   // `bytes` read as text of the code page.
   virtual std::u16string Decode(std::string_view bytes) const = 0;

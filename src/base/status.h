@@ -18,6 +18,7 @@ enum class StatusKind : std::uint8_t {
   kNotFound,       // the file, name or object asked for does not exist
   kFailed,         // the operation failed; the system error code says why when one is known
   kPartial,        // the operation stopped half way and left a state its caller has to mend
+  kBrokenOff,      // the peer closed the connection before the answer was complete
   kRejected,       // the input is not what was asked for (a malformed answer, a forged value)
   kUnconvertible,  // text holds a character the code page has no single-byte code for
   kTimedOut,       // nothing came within the wait

@@ -109,7 +109,7 @@ Result<std::string> HttpClient::Exchange(const ProxyServer* proxy, std::string_v
   // to try again; an answer, even one refused, says the address works.
   if (proxy == nullptr) {
     next_first_ = connected && (outcome == StatusKind::kTimedOut ||
-                                outcome == StatusKind::kFailed || outcome == StatusKind::kPartial)
+                                outcome == StatusKind::kFailed || outcome == StatusKind::kBrokenOff)
                       ? FirstAddress::kAnotherThanLast
                       : FirstAddress::kResolverOrder;
   }
@@ -193,15 +193,15 @@ void HttpClient::OnData(std::string_view bytes) {
 }
 
 // The peer's close ends nothing by itself: a short body still runs on to its time-out, which then
-// reports the connection as broken off (kPartial) rather than as silent. A proxy that closes
+// reports the connection as broken off (kBrokenOff) rather than as silent. A proxy that closes
 // early is given up at once: the request goes direct.
 void HttpClient::OnClosed() {
   if (phase_ != Phase::kIdle) peer_closed_ = true;
   if (phase_ != Phase::kReceiving) return;
   if (via_proxy_) {
-    Decide(Status::Failure(StatusKind::kPartial));
+    Decide(Status::Failure(StatusKind::kBrokenOff));
   } else {
-    Break(Status::Failure(StatusKind::kPartial));
+    Break(Status::Failure(StatusKind::kBrokenOff));
   }
 }
 

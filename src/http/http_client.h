@@ -61,7 +61,7 @@ inline constexpr std::uint16_t kServicePort = 80;
 struct FetchRoute {
   std::optional<ProxyServer> proxy;  // the proxy the answer came through; nothing: direct
   // The last proxy that failed on the way and why: kFailed with the Winsock code, kNotFound,
-  // kTimedOut, kPartial, kRejected (an answer refused, or credentials asked for that are not
+  // kTimedOut, kBrokenOff, kRejected (an answer refused, or credentials asked for that are not
   // given: then `proxy_wants_credentials`).
   std::optional<ProxyServer> failed_proxy;
   Status proxy_failure;

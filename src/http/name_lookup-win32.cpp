@@ -4,6 +4,7 @@
 #include <optional>
 #include <utility>
 
+#include "platform/last_error-win32.h"
 #include "platform/system_function-win32.h"
 #include "platform/unique_handle-win32.h"
 
@@ -129,9 +130,10 @@ NameLookup::NameLookup(HWND window, UINT message, WPARAM id, const std::wstring&
                        LookupMethod method)
     : id_(id), shared_(std::make_shared<Shared>(window, message, id)) {
   if (method == LookupMethod::kSystem && StartSystem(host)) return;
-  if (StartThread(host)) return;
-  const DWORD error = GetLastError();
-  shared_->Finish(Status::Failure(StatusKind::kFailed, error != 0 ? error : WSAENOBUFS));
+  const Status started = StartThread(host);
+  if (started.ok()) return;
+  shared_->Finish(started.system_error() != 0 ? started
+                                              : Status::Failure(StatusKind::kFailed, WSAENOBUFS));
 }
 
 NameLookup::~NameLookup() {
@@ -172,12 +174,12 @@ bool NameLookup::StartSystem(const std::wstring& host) {
   return false;  // a system without the asynchronous mode refuses it: resolve on a thread
 }
 
-bool NameLookup::StartThread(const std::wstring& host) {
+Status NameLookup::StartThread(const std::wstring& host) {
   auto request = std::make_unique<ThreadRequest>(ThreadRequest{shared_, host});
   UniqueKernelObject thread(CreateThread(nullptr, 0, &RunThreadLookup, request.get(), 0, nullptr));
-  if (!thread) return false;
+  if (!thread) return LastErrorStatus();
   request.release();  // the thread's; it ends by itself, its handle is not needed
-  return true;
+  return OkStatus();
 }
 
 }  // namespace kalvane

@@ -55,7 +55,7 @@ class NameLookup {
   using CancelFunction = int(WSAAPI*)(HANDLE*);
 
   bool StartSystem(const std::wstring& host);
-  bool StartThread(const std::wstring& host);
+  Status StartThread(const std::wstring& host);
 
   WPARAM id_;
   std::shared_ptr<Shared> shared_;

@@ -54,7 +54,7 @@ using CloseHandleFunction = BOOL(WINAPI*)(HINTERNET);
 
 // winhttp.dll from the system folder, never from anywhere else.
 HMODULE LoadWinHttp() {
-  const std::optional<std::wstring> folder = SystemDirectory();
+  const Result<std::wstring> folder = SystemDirectory();
   if (!folder) return nullptr;
   return LoadLibraryExW((*folder + L"\\winhttp.dll").c_str(), nullptr, 0);
 }

@@ -98,7 +98,7 @@ SspiPackages::~SspiPackages() = default;
 std::unique_ptr<SecurityContext> SspiPackages::Begin(std::string_view scheme,
                                                      std::string_view proxy_host) {
   if (!secur32_) {
-    if (const std::optional<std::wstring> folder = SystemDirectory()) {
+    if (const Result<std::wstring> folder = SystemDirectory()) {
       secur32_.reset(LoadLibraryExW((*folder + L"\\secur32.dll").c_str(), nullptr, 0));
     }
   }

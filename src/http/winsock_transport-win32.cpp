@@ -6,6 +6,8 @@
 #include <cstring>
 #include <utility>
 
+#include "platform/last_error-win32.h"
+
 namespace kalvane {
 namespace {
 
@@ -136,9 +138,7 @@ void WinsockTransport::Apply(RaceActions actions) {
 }
 
 Status WinsockTransport::StartSocket(std::size_t address) {
-  const auto failure = [] {
-    return Status::Failure(StatusKind::kFailed, static_cast<std::uint32_t>(WSAGetLastError()));
-  };
+  const auto failure = [] { return LastSocketErrorStatus(); };
   const ResolvedAddress& target = addresses_[address];
   UniqueSocket& attempt = racing_[address];
   attempt.reset(socket(target.address.ss_family, SOCK_STREAM, IPPROTO_TCP));
@@ -148,7 +148,7 @@ Status WinsockTransport::StartSocket(std::size_t address) {
   }
   if (connect(attempt.get(), reinterpret_cast<const sockaddr*>(&target.address), target.length) !=
           0 &&
-      WSAGetLastError() != WSAEWOULDBLOCK) {
+      LastSocketError() != WSAEWOULDBLOCK) {
     return failure();
   }
   return OkStatus();
@@ -230,7 +230,7 @@ bool WinsockTransport::ReceiveOnce() {
     events_->OnData(std::string_view(chunk.data(), static_cast<size_t>(got)));
     return true;
   }
-  if (got == SOCKET_ERROR && WSAGetLastError() != WSAEWOULDBLOCK) FailWithLastError();
+  if (got == SOCKET_ERROR && LastSocketError() != WSAEWOULDBLOCK) FailWithLastError();
   return false;
 }
 
@@ -239,7 +239,7 @@ void WinsockTransport::FlushPending() {
     const int sent = send(socket_.get(), pending_send_.data(),
                           static_cast<int>(std::min<size_t>(pending_send_.size(), 1 << 20)), 0);
     if (sent == SOCKET_ERROR) {
-      if (WSAGetLastError() != WSAEWOULDBLOCK) FailWithLastError();
+      if (LastSocketError() != WSAEWOULDBLOCK) FailWithLastError();
       return;  // FD_WRITE says when to go on
     }
     pending_send_.erase(0, static_cast<size_t>(sent));
@@ -251,8 +251,6 @@ void WinsockTransport::Fail(Status failure) {
   if (events_ != nullptr) events_->OnError(failure);
 }
 
-void WinsockTransport::FailWithLastError() {
-  Fail(Status::Failure(StatusKind::kFailed, static_cast<std::uint32_t>(WSAGetLastError())));
-}
+void WinsockTransport::FailWithLastError() { Fail(LastSocketErrorStatus()); }
 
 }  // namespace kalvane

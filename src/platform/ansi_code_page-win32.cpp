@@ -25,19 +25,21 @@ LossReport LossReportFor(UINT code_page) {
   return takes_no_flags ? LossReport::kNone : LossReport::kUsedDefaultChar;
 }
 
+Status Unconvertible() { return Status::Failure(StatusKind::kUnconvertible); }
+
 }  // namespace
 
 SystemAnsiCodePage::SystemAnsiCodePage() : code_page_(GetACP()) {}
 
 std::optional<std::uint8_t> SystemAnsiCodePage::SingleByte(char16_t ch) const {
-  const std::optional<std::string> bytes = Encode(std::u16string_view(&ch, 1));
+  const Result<std::string> bytes = Encode(std::u16string_view(&ch, 1));
   if (!bytes || bytes->size() != 1) return std::nullopt;
   return static_cast<std::uint8_t>((*bytes)[0]);
 }
 
-std::optional<std::string> SystemAnsiCodePage::Encode(std::u16string_view text) const {
+Result<std::string> SystemAnsiCodePage::Encode(std::u16string_view text) const {
   if (text.empty()) return std::string();
-  if (text.size() > INT_MAX) return std::nullopt;
+  if (text.size() > INT_MAX) return Unconvertible();
   const int length = static_cast<int>(text.size());
 
   const LossReport report = LossReportFor(code_page_);
@@ -53,14 +55,14 @@ std::optional<std::string> SystemAnsiCodePage::Encode(std::u16string_view text) 
 
   const int size = WideCharToMultiByte(code_page_, flags, WideData(text), length, nullptr, 0,
                                        nullptr, used_default_flag);
-  if (size <= 0 || used_default) return std::nullopt;
+  if (size <= 0 || used_default) return Unconvertible();
   std::string bytes(static_cast<std::size_t>(size), '\0');
   if (WideCharToMultiByte(code_page_, flags, WideData(text), length, bytes.data(), size, nullptr,
                           used_default_flag) != size ||
       used_default) {
-    return std::nullopt;
+    return Unconvertible();
   }
-  if (report == LossReport::kNone && Decode(bytes) != text) return std::nullopt;
+  if (report == LossReport::kNone && Decode(bytes) != text) return Unconvertible();
   return bytes;
 }
 

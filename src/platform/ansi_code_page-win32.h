@@ -13,7 +13,7 @@ class SystemAnsiCodePage final : public AnsiCodePage {
   [[nodiscard]] unsigned int CodePage() const noexcept { return code_page_; }
 
   std::optional<std::uint8_t> SingleByte(char16_t ch) const override;
-  std::optional<std::string> Encode(std::u16string_view text) const override;
+  Result<std::string> Encode(std::u16string_view text) const override;
   std::u16string Decode(std::string_view bytes) const override;
 
  private:

@@ -16,6 +16,7 @@
 #include "base/boundary.h"
 #include "base/text.h"
 #include "platform/file_identity-win32.h"
+#include "platform/last_error-win32.h"
 #include "platform/private_security-win32.h"
 #include "platform/unique_handle-win32.h"
 
@@ -31,11 +32,11 @@ bool IsNotFound(DWORD error) {
 }
 
 // A failure with the code GetLastError holds for it now.
-Status Failure() { return Status::Failure(StatusKind::kFailed, GetLastError()); }
+Status Failure() { return LastErrorStatus(); }
 
 // A failed open: not found, or another failure, with its code.
 Status OpenFailure() {
-  const DWORD error = GetLastError();
+  const DWORD error = LastError();
   return Status::Failure(IsNotFound(error) ? StatusKind::kNotFound : StatusKind::kFailed, error);
 }
 
@@ -111,16 +112,15 @@ Status RemoveName(const std::filesystem::path& path) {
                               OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
   if (!file) return OpenFailure();
   if (!IsOpenedByThatName(file.get(), path)) return Refusal(ERROR_ACCESS_DENIED);
-  if (MarkForDeletion(file.get())) return OkStatus();
-  if (GetLastError() != ERROR_ACCESS_DENIED) return Failure();
+  const Status marked = MarkForDeletion(file.get());
+  if (marked.ok() || marked.system_error() != ERROR_ACCESS_DENIED) return marked;
   if (!IsPlainFileAt(file.get(), path)) return Refusal(ERROR_ACCESS_DENIED);
   FILE_BASIC_INFO basic{};
   basic.FileAttributes = FILE_ATTRIBUTE_NORMAL;
-  if (!SetFileInformationByHandle(file.get(), FileBasicInfo, &basic, sizeof(basic)) ||
-      !MarkForDeletion(file.get())) {
+  if (!SetFileInformationByHandle(file.get(), FileBasicInfo, &basic, sizeof(basic))) {
     return Failure();
   }
-  return OkStatus();
+  return MarkForDeletion(file.get());
 }
 
 // ReplaceFileW carries the replaced file's attributes over on Windows; Wine drops them. Put back
@@ -186,7 +186,7 @@ class Win32FileSystem final : public FileSystem {
     }
     // ERROR_UNABLE_TO_REMOVE_REPLACED, ERROR_UNABLE_TO_MOVE_REPLACEMENT (with a backup name) and
     // any other error leave both files under their own names; only this one does not.
-    const DWORD error = GetLastError();
+    const DWORD error = LastError();
     if (error == ERROR_UNABLE_TO_MOVE_REPLACEMENT_2) {
       return Status::Failure(StatusKind::kPartial, error);
     }
@@ -205,8 +205,7 @@ class Win32FileSystem final : public FileSystem {
   }
 
   bool Exists(const std::filesystem::path& path) override {
-    return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES ||
-           !IsNotFound(GetLastError());
+    return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES || !IsNotFound(LastError());
   }
 
   bool OpenToOthers(const std::filesystem::path& path) override {
@@ -224,7 +223,7 @@ class Win32FileSystem final : public FileSystem {
     // link included, where CREATE_ALWAYS would create the file the link names.
     if (!CanCreatePrivately()) return Refusal(ERROR_INVALID_SECURITY_DESCR);
     UniqueFile file = OpenForWriting(path, OPEN_EXISTING, GENERIC_WRITE, nullptr);
-    if (!file && IsNotFound(GetLastError())) {
+    if (!file && IsNotFound(LastError())) {
       file = OpenForWriting(path, CREATE_NEW, GENERIC_WRITE, NewFileSecurity());
     }
     if (!file) return OpenFailure();
@@ -242,7 +241,7 @@ class Win32FileSystem final : public FileSystem {
       name += L"-" + *suffix;
       UniqueFile file = OpenForWriting(name, CREATE_NEW, GENERIC_WRITE, NewFileSecurity());
       if (!file) {
-        const DWORD error = GetLastError();
+        const DWORD error = LastError();
         if (error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS) continue;
         return OpenFailure();
       }
@@ -280,11 +279,13 @@ class Win32FileSystem final : public FileSystem {
 
 }  // namespace
 
-bool MarkForDeletion(HANDLE file) {
+Status MarkForDeletion(HANDLE file) {
   FILE_DISPOSITION_INFO disposition{};
   disposition.DeleteFile = TRUE;
-  return SetFileInformationByHandle(file, FileDispositionInfo, &disposition, sizeof(disposition)) !=
-         FALSE;
+  if (SetFileInformationByHandle(file, FileDispositionInfo, &disposition, sizeof(disposition))) {
+    return OkStatus();
+  }
+  return LastErrorStatus();
 }
 
 std::unique_ptr<FileSystem> MakeWin32FileSystem(FilePrivacy privacy) {

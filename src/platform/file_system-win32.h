@@ -17,7 +17,7 @@ enum class FilePrivacy {
 
 // Marks the file open as `file` (with DELETE access) for deletion when its last handle closes:
 // the name opened goes, and a link there goes itself, not what it leads to.
-bool MarkForDeletion(HANDLE file);
+Status MarkForDeletion(HANDLE file);
 
 // The file operations on the Win32 file API.
 std::unique_ptr<FileSystem> MakeWin32FileSystem(FilePrivacy privacy = FilePrivacy::kFolderDefault);

@@ -6,20 +6,17 @@
 
 namespace kalvane {
 
-std::optional<std::wstring> SystemDirectory() {
-  constexpr UINT kSize = 255;
-  wchar_t buffer[kSize];
-  const UINT length = GetSystemDirectoryW(buffer, kSize);
-  // 0 is a failure; a length of kSize or more is the size a larger buffer would need.
-  if (length == 0 || length >= kSize) return std::nullopt;
-  return std::wstring(buffer, length);
+Result<std::wstring> SystemDirectory() {
+  // A length of `size` or more is the size a larger buffer needs, its terminator included.
+  return QueryPath(
+      [](wchar_t* buffer, DWORD size) -> DWORD { return GetSystemDirectoryW(buffer, size); });
 }
 
-std::optional<std::filesystem::path> ProgramFolder() {
+Result<std::filesystem::path> ProgramFolder() {
   // GetModuleFileNameW fills the whole buffer with a truncated path when it is too small.
-  const Result<std::wstring> path = QueryPath(
+  Result<std::wstring> path = QueryPath(
       [](wchar_t* buffer, DWORD size) { return GetModuleFileNameW(nullptr, buffer, size); });
-  if (!path) return std::nullopt;
+  if (!path) return path.status();
   return std::filesystem::path(*path).parent_path();
 }
 

@@ -1,15 +1,16 @@
 #pragma once
 
 #include <filesystem>
-#include <optional>
 #include <string>
+
+#include "base/status.h"
 
 namespace kalvane {
 
-// The Windows system directory (GetSystemDirectoryW), or nothing when the call fails.
-std::optional<std::wstring> SystemDirectory();
+// The Windows system directory (GetSystemDirectoryW), however long its path.
+Result<std::wstring> SystemDirectory();
 
-// The folder of the running executable, however long its path; nothing when it is unknown.
-std::optional<std::filesystem::path> ProgramFolder();
+// The folder of the running executable, however long its path.
+Result<std::filesystem::path> ProgramFolder();
 
 }  // namespace kalvane

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "base/status.h"
+#include "platform/last_error-win32.h"
 
 namespace kalvane {
 
@@ -26,7 +27,7 @@ Result<std::wstring> QueryPath(Query query) {
   for (;;) {
     const DWORD size = static_cast<DWORD>(buffer.size());
     const DWORD length = query(buffer.data(), size);
-    if (length == 0) return Status::Failure(StatusKind::kFailed, GetLastError());
+    if (length == 0) return LastErrorStatus();
     if (length < size) {
       buffer.resize(length);
       return buffer;

@@ -1,5 +1,6 @@
 #include "platform/process_info-win32.h"
 
+#include "platform/last_error-win32.h"
 #include "platform/path_query-win32.h"
 #include "platform/unique_handle-win32.h"
 
@@ -26,7 +27,7 @@ Result<std::wstring> ProcessImagePath(HANDLE process) {
     DWORD length = size;
     if (QueryFullProcessImageNameW(process, 0, buffer, &length)) return length;
     // Too small a buffer: ask again with a larger one.
-    return GetLastError() == ERROR_INSUFFICIENT_BUFFER ? size : 0;
+    return LastError() == ERROR_INSUFFICIENT_BUFFER ? size : 0;
   });
 }
 

@@ -1,13 +1,14 @@
 #pragma once
 
-// The Windows layer's building blocks start here: one owner type per kind of handle, and one for
-// COM interface pointers. Beside it in platform/: wide text, the Win32 file system, the message
-// pump, window timers, DPI and the code page.
+// One owner type per kind of handle, and one for COM interface pointers: every handle the Windows
+// layer opens is held by one of these and freed when its owner goes.
 
 #include <windows.h>
 #include <winsock2.h>
 
 #include <utility>
+
+#include "platform/last_error-win32.h"
 
 namespace kalvane {
 
@@ -36,7 +37,7 @@ class UniqueHandle {
   void reset(Handle handle = Traits::Invalid()) {
     Handle old = std::exchange(handle_, handle);
     if (old == Traits::Invalid()) return;
-    const DWORD last_error = GetLastError();
+    const DWORD last_error = LastError();
     Traits::Close(old);
     SetLastError(last_error);
   }

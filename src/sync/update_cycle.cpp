@@ -16,8 +16,8 @@ Result<std::string> BuildRequestPath(const AccountBoxes& account, const AnsiCode
   std::string path(kServicePath);
   if (!account.updating_enabled) return path;
 
-  const std::optional<std::string> domain = code_page.Encode(Trim(account.domain, u' '));
-  if (!domain) return Status::Failure(StatusKind::kUnconvertible);
+  const Result<std::string> domain = code_page.Encode(Trim(account.domain, u' '));
+  if (!domain) return domain.status();
   const Result<std::string> password = account.password.Digest(code_page);
   if (!password) return password.status();
   path.append(kDomainQuery).append(*domain).append(kPasswordQuery).append(*password);

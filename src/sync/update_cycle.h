@@ -2,7 +2,7 @@
 
 // Keeping the hosts section in step with the service: one update cycle (request, attempts,
 // response, hosts write) and the pieces it uses, the body reader (response_body.h), the hosts
-// section and its store (hosts_section.h, hosts_store.h) and the refresh rule (refresh_schedule.h).
+// section and its store (hosts_section.h, hosts_store.h).
 
 #include <cstdint>
 #include <optional>
@@ -10,10 +10,10 @@
 #include <string_view>
 #include <utility>
 
+#include "account/password.h"
 #include "base/ansi_code_page.h"
 #include "base/status.h"
 #include "http/http_client.h"
-#include "md5/password.h"
 #include "sync/domain_list.h"
 #include "sync/hosts_store.h"
 #include "sync/section_guard.h"

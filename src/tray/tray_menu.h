@@ -1,6 +1,6 @@
 #pragma once
 
-// The tray menu's items, top to bottom. The Windows side (tray_icon-win32.cpp) builds the popup
+// The tray menu's items, top to bottom. The Windows side (tray_menu-win32.cpp) builds the popup
 // menu from this table.
 
 #include <array>

@@ -128,7 +128,7 @@ TEST(PrivateSettingsFile, AdmitsOnlyAdministratorsAndLeavesNoTemporary) {
   // As an older version may have left it: readable by everyone.
   PutReadableByEveryone(path, kStored);
   ASSERT_TRUE(AdmitsEveryone(path));
-  EXPECT_EQ(settings.Read(), kStored);
+  EXPECT_EQ(settings.Read().value(), kStored);
   EXPECT_FALSE(AdmitsEveryone(path));
   EXPECT_EQ(FileBytes(path), kStored);
 

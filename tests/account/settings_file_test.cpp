@@ -20,11 +20,11 @@ TEST(SettingsFile, ReadsWritesAndNeverLosesTheStoredAccount) {
     MemoryDisk disk;
     MemoryFileSystem files(disk);
     SettingsFile settings(files, kSettings);
-    EXPECT_EQ(settings.Read(), std::nullopt);  // no file yet
+    EXPECT_EQ(settings.Read().status(), StatusKind::kNotFound);  // no file yet
     ASSERT_TRUE(settings.Write(kStored).ok());
-    EXPECT_EQ(settings.Read(), kStored);
+    EXPECT_EQ(settings.Read().value(), kStored);
     ASSERT_TRUE(settings.Write("").ok());  // updating off: an empty file, not a missing one
-    EXPECT_EQ(settings.Read(), "");
+    EXPECT_EQ(settings.Read().value(), "");
   }
   // Whatever step of a save fails, or loses the power, the file holds the old account or the new
   // one, and no temporary file is left beside it after a failure.
@@ -50,7 +50,7 @@ TEST(SettingsFile, ReadsWritesAndNeverLosesTheStoredAccount) {
     MemoryFileSystem files(disk);
     SettingsFile unknown_folder(files, std::filesystem::path());
     EXPECT_FALSE(unknown_folder.Write(kStored).ok());
-    EXPECT_EQ(unknown_folder.Read(), std::nullopt);
+    EXPECT_EQ(unknown_folder.Read().status(), StatusKind::kNotFound);
   }
 }
 
@@ -83,11 +83,11 @@ TEST(SettingsFile, RewritesAFileOpenToOthersAsAPrivateOne) {
   disk.files[kSettings] = {.content = kStored, .open_to_others = true};
   MemoryFileSystem files(disk);
   SettingsFile settings(files, kSettings);
-  EXPECT_EQ(settings.Read(), kStored);
+  EXPECT_EQ(settings.Read().value(), kStored);
   EXPECT_EQ(disk.Content(kSettings), kStored);
   EXPECT_FALSE(disk.files.at(kSettings).open_to_others);
   EXPECT_EQ(files.writes_to(kSettings), 1);
-  EXPECT_EQ(settings.Read(), kStored);
+  EXPECT_EQ(settings.Read().value(), kStored);
   EXPECT_EQ(files.writes_to(kSettings), 1) << "a private file is not written again";
   EXPECT_EQ(disk.files.size(), 1u);
 }

@@ -9,10 +9,10 @@
 #include <optional>
 #include <string>
 
-#include "app/status_line.h"
 #include "platform/ansi_code_page-win32.h"
 #include "platform/file_system-win32.h"
 #include "platform/unique_handle-win32.h"
+#include "status/status_line.h"
 #include "sync/hosts_store.h"
 #include "sync/update_cycle.h"
 #include "tray/tray_icon-win32.h"

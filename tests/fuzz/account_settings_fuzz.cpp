@@ -25,7 +25,7 @@ class DoubleByteCodePage final : public kalvane::AnsiCodePage {
     if (ch < 0x80) return static_cast<std::uint8_t>(ch);
     return std::nullopt;
   }
-  std::optional<std::string> Encode(std::u16string_view text) const override {
+  kalvane::Result<std::string> Encode(std::u16string_view text) const override {
     std::string bytes;
     for (const char16_t ch : text) {
       if (ch < 0x80) {
@@ -36,7 +36,7 @@ class DoubleByteCodePage final : public kalvane::AnsiCodePage {
         const int trail = 0x40 + index % kTrails;
         bytes.push_back(static_cast<char>(trail >= 0x7F ? trail + 1 : trail));
       } else {
-        return std::nullopt;
+        return kalvane::Status::Failure(kalvane::StatusKind::kUnconvertible);
       }
     }
     return bytes;

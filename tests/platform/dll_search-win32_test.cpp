@@ -20,7 +20,7 @@ bool LoadsByName() {
 // program loads by name before it and not after it. The search is put back for the other tests.
 TEST(DllSearch, ADllBesideTheProgramNoLongerLoadsByName) {
   ASSERT_TRUE(LoadsByName()) << "the planted DLL must load without the restriction";
-  EXPECT_TRUE(RestrictDllSearchToSystemFolder());
+  EXPECT_TRUE(RestrictDllSearchToSystemFolder().ok());
   EXPECT_FALSE(LoadsByName());
   // System DLLs still load by name.
   HMODULE dnsapi = LoadLibraryW(L"dnsapi.dll");

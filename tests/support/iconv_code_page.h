@@ -21,9 +21,12 @@ class IconvCodePage final : public AnsiCodePage {
     return static_cast<std::uint8_t>((*bytes)[0]);
   }
 
-  std::optional<std::string> Encode(std::u16string_view text) const override {
-    return Convert(name_, "UTF-16LE",
-                   std::string(reinterpret_cast<const char*>(text.data()), text.size() * 2));
+  Result<std::string> Encode(std::u16string_view text) const override {
+    std::optional<std::string> bytes =
+        Convert(name_, "UTF-16LE",
+                std::string(reinterpret_cast<const char*>(text.data()), text.size() * 2));
+    if (!bytes) return Status::Failure(StatusKind::kUnconvertible);
+    return std::move(*bytes);
   }
 
   std::u16string Decode(std::string_view bytes) const override {

@@ -17,7 +17,9 @@ class Latin1CodePage final : public AnsiCodePage {
     if (ch > 0xFF) return std::nullopt;
     return static_cast<std::uint8_t>(ch);
   }
-  std::optional<std::string> Encode(std::u16string_view) const override { return std::nullopt; }
+  Result<std::string> Encode(std::u16string_view) const override {
+    return Status::Failure(StatusKind::kUnconvertible);
+  }
   std::u16string Decode(std::string_view) const override { return {}; }
 };
 

@@ -1,0 +1,49 @@
+#include "instance/instance_command.h"
+
+#include <algorithm>
+#include <utility>
+
+namespace kalvane {
+namespace {
+
+bool IsSwitch(const std::u16string& argument, std::u16string_view name) {
+  const auto lower = [](char16_t c) { return c >= u'A' && c <= u'Z' ? c - u'A' + u'a' : c; };
+  return argument.size() == name.size() + 1 && argument[0] == u'/' &&
+         std::equal(name.begin(), name.end(), argument.begin() + 1,
+                    [&](char16_t a, char16_t b) { return a == lower(b); });
+}
+
+}  // namespace
+
+std::optional<InstanceCommand> ParseInstanceCommand(std::span<const std::u16string> arguments) {
+  using Kind = InstanceCommand::Kind;
+  if (arguments.empty()) return std::nullopt;
+  if (IsSwitch(arguments[0], u"close")) {
+    if (arguments.size() == 1) return InstanceCommand{Kind::kClose, {}};
+    if (arguments.size() == 2 && !arguments[1].empty()) {
+      return InstanceCommand{Kind::kClose, arguments[1]};
+    }
+    return InstanceCommand{Kind::kUsage, {}};
+  }
+  for (const auto& [name, kind] :
+       {std::pair{u"cleanup", Kind::kCleanup}, std::pair{u"secure", Kind::kSecure}}) {
+    if (IsSwitch(arguments[0], name)) {
+      return InstanceCommand{arguments.size() == 1 ? kind : Kind::kUsage, {}};
+    }
+  }
+  return std::nullopt;
+}
+
+int CleanupExitCode(HostsOutcome outcome) {
+  switch (outcome) {
+    case HostsOutcome::kWritten:
+    case HostsOutcome::kUnchanged:
+    case HostsOutcome::kNotTouched:
+    case HostsOutcome::kHostsMissing:
+      return kCommandDone;
+    default:
+      return kCommandFailed;
+  }
+}
+
+}  // namespace kalvane

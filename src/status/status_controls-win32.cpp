@@ -1,0 +1,224 @@
+#include "status/status_controls-win32.h"
+
+#include <commctrl.h>
+
+#include <array>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "platform/wide_text-win32.h"
+
+namespace kalvane {
+namespace {
+
+struct ControlDefinition {
+  int id;
+  const wchar_t* window_class;
+  const wchar_t* caption;
+  DWORD style;
+  DWORD ex_style;
+};
+
+constexpr DWORD kListStyle =
+    LVS_REPORT | LVS_SHOWSELALWAYS | LVS_SINGLESEL | LVS_NOSORTHEADER | WS_TABSTOP;
+
+const std::array<ControlDefinition, 8> kControls{{
+    {kStatusOutcome, L"EDIT", L"",
+     ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL | WS_VSCROLL | WS_TABSTOP, WS_EX_CLIENTEDGE},
+    {kStatusNextDue, L"STATIC", L"", SS_LEFT | SS_NOPREFIX, 0},
+    {kStatusRowsLabel, L"STATIC", L"当前映射", SS_LEFT | SS_NOPREFIX, 0},
+    {kStatusRows, WC_LISTVIEWW, L"当前映射", kListStyle, WS_EX_CLIENTEDGE},
+    {kStatusHistoryLabel, L"STATIC", L"历史", SS_LEFT | SS_NOPREFIX, 0},
+    {kStatusHistory, WC_LISTVIEWW, L"历史", kListStyle, WS_EX_CLIENTEDGE},
+    {kStatusCopy, L"BUTTON", L"复制(&C)", BS_PUSHBUTTON | WS_TABSTOP, 0},
+    {kStatusClose, L"BUTTON", L"关闭", BS_PUSHBUTTON | WS_TABSTOP, 0},
+}};
+
+// Column captions and their shares of a list's width, in percent.
+struct Column {
+  const wchar_t* caption;
+  int percent;
+};
+constexpr std::array<Column, 2> kRowColumns{{{L"名称", 60}, {L"地址", 40}}};
+constexpr std::array<Column, 3> kHistoryColumns{{{L"时间", 22}, {L"结果", 56}, {L"变化", 22}}};
+
+template <std::size_t N>
+void AddColumns(HWND list, const std::array<Column, N>& columns) {
+  for (std::size_t i = 0; i < N; ++i) {
+    LVCOLUMNW column{};
+    column.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_SUBITEM;
+    column.pszText = const_cast<wchar_t*>(columns[i].caption);
+    column.cx = 100;
+    column.iSubItem = static_cast<int>(i);
+    SendMessageW(list, LVM_INSERTCOLUMNW, i, reinterpret_cast<LPARAM>(&column));
+  }
+  SendMessageW(list, LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_FULLROWSELECT, LVS_EX_FULLROWSELECT);
+}
+
+template <std::size_t N>
+void SizeColumns(HWND list, const std::array<Column, N>& columns, int width) {
+  for (std::size_t i = 0; i < N; ++i) {
+    SendMessageW(list, LVM_SETCOLUMNWIDTH, i, MAKELPARAM(width * columns[i].percent / 100, 0));
+  }
+}
+
+// Replaces the list's items with `rows`, each the cells of one item from the first column on.
+void FillList(HWND list, const std::vector<std::vector<std::u16string_view>>& rows) {
+  SendMessageW(list, WM_SETREDRAW, FALSE, 0);
+  SendMessageW(list, LVM_DELETEALLITEMS, 0, 0);
+  for (std::size_t item = 0; item < rows.size(); ++item) {
+    for (std::size_t cell = 0; cell < rows[item].size(); ++cell) {
+      std::wstring text = ToWide(rows[item][cell]);
+      LVITEMW entry{};
+      entry.mask = LVIF_TEXT;
+      entry.iItem = static_cast<int>(item);
+      entry.iSubItem = static_cast<int>(cell);
+      entry.pszText = text.data();
+      const UINT message = cell == 0 ? LVM_INSERTITEMW : LVM_SETITEMTEXTW;
+      SendMessageW(list, message, item, reinterpret_cast<LPARAM>(&entry));
+    }
+  }
+  SendMessageW(list, WM_SETREDRAW, TRUE, 0);
+  InvalidateRect(list, nullptr, TRUE);
+}
+
+int Scale(int pixels_at_96, UINT dpi) {
+  return MulDiv(pixels_at_96, static_cast<int>(dpi), USER_DEFAULT_SCREEN_DPI);
+}
+
+int LineHeight(HWND window, HFONT font, UINT dpi) {
+  int height = 0;
+  if (HDC dc = GetDC(window); dc != nullptr) {
+    HGDIOBJ old = font != nullptr ? SelectObject(dc, font) : nullptr;
+    TEXTMETRICW metrics{};
+    if (GetTextMetricsW(dc, &metrics)) height = metrics.tmHeight;
+    if (old != nullptr) SelectObject(dc, old);
+    ReleaseDC(window, dc);
+  }
+  return height > 0 ? height : Scale(16, dpi);
+}
+
+void Place(HWND window, int id, int left, int top, int width, int height) {
+  SetWindowPos(GetDlgItem(window, id), nullptr, left, top, width > 0 ? width : 0,
+               height > 0 ? height : 0, SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+struct GlobalMemoryTraits {
+  using Handle = HGLOBAL;
+  static Handle Invalid() { return nullptr; }
+  static void Close(Handle h) { GlobalFree(h); }
+};
+
+class OpenClipboardScope {
+ public:
+  explicit OpenClipboardScope(HWND owner) : open_(OpenClipboard(owner) != FALSE) {}
+  ~OpenClipboardScope() {
+    if (open_) CloseClipboard();
+  }
+  OpenClipboardScope(const OpenClipboardScope&) = delete;
+  OpenClipboardScope& operator=(const OpenClipboardScope&) = delete;
+  bool open() const { return open_; }
+
+ private:
+  bool open_;
+};
+
+}  // namespace
+
+void CreateStatusControls(HWND window, HINSTANCE instance) {
+  for (const ControlDefinition& control : kControls) {
+    CreateWindowExW(control.ex_style, control.window_class, control.caption,
+                    WS_CHILD | WS_VISIBLE | control.style, 0, 0, 0, 0, window,
+                    reinterpret_cast<HMENU>(static_cast<INT_PTR>(control.id)), instance, nullptr);
+  }
+  AddColumns(GetDlgItem(window, kStatusRows), kRowColumns);
+  AddColumns(GetDlgItem(window, kStatusHistory), kHistoryColumns);
+}
+
+void SetStatusFont(HWND window, HFONT font) {
+  for (const ControlDefinition& control : kControls) {
+    SendMessageW(GetDlgItem(window, control.id), WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
+  }
+}
+
+void LayOutStatusControls(HWND window, UINT dpi, HFONT font) {
+  RECT client{};
+  GetClientRect(window, &client);
+  const int width = client.right;
+  const int height = client.bottom;
+  const int margin = Scale(11, dpi);
+  const int gap = Scale(7, dpi);
+  const int line = LineHeight(window, font, dpi);
+  const int button_width = Scale(88, dpi);
+  const int button_height = line + Scale(10, dpi);
+  const int next_width = Scale(150, dpi);
+
+  // The outcome and, to its right, the next due time.
+  const int outcome_height = 3 * line + Scale(6, dpi);
+  Place(window, kStatusOutcome, margin, margin, width - 2 * margin - gap - next_width,
+        outcome_height);
+  Place(window, kStatusNextDue, width - margin - next_width, margin + Scale(3, dpi), next_width,
+        2 * line);
+
+  // The two lists share the height between the outcome and the buttons, two parts to three.
+  const int buttons_top = height - margin - button_height;
+  const int label_height = line + Scale(3, dpi);
+  int top = margin + outcome_height + gap;
+  const int lists = buttons_top - gap - top - 2 * label_height - gap;
+  const int rows_height = lists * 2 / 5;
+  const int list_width = width - 2 * margin;
+  Place(window, kStatusRowsLabel, margin, top, list_width, line);
+  top += label_height;
+  Place(window, kStatusRows, margin, top, list_width, rows_height);
+  top += rows_height + gap;
+  Place(window, kStatusHistoryLabel, margin, top, list_width, line);
+  top += label_height;
+  Place(window, kStatusHistory, margin, top, list_width, lists - rows_height);
+
+  Place(window, kStatusCopy, width - margin - 2 * button_width - gap, buttons_top, button_width,
+        button_height);
+  Place(window, kStatusClose, width - margin - button_width, buttons_top, button_width,
+        button_height);
+
+  // The columns share the list's width less a vertical scroll bar's.
+  const int columns_width = list_width - Scale(24, dpi);
+  SizeColumns(GetDlgItem(window, kStatusRows), kRowColumns, columns_width);
+  SizeColumns(GetDlgItem(window, kStatusHistory), kHistoryColumns, columns_width);
+}
+
+SIZE StatusWindowSize(UINT dpi) { return {Scale(560, dpi), Scale(460, dpi)}; }
+
+SIZE StatusWindowMinimum(UINT dpi) { return {Scale(380, dpi), Scale(340, dpi)}; }
+
+void FillStatusControls(HWND window, const StatusModel& model) {
+  SetDlgItemTextW(window, kStatusOutcome, ToWide(model.outcome).c_str());
+  SetDlgItemTextW(window, kStatusNextDue, ToWide(model.next_due).c_str());
+  std::vector<std::vector<std::u16string_view>> rows;
+  rows.reserve(model.rows.size());
+  for (const MappingRow& row : model.rows) rows.push_back({row.host, row.address});
+  FillList(GetDlgItem(window, kStatusRows), rows);
+  rows.clear();
+  rows.reserve(model.history.size());
+  for (const HistoryRow& row : model.history) rows.push_back({row.time, row.result, row.change});
+  FillList(GetDlgItem(window, kStatusHistory), rows);
+}
+
+bool CopyToClipboard(HWND owner, std::u16string_view text) {
+  UniqueHandle<GlobalMemoryTraits> memory(
+      GlobalAlloc(GMEM_MOVEABLE, (text.size() + 1) * sizeof(wchar_t)));
+  if (!memory) return false;
+  auto* data = static_cast<wchar_t*>(GlobalLock(memory.get()));
+  if (data == nullptr) return false;
+  std::memcpy(data, text.data(), text.size() * sizeof(wchar_t));
+  data[text.size()] = L'\0';
+  GlobalUnlock(memory.get());
+
+  const OpenClipboardScope clipboard(owner);
+  if (!clipboard.open() || !EmptyClipboard()) return false;
+  if (SetClipboardData(CF_UNICODETEXT, memory.get()) == nullptr) return false;
+  memory.release();  // the clipboard owns it now
+  return true;
+}
+
+}  // namespace kalvane

@@ -1,0 +1,220 @@
+#include "status/status_line.h"
+
+#include <cstdint>
+#include <string_view>
+
+#include "base/text.h"
+#include "status/connect_reason.h"
+#include "status/status_tip.h"
+
+namespace kalvane {
+namespace {
+
+// The Win32 error codes a hosts step meets in practice.
+constexpr std::uint32_t kFileNotFound = 2;
+constexpr std::uint32_t kPathNotFound = 3;
+constexpr std::uint32_t kAccessDenied = 5;
+constexpr std::uint32_t kWriteProtect = 19;
+constexpr std::uint32_t kSharingViolation = 32;
+constexpr std::uint32_t kLockViolation = 33;
+constexpr std::uint32_t kDiskFull = 112;
+constexpr std::uint32_t kUserMappedFile = 1224;
+
+std::u16string Ascii(std::string_view text) { return {text.begin(), text.end()}; }
+
+std::u16string Number(std::uint64_t value) { return Ascii(std::to_string(value)); }
+
+std::u16string TwoDigits(int value) {
+  const int clamped = value < 0 ? 0 : value % 100;
+  return {static_cast<char16_t>(u'0' + clamped / 10), static_cast<char16_t>(u'0' + clamped % 10)};
+}
+
+std::u16string ErrorReason(std::uint32_t code) {
+  switch (code) {
+    case 0:
+      return {};
+    case kFileNotFound:
+    case kPathNotFound:
+      return u"找不到文件";
+    case kAccessDenied:
+      return u"拒绝访问";
+    case kWriteProtect:
+      return u"磁盘写保护";
+    case kSharingViolation:
+    case kLockViolation:
+    case kUserMappedFile:
+      return u"文件正被其他程序使用";
+    case kDiskFull:
+      return u"磁盘已满";
+    default:
+      return u"错误 " + Number(code);
+  }
+}
+
+std::u16string_view HostsFailureWords(HostsOutcome outcome) {
+  switch (outcome) {
+    case HostsOutcome::kWritten:
+    case HostsOutcome::kUnchanged:
+    case HostsOutcome::kNotTouched:
+      return u"";
+    case HostsOutcome::kNoHostsPath:
+      return u"找不到系统目录，无法写入 hosts 文件";
+    case HostsOutcome::kHostsMissing:
+      return u"没有 hosts 文件";
+    case HostsOutcome::kHostsUnreadable:
+      return u"无法读取 hosts 文件";
+    case HostsOutcome::kHostsNotText:
+      return u"hosts 文件不是文本，未改动";
+    case HostsOutcome::kTempFileFailed:
+    case HostsOutcome::kReplaceFailed:
+      return u"无法写入 hosts 文件";
+    case HostsOutcome::kVerifyFailed:
+      return u"hosts 文件读回与写入不符，已还原";
+    case HostsOutcome::kRestoreFailed:
+      return u"hosts 文件替换中断，下次更新时还原";
+    case HostsOutcome::kInternalError:
+      return u"写入 hosts 文件时出错";
+  }
+  return u"写入 hosts 文件时出错";
+}
+
+bool HostsFailed(const CycleReport& report) {
+  return report.hosts && !HostsStepSucceeded(report.hosts->outcome);
+}
+
+std::u16string Updated(const CycleReport& report) {
+  if (report.hosts && report.hosts->outcome == HostsOutcome::kNotTouched) {
+    return u"服务器没有返回映射，hosts 文件未改动";
+  }
+  const std::size_t rows = report.hosts ? report.hosts->rows_written : 0;
+  return u"已更新 " + Number(rows) + u" 条映射";
+}
+
+// The outcome's words; for no answer without its reason.
+std::u16string OutcomeWords(const CycleReport& report) {
+  if (!report.account_sent) return u"账号含有无法发送的字符，未连接服务器";
+  if (!report.answered) return u"无法连接服务器";
+  const std::u16string hosts = HostsFailed(report) ? HostsFailureText(*report.hosts) : u"";
+  if (!report.confirmed) return hosts.empty() ? u"账号未确认" : u"账号未确认；" + hosts;
+  if (!hosts.empty()) return hosts;
+  if (report.result == UpdateResult::kTransferFailed) return u"重试后" + Updated(report);
+  return Updated(report);
+}
+
+std::u16string Hex(std::uint32_t value) {
+  std::u16string text = u"0x";
+  for (int shift = 24; shift >= 0; shift -= 8) {
+    AppendHexByte(text, static_cast<std::uint8_t>(value >> shift), HexCase::kUpper);
+  }
+  return text;
+}
+
+std::u16string_view Reason(const CycleReport& report) {
+  if (!report.account_sent || report.answered) return {};
+  return ConnectFailureReason(report.transfer);
+}
+
+// A proxy that failed in the attempt that decided a cycle without an answer, without its reason.
+std::u16string ProxyFailureWords(const CycleReport& report) {
+  if (!report.account_sent || report.answered || !report.route.failed_proxy) return {};
+  if (report.route.proxy_wants_credentials) return u"代理服务器要求身份验证";
+  return u"无法连接代理服务器 " + Ascii(report.route.failed_proxy->Text());
+}
+
+std::u16string_view ProxyFailureReason(const CycleReport& report) {
+  if (report.route.proxy_wants_credentials) return {};
+  return ConnectFailureReason(report.route.proxy_failure);
+}
+
+}  // namespace
+
+std::u16string HostsFailureText(const HostsStepReport& hosts) {
+  std::u16string text(HostsFailureWords(hosts.outcome));
+  const std::u16string reason = ErrorReason(hosts.system_error);
+  if (!text.empty() && !reason.empty()) text += u"：" + reason;
+  return text;
+}
+
+std::u16string TimeOfDayText(TimeOfDay at) {
+  return TwoDigits(at.hour) + u":" + TwoDigits(at.minute) + u":" + TwoDigits(at.second);
+}
+
+std::u16string StatusLineTime(TimeOfDay at) {
+  return u" (" + TwoDigits(at.hour) + u":" + TwoDigits(at.minute) + u")";
+}
+
+std::u16string OutcomeText(const CycleReport& report) {
+  return OutcomeWords(report) + std::u16string(Reason(report));
+}
+
+std::u16string RoutedOutcomeText(const CycleReport& report) {
+  std::u16string text = ProxyFailureWords(report);
+  if (!text.empty()) text += std::u16string(ProxyFailureReason(report)) + u"；";
+  text += OutcomeText(report);
+  if (!report.account_sent) return text;
+  if (report.route.proxy) return text + u"（经代理 " + Ascii(report.route.proxy->Text()) + u"）";
+  return text + u"（直接连接）";
+}
+
+std::u16string StatusLine(const CycleReport& report, TimeOfDay at) {
+  return OutcomeText(report) + StatusLineTime(at);
+}
+
+std::u16string TipStatusLine(const CycleReport& report, TimeOfDay at) {
+  // Behind a proxy that failed, the proxy is what to mend first.
+  const std::u16string proxy = ProxyFailureWords(report);
+  if (!proxy.empty()) return FitStatusLine(proxy, ProxyFailureReason(report), StatusLineTime(at));
+  return FitStatusLine(OutcomeWords(report), Reason(report), StatusLineTime(at));
+}
+
+std::u16string RestoreText(const RestoreReport& report) {
+  if (report.kind == RestoreReport::Kind::kPaused)
+    return u"hosts 文件被其他程序反复改写，已暂停恢复";
+  if (!HostsStepSucceeded(report.hosts.outcome)) return HostsFailureText(report.hosts);
+  return u"已恢复被其他程序移除的映射";
+}
+
+std::u16string DebugReportLine(const CycleReport& report, TimeOfDay at) {
+  if (report.result == UpdateResult::kNoFailure && !HostsFailed(report)) return {};
+  std::u16string line = u"Kalvane: " + StatusLine(report, at) + u"; result " +
+                        Number(static_cast<std::uint64_t>(report.result));
+  if (report.hosts) {
+    line += u", hosts outcome " + Number(static_cast<std::uint64_t>(report.hosts->outcome)) +
+            u", Win32 error " + Number(report.hosts->system_error);
+  }
+  if (!report.transfer.ok()) {
+    line += u", transfer status " + Number(static_cast<std::uint64_t>(report.transfer.kind()));
+  }
+  if (const std::uint32_t error = report.transfer.system_error(); error != 0) {
+    line += u", Winsock error " + Number(error) + u" (" + Hex(error) + u")";
+  }
+  return line + u"\n";
+}
+
+std::u16string DebugCleanUpLine(const HostsStepReport& hosts) {
+  if (HostsStepSucceeded(hosts.outcome)) return {};
+  return u"Kalvane: exit clean-up: " + HostsFailureText(hosts) + u"; hosts outcome " +
+         Number(static_cast<std::uint64_t>(hosts.outcome)) + u", Win32 error " +
+         Number(hosts.system_error) + u"\n";
+}
+
+TrayIconState IconState(const RestoreReport& report) {
+  if (report.kind == RestoreReport::Kind::kRestored && HostsStepSucceeded(report.hosts.outcome)) {
+    return TrayIconState::kUpdated;
+  }
+  return TrayIconState::kFailed;
+}
+
+TrayIconState IconState(UpdateResult result) {
+  switch (result) {
+    case UpdateResult::kNoFailure:
+      return TrayIconState::kUpdated;
+    case UpdateResult::kTransferFailed:
+      return TrayIconState::kFailed;
+    case UpdateResult::kAccountNotConfirmed:
+      break;
+  }
+  return TrayIconState::kBlinking;
+}
+
+}  // namespace kalvane

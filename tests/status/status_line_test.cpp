@@ -1,0 +1,187 @@
+#include "status/status_line.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "tray/status_icon_rule.h"
+
+namespace kalvane {
+namespace {
+
+constexpr TimeOfDay kNoon{12, 3};
+
+CycleReport Answered(UpdateResult result, HostsStepReport hosts, bool confirmed = true) {
+  CycleReport report;
+  report.result = result;
+  report.answered = true;
+  report.confirmed = confirmed;
+  report.hosts = hosts;
+  return report;
+}
+
+TEST(StatusLine, NamesTheOutcomeAndItsTime) {
+  EXPECT_EQ(StatusLine(Answered(UpdateResult::kNoFailure, {HostsOutcome::kWritten, 0, 2}), kNoon),
+            u"已更新 2 条映射 (12:03)");
+  EXPECT_EQ(
+      StatusLine(Answered(UpdateResult::kNoFailure, {HostsOutcome::kUnchanged, 0, 7}), {9, 45}),
+      u"已更新 7 条映射 (09:45)");
+  EXPECT_EQ(
+      StatusLine(Answered(UpdateResult::kNoFailure, {HostsOutcome::kNotTouched, 0, 0}), {0, 0}),
+      u"服务器没有返回映射，hosts 文件未改动 (00:00)");
+  EXPECT_EQ(
+      StatusLine(Answered(UpdateResult::kTransferFailed, {HostsOutcome::kReplaceFailed, 5, 0}),
+                 kNoon),
+      u"无法写入 hosts 文件：拒绝访问 (12:03)");
+  EXPECT_EQ(
+      StatusLine(Answered(UpdateResult::kTransferFailed, {HostsOutcome::kHostsUnreadable, 32, 0}),
+                 {23, 59}),
+      u"无法读取 hosts 文件：文件正被其他程序使用 (23:59)");
+  // A failed attempt before the one that got through still ends with result 2.
+  EXPECT_EQ(
+      StatusLine(Answered(UpdateResult::kTransferFailed, {HostsOutcome::kWritten, 0, 1}), kNoon),
+      u"重试后已更新 1 条映射 (12:03)");
+
+  CycleReport unreachable;
+  unreachable.result = UpdateResult::kTransferFailed;
+  EXPECT_EQ(StatusLine(unreachable, kNoon), u"无法连接服务器 (12:03)");
+  // No answer names its reason, in the status line and in the tool-tip, which is cut to its room.
+  unreachable.transfer = Status::Failure(StatusKind::kFailed, 10061);
+  EXPECT_EQ(StatusLine(unreachable, kNoon), u"无法连接服务器：连接被拒绝 (12:03)");
+  EXPECT_EQ(TipStatusLine(unreachable, kNoon), u"无法连接服务器：连接被拒绝 (12:03)");
+  CycleReport unsendable;
+  unsendable.result = UpdateResult::kAccountNotConfirmed;
+  unsendable.account_sent = false;
+  EXPECT_NE(StatusLine(unsendable, kNoon), StatusLine(unreachable, kNoon));
+}
+
+// The status window and the history say which way the cycle went; a proxy that failed before a
+// cycle without an answer comes first, in the tool-tip too.
+TEST(StatusLine, TheWayTheCycleWentIsNamed) {
+  const ProxyServer proxy{"proxy.corp", 8080};
+  CycleReport through = Answered(UpdateResult::kNoFailure, {HostsOutcome::kWritten, 0, 2});
+  through.route.proxy = proxy;
+  EXPECT_EQ(RoutedOutcomeText(through), u"已更新 2 条映射（经代理 proxy.corp:8080）");
+  CycleReport direct = Answered(UpdateResult::kNoFailure, {HostsOutcome::kWritten, 0, 2});
+  direct.route.failed_proxy = proxy;  // an answer came: the proxy's failure is no news
+  EXPECT_EQ(RoutedOutcomeText(direct), u"已更新 2 条映射（直接连接）");
+
+  CycleReport refused;
+  refused.result = UpdateResult::kTransferFailed;
+  refused.transfer = Status::Failure(StatusKind::kNotFound, 11001);
+  refused.route.failed_proxy = proxy;
+  refused.route.proxy_failure = Status::Failure(StatusKind::kFailed, 10061);
+  EXPECT_EQ(RoutedOutcomeText(refused),
+            u"无法连接代理服务器 "
+            u"proxy.corp:8080：连接被拒绝；无法连接服务器：找不到服务器地址（直接连接）");
+  EXPECT_EQ(TipStatusLine(refused, kNoon),
+            u"无法连接代理服务器 proxy.corp:8080：连接被拒绝 (12:03)");
+  refused.route.proxy_wants_credentials = true;
+  EXPECT_EQ(TipStatusLine(refused, kNoon), u"代理服务器要求身份验证 (12:03)");
+}
+
+TEST(StatusLine, ARestoreSaysWhatItDidAndPausingShowsTheFailureIcon) {
+  RestoreReport restored{RestoreReport::Kind::kRestored, {}, {HostsOutcome::kWritten, 0, 1}};
+  EXPECT_EQ(RestoreText(restored), u"已恢复被其他程序移除的映射");
+  EXPECT_EQ(IconState(restored), TrayIconState::kUpdated);
+  RestoreReport failed{RestoreReport::Kind::kRestored, {}, {HostsOutcome::kReplaceFailed, 5, 0}};
+  EXPECT_EQ(RestoreText(failed), u"无法写入 hosts 文件：拒绝访问");
+  EXPECT_EQ(IconState(failed), TrayIconState::kFailed);
+  const RestoreReport paused{RestoreReport::Kind::kPaused, {}, {}};
+  EXPECT_EQ(RestoreText(paused), u"hosts 文件被其他程序反复改写，已暂停恢复");
+  EXPECT_EQ(IconState(paused), TrayIconState::kFailed);
+}
+
+TEST(StatusLine, AnUnconfirmedAccountComesFirstAndNamesAHostsFailureToo) {
+  EXPECT_EQ(StatusLine(
+                Answered(UpdateResult::kAccountNotConfirmed, {HostsOutcome::kWritten, 0, 1}, false),
+                kNoon),
+            u"账号未确认 (12:03)");
+  EXPECT_EQ(StatusLine(Answered(UpdateResult::kAccountNotConfirmed,
+                                {HostsOutcome::kReplaceFailed, 5, 0}, false),
+                       kNoon),
+            u"账号未确认；无法写入 hosts 文件：拒绝访问 (12:03)");
+}
+
+TEST(StatusLine, EveryHostsFailureHasWordsAndOnlyFailuresDo) {
+  EXPECT_EQ(HostsFailureText({HostsOutcome::kHostsNotText, 0, 0}), u"hosts 文件不是文本，未改动");
+  EXPECT_EQ(HostsFailureText({HostsOutcome::kWritten, 5, 2}), u"");
+  // Every failure has words of its own.
+  for (const HostsOutcome failure :
+       {HostsOutcome::kNoHostsPath, HostsOutcome::kHostsMissing, HostsOutcome::kHostsUnreadable,
+        HostsOutcome::kHostsNotText, HostsOutcome::kTempFileFailed, HostsOutcome::kReplaceFailed,
+        HostsOutcome::kVerifyFailed, HostsOutcome::kRestoreFailed, HostsOutcome::kInternalError}) {
+    EXPECT_NE(HostsFailureText({failure, 0, 0}), u"") << static_cast<int>(failure);
+  }
+}
+
+// Every system error code that has words of its own, and one that has none.
+TEST(StatusLine, EachKnownErrorCodeIsNamed) {
+  const struct {
+    std::uint32_t code;
+    std::u16string_view reason;
+  } kCases[] = {
+      {2, u"找不到文件"},               // ERROR_FILE_NOT_FOUND
+      {3, u"找不到文件"},               // ERROR_PATH_NOT_FOUND
+      {5, u"拒绝访问"},                 // ERROR_ACCESS_DENIED
+      {19, u"磁盘写保护"},              // ERROR_WRITE_PROTECT
+      {32, u"文件正被其他程序使用"},    // ERROR_SHARING_VIOLATION
+      {33, u"文件正被其他程序使用"},    // ERROR_LOCK_VIOLATION
+      {112, u"磁盘已满"},               // ERROR_DISK_FULL
+      {1224, u"文件正被其他程序使用"},  // ERROR_USER_MAPPED_FILE
+      {1234, u"错误 1234"},             // no words of its own
+  };
+  for (const auto& known : kCases) {
+    EXPECT_EQ(HostsFailureText({HostsOutcome::kReplaceFailed, known.code, 0}),
+              u"无法写入 hosts 文件：" + std::u16string(known.reason))
+        << known.code;
+  }
+}
+
+// The tool-tip keeps "Kalvane" first and fits the shell's record with the longest line we make.
+TEST(StatusLine, TheToolTipFitsItsRecord) {
+  const std::u16string longest =
+      StatusLine(Answered(UpdateResult::kAccountNotConfirmed,
+                          {HostsOutcome::kRestoreFailed, 4294967295u, 0}, false),
+                 kNoon);
+  const std::u16string tip = TrayTipText(longest);
+  EXPECT_EQ(tip, u"Kalvane\n" + longest) << "cut although it fits";
+  EXPECT_LT(tip.size(), kTrayTipCapacity);
+  EXPECT_EQ(TrayTipText(u""), u"Kalvane");
+
+  const std::u16string too_long(200, u'字');
+  EXPECT_EQ(TrayTipText(too_long).size(), kTrayTipCapacity - 1);
+  EXPECT_TRUE(TrayTipText(too_long).starts_with(u"Kalvane\n字"));
+  // A surrogate pair that would be cut in two is left out whole.
+  std::u16string pairs(60, u'x');
+  for (int i = 0; i < 40; ++i) pairs += u"\U0001F600";
+  const std::u16string cut = TrayTipText(pairs);
+  EXPECT_EQ(cut.size(), kTrayTipCapacity - 2);
+  EXPECT_TRUE(cut.back() >= 0xDC00 && cut.back() <= 0xDFFF);
+}
+
+TEST(StatusLine, TheDebugOutputCarriesTheCodesOfNonOkOutcomesOnly) {
+  EXPECT_EQ(
+      DebugReportLine(Answered(UpdateResult::kNoFailure, {HostsOutcome::kWritten, 0, 2}), kNoon),
+      u"");
+  const std::u16string denied = DebugReportLine(
+      Answered(UpdateResult::kTransferFailed, {HostsOutcome::kReplaceFailed, 5, 0}), kNoon);
+  EXPECT_NE(denied.find(u"Win32 error 5"), std::u16string::npos)
+      << std::string(denied.begin(), denied.end());
+  EXPECT_TRUE(denied.ends_with(u"\n"));
+  CycleReport unreachable;
+  unreachable.result = UpdateResult::kTransferFailed;
+  unreachable.transfer = Status::Failure(StatusKind::kFailed, 10061);
+  const std::u16string refused = DebugReportLine(unreachable, kNoon);
+  EXPECT_NE(refused.find(u"Winsock error 10061 (0x0000274D)"), std::u16string::npos)
+      << std::string(refused.begin(), refused.end());
+  EXPECT_EQ(DebugCleanUpLine({HostsOutcome::kWritten, 0, 0}), u"");
+  EXPECT_EQ(DebugCleanUpLine({HostsOutcome::kNotTouched, 0, 0}), u"");
+  EXPECT_NE(DebugCleanUpLine({HostsOutcome::kHostsUnreadable, 32, 0}).find(u"Win32 error 32"),
+            std::u16string::npos);
+}
+
+}  // namespace
+}  // namespace kalvane
