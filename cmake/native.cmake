@@ -20,6 +20,7 @@ if(KALVANE_TESTS)
     tests/base/text_test.cpp
     tests/http/connect_race_test.cpp
     tests/http/http_client_test.cpp
+    tests/http/proxy_route_test.cpp
     tests/http/response_completion_test.cpp
     tests/md5/digest_text_test.cpp
     tests/md5/md5_test.cpp

@@ -20,6 +20,7 @@ if(KALVANE_TESTS)
     tests/status/balloon_setting-win32_test.cpp
     tests/status/row_proof-win32_test.cpp
     tests/status/status_window-win32_test.cpp
+    tests/http/proxy_system-win32_test.cpp
     tests/http/winsock_transport-win32_test.cpp
     tests/platform/ansi_code_page-win32_test.cpp
     tests/platform/dll_search-win32_test.cpp

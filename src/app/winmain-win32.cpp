@@ -13,6 +13,9 @@
 #include "account/settings_file.h"
 #include "app/main_window-win32.h"
 #include "http/http_client.h"
+#include "http/proxy_router.h"
+#include "http/proxy_system-win32.h"
+#include "http/sspi_packages-win32.h"
 #include "http/winsock_transport-win32.h"
 #include "instance/hand_over-win32.h"
 #include "instance/instance_control-win32.h"
@@ -34,6 +37,7 @@ constexpr UINT kSocketMessage = WM_APP + 1;
 constexpr UINT kResolveMessage = WM_APP + 2;
 // The status window's history, kept beside the account and as private.
 constexpr wchar_t kHistoryFileName[] = L"kalvane-history.dat";
+constexpr UINT kProxyMessage = WM_APP + 3;
 
 // A copy that starts while another is still starting or ending waits this long for its window.
 constexpr std::chrono::milliseconds kHandOverPatience{2000};
@@ -79,14 +83,21 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show) {
   const kalvane::RefusedHosts refused = kalvane::RefusedHostsOfThisMachine(kServerHost);
   kalvane::HostsStore hosts = kalvane::MakeWindowsHostsStore(refused);
   kalvane::WindowsEventPump pump;
-  kalvane::WinsockTransport socket(kSocketMessage, kResolveMessage, kServerPort);
-  kalvane::HttpClient http(socket, pump, kServerHost);
-  // The socket's events reach the client through a window of their own.
-  const kalvane::MessageWindow socket_events(instance,
-                                             [&socket](UINT message, WPARAM wparam, LPARAM lparam) {
-                                               return socket.HandleMessage(message, wparam, lparam);
-                                             });
+  kalvane::WinsockTransport socket(kSocketMessage, kResolveMessage);
+  kalvane::HttpClient http(socket, pump, kServerHost, kServerPort);
+  // The way to the service goes through the proxy Windows would use for this user, if any.
+  kalvane::WinHttpProxySystem proxy_system(kProxyMessage);
+  kalvane::ProxyRouter proxies(proxy_system, pump, kServerHost);
+  kalvane::SspiPackages security_packages;
+  http.UseProxies(proxies, security_packages);
+  // The socket's and the proxy look-up's events reach the client through a window of their own.
+  const kalvane::MessageWindow socket_events(
+      instance, [&socket, &proxy_system](UINT message, WPARAM wparam, LPARAM lparam) {
+        return socket.HandleMessage(message, wparam, lparam) ||
+               proxy_system.HandleMessage(message, wparam);
+      });
   socket.Attach(socket_events.hwnd(), &http);
+  proxy_system.Attach(socket_events.hwnd(), &proxies);
   kalvane::UpdateCycle cycle(http, hosts, code_page, refused);
 
   std::unique_ptr<kalvane::MainWindow> window = kalvane::MainWindow::Create(

@@ -5,12 +5,17 @@
 // winsock_transport-win32.h.
 
 #include <chrono>
+#include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
 
 #include "base/event_pump.h"
 #include "base/status.h"
+#include "http/proxy_auth.h"
+#include "http/proxy_router.h"
+#include "http/proxy_settings.h"
 #include "http/response_completion.h"
 
 namespace kalvane {
@@ -38,18 +43,31 @@ enum class FirstAddress {
   kAnotherThanLast,
 };
 
-// The TCP client: connects to a host on the port it was set up with and reports to its
-// SocketEvents.
+// The TCP client: connects to a host and port and reports to its SocketEvents.
 class SocketTransport {
  public:
   virtual ~SocketTransport() = default;
-  virtual void Connect(std::string_view host, FirstAddress first) = 0;
+  virtual void Connect(std::string_view host, std::uint16_t port, FirstAddress first) = 0;
   virtual void SendData(std::string_view bytes) = 0;
   // Ends the connection (or the attempt to make one); later events of it are not delivered.
   virtual void Close() = 0;
 };
 
 inline constexpr std::chrono::minutes kHttpTimeout{1};
+// How long a proxy may take to accept the connection before the request goes direct.
+inline constexpr std::chrono::seconds kProxyConnectTimeout{4};
+inline constexpr std::uint16_t kServicePort = 80;
+
+// Which way the last Get went.
+struct FetchRoute {
+  std::optional<ProxyServer> proxy;  // the proxy the answer came through; nothing: direct
+  // The last proxy that failed on the way and why: kFailed with the Winsock code, kNotFound,
+  // kTimedOut, kBrokenOff, kRejected (an answer refused, or credentials asked for that are not
+  // given: then `proxy_wants_credentials`).
+  std::optional<ProxyServer> failed_proxy;
+  Status proxy_failure;
+  bool proxy_wants_credentials = false;
+};
 
 // What came back for one GET: an answer, taken or refused.
 struct HttpAnswer {
@@ -72,22 +90,35 @@ class PageFetch {
   virtual Result<HttpAnswer> Get(std::string_view path) = 0;
   // Ends a waiting Get at once with kCancelled (the program is closing); stays in force.
   virtual void Cancel() = 0;
+  // Which way the last Get went; direct unless told otherwise.
+  virtual FetchRoute LastRoute() const { return {}; }
 };
 
 // One HTTP/1.1 GET at a time over the one TCP client, synchronous for its caller: Get waits,
 // running the event pump, until the response is complete or rejected, every address has failed,
 // or a minute of silence has passed. After a connection that gave no complete answer, the next
 // Get connects to another address first.
-// `host` is both where the client connects and what the request's Host line names.
+// `host` is what the request's Host line names and, going direct, where the client connects
+// (on `port`). With proxies to use, each Get tries those the choice names in order, each with
+// kProxyConnectTimeout to connect, asking in absolute form and answering a 407 with the user's
+// own credentials where the packages can; a proxy that fails is reported to the choice, and the
+// same Get then goes on with the next proxy or direct.
 class HttpClient final : public PageFetch, public SocketEvents {
  public:
-  HttpClient(SocketTransport& socket, EventPump& pump, std::string host)
-      : socket_(socket), pump_(pump), host_(std::move(host)) {}
+  HttpClient(SocketTransport& socket, EventPump& pump, std::string host,
+             std::uint16_t port = kServicePort)
+      : socket_(socket), pump_(pump), host_(std::move(host)), port_(port) {}
   HttpClient(const HttpClient&) = delete;
   HttpClient& operator=(const HttpClient&) = delete;
 
+  void UseProxies(ProxyChoice& choice, SecurityPackages& packages) {
+    proxies_ = &choice;
+    packages_ = &packages;
+  }
+
   Result<HttpAnswer> Get(std::string_view path) override;
   void Cancel() override;
+  FetchRoute LastRoute() const override { return route_; }
 
   void OnConnected() override;
   void OnData(std::string_view bytes) override;
@@ -98,14 +129,19 @@ class HttpClient final : public PageFetch, public SocketEvents {
   // Where the one transaction stands.
   enum class Phase {
     kIdle,        // none runs; events are stale and dropped
+    kRouting,     // the proxies are being chosen
     kConnecting,  // waiting for the connection
     kReceiving,   // the request is out; waiting for the whole answer
     kBroken,      // the connection ended without a complete answer; the wait runs out its minute
     kDecided,     // the answer is complete or refused, or no address took the connection
+    kAuthAsked,   // a proxy's whole 407 answer is in; the connection stays open
   };
   enum class WaitFor { kConnection, kResponse };
 
-  Status Wait(WaitFor what);
+  // One exchange with `proxy`, or with the service when there is none.
+  Result<HttpAnswer> Exchange(const ProxyServer* proxy, std::string_view path);
+  Status Connect(const ProxyServer* proxy);
+  Status Wait(WaitFor what, std::chrono::milliseconds limit = kHttpTimeout);
   void Decide(Status outcome);
   void Refuse(AnswerVerdict verdict);
   void Break(Status failure);
@@ -113,6 +149,13 @@ class HttpClient final : public PageFetch, public SocketEvents {
   SocketTransport& socket_;
   EventPump& pump_;
   std::string host_;
+  std::uint16_t port_;
+  ProxyChoice* proxies_ = nullptr;
+  SecurityPackages* packages_ = nullptr;
+  FetchRoute route_;
+  bool via_proxy_ = false;            // the exchange under way goes through a proxy
+  bool peer_closed_ = false;          // the connection of this exchange has ended
+  bool credentials_refused_ = false;  // the proxy of this exchange asked for credentials in vain
   Phase phase_ = Phase::kIdle;
   Status outcome_;          // in kDecided
   AnswerVerdict verdict_;   // in kDecided with a success: the answer's, fault kNone when taken
@@ -129,5 +172,9 @@ bool BreaksRequestLine(std::string_view text);
 // The request exactly as the service expects it; kRejected when host or path hold CR, LF or NUL,
 // which would let a typed value forge request lines.
 Result<std::string> ComposeGetRequest(std::string_view host, std::string_view path);
+// The same request to a proxy: the request line names the whole URL, "http://" host path; the
+// proxy's credentials, when given, follow the Host line (`credentials` ends in CR LF).
+Result<std::string> ComposeProxyGetRequest(std::string_view host, std::string_view path,
+                                           std::string_view credentials = {});
 
 }  // namespace kalvane

@@ -93,4 +93,21 @@ ResponseState JudgeResponse(std::string_view received) {
   return body_received >= *content_length ? ResponseState::kComplete : ResponseState::kIncomplete;
 }
 
+ResponseState JudgeProxyResponse(std::string_view received) {
+  constexpr std::string_view kAuthStatusLine = "HTTP/1.1 407";
+  const std::size_t judged = std::min(received.size(), kAuthStatusLine.size());
+  if (received.substr(0, judged) != kAuthStatusLine.substr(0, judged)) {
+    return JudgeResponse(received);
+  }
+  if (received.size() > kMaxHeaderBytes) return ResponseState::kRejected;
+  const std::size_t header_end = received.find(kHeaderEnd);
+  if (judged < kAuthStatusLine.size() || header_end == std::string_view::npos) {
+    return ResponseState::kIncomplete;
+  }
+  const std::string_view header_block = received.substr(0, header_end + kLineEnd.size());
+  const std::size_t body = FindContentLength(header_block).value_or(0);
+  return received.size() - (header_end + kHeaderEnd.size()) >= body ? ResponseState::kProxyAuth
+                                                                    : ResponseState::kIncomplete;
+}
+
 }  // namespace kalvane

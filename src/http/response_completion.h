@@ -21,6 +21,7 @@ enum class ResponseState {
   kIncomplete,  // a correct beginning: wait for more bytes
   kComplete,    // the accepted status line, a whole header block and the whole announced body
   kRejected,    // another status, no usable Content-Length, or too large: stop now
+  kProxyAuth,   // a proxy's whole "407" answer: it asks for credentials
 };
 
 // Judges the bytes received so far in one transaction. TCP is a stream, so any prefix of a good
@@ -47,6 +48,10 @@ struct AnswerVerdict {
 // Why JudgeResponse rejected `received` (bytes it answered kRejected for), from the status line
 // as far as it came.
 AnswerVerdict RefusalOf(std::string_view received);
+// The same for an answer that came through a proxy, which may also ask for credentials with a
+// "HTTP/1.1 407" answer: that is complete with its header block and its body (none without a
+// usable Content-Length line).
+ResponseState JudgeProxyResponse(std::string_view received);
 
 // The announced body length, when the header block holds a Content-Length line with a number
 // (the name in any letter case, optional spaces or tabs around the value) no larger than

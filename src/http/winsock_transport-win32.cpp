@@ -34,18 +34,18 @@ bool SameAddress(const ResolvedAddress& a, const ResolvedAddress& b) {
 
 }  // namespace
 
-WinsockTransport::WinsockTransport(UINT socket_message, UINT resolve_message, unsigned short port,
+WinsockTransport::WinsockTransport(UINT socket_message, UINT resolve_message,
                                    LookupMethod lookup_method)
     : socket_message_(socket_message),
       resolve_message_(resolve_message),
-      port_(port),
       lookup_method_(lookup_method) {}
 
 WinsockTransport::~WinsockTransport() { Close(); }
 
-void WinsockTransport::Connect(std::string_view host, FirstAddress first) {
+void WinsockTransport::Connect(std::string_view host, std::uint16_t port, FirstAddress first) {
   Close();
   first_ = first;
+  port_ = port;
   lookup_ = std::make_unique<NameLookup>(window_, resolve_message_, ++lookup_count_, HostText(host),
                                          lookup_method_);
 }

@@ -42,7 +42,7 @@ class WinsockSession {
 // Events of a socket, look-up or timer that is no longer current are dropped.
 class WinsockTransport final : public SocketTransport {
  public:
-  WinsockTransport(UINT socket_message, UINT resolve_message, unsigned short port,
+  WinsockTransport(UINT socket_message, UINT resolve_message,
                    LookupMethod lookup_method = LookupMethod::kSystem);
   ~WinsockTransport() override;
   WinsockTransport(const WinsockTransport&) = delete;
@@ -54,7 +54,7 @@ class WinsockTransport final : public SocketTransport {
     events_ = events;
   }
 
-  void Connect(std::string_view host, FirstAddress first) override;
+  void Connect(std::string_view host, std::uint16_t port, FirstAddress first) override;
   void SendData(std::string_view bytes) override;
   // Ends the connection, or every part of an attempt to make one: the look-up, the sockets
   // racing to connect and the stagger timer.
@@ -85,7 +85,7 @@ class WinsockTransport final : public SocketTransport {
   HWND window_ = nullptr;
   UINT socket_message_;
   UINT resolve_message_;
-  unsigned short port_;
+  std::uint16_t port_ = 0;  // of the attempt under way
   LookupMethod lookup_method_;
   SocketEvents* events_ = nullptr;
 

@@ -95,7 +95,7 @@ void StatusDisplay::ShowCycle(const CycleReport& report, const NextDue& next) {
       journal_.Note(at, line);
     }
   }
-  Record(at, words, written, next);
+  Record(at, RoutedOutcomeText(report), written, next);
   balloons_.Observe(ConditionOf(state), words);
 }
 

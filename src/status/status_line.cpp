@@ -135,6 +135,18 @@ std::u16string_view Reason(const CycleReport& report) {
   return ConnectFailureReason(report.transfer);
 }
 
+// A proxy that failed in the attempt that decided a cycle without an answer, without its reason.
+std::u16string ProxyFailureWords(const CycleReport& report) {
+  if (!report.account_sent || report.answered || !report.route.failed_proxy) return {};
+  if (report.route.proxy_wants_credentials) return u"代理服务器要求身份验证";
+  return u"无法连接代理服务器 " + Ascii(report.route.failed_proxy->Text());
+}
+
+std::u16string_view ProxyFailureReason(const CycleReport& report) {
+  if (report.route.proxy_wants_credentials) return {};
+  return ConnectFailureReason(report.route.proxy_failure);
+}
+
 }  // namespace
 
 std::u16string HostsFailureText(const HostsStepReport& hosts) {
@@ -160,11 +172,25 @@ std::u16string OutcomeText(const CycleReport& report) {
   return OutcomeWords(report) + std::u16string(Reason(report));
 }
 
+std::u16string RoutedOutcomeText(const CycleReport& report) {
+  std::u16string text = ProxyFailureWords(report);
+  if (!text.empty()) text += std::u16string(ProxyFailureReason(report)) + u"；";
+  text += OutcomeText(report);
+  if (!report.account_sent) return text;
+  if (report.route.proxy) return text + u"（经代理 " + Ascii(report.route.proxy->Text()) + u"）";
+  return text + u"（直接连接）";
+}
+
 std::u16string StatusLine(const CycleReport& report, TimeOfDay at) {
   return OutcomeText(report) + StatusLineTime(at);
 }
 
 std::u16string TipStatusLine(const CycleReport& report, TimeOfDay at, std::size_t room) {
+  // Behind a proxy that failed, the proxy is what to mend first.
+  const std::u16string proxy = ProxyFailureWords(report);
+  if (!proxy.empty()) {
+    return FitStatusLine(proxy, ProxyFailureReason(report), StatusLineTime(at), room);
+  }
   return FitStatusLine(OutcomeWords(report), Reason(report), StatusLineTime(at), room);
 }
 

@@ -36,6 +36,12 @@ std::u16string StatusLineTime(TimeOfDay at);
 // tells one: "无法连接服务器：连接被拒绝" (connect_reason.h).
 std::u16string OutcomeText(const CycleReport& report);
 
+// OutcomeText with the way the cycle went, as the status window and its history show it:
+// "已更新 2 条映射（经代理 proxy:8080）", "无法连接服务器：连接超时（直接连接）"; when no answer
+// came and a proxy failed on the way, that comes first: "无法连接代理服务器
+// proxy:8080：连接被拒绝；…" or "代理服务器要求身份验证；…".
+std::u16string RoutedOutcomeText(const CycleReport& report);
+
 // OutcomeText with the time the cycle ended, e.g. "无法连接服务器：连接超时 (12:03)".
 std::u16string StatusLine(const CycleReport& report, TimeOfDay at);
 

@@ -52,12 +52,24 @@ bool UpdateCycle::Attempt(const AccountSource& account, std::string_view path,
                           UpdateResult& result) {
   const Result<HttpAnswer> answer = fetch_.Get(path);
   report_.transfer = answer.status();
+  KeepProxyFailure(fetch_.LastRoute());
   if (!answer) return false;
   report_.answered = true;
   report_.refusal = answer->verdict;
   if (answer->verdict.fault != AnswerFault::kNone) return false;
   if (!ended_) HandleResponse(account, answer->text, result);
   return true;
+}
+
+void UpdateCycle::KeepProxyFailure(FetchRoute route) {
+  // An attempt that went direct at once, passing over a proxy an earlier attempt found failing,
+  // still tells of that proxy.
+  if (!route.proxy && !route.failed_proxy && report_.route.failed_proxy) {
+    route.failed_proxy = report_.route.failed_proxy;
+    route.proxy_failure = report_.route.proxy_failure;
+    route.proxy_wants_credentials = report_.route.proxy_wants_credentials;
+  }
+  report_.route = std::move(route);
 }
 
 HostsStepReport UpdateCycle::EndAndClearSection() {

@@ -46,6 +46,9 @@ struct CycleReport {
   // How the attempt that decided the cycle went: success for the one that got the response, else
   // why the last attempt got none (kTimedOut, kNotFound, kFailed with the Winsock error code...).
   Status transfer;
+  // Which way that attempt went: through a proxy or direct, and a proxy that failed on the way.
+  // Its proxy hosts are names a row of the answer must not redirect.
+  FetchRoute route;
   bool confirmed = false;                // the account was confirmed, or updating was off
   SharedDomainList mappings;             // the list the response held; none without one
   std::optional<HostsStepReport> hosts;  // the hosts step after the response
@@ -105,6 +108,8 @@ class UpdateCycle {
                       UpdateResult& result);
   // One attempt; true when it got an answer that was taken.
   bool Attempt(const AccountSource& account, std::string_view path, UpdateResult& result);
+  // Takes the attempt's route into the report.
+  void KeepProxyFailure(FetchRoute route);
 
   PageFetch& fetch_;
   HostsWriter& hosts_;

@@ -10,6 +10,7 @@ import unittest
 from e2e_support import (TITLE, E2ETestCase, map_service_host, read_hosts, wait_for, write_hosts,
                          x_click)
 from service_client import answer
+from test_proxy import PROXY_ADDRESS, PROXY_PORT, ProxySettingsUse
 from test_tray import TrayDriving
 from window_support import account_path, read_settings, write_settings
 
@@ -28,13 +29,14 @@ SECOND = [("alpha", "10.0.0.1"), ("delta", "10.0.0.4"), ("beta", "10.0.0.9")]
 DOWN_ADDRESS = "127.0.0.2"  # nothing listens there: refused
 NO_SERVER = "无法连接服务器"
 REFUSED, NOT_FOUND = NO_SERVER + "：连接被拒绝", NO_SERVER + "：找不到服务器地址"
+DIRECT = "（直接连接）"  # the way the cycle went, as the window and the history name it
 
 
 def section(rows):
     return b"#BEGIN\r\n" + b"".join(b"%s %s\r\n" % (a.encode(), h.encode()) for h, a in rows)
 
 
-class StatusTest(TrayDriving, E2ETestCase):
+class StatusTest(ProxySettingsUse, TrayDriving, E2ETestCase):
     def open_status_window(self):
         """The status window, opened from the tray menu with its access key."""
         self.choose_in_tray_menu("s")
@@ -84,9 +86,9 @@ class StatusTest(TrayDriving, E2ETestCase):
         window = self.open_status_window()
         rows, history = self.lists(window)
         self.assertEqual(rows, [list(r) for r in FIRST])
-        self.assertEqual(history, [["已更新 3 条映射", "+3 -0 ~0"]])
+        self.assertEqual(history, [["已更新 3 条映射" + DIRECT, "+3 -0 ~0"]])
         self.assertEqual(self.effects(window), [UNRESOLVED] * 3)
-        self.assertIn("已更新 3 条映射，3 条映射未生效", self.outcome(window))
+        self.assertIn("已更新 3 条映射" + DIRECT + "，3 条映射未生效", self.outcome(window))
 
         # 立即更新 runs a cycle with the saved account; the open window follows it.
         self.choose_in_tray_menu("u")
@@ -97,8 +99,8 @@ class StatusTest(TrayDriving, E2ETestCase):
         self.assertTrue(self.wait_history(window, 2), "the window did not follow the update")
         rows, history = self.lists(window)
         self.assertEqual(rows, [list(r) for r in SECOND])
-        self.assertEqual(history, [["已更新 3 条映射", "+1 -1 ~1"],
-                                   ["已更新 3 条映射", "+3 -0 ~0"]])
+        self.assertEqual(history, [["已更新 3 条映射" + DIRECT, "+1 -1 ~1"],
+                                   ["已更新 3 条映射" + DIRECT, "+3 -0 ~0"]])
         self.assertEqual(read_hosts(), USER_LINES + section(SECOND))
         self.assertEqual(read_settings(self.folder), SETTINGS)
         self.assertEqual(os.stat(settings_path).st_mtime_ns, settings_before)
@@ -123,17 +125,62 @@ class StatusTest(TrayDriving, E2ETestCase):
         rows, history = self.lists(window)
         self.assertEqual(rows, [])
         # A cycle that wrote nothing has no change count.
-        self.assertEqual(history[-1], [REFUSED, ""])
+        self.assertEqual(history[-1], [REFUSED + DIRECT, ""])
 
         # The name no longer resolves (the namespace has no DNS server): the next update says so.
         map_service_host(self, [])
         self.choose_in_tray_menu("u")
-        self.assertTrue(wait_for(lambda: self.lists(window)[1][0] == [NOT_FOUND, ""], 10, 0.3),
+        self.assertTrue(wait_for(lambda: self.lists(window)[1][0] == [NOT_FOUND + DIRECT, ""], 10, 0.3),
                         "no new outcome after 立即更新: %r" % self.lists(window)[1])
         self.assertTrue(self.outcome(window).startswith(NOT_FOUND), self.outcome(window))
         self.assert_tip(tray, NOT_FOUND)
         self.assertEqual(self.svc.requests(), [])
         self.assertEqual(read_hosts(), USER_LINES)
+
+    def test_a_cycle_through_the_proxy_names_it_and_a_failing_proxy_is_named_first(self):
+        map_service_host(self, [])  # only the proxy reaches the service
+        self.start_proxy()
+        self.use_proxy("%s:%d" % (PROXY_ADDRESS, PROXY_PORT))
+        write_hosts(USER_LINES)
+        self.svc.queue(answer(FIRST))
+        self.start()
+        self.wait_window(timeout=30)
+        tray = self.minimise_to_tray()
+        window = self.open_status_window()
+        through = "已更新 3 条映射（经代理 %s:%d）" % (PROXY_ADDRESS, PROXY_PORT)
+        self.assertEqual(self.lists(window)[1], [[through, "+3 -0 ~0"]])
+        self.assertTrue(self.outcome(window).startswith(through), self.outcome(window))
+
+        # The proxy goes away: refused, then the name does not resolve either.
+        self.proxy.close()
+        self.choose_in_tray_menu("u")
+        refused = "无法连接代理服务器 %s:%d：连接被拒绝" % (PROXY_ADDRESS, PROXY_PORT)
+        self.assertTrue(wait_for(lambda: len(self.lists(window)[1]) == 2, 10, 0.3))
+        self.assertEqual(self.lists(window)[1][0], [refused + "；" + NOT_FOUND + DIRECT, ""])
+        self.assert_tip(tray, refused)
+        self.assertEqual(read_hosts(), USER_LINES + section(FIRST))
+
+        # 退出: the icon goes with the program, for the next test's tray.
+        menu = self.open_tray_menu()
+        left, top, right, bottom = menu["rect"]
+        x_click((left + right) // 2, bottom - 8)
+        self.assertProgramEnds(10, 0)
+
+    def test_a_proxy_that_asks_for_a_password_is_not_answered(self):
+        map_service_host(self, [])
+        proxy = self.start_proxy(basic_only=True)
+        self.use_proxy("%s:%d" % (PROXY_ADDRESS, PROXY_PORT))
+        write_hosts(USER_LINES)
+        self.start()
+        self.wait_window(timeout=30)
+        tray = self.minimise_to_tray()
+        self.assert_tip(tray, "代理服务器要求身份验证")
+        self.assertNotIn(b"Proxy-Authorization", b"".join(proxy.recorded()))
+        self.assertEqual(len(proxy.recorded()), 1, "the proxy is passed over after its 407")
+        menu = self.open_tray_menu()
+        left, top, right, bottom = menu["rect"]
+        x_click((left + right) // 2, bottom - 8)
+        self.assertProgramEnds(10, 0)
 
 
 if __name__ == "__main__":

@@ -261,5 +261,170 @@ TEST(HttpClient, NestedTransactionIsRefusedAndLateEventsAreIgnored) {
   EXPECT_EQ(again->text, kResponse);
 }
 
+// Through a proxy: its behaviour per connection to it, the service's answer when direct.
+struct FixedChoice final : ProxyChoice {
+  std::vector<ProxyServer> ProxiesForService() override { return proxies; }
+  void OnProxyFailed(const ProxyServer& proxy) override { failed.push_back(proxy); }
+  void Cancel() override {}
+  std::vector<ProxyServer> proxies{{"proxy.corp", 8080}};
+  std::vector<ProxyServer> failed;
+};
+
+// Tokens "t1", "t2", ... for whatever the proxy sent, which is kept.
+struct FakePackages final : SecurityPackages {
+  struct Context final : SecurityContext {
+    explicit Context(FakePackages& owner) : owner(owner) {}
+    Result<std::string> Next(std::string_view proxy_token) override {
+      owner.proxy_tokens.emplace_back(proxy_token);
+      if (owner.refuse) return Status::Failure(StatusKind::kFailed, 0x8009030E);
+      return "t" + std::to_string(owner.proxy_tokens.size());
+    }
+    FakePackages& owner;
+  };
+  std::unique_ptr<SecurityContext> Begin(std::string_view scheme, std::string_view) override {
+    schemes.emplace_back(scheme);
+    return std::make_unique<Context>(*this);
+  }
+  std::vector<std::string> schemes;
+  std::vector<std::string> proxy_tokens;
+  bool refuse = false;
+};
+
+struct ProxyRig : Rig {
+  ProxyRig() {
+    client.UseProxies(choice, packages);
+    socket.on_connect = [this] {
+      if (socket.connected_host != "proxy.corp") {
+        pump.At(10ms, [this] { client.OnConnected(); });
+      } else if (proxy_connects) {
+        pump.At(10ms, [this] { client.OnConnected(); });
+      } else if (proxy_refuses) {
+        pump.At(10ms, [this] { client.OnError(kRefused); });
+      }
+    };
+    socket.on_send = [this] {
+      const bool direct = socket.connected_host != "proxy.corp";
+      const std::size_t round = socket.sent.size() - 1;
+      const std::string answer = direct                         ? kResponse
+                                 : round < proxy_answers.size() ? proxy_answers[round]
+                                                                : proxy_answers.back();
+      if (!answer.empty()) pump.At(5ms, [this, answer] { client.OnData(answer); });
+      if (!direct && proxy_closes) pump.At(6ms, [this] { client.OnClosed(); });
+    };
+  }
+  FixedChoice choice;
+  FakePackages packages;
+  bool proxy_connects = true;
+  bool proxy_refuses = true;  // when it does not connect; otherwise silent
+  bool proxy_closes = false;
+  std::vector<std::string> proxy_answers{kResponse};
+};
+
+std::string Ask407(const std::string& headers) {
+  return "HTTP/1.1 407 Proxy Authentication Required\r\n" + headers + "Content-Length: 2\r\n\r\nno";
+}
+
+TEST(HttpClient, ThroughAProxyTheRequestNamesTheWholeUrlAndAFailingProxyGivesWayToDirect) {
+  const struct {
+    const char* name;
+    std::function<void(ProxyRig&)> script;
+    bool via_proxy;
+    std::chrono::milliseconds before_direct;
+    bool wants_credentials = false;
+  } cases[] = {
+      {"answers", [](ProxyRig&) {}, true, 0ms},
+      {"refuses", [](ProxyRig& rig) { rig.proxy_connects = false; }, false, 10ms},
+      {"silent", [](ProxyRig& rig) { rig.proxy_connects = rig.proxy_refuses = false; }, false,
+       kProxyConnectTimeout},
+      {"garbage", [](ProxyRig& rig) { rig.proxy_answers = {"\x16\x03\x01garbage"}; }, false, 15ms},
+      {"closes at once",
+       [](ProxyRig& rig) {
+         rig.proxy_answers = {""};
+         rig.proxy_closes = true;
+       },
+       false, 16ms},
+      {"Basic only",
+       [](ProxyRig& rig) {
+         rig.proxy_answers = {Ask407("Proxy-Authenticate: Basic realm=\"x\"\r\n")};
+       },
+       false, 15ms, true},
+      {"407 without scheme", [](ProxyRig& rig) { rig.proxy_answers = {Ask407("")}; }, false, 15ms,
+       true},
+  };
+  for (const auto& c : cases) {
+    ProxyRig rig;
+    c.script(rig);
+    const Result<HttpAnswer> got = rig.client.Get("/p?domain=a&pwd=0A");
+    ASSERT_TRUE(got) << c.name;
+    if (rig.proxy_connects) {
+      EXPECT_EQ(rig.socket.sent[0],
+                "GET http://dns.kalvane.example/p?domain=a&pwd=0A HTTP/1.1\r\n"
+                "Host: dns.kalvane.example\r\n\r\n")
+          << c.name;
+    }
+    const FetchRoute route = rig.client.LastRoute();
+    EXPECT_EQ(route.proxy.has_value(), c.via_proxy) << c.name;
+    EXPECT_EQ(route.failed_proxy.has_value(), !c.via_proxy) << c.name;
+    EXPECT_EQ(route.proxy_wants_credentials, c.wants_credentials) << c.name;
+    EXPECT_EQ(rig.choice.failed.size(), c.via_proxy ? 0u : 1u) << c.name;
+    if (!c.via_proxy) {
+      EXPECT_EQ(rig.socket.connected_host, "dns.kalvane.example") << c.name;
+      EXPECT_EQ(rig.socket.connected_port, kServicePort) << c.name;
+      EXPECT_EQ(rig.socket.sent.back(),
+                "GET /p?domain=a&pwd=0A HTTP/1.1\r\nHost: dns.kalvane.example\r\n\r\n");
+      EXPECT_EQ(rig.pump.Elapsed(), c.before_direct + 15ms) << c.name;
+    }
+  }
+}
+
+TEST(HttpClient, AProxysNtlmChallengeIsAnsweredOnTheSameConnectionWithinBoundedRounds) {
+  ProxyRig rig;
+  rig.proxy_answers = {
+      Ask407("Proxy-Authenticate: Basic realm=\"x\"\r\nProxy-Authenticate: NTLM\r\n"),
+      Ask407("Proxy-Authenticate: NTLM Y2hhbGxlbmdl\r\n"), kResponse};
+  ASSERT_TRUE(rig.client.Get("/p"));
+  EXPECT_EQ(rig.socket.connects, 1);
+  ASSERT_EQ(rig.socket.sent.size(), 3u);
+  EXPECT_NE(rig.socket.sent[1].find("\r\nProxy-Authorization: NTLM dDE=\r\n\r\n"),
+            std::string::npos);
+  EXPECT_NE(rig.socket.sent[2].find("\r\nProxy-Authorization: NTLM dDI=\r\n\r\n"),
+            std::string::npos);
+  EXPECT_EQ(rig.packages.proxy_tokens, (std::vector<std::string>{"", "challenge"}));
+  EXPECT_TRUE(rig.client.LastRoute().proxy);
+
+  // Negotiate first; a proxy that keeps asking, or credentials refused, or a package that
+  // refuses, ends the proxy's turn: the same Get goes direct.
+  const struct {
+    const char* name;
+    std::vector<std::string> answers;
+    bool refuse;
+    std::size_t proxy_requests;
+  } failures[] = {
+      {"keeps asking",
+       {Ask407("Proxy-Authenticate: NTLM\r\nProxy-Authenticate: Negotiate YQ==\r\n"),
+        Ask407("Proxy-Authenticate: Negotiate YQ==\r\n")},
+       false,
+       kMaxAuthRounds + 1},
+      {"credentials refused",
+       {Ask407("Proxy-Authenticate: Negotiate\r\n"), Ask407("Proxy-Authenticate: Negotiate\r\n")},
+       false,
+       2},
+      {"token no base64", {Ask407("Proxy-Authenticate: NTLM ab$d\r\n")}, false, 1},
+      {"package refuses", {Ask407("Proxy-Authenticate: NTLM\r\n")}, true, 1},
+  };
+  for (const auto& f : failures) {
+    ProxyRig rig;
+    rig.proxy_answers = f.answers;
+    rig.packages.refuse = f.refuse;
+    ASSERT_TRUE(rig.client.Get("/p")) << f.name;
+    EXPECT_EQ(rig.socket.sent.size(), f.proxy_requests + 1) << f.name;
+    EXPECT_TRUE(rig.client.LastRoute().proxy_wants_credentials) << f.name;
+  }
+  ProxyRig negotiate;
+  negotiate.proxy_answers = failures[0].answers;
+  (void)negotiate.client.Get("/p");
+  EXPECT_EQ(negotiate.packages.schemes, (std::vector<std::string>{"Negotiate"}));
+}
+
 }  // namespace
 }  // namespace kalvane

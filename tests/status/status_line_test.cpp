@@ -57,6 +57,31 @@ TEST(StatusLine, NamesTheOutcomeAndItsTime) {
   EXPECT_NE(StatusLine(unsendable, kNoon), StatusLine(unreachable, kNoon));
 }
 
+// The status window and the history say which way the cycle went; a proxy that failed before a
+// cycle without an answer comes first, in the tool-tip too.
+TEST(StatusLine, TheWayTheCycleWentIsNamed) {
+  const ProxyServer proxy{"proxy.corp", 8080};
+  CycleReport through = Answered(UpdateResult::kNoFailure, {HostsOutcome::kWritten, 0, 2});
+  through.route.proxy = proxy;
+  EXPECT_EQ(RoutedOutcomeText(through), u"已更新 2 条映射（经代理 proxy.corp:8080）");
+  CycleReport direct = Answered(UpdateResult::kNoFailure, {HostsOutcome::kWritten, 0, 2});
+  direct.route.failed_proxy = proxy;  // an answer came: the proxy's failure is no news
+  EXPECT_EQ(RoutedOutcomeText(direct), u"已更新 2 条映射（直接连接）");
+
+  CycleReport refused;
+  refused.result = UpdateResult::kTransferFailed;
+  refused.transfer = Status::Failure(StatusKind::kNotFound, 11001);
+  refused.route.failed_proxy = proxy;
+  refused.route.proxy_failure = Status::Failure(StatusKind::kFailed, 10061);
+  EXPECT_EQ(RoutedOutcomeText(refused),
+            u"无法连接代理服务器 "
+            u"proxy.corp:8080：连接被拒绝；无法连接服务器：找不到服务器地址（直接连接）");
+  EXPECT_EQ(TipStatusLine(refused, kNoon),
+            u"无法连接代理服务器 proxy.corp:8080：连接被拒绝 (12:03)");
+  refused.route.proxy_wants_credentials = true;
+  EXPECT_EQ(TipStatusLine(refused, kNoon), u"代理服务器要求身份验证 (12:03)");
+}
+
 TEST(StatusLine, ARestoreSaysWhatItDid) {
   RestoreReport restored{RestoreReport::Kind::kRestored, {}, {HostsOutcome::kWritten, 0, 1}};
   EXPECT_EQ(RestoreText(restored), u"已恢复被其他程序移除的映射");

@@ -55,9 +55,10 @@ class ScriptedPump final : public EventPump {
 // Records what the client asks of the socket; a test scripts the events that come back.
 class FakeSocket final : public SocketTransport {
  public:
-  void Connect(std::string_view host, FirstAddress first) override {
+  void Connect(std::string_view host, std::uint16_t port, FirstAddress first) override {
     ++connects;
     connected_host = host;
+    connected_port = port;
     firsts.push_back(first);
     if (on_connect) on_connect();
   }
@@ -69,6 +70,7 @@ class FakeSocket final : public SocketTransport {
 
   int connects = 0;
   std::string connected_host;
+  std::uint16_t connected_port = 0;
   std::vector<FirstAddress> firsts;  // of every Connect
   int closes = 0;
   std::vector<std::string> sent;
