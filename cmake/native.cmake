@@ -13,6 +13,7 @@ if(KALVANE_TESTS)
     tests/app/status_line_test.cpp
     tests/app/update_controller_test.cpp
     tests/app/window_layout_test.cpp
+    tests/base/file_path_test.cpp
     tests/base/text_test.cpp
     tests/http/connect_race_test.cpp
     tests/http/http_client_test.cpp

@@ -1,10 +1,10 @@
 #pragma once
 
-#include <filesystem>
 #include <optional>
 #include <string>
 #include <string_view>
 
+#include "base/file_path.h"
 #include "base/file_system.h"
 
 namespace kalvane {
@@ -14,8 +14,7 @@ namespace kalvane {
 // stored account, and no file planted beside it is ever written through.
 class SettingsFile {
  public:
-  SettingsFile(FileSystem& files, std::filesystem::path path)
-      : files_(files), path_(std::move(path)) {}
+  SettingsFile(FileSystem& files, FilePath path) : files_(files), path_(std::move(path)) {}
 
   // The file's bytes; nothing when there is no file or it cannot be read (the program then starts
   // with account updating off). A file that others may open is written again as a private one.
@@ -24,10 +23,10 @@ class SettingsFile {
   Status Write(std::string_view content);
 
  private:
-  std::filesystem::path TemporaryStem() const;
+  FilePath TemporaryStem() const;
 
   FileSystem& files_;
-  std::filesystem::path path_;
+  FilePath path_;
 };
 
 }  // namespace kalvane

@@ -6,7 +6,6 @@
 
 #include <windows.h>
 
-#include <filesystem>
 #include <memory>
 #include <string>
 
@@ -17,6 +16,7 @@
 #include "app/update_controller.h"
 #include "app/window_layout.h"
 #include "base/ansi_code_page.h"
+#include "base/file_path.h"
 #include "platform/message_pump-win32.h"
 #include "platform/network_change-win32.h"
 #include "platform/unique_handle-win32.h"
@@ -37,7 +37,7 @@ struct MainWindowServices {
   SettingsFile& settings;
   UpdateCycle& cycle;
   WindowsEventPump& pump;
-  std::filesystem::path hosts;  // watched for other programs' changes; empty when unknown
+  FilePath hosts;  // watched for other programs' changes; empty when unknown
   std::string service_host;
 };
 

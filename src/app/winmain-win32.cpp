@@ -5,7 +5,6 @@
 #include <winsock2.h>
 
 #include <chrono>
-#include <filesystem>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -15,6 +14,7 @@
 #include "app/instance_control-win32.h"
 #include "app/main_window-win32.h"
 #include "app/single_instance-win32.h"
+#include "base/file_path.h"
 #include "http/http_client.h"
 #include "http/winsock_transport-win32.h"
 #include "platform/ansi_code_page-win32.h"
@@ -51,9 +51,9 @@ int StartElsewhere(const kalvane::Result<kalvane::InstanceLock>& lock) {
 }
 
 // "abc.txt" beside the program; an empty path (nothing loads or saves) when the folder is unknown.
-std::filesystem::path SettingsPath() {
-  const std::optional<std::filesystem::path> folder = kalvane::ProgramFolder();
-  return folder ? *folder / kSettingsFileName : std::filesystem::path();
+kalvane::FilePath SettingsPath() {
+  const std::optional<kalvane::FilePath> folder = kalvane::ProgramFolder();
+  return folder ? *folder / kSettingsFileName : kalvane::FilePath();
 }
 
 }  // namespace

@@ -15,12 +15,12 @@ std::optional<std::wstring> SystemDirectory() {
   return std::wstring(buffer, length);
 }
 
-std::optional<std::filesystem::path> ProgramFolder() {
+std::optional<FilePath> ProgramFolder() {
   // GetModuleFileNameW fills the whole buffer with a truncated path when it is too small.
   const Result<std::wstring> path = QueryPath(
       [](wchar_t* buffer, DWORD size) { return GetModuleFileNameW(nullptr, buffer, size); });
   if (!path) return std::nullopt;
-  return std::filesystem::path(*path).parent_path();
+  return FilePath(*path).parent_path();
 }
 
 }  // namespace kalvane

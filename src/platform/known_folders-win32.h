@@ -1,8 +1,9 @@
 #pragma once
 
-#include <filesystem>
 #include <optional>
 #include <string>
+
+#include "base/file_path.h"
 
 namespace kalvane {
 
@@ -10,6 +11,6 @@ namespace kalvane {
 std::optional<std::wstring> SystemDirectory();
 
 // The folder of the running executable, however long its path; nothing when it is unknown.
-std::optional<std::filesystem::path> ProgramFolder();
+std::optional<FilePath> ProgramFolder();
 
 }  // namespace kalvane
