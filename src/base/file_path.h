@@ -4,7 +4,8 @@
 // backslash or a slash between the names, a backslash put between a folder and a name joined to
 // it. The program only joins names to folders and takes a path apart into its folder and its last
 // name, so this is all it needs; std::filesystem::path would bring the C++ library's locale
-// machinery with it, several times the size of the rest of the program.
+// machinery with it, several times the size of the rest of the program. The members are those
+// of std::filesystem::path that the program uses, and mean the same for Windows paths.
 
 #include <compare>
 #include <cstddef>
