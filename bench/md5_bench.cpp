@@ -43,17 +43,17 @@ void BM_OpenSslMd5(benchmark::State& state) {
   state.SetBytesProcessed(state.iterations() * state.range(0));
 }
 
-void BM_DigestStrToHexStrPassword(benchmark::State& state) {
+void BM_TextDigestPassword(benchmark::State& state) {
   const std::u16string password = u"Tr0ub4dor&3-horse";
   const kalvane::testing::Latin1CodePage latin1;
   for (auto _ : state) {
-    auto digest = kalvane::DigestStrToHexStr(password, latin1);
+    auto digest = kalvane::TextDigest(password, latin1);
     benchmark::DoNotOptimize(digest);
   }
 }
 
 BENCHMARK(BM_KalvaneMd5)->Arg(64)->Arg(1 << 10)->Arg(16 << 10)->Arg(1 << 20);
 BENCHMARK(BM_OpenSslMd5)->Arg(64)->Arg(1 << 10)->Arg(16 << 10)->Arg(1 << 20);
-BENCHMARK(BM_DigestStrToHexStrPassword);
+BENCHMARK(BM_TextDigestPassword);
 
 }  // namespace

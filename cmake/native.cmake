@@ -17,6 +17,7 @@ if(KALVANE_TESTS)
     tests/status/tray_outcome_test.cpp
     tests/app/update_controller_test.cpp
     tests/app/window_layout_test.cpp
+    tests/base/file_path_test.cpp
     tests/base/text_test.cpp
     tests/http/connect_race_test.cpp
     tests/http/http_client_test.cpp

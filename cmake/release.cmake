@@ -24,6 +24,13 @@ if(KALVANE_RELEASE)
   # libstdc++'s terminate handler and its demangler: nothing to show them on in a GUI program.
   target_sources(Kalvane PRIVATE ${CMAKE_SOURCE_DIR}/release/quiet_terminate.cpp)
 
+  # The program's size budget (640 KiB), checked on every release link.
+  add_custom_target(kalvane_size_budget ALL
+    COMMAND ${CMAKE_COMMAND} -DEXE=$<TARGET_FILE:Kalvane> -DMAP=${CMAKE_BINARY_DIR}/Kalvane.map
+            -DLIMIT=655360 -P ${CMAKE_SOURCE_DIR}/cmake/check_release_size.cmake
+    VERBATIM)
+  add_dependencies(kalvane_size_budget Kalvane)
+
   # The icons' 128x128 true-colour images as PNG (same pixels, a fifth of the size). The packed
   # copies carry the same file names in a folder that windres searches before the resource
   # script's own folder, so the script stays as it is.

@@ -11,7 +11,7 @@ std::optional<Password> Password::FromDigest(std::u16string_view text) {
 
 Result<std::string> Password::Digest(const AnsiCodePage& code_page) const {
   if (is_digest_) return std::string(text_.begin(), text_.end());  // hex digits: ASCII
-  return DigestStrToHexStr(text_, code_page);
+  return TextDigest(text_, code_page);
 }
 
 }  // namespace kalvane

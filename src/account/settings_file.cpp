@@ -22,9 +22,9 @@ Status SettingsFile::Write(std::string_view content) {
   return ReplaceThroughFreshTemporary(files_, path_, TemporaryStem(), content);
 }
 
-std::filesystem::path SettingsFile::TemporaryStem() const {
-  std::filesystem::path stem = path_;
-  stem += L".new";  // wide: joins a Windows path without the locale's conversion
+FilePath SettingsFile::TemporaryStem() const {
+  FilePath stem = path_;
+  stem += L".new";
   return stem;
 }
 

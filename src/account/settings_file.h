@@ -1,9 +1,9 @@
 #pragma once
 
-#include <filesystem>
 #include <string>
 #include <string_view>
 
+#include "base/file_path.h"
 #include "base/file_system.h"
 
 namespace kalvane {
@@ -16,8 +16,7 @@ inline constexpr wchar_t kSettingsFileName[] = L"abc.txt";
 // stored account, and no file planted beside it is ever written through.
 class SettingsFile {
  public:
-  SettingsFile(FileSystem& files, std::filesystem::path path)
-      : files_(files), path_(std::move(path)) {}
+  SettingsFile(FileSystem& files, FilePath path) : files_(files), path_(std::move(path)) {}
 
   // The file's bytes, or why they could not be read: kNotFound when there is no file (the program
   // then starts with account updating off). A file that others may open is written again as a
@@ -27,10 +26,10 @@ class SettingsFile {
   Status Write(std::string_view content);
 
  private:
-  std::filesystem::path TemporaryStem() const;
+  FilePath TemporaryStem() const;
 
   FileSystem& files_;
-  std::filesystem::path path_;
+  FilePath path_;
 };
 
 }  // namespace kalvane

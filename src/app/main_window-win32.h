@@ -6,7 +6,6 @@
 
 #include <windows.h>
 
-#include <filesystem>
 #include <memory>
 #include <string>
 
@@ -16,6 +15,7 @@
 #include "app/update_controller.h"
 #include "app/window_layout.h"
 #include "base/ansi_code_page.h"
+#include "base/file_path.h"
 #include "instance/window_names.h"
 #include "platform/message_pump-win32.h"
 #include "platform/network_change-win32.h"
@@ -34,10 +34,10 @@ struct MainWindowServices {
   SettingsFile& settings;
   UpdateCycle& cycle;
   WindowsEventPump& pump;
-  std::filesystem::path hosts;    // watched for other programs' changes; empty when unknown
-  RefusedHosts refused_hosts;     // rows never written (the service's host among them)
-  FileSystem& private_files;      // for the history, kept as private as the account
-  std::filesystem::path history;  // the status history beside the account; empty when unknown
+  FilePath hosts;              // watched for other programs' changes; empty when unknown
+  RefusedHosts refused_hosts;  // rows never written (the service's host among them)
+  FileSystem& private_files;   // for the history, kept as private as the account
+  FilePath history;            // the status history beside the account; empty when unknown
 };
 
 // The program's one window. It routes messages and lays out its controls; the flows it drives

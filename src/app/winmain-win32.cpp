@@ -5,13 +5,13 @@
 #include <winsock2.h>
 
 #include <chrono>
-#include <filesystem>
 #include <optional>
 #include <string>
 #include <string_view>
 
 #include "account/settings_file.h"
 #include "app/main_window-win32.h"
+#include "base/file_path.h"
 #include "http/http_client.h"
 #include "http/proxy_router.h"
 #include "http/proxy_system-win32.h"
@@ -56,9 +56,9 @@ int StartElsewhere(const kalvane::Result<kalvane::InstanceLock>& lock) {
 }
 
 // `name` beside the program; an empty path (nothing loads or saves) when the folder is unknown.
-std::filesystem::path ProgramFile(const wchar_t* name) {
-  const kalvane::Result<std::filesystem::path> folder = kalvane::ProgramFolder();
-  return folder ? *folder / name : std::filesystem::path();
+kalvane::FilePath ProgramFile(const wchar_t* name) {
+  const kalvane::Result<kalvane::FilePath> folder = kalvane::ProgramFolder();
+  return folder ? *folder / name : kalvane::FilePath();
 }
 
 }  // namespace

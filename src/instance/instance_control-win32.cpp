@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "account/settings_file.h"
+#include "base/file_path.h"
 #include "instance/instance_command.h"
 #include "instance/single_instance-win32.h"
 #include "instance/window_names.h"
@@ -63,7 +64,7 @@ UniqueKernelObject OpenHolder(const InstanceLock& lock, DWORD process_id) {
   return process;
 }
 
-std::optional<BY_HANDLE_FILE_INFORMATION> FileIdentity(const std::filesystem::path& path) {
+std::optional<BY_HANDLE_FILE_INFORMATION> FileIdentity(const FilePath& path) {
   const UniqueFile file(CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES,
                                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                     OPEN_EXISTING, 0, nullptr));
@@ -73,7 +74,7 @@ std::optional<BY_HANDLE_FILE_INFORMATION> FileIdentity(const std::filesystem::pa
 }
 
 // True when `process` runs the file `image`: the same file, however the two paths spell it.
-bool ProcessRunsImage(HANDLE process, const std::filesystem::path& image) {
+bool ProcessRunsImage(HANDLE process, const FilePath& image) {
   const Result<std::wstring> running = ProcessImagePath(process);
   if (!running) return false;
   const auto a = FileIdentity(*running);
@@ -85,7 +86,7 @@ bool ProcessRunsImage(HANDLE process, const std::filesystem::path& image) {
 // Copies that know no exit request: recognised by the image their window's process runs and by
 // its elevation (a process that is not elevated never holds the lock: it is no running Kalvane,
 // but a copy stopped at its message), and only then sent a WM_CLOSE.
-bool CloseCopiesRunning(const std::filesystem::path& image, Clock::time_point deadline) {
+bool CloseCopiesRunning(const FilePath& image, Clock::time_point deadline) {
   std::vector<UniqueKernelObject> asked;
   for (HWND window : WindowsOfClass(kMainWindowClass)) {
     const DWORD process_id = WindowProcessId(window);
@@ -107,10 +108,10 @@ bool CloseCopiesRunning(const std::filesystem::path& image, Clock::time_point de
 // writes one that others may open again as a private file. Done when there is none, or it is
 // private now.
 int SecureSettingsFile() {
-  const Result<std::filesystem::path> folder = ProgramFolder();
+  const Result<FilePath> folder = ProgramFolder();
   if (!folder) return kCommandFailed;
   const std::unique_ptr<FileSystem> files = MakeWin32FileSystem(FilePrivacy::kAdministratorsOnly);
-  const std::filesystem::path path = *folder / kSettingsFileName;
+  const FilePath path = *folder / kSettingsFileName;
   if (!files->Exists(path)) return kCommandDone;
   SettingsFile settings(*files, path);
   const bool loaded = settings.Read().ok();
@@ -134,9 +135,8 @@ std::optional<int> RunInstanceCommand(std::string service_host) {
       return CleanupExitCode(hosts.ClearHostsSection().outcome);
     }
     case InstanceCommand::Kind::kClose: {
-      const Result<std::filesystem::path> folder =
-          command->folder.empty() ? ProgramFolder()
-                                  : Result<std::filesystem::path>(ToWide(command->folder));
+      const Result<FilePath> folder =
+          command->folder.empty() ? ProgramFolder() : Result<FilePath>(ToWide(command->folder));
       if (!folder) return kCommandFailed;
       return CloseRunningCopies(*folder, kClosePatience).ok() ? kCommandDone : kCommandFailed;
     }
@@ -148,7 +148,7 @@ std::optional<int> RunInstanceCommand(std::string service_host) {
   return kCommandUsage;
 }
 
-Status CloseRunningCopies(const std::filesystem::path& folder, std::chrono::milliseconds patience) {
+Status CloseRunningCopies(const FilePath& folder, std::chrono::milliseconds patience) {
   const auto deadline = Clock::now() + patience;
   const Status holder_gone = CloseLockHolder(&InstanceLock::ForThisMachine, deadline);
   const bool older_gone = CloseCopiesRunning(folder / kProgramFileName, deadline);

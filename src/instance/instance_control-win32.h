@@ -6,11 +6,11 @@
 #include <windows.h>
 
 #include <chrono>
-#include <filesystem>
 #include <functional>
 #include <optional>
 #include <string>
 
+#include "base/file_path.h"
 #include "instance/single_instance-win32.h"
 
 namespace kalvane {
@@ -30,7 +30,7 @@ std::optional<int> RunInstanceCommand(std::string service_host);
 //   process runs `folder`\Kalvane.exe.
 // A window of that class in any other process is neither asked nor waited for. kTimedOut when a
 // copy still runs at the end.
-Status CloseRunningCopies(const std::filesystem::path& folder, std::chrono::milliseconds patience);
+Status CloseRunningCopies(const FilePath& folder, std::chrono::milliseconds patience);
 
 // The first of those: the holder of the lock that `probe` makes or opens each time it looks
 // (InstanceLock::ForThisMachine for the machine's). Each holder is asked once, then waited for;

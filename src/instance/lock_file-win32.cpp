@@ -26,13 +26,13 @@ void WriteProcessId(HANDLE file) {
 
 }  // namespace
 
-std::filesystem::path LockFilePath() {
-  std::filesystem::path path = WindowsHostsPaths().hosts;
+FilePath LockFilePath() {
+  FilePath path = WindowsHostsPaths().hosts;
   if (!path.empty()) path += kInstanceLockFileSuffix;
   return path;
 }
 
-Result<LockFile> TakeLockFile(const std::filesystem::path& path) {
+Result<LockFile> TakeLockFile(const FilePath& path) {
   PrivateSecurity security(PrivateObject::kFile);
   if (path.empty()) return Status::Failure(StatusKind::kNotFound);
   if (!security) return LastErrorStatus();
@@ -67,7 +67,7 @@ Result<LockFile> TakeLockFile(const std::filesystem::path& path) {
   return LockFile{LockState::kHeldByOther, {}};
 }
 
-Result<DWORD> LockFileHolder(const std::filesystem::path& path) {
+Result<DWORD> LockFileHolder(const FilePath& path) {
   const UniqueFile file(CreateFileW(path.c_str(), GENERIC_READ,
                                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                     OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr));

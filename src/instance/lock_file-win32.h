@@ -7,8 +7,7 @@
 
 #include <windows.h>
 
-#include <filesystem>
-
+#include "base/file_path.h"
 #include "base/status.h"
 #include "instance/lock_state.h"
 #include "platform/unique_handle-win32.h"
@@ -19,7 +18,7 @@ namespace kalvane {
 inline constexpr wchar_t kInstanceLockFileSuffix[] = L".kalvane-lock";
 
 // "hosts.kalvane-lock" beside the hosts file; empty when the hosts file's folder is unknown.
-std::filesystem::path LockFilePath();
+FilePath LockFilePath();
 
 // A lock file taken, or found held: `file` is open while `state` is kAcquired.
 struct LockFile {
@@ -30,9 +29,9 @@ struct LockFile {
 // Makes the lock file at `path`, or finds it held. A leftover that nobody holds (a crash, or
 // planted) is removed and made anew; something that is no file is another program's. Fails when
 // the file can be neither made nor looked at.
-Result<LockFile> TakeLockFile(const std::filesystem::path& path);
+Result<LockFile> TakeLockFile(const FilePath& path);
 
 // The process id the holder of the lock file at `path` recorded.
-Result<DWORD> LockFileHolder(const std::filesystem::path& path);
+Result<DWORD> LockFileHolder(const FilePath& path);
 
 }  // namespace kalvane

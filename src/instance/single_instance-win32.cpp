@@ -72,7 +72,7 @@ Result<InstanceLock> InstanceLock::Named(const wchar_t* name) {
   return lock;
 }
 
-Result<InstanceLock> InstanceLock::InFile(const std::filesystem::path& path) {
+Result<InstanceLock> InstanceLock::InFile(const FilePath& path) {
   Result<LockFile> taken = TakeLockFile(path);
   if (!taken) return taken.status();
   InstanceLock lock;

@@ -5,9 +5,9 @@
 
 #include <windows.h>
 
-#include <filesystem>
 #include <string>
 
+#include "base/file_path.h"
 #include "base/status.h"
 #include "instance/lock_namespace-win32.h"
 #include "instance/lock_state.h"
@@ -35,7 +35,7 @@ class InstanceLock {
   static Result<InstanceLock> Named(const wchar_t* name);
 
   // The lock file at `path`.
-  static Result<InstanceLock> InFile(const std::filesystem::path& path);
+  static Result<InstanceLock> InFile(const FilePath& path);
 
   InstanceLock(InstanceLock&&) = default;
   InstanceLock& operator=(InstanceLock&&) = default;
@@ -56,7 +56,7 @@ class InstanceLock {
   Status TakeObjects();
 
   std::wstring name_;                 // the mutex's name (kernel objects)
-  std::filesystem::path path_;        // the lock file (file lock)
+  FilePath path_;                     // the lock file (file lock)
   UniquePrivateNamespace namespace_;  // the namespace the names live in, while it is open
   UniqueKernelObject mutex_;
   UniqueKernelObject record_;  // the section holding the holder's process id

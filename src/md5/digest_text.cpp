@@ -1,29 +1,17 @@
 #include "md5/digest_text.h"
 
-#include <span>
+#include <cstdint>
+#include <vector>
 
 #include "base/text.h"
 
 namespace kalvane {
 namespace {
 
-std::string RegisterText(std::uint32_t word) {
-  return std::to_string(static_cast<std::int32_t>(word));
-}
-
-}  // namespace
-
-DigestTextResult DigestStrToHexStr(std::u16string_view text, const AnsiCodePage& code_page) {
-  const auto bytes = StrToByteArray(text, code_page);
-  if (!bytes) return bytes.status();
-  Md5Engine engine;
-  engine.MD5Update(bytes.value());
-  engine.MD5Final();
-  return GetValues(engine);
-}
-
-Result<std::vector<std::uint8_t>> StrToByteArray(std::u16string_view text,
-                                                 const AnsiCodePage& code_page) {
+// One byte per character of `text` (no terminator), or kUnconvertible at the first character
+// without one.
+Result<std::vector<std::uint8_t>> SingleByteCodes(std::u16string_view text,
+                                                  const AnsiCodePage& code_page) {
   std::vector<std::uint8_t> bytes;
   bytes.reserve(text.size());
   for (const char16_t ch : text) {
@@ -34,25 +22,26 @@ Result<std::vector<std::uint8_t>> StrToByteArray(std::u16string_view text,
   return bytes;
 }
 
-std::string GetValues(const Md5Engine& engine) {
-  std::string text;
-  text.reserve(32);
-  for (const std::uint32_t word : engine.State()) text += LongToHexStr(word);
-  return text;
+}  // namespace
+
+DigestTextResult TextDigest(std::u16string_view text, const AnsiCodePage& code_page) {
+  const auto bytes = SingleByteCodes(text, code_page);
+  if (!bytes) return bytes.status();
+  Md5Engine engine;
+  engine.MD5Update(bytes.value());
+  engine.MD5Final();
+  return HexDigest(engine);
 }
 
-std::string LongToHexStr(std::uint32_t word) {
+std::string HexDigest(const Md5Engine& engine) {
   std::string text;
-  text.reserve(8);
-  for (int shift = 0; shift < 32; shift += 8) {
-    AppendHexByte(text, static_cast<std::uint8_t>(word >> shift), HexCase::kUpper);
+  text.reserve(kDigestTextLength);
+  for (const std::uint32_t word : engine.State()) {
+    for (int shift = 0; shift < 32; shift += 8) {
+      AppendHexByte(text, static_cast<std::uint8_t>(word >> shift), HexCase::kUpper);
+    }
   }
   return text;
 }
-
-std::string RegisterA(const Md5Engine& engine) { return RegisterText(engine.State()[0]); }
-std::string RegisterB(const Md5Engine& engine) { return RegisterText(engine.State()[1]); }
-std::string RegisterC(const Md5Engine& engine) { return RegisterText(engine.State()[2]); }
-std::string RegisterD(const Md5Engine& engine) { return RegisterText(engine.State()[3]); }
 
 }  // namespace kalvane

@@ -2,11 +2,8 @@
 
 #include <algorithm>
 #include <cstddef>
-#include <cstdint>
-#include <filesystem>
 #include <string>
 #include <string_view>
-#include <vector>
 
 #include "base/ansi_code_page.h"
 #include "base/status.h"
@@ -30,28 +27,10 @@ using DigestTextResult = Result<std::string>;
 
 // The digest text of `text`, each character taken as its single byte in `code_page`. Fails with
 // kUnconvertible, its position() naming the first character that has no single-byte code.
-[[nodiscard]] DigestTextResult DigestStrToHexStr(std::u16string_view text,
-                                                 const AnsiCodePage& code_page);
+[[nodiscard]] DigestTextResult TextDigest(std::u16string_view text, const AnsiCodePage& code_page);
 
-// The digest text of the file's contents, read in chunks. Fails with kNotFound when there is no
-// such file, else kFailed when it cannot be opened or read, with the C library's errno.
-[[nodiscard]] DigestTextResult DigestFileToHexStr(const std::filesystem::path& file);
-
-// One byte per character of `text` (no terminator), or kUnconvertible at the first character
-// without one.
-[[nodiscard]] Result<std::vector<std::uint8_t>> StrToByteArray(std::u16string_view text,
-                                                               const AnsiCodePage& code_page);
-
-// The engine's state words A to D as digest text; the digest right after MD5Final.
-[[nodiscard]] std::string GetValues(const Md5Engine& engine);
-
-// The word's four bytes, least significant first, two upper-case hexadecimal digits each.
-[[nodiscard]] std::string LongToHexStr(std::uint32_t word);
-
-// A state word as signed decimal text (a word with its top bit set reads as negative).
-[[nodiscard]] std::string RegisterA(const Md5Engine& engine);
-[[nodiscard]] std::string RegisterB(const Md5Engine& engine);
-[[nodiscard]] std::string RegisterC(const Md5Engine& engine);
-[[nodiscard]] std::string RegisterD(const Md5Engine& engine);
+// The engine's state words A to D as digest text, each word's four bytes least significant first:
+// the digest right after MD5Final.
+[[nodiscard]] std::string HexDigest(const Md5Engine& engine);
 
 }  // namespace kalvane

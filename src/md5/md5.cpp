@@ -1,6 +1,7 @@
 #include "md5/md5.h"
 
 #include <algorithm>
+#include <bit>
 #include <utility>
 
 namespace kalvane {
@@ -55,26 +56,26 @@ constexpr int MessageIndex(int step) {
 [[gnu::always_inline]] inline std::uint32_t FF(std::uint32_t a, std::uint32_t b, std::uint32_t c,
                                                std::uint32_t d, std::uint32_t x, int s,
                                                std::uint32_t t) {
-  return b + LongLeftRotate(a + x + t + (d ^ (b & (c ^ d))), s);
+  return b + std::rotl(a + x + t + (d ^ (b & (c ^ d))), s);
 }
 
 // G(b, c, d) = (b and d) or (c and not d); the two terms share no bit, so they may be added.
 [[gnu::always_inline]] inline std::uint32_t GG(std::uint32_t a, std::uint32_t b, std::uint32_t c,
                                                std::uint32_t d, std::uint32_t x, int s,
                                                std::uint32_t t) {
-  return b + LongLeftRotate(a + x + t + (c & ~d) + (b & d), s);
+  return b + std::rotl(a + x + t + (c & ~d) + (b & d), s);
 }
 
 [[gnu::always_inline]] inline std::uint32_t HH(std::uint32_t a, std::uint32_t b, std::uint32_t c,
                                                std::uint32_t d, std::uint32_t x, int s,
                                                std::uint32_t t) {
-  return b + LongLeftRotate(a + x + t + (b ^ (c ^ d)), s);
+  return b + std::rotl(a + x + t + (b ^ (c ^ d)), s);
 }
 
 [[gnu::always_inline]] inline std::uint32_t II(std::uint32_t a, std::uint32_t b, std::uint32_t c,
                                                std::uint32_t d, std::uint32_t x, int s,
                                                std::uint32_t t) {
-  return b + LongLeftRotate(a + x + t + (c ^ (b | ~d)), s);
+  return b + std::rotl(a + x + t + (c ^ (b | ~d)), s);
 }
 
 // One of the 64 steps. The working words take the roles (a, b, c, d), (d, a, b, c), (c, d, a, b),

@@ -1,18 +1,11 @@
 #pragma once
 
 #include <array>
-#include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <span>
 
 namespace kalvane {
-
-// `value` rotated left by `count` bits, the count taken modulo 32 (0 and 32 leave it unchanged; a
-// negative count turns right).
-[[nodiscard]] constexpr std::uint32_t LongLeftRotate(std::uint32_t value, int count) noexcept {
-  return std::rotl(value, count);
-}
 
 // Incremental MD5 (RFC 1321). A small value type: copy it to fork a digest in progress.
 //
@@ -35,12 +28,9 @@ class Md5Engine {
 
   [[nodiscard]] const Words& State() const noexcept { return state_; }
 
-  // Bytes fed through MD5Update since MD5Init, the padding and length fed by MD5Final included.
-  [[nodiscard]] std::uint64_t ByteCount() const noexcept { return byte_count_; }
-
  private:
   Words state_;
-  std::uint64_t byte_count_;
+  std::uint64_t byte_count_;  // bytes fed since MD5Init, MD5Final's padding and length included
   std::array<std::uint8_t, kBlockSize> buffer_{};  // the partial block: byte_count_ % 64 bytes
 };
 

@@ -34,7 +34,7 @@ std::optional<std::wstring> FinalPath(HANDLE handle) {
 // The final path of the folder `path` lies in, followed by the name `path` gives: the path a
 // file opened under `path` has when no link stands in its place. Links in the folder's own path
 // (a redirected profile folder, a mapped drive) are followed, as for any folder.
-std::optional<std::wstring> ExpectedFinalPath(const std::filesystem::path& path) {
+std::optional<std::wstring> ExpectedFinalPath(const FilePath& path) {
   // GetFullPathNameW rather than std::filesystem::absolute, which would bring the C++ library's
   // whole locale machinery into the program for one call.
   const DWORD size = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
@@ -43,7 +43,7 @@ std::optional<std::wstring> ExpectedFinalPath(const std::filesystem::path& path)
   const DWORD length = GetFullPathNameW(path.c_str(), size, full.data(), nullptr);
   if (length == 0 || length >= size) return std::nullopt;
   full.resize(length);
-  const std::filesystem::path absolute(std::move(full));
+  const FilePath absolute(std::move(full));
   UniqueFile folder(CreateFileW(absolute.parent_path().c_str(), FILE_READ_ATTRIBUTES,
                                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                 OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
@@ -61,14 +61,14 @@ bool SamePath(std::wstring_view a, std::wstring_view b) {
                               static_cast<int>(b.size()), TRUE) == CSTR_EQUAL;
 }
 
-bool IsOpenedByThatName(HANDLE file, const std::filesystem::path& path) {
+bool IsOpenedByThatName(HANDLE file, const FilePath& path) {
   if (GetFileType(file) != FILE_TYPE_DISK) return false;
   const std::optional<std::wstring> final_path = FinalPath(file);
   const std::optional<std::wstring> expected = ExpectedFinalPath(path);
   return final_path && expected && SamePath(*final_path, *expected);
 }
 
-bool IsPlainFileAt(HANDLE file, const std::filesystem::path& path) {
+bool IsPlainFileAt(HANDLE file, const FilePath& path) {
   BY_HANDLE_FILE_INFORMATION info{};
   if (!GetFileInformationByHandle(file, &info) || info.nNumberOfLinks != 1) return false;
   if ((info.dwFileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) != 0) {

@@ -1,6 +1,8 @@
 #include "platform/file_system-win32.h"
 
 #include <windows.h>
+
+#include "base/file_path.h"
 // After windows.h: RtlGenRandom (SystemFunction036 in advapi32).
 #include <ntsecapi.h>
 
@@ -79,7 +81,7 @@ constexpr int kNewNameAttempts = 4;
 // Opens `path` for writing as `disposition` says, without following a reparse point in its
 // place and without changing its content.
 // A file it creates gets `security` (null: the folder's inherited security).
-UniqueFile OpenForWriting(const std::filesystem::path& path, DWORD disposition, DWORD access,
+UniqueFile OpenForWriting(const FilePath& path, DWORD disposition, DWORD access,
                           SECURITY_ATTRIBUTES* security) {
   return UniqueFile(CreateFileW(path.c_str(), access, 0, security, disposition,
                                 FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
@@ -106,7 +108,7 @@ std::optional<std::wstring> RandomSuffix() {
 // what it leads to stays (Wine's DeleteFileW would remove a Unix link's target). A read-only
 // file, as a failed replace may leave our temporary file, loses that attribute first, but only
 // when it is one plain file: through a hard link the attribute belongs to another name too.
-Status RemoveName(const std::filesystem::path& path) {
+Status RemoveName(const FilePath& path) {
   UniqueFile file(CreateFileW(path.c_str(), DELETE | FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES,
                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                               OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
@@ -125,7 +127,7 @@ Status RemoveName(const std::filesystem::path& path) {
 
 // ReplaceFileW carries the replaced file's attributes over on Windows; Wine drops them. Put back
 // the ones that matter for the hosts file where they went missing.
-void KeepAttributes(const std::filesystem::path& path, DWORD old_attributes) {
+void KeepAttributes(const FilePath& path, DWORD old_attributes) {
   constexpr DWORD kKept = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE |
                           FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
   const DWORD now = GetFileAttributesW(path.c_str());
@@ -142,7 +144,7 @@ class Win32FileSystem final : public FileSystem {
     }
   }
 
-  Result<std::string> ReadWhole(const std::filesystem::path& path) override {
+  Result<std::string> ReadWhole(const FilePath& path) override {
     return Guarded(
         [&]() -> Result<std::string> {
           // Share everything: reading must not get in the way of the resolver or an editor.
@@ -155,7 +157,7 @@ class Win32FileSystem final : public FileSystem {
         kOutOfMemory);
   }
 
-  Result<std::string> ReadPlainFile(const std::filesystem::path& path) override {
+  Result<std::string> ReadPlainFile(const FilePath& path) override {
     return Guarded(
         [&]() -> Result<std::string> {
           UniqueFile file(CreateFileW(
@@ -169,17 +171,16 @@ class Win32FileSystem final : public FileSystem {
         kOutOfMemory);
   }
 
-  Status WriteWhole(const std::filesystem::path& path, std::string_view content,
-                    SyncMode sync) override {
+  Status WriteWhole(const FilePath& path, std::string_view content, SyncMode sync) override {
     return Guarded([&] { return Write(path, content, sync); }, kOutOfMemory);
   }
 
-  Status WriteNewFile(const std::filesystem::path& stem, std::string_view content, SyncMode sync,
-                      std::filesystem::path& created) override {
+  Status WriteNewFile(const FilePath& stem, std::string_view content, SyncMode sync,
+                      FilePath& created) override {
     return Guarded([&] { return WriteNew(stem, content, sync, created); }, kOutOfMemory);
   }
 
-  void RemoveNewFiles(const std::filesystem::path& stem) override {
+  void RemoveNewFiles(const FilePath& stem) override {
     (void)Guarded(
         [&] {
           RemoveLeftovers(stem);
@@ -188,9 +189,8 @@ class Win32FileSystem final : public FileSystem {
         kOutOfMemory);
   }
 
-  Status ReplaceKeepingBackup(const std::filesystem::path& target,
-                              const std::filesystem::path& replacement,
-                              const std::filesystem::path& backup) override {
+  Status ReplaceKeepingBackup(const FilePath& target, const FilePath& replacement,
+                              const FilePath& backup) override {
     const DWORD attributes = GetFileAttributesW(target.c_str());
     // No merge-error flags: a replacement that cannot take on the target's security descriptor
     // is not swapped in.
@@ -207,22 +207,21 @@ class Win32FileSystem final : public FileSystem {
     return Status::Failure(StatusKind::kFailed, error);
   }
 
-  Status MoveReplacing(const std::filesystem::path& from,
-                       const std::filesystem::path& to) override {
+  Status MoveReplacing(const FilePath& from, const FilePath& to) override {
     if (MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
       return OkStatus();
     return OpenFailure();
   }
 
-  Status Remove(const std::filesystem::path& path) override {
+  Status Remove(const FilePath& path) override {
     return Guarded([&] { return RemoveName(path); }, kOutOfMemory);
   }
 
-  bool Exists(const std::filesystem::path& path) override {
+  bool Exists(const FilePath& path) override {
     return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES || !IsNotFound(LastError());
   }
 
-  bool OpenToOthers(const std::filesystem::path& path) override {
+  bool OpenToOthers(const FilePath& path) override {
     if (!private_) return false;
     const UniqueFile file(CreateFileW(
         path.c_str(), READ_CONTROL, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
@@ -231,7 +230,7 @@ class Win32FileSystem final : public FileSystem {
   }
 
  private:
-  Status Write(const std::filesystem::path& path, std::string_view content, SyncMode sync) {
+  Status Write(const FilePath& path, std::string_view content, SyncMode sync) {
     // The existing file is opened without truncating it, and emptied only once it has passed
     // the checks. CREATE_NEW makes a missing one; it fails on anything already there, a dangling
     // link included, where CREATE_ALWAYS would create the file the link names.
@@ -245,13 +244,13 @@ class Win32FileSystem final : public FileSystem {
     return ReplaceContent(std::move(file), content, sync);
   }
 
-  Status WriteNew(const std::filesystem::path& stem, std::string_view content, SyncMode sync,
-                  std::filesystem::path& created) {
+  Status WriteNew(const FilePath& stem, std::string_view content, SyncMode sync,
+                  FilePath& created) {
     if (!CanCreatePrivately()) return Refusal(ERROR_INVALID_SECURITY_DESCR);
     for (int attempt = 0; attempt < kNewNameAttempts; ++attempt) {
       const std::optional<std::wstring> suffix = RandomSuffix();
       if (!suffix) return Failure();
-      std::filesystem::path name = stem;
+      FilePath name = stem;
       name += L"-" + *suffix;
       UniqueFile file = OpenForWriting(name, CREATE_NEW, GENERIC_WRITE, NewFileSecurity());
       if (!file) {
@@ -266,9 +265,9 @@ class Win32FileSystem final : public FileSystem {
     return Refusal(ERROR_FILE_EXISTS);
   }
 
-  void RemoveLeftovers(const std::filesystem::path& stem) {
+  void RemoveLeftovers(const FilePath& stem) {
     const std::wstring prefix = stem.filename().wstring() + L"-";
-    const std::filesystem::path pattern = stem.parent_path() / (prefix + L"*");
+    const FilePath pattern = stem.parent_path() / (prefix + L"*");
     WIN32_FIND_DATAW found{};
     UniqueFind search(FindFirstFileExW(pattern.c_str(), FindExInfoBasic, &found,
                                        FindExSearchNameMatch, nullptr, 0));

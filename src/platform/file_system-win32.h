@@ -2,9 +2,9 @@
 
 #include <windows.h>
 
-#include <filesystem>
 #include <memory>
 
+#include "base/file_path.h"
 #include "base/file_system.h"
 
 namespace kalvane {

@@ -11,7 +11,7 @@ constexpr DWORD kChanges =
 
 }  // namespace
 
-FolderWatch::FolderWatch(const std::filesystem::path& folder)
+FolderWatch::FolderWatch(const FilePath& folder)
     : handle_(folder.empty() ? INVALID_HANDLE_VALUE
                              : FindFirstChangeNotificationW(folder.c_str(), FALSE, kChanges)) {}
 

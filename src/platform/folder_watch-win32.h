@@ -2,8 +2,7 @@
 
 #include <windows.h>
 
-#include <filesystem>
-
+#include "base/file_path.h"
 #include "platform/unique_handle-win32.h"
 
 namespace kalvane {
@@ -22,7 +21,7 @@ using UniqueChangeNotification = UniqueHandle<ChangeNotificationTraits>;
 // while the handle is signalled are not lost: they are one signal.
 class FolderWatch {
  public:
-  explicit FolderWatch(const std::filesystem::path& folder);
+  explicit FolderWatch(const FilePath& folder);
   FolderWatch(const FolderWatch&) = delete;
   FolderWatch& operator=(const FolderWatch&) = delete;
 

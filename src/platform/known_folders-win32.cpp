@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include "base/file_path.h"
 #include "platform/path_query-win32.h"
 
 namespace kalvane {
@@ -12,12 +13,12 @@ Result<std::wstring> SystemDirectory() {
       [](wchar_t* buffer, DWORD size) -> DWORD { return GetSystemDirectoryW(buffer, size); });
 }
 
-Result<std::filesystem::path> ProgramFolder() {
+Result<FilePath> ProgramFolder() {
   // GetModuleFileNameW fills the whole buffer with a truncated path when it is too small.
   Result<std::wstring> path = QueryPath(
       [](wchar_t* buffer, DWORD size) { return GetModuleFileNameW(nullptr, buffer, size); });
   if (!path) return path.status();
-  return std::filesystem::path(*path).parent_path();
+  return FilePath(*path).parent_path();
 }
 
 }  // namespace kalvane

@@ -1,8 +1,8 @@
 #pragma once
 
-#include <filesystem>
 #include <string>
 
+#include "base/file_path.h"
 #include "base/status.h"
 
 namespace kalvane {
@@ -11,6 +11,6 @@ namespace kalvane {
 Result<std::wstring> SystemDirectory();
 
 // The folder of the running executable, however long its path.
-Result<std::filesystem::path> ProgramFolder();
+Result<FilePath> ProgramFolder();
 
 }  // namespace kalvane

@@ -3,6 +3,7 @@
 #include <optional>
 #include <utility>
 
+#include "base/file_path.h"
 #include "base/text.h"
 
 namespace kalvane {
@@ -133,7 +134,7 @@ std::vector<JournalEntry> HistoryFile::Load() {
     Result<std::vector<JournalEntry>> entries = DecodeHistory(*bytes);
     if (entries && !files_.OpenToOthers(path_)) return std::move(entries).value();
   }
-  std::filesystem::path aside = path_;
+  FilePath aside = path_;
   aside += L".bad";  // wide: joins a Windows path without the locale's conversion
   (void)files_.MoveReplacing(path_, aside);  // best effort: the next save replaces it anyway
   return {};
@@ -141,7 +142,7 @@ std::vector<JournalEntry> HistoryFile::Load() {
 
 Status HistoryFile::Save(const std::deque<JournalEntry>& entries) {
   if (path_.empty()) return Status::Failure(StatusKind::kNotFound);
-  std::filesystem::path stem = path_;
+  FilePath stem = path_;
   stem += L".new";
   return ReplaceThroughFreshTemporary(files_, path_, stem, EncodeHistory(entries));
 }

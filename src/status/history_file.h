@@ -9,11 +9,11 @@
 
 #include <cstddef>
 #include <deque>
-#include <filesystem>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "base/file_path.h"
 #include "base/file_system.h"
 #include "base/status.h"
 #include "status/status_journal.h"
@@ -33,8 +33,7 @@ Result<std::vector<JournalEntry>> DecodeHistory(std::string_view bytes);
 class HistoryFile {
  public:
   // `path` empty: nothing is read or kept.
-  HistoryFile(FileSystem& files, std::filesystem::path path)
-      : files_(files), path_(std::move(path)) {}
+  HistoryFile(FileSystem& files, FilePath path) : files_(files), path_(std::move(path)) {}
 
   // The earlier runs' events, newest first. A file that cannot be trusted (see above, or one
   // that others may open) is renamed with ".bad" added and the history starts afresh.
@@ -44,7 +43,7 @@ class HistoryFile {
 
  private:
   FileSystem& files_;
-  std::filesystem::path path_;
+  FilePath path_;
 };
 
 }  // namespace kalvane

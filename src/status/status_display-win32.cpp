@@ -3,6 +3,7 @@
 #include <chrono>
 #include <utility>
 
+#include "base/file_path.h"
 #include "platform/wide_text-win32.h"
 #include "status/status_line.h"
 
@@ -69,7 +70,7 @@ std::vector<ProofRow> ProofRows(const StatusModel& model) {
 
 StatusDisplay::StatusDisplay(HINSTANCE instance, HWND owner, TrayIcon& tray,
                              const TrayPictures& pictures, const AnsiCodePage& code_page,
-                             RefusedHosts refused, FileSystem& files, std::filesystem::path history)
+                             RefusedHosts refused, FileSystem& files, FilePath history)
     : instance_(instance),
       owner_(owner),
       code_page_(code_page),

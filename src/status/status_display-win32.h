@@ -6,7 +6,6 @@
 
 #include <windows.h>
 
-#include <filesystem>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -14,6 +13,7 @@
 #include <string_view>
 
 #include "base/ansi_code_page.h"
+#include "base/file_path.h"
 #include "base/file_system.h"
 #include "status/balloon_notice-win32.h"
 #include "status/history_file.h"
@@ -34,7 +34,7 @@ class StatusDisplay {
   // The history of earlier runs is read from `history` (in `files`, kept private) at once.
   StatusDisplay(HINSTANCE instance, HWND owner, TrayIcon& tray, const TrayPictures& pictures,
                 const AnsiCodePage& code_page, RefusedHosts refused, FileSystem& files,
-                std::filesystem::path history);
+                FilePath history);
   StatusDisplay(const StatusDisplay&) = delete;
   StatusDisplay& operator=(const StatusDisplay&) = delete;
 

@@ -16,7 +16,7 @@ namespace kalvane {
 HostsPaths WindowsHostsPaths() {
   HostsPaths paths;
   if (const auto system = SystemDirectory()) {
-    paths.hosts = std::filesystem::path(*system + L"\\drivers\\etc\\hosts");
+    paths.hosts = FilePath(*system + L"\\drivers\\etc\\hosts");
   }
   if (const auto folder = ProgramFolder()) paths.working_copy = *folder / L"hosts.bak";
   return paths;

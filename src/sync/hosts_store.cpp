@@ -21,9 +21,8 @@ HostsStepReport ReadFailure(Status status) {
   }
 }
 
-// Wide suffixes: on Windows they join the path as they are, where a narrow one would need the
-// locale's conversion (and bring all of it into the program).
-std::filesystem::path Sibling(const std::filesystem::path& path, const wchar_t* suffix) {
+// `path` with `suffix` after its last name; nothing for an unknown path.
+FilePath Sibling(const FilePath& path, const wchar_t* suffix) {
   if (path.empty()) return {};
   auto sibling = path;
   sibling += suffix;

@@ -2,13 +2,13 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <filesystem>
 #include <functional>
 #include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
 
+#include "base/file_path.h"
 #include "base/file_system.h"
 #include "sync/domain_list.h"
 #include "sync/hosts_section.h"
@@ -16,8 +16,8 @@
 namespace kalvane {
 
 struct HostsPaths {
-  std::filesystem::path hosts;         // empty when the system directory is unknown
-  std::filesystem::path working_copy;  // "hosts.bak" in the program folder; empty when unknown
+  FilePath hosts;         // empty when the system directory is unknown
+  FilePath working_copy;  // "hosts.bak" in the program folder; empty when unknown
 };
 
 // The outcome of one step. kWritten leaves the new content in the hosts file; every other outcome
@@ -115,9 +115,9 @@ class HostsStore final : public HostsWriter {
 
   std::unique_ptr<FileSystem> files_;
   HostsPaths paths_;
-  std::filesystem::path temp_stem_;  // the temporary file's name before its random suffix
-  std::filesystem::path temp_;       // the new content, beside the hosts file
-  std::filesystem::path backup_;     // the old hosts file while it is being replaced
+  FilePath temp_stem_;  // the temporary file's name before its random suffix
+  FilePath temp_;       // the new content, beside the hosts file
+  FilePath backup_;     // the old hosts file while it is being replaced
   std::function<void()> on_hosts_changed_;
   RefusedHosts refused_;
   std::optional<SectionRows> record_;

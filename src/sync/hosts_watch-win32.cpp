@@ -2,7 +2,7 @@
 
 namespace kalvane {
 
-HostsWatch::HostsWatch(HWND window, const std::filesystem::path& hosts)
+HostsWatch::HostsWatch(HWND window, const FilePath& hosts)
     : window_(window), folder_(hosts.parent_path()) {}
 
 void HostsWatch::OnSignalled() {

@@ -2,9 +2,9 @@
 
 #include <windows.h>
 
-#include <filesystem>
 #include <optional>
 
+#include "base/file_path.h"
 #include "platform/folder_watch-win32.h"
 #include "platform/window_timer-win32.h"
 
@@ -22,7 +22,7 @@ inline constexpr UINT kHostsQuietMs = 500;
 // Our own writes are seen as well; telling them apart is up to the reader of the content.
 class HostsWatch {
  public:
-  HostsWatch(HWND window, const std::filesystem::path& hosts);
+  HostsWatch(HWND window, const FilePath& hosts);
   HostsWatch(const HostsWatch&) = delete;
   HostsWatch& operator=(const HostsWatch&) = delete;
 

@@ -20,7 +20,7 @@ using testing::MemoryFileSystem;
 const IconvCodePage kCp1252("CP1252");
 const IconvCodePage kCp936("CP936");
 const Password kSecretDigestPassword = *Password::FromDigest(u"5EBE2294ECD0E0F08EAB7690D2A6EE69");
-const std::filesystem::path kSettings = "/app/abc.txt";
+const FilePath kSettings = L"/app/abc.txt";
 // MD5("secret")
 constexpr std::u16string_view kSecretDigest = u"5EBE2294ECD0E0F08EAB7690D2A6EE69";
 

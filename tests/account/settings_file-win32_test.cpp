@@ -44,7 +44,7 @@ class SettingsFileLinksTest : public ::testing::Test {
 
   // Plants a link of either kind at `link`, runs `check`, and removes the link again.
   template <typename Check>
-  void WithEachLink(const std::filesystem::path& link, Check check) {
+  void WithEachLink(const FilePath& link, Check check) {
     ASSERT_TRUE(MakeHardLink(target_, link));
     check();
     ASSERT_TRUE(DeleteFileW(link.c_str()));
@@ -56,8 +56,8 @@ class SettingsFileLinksTest : public ::testing::Test {
   }
 
   ScratchFolder scratch_{L"kalvane-settings"};
-  std::filesystem::path settings_path_ = scratch_.Folder(L"program") / L"abc.txt";
-  std::filesystem::path target_ = scratch_.Folder(L"elsewhere") / L"target.txt";
+  FilePath settings_path_ = scratch_.Folder(L"program") / L"abc.txt";
+  FilePath target_ = scratch_.Folder(L"elsewhere") / L"target.txt";
   std::unique_ptr<FileSystem> files_ = MakeWin32FileSystem();
 };
 
@@ -81,7 +81,7 @@ TEST_F(SettingsFileLinksTest, ALinkPlantedAsTheSettingsFileIsReplacedNotWrittenT
 }
 
 // Whether the file's DACL lets everybody in (Wine shows a file's "others" mode bits that way).
-bool AdmitsEveryone(const std::filesystem::path& path) {
+bool AdmitsEveryone(const FilePath& path) {
   PACL dacl = nullptr;
   PSECURITY_DESCRIPTOR descriptor = nullptr;
   EXPECT_EQ(GetNamedSecurityInfoW(path.c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr,
@@ -102,7 +102,7 @@ bool AdmitsEveryone(const std::filesystem::path& path) {
   return false;
 }
 
-void PutReadableByEveryone(const std::filesystem::path& path, const std::string& content) {
+void PutReadableByEveryone(const FilePath& path, const std::string& content) {
   PSECURITY_DESCRIPTOR descriptor = nullptr;
   ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorW(
       L"D:P(A;;FA;;;SY)(A;;FA;;;BA)(A;;FR;;;WD)", SDDL_REVISION_1, &descriptor, nullptr));
@@ -121,7 +121,7 @@ void PutReadableByEveryone(const std::filesystem::path& path, const std::string&
 // no temporary holding the account behind.
 TEST(PrivateSettingsFile, AdmitsOnlyAdministratorsAndLeavesNoTemporary) {
   ScratchFolder scratch{L"kalvane-private"};
-  const std::filesystem::path path = scratch.Folder(L"program") / L"abc.txt";
+  const FilePath path = scratch.Folder(L"program") / L"abc.txt";
   const auto files = MakeWin32FileSystem(FilePrivacy::kAdministratorsOnly);
   SettingsFile settings(*files, path);
 

@@ -12,7 +12,7 @@ using testing::FaultKind;
 using testing::MemoryDisk;
 using testing::MemoryFileSystem;
 
-const std::filesystem::path kSettings = "/app/abc.txt";
+const FilePath kSettings = L"/app/abc.txt";
 const std::string kStored = "True\r\nexample.com\r\n0123456789ABCDEF0123456789ABCDEF\r\n";
 
 TEST(SettingsFile, ReadsWritesAndNeverLosesTheStoredAccount) {
@@ -48,7 +48,7 @@ TEST(SettingsFile, ReadsWritesAndNeverLosesTheStoredAccount) {
   {
     MemoryDisk disk;
     MemoryFileSystem files(disk);
-    SettingsFile unknown_folder(files, std::filesystem::path());
+    SettingsFile unknown_folder(files, FilePath());
     EXPECT_FALSE(unknown_folder.Write(kStored).ok());
     EXPECT_EQ(unknown_folder.Read().status(), StatusKind::kNotFound);
   }
@@ -68,7 +68,7 @@ TEST(SettingsFile, SavesThroughAFreshTemporaryFileAndClearsLeftovers) {
   EXPECT_EQ(disk.files.size(), 1u) << "a temporary file was left behind";
   EXPECT_EQ(disk.Content(kSettings), "True\r\n");
 
-  disk.files["/app/abc.txt.new-9"].content = "left by a save that never ended";
+  disk.files[L"/app/abc.txt.new-9"].content = "left by a save that never ended";
   MemoryFileSystem files(disk);
   SettingsFile settings(files, kSettings);
   ASSERT_TRUE(settings.Write(kStored).ok());

@@ -59,12 +59,12 @@ TEST(HostsFailureStatus, AHostsFileHeldOpenWithoutSharingShowsTheSteadyFailureIc
   ASSERT_NE(window.hwnd(), nullptr) << "no window: is DISPLAY set (Xvfb)?";
   wchar_t temp[MAX_PATH + 1];
   ASSERT_NE(GetTempPathW(MAX_PATH + 1, temp), 0u);
-  const std::filesystem::path root =
-      std::filesystem::path(temp) /
-      (L"kalvane-tray-hosts-" + std::to_wstring(GetCurrentProcessId()));
-  std::filesystem::create_directories(root / L"etc");
-  const std::filesystem::path hosts = root / L"etc" / L"hosts";
-  std::ofstream(hosts, std::ios::binary) << "127.0.0.1 localhost\r\n";
+  const FilePath root =
+      FilePath(temp) / (L"kalvane-tray-hosts-" + std::to_wstring(GetCurrentProcessId()));
+  std::filesystem::create_directories((root / L"etc").native());
+  const FilePath hosts = root / L"etc" / L"hosts";
+  std::ofstream(std::filesystem::path(hosts.native()), std::ios::binary)
+      << "127.0.0.1 localhost\r\n";
   HostsStore store(MakeWin32FileSystem(), {hosts, root / L"hosts.bak"}, {}, "dns.kalvane.example");
   AnsweringService service;
   const SystemAnsiCodePage code_page;
@@ -97,7 +97,7 @@ TEST(HostsFailureStatus, AHostsFileHeldOpenWithoutSharingShowsTheSteadyFailureIc
   EXPECT_EQ(tray.Icon(), updated);
   EXPECT_EQ(tray.Tip(), L"Kalvane\n已更新 1 条映射 (12:04)");
   tray.Remove();
-  std::filesystem::remove_all(root);
+  std::filesystem::remove_all(root.native());
 }
 
 }  // namespace

@@ -299,7 +299,7 @@ using testing::MemoryDisk;
 using testing::MemoryFileSystem;
 
 const IconvCodePage kCp1252("CP1252");
-const std::filesystem::path kSettings = "/app/abc.txt";
+const FilePath kSettings = L"/app/abc.txt";
 constexpr std::string_view kPwd = "&pwd=";
 
 std::string Md5(std::u16string_view ascii) {

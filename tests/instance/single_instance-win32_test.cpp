@@ -199,7 +199,7 @@ TEST(CloseLockHolder, AsksEachHolderInItsTurnAndWaitsForOneThatIsSlowToEnd) {
 
 // True when the DACL of `path` grants Everyone, Users or Authenticated Users anything. Under
 // Wine the DACL mirrors the Unix mode: "others" bits show as an entry for Everyone.
-bool OpenToOthers(const std::filesystem::path& path) {
+bool OpenToOthers(const FilePath& path) {
   PSECURITY_DESCRIPTOR descriptor = nullptr;
   wchar_t* text = nullptr;
   if (GetNamedSecurityInfoW(path.c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr,
@@ -232,7 +232,7 @@ TEST(InstanceLock, TheLockFileIsPrivateHeldAndGoneWithItsHolder) {
     EXPECT_FALSE(later->RequestHolderExit().ok()) << "a lock file has no exit request";
     EXPECT_EQ(holder->ExitRequest(), nullptr);
   }
-  EXPECT_FALSE(std::filesystem::exists(path)) << "the lock file outlived its holder";
+  EXPECT_FALSE(std::filesystem::exists(path.native())) << "the lock file outlived its holder";
 
   testing::PutFileBytes(path, "4242");  // left behind, with the folder's (default) security
   ASSERT_TRUE(OpenToOthers(path));
@@ -242,7 +242,7 @@ TEST(InstanceLock, TheLockFileIsPrivateHeldAndGoneWithItsHolder) {
     EXPECT_FALSE(OpenToOthers(path));
   }
 
-  std::filesystem::create_directory(path);
+  std::filesystem::create_directory(path.native());
   EXPECT_EQ(StateOf(InstanceLock::InFile(path)), LockState::kHeldByOther);
 }
 

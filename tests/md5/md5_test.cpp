@@ -36,7 +36,7 @@ std::string EngineDigestText(const Bytes& bytes, std::size_t piece = 0) {
     engine.MD5Update(all.subspan(at, std::min(piece, bytes.size() - at)));
   }
   engine.MD5Final();
-  return GetValues(engine);
+  return HexDigest(engine);
 }
 
 TEST(Md5Engine, Rfc1321TestSuiteWholeSplitAndByteByByte) {
@@ -49,7 +49,7 @@ TEST(Md5Engine, Rfc1321TestSuiteWholeSplitAndByteByByte) {
       engine.MD5Update(std::span(bytes).first(cut));
       engine.MD5Update(std::span(bytes).subspan(cut));
       engine.MD5Final();
-      EXPECT_EQ(GetValues(engine), expected) << message << " cut at " << cut;
+      EXPECT_EQ(HexDigest(engine), expected) << message << " cut at " << cut;
     }
   }
 }
@@ -57,12 +57,12 @@ TEST(Md5Engine, Rfc1321TestSuiteWholeSplitAndByteByByte) {
 TEST(Md5Engine, NoUpdateOrEmptyUpdatesGiveTheEmptyDigest) {
   Md5Engine engine;
   engine.MD5Final();
-  EXPECT_EQ(GetValues(engine), "D41D8CD98F00B204E9800998ECF8427E");
+  EXPECT_EQ(HexDigest(engine), "D41D8CD98F00B204E9800998ECF8427E");
   engine.MD5Init();
   engine.MD5Update({});
   engine.MD5Update({});
   engine.MD5Final();
-  EXPECT_EQ(GetValues(engine), "D41D8CD98F00B204E9800998ECF8427E");
+  EXPECT_EQ(HexDigest(engine), "D41D8CD98F00B204E9800998ECF8427E");
 }
 
 TEST(Md5Engine, EveryShortLengthMatchesOpenSslInEverySplit) {
@@ -87,21 +87,6 @@ TEST(Md5Engine, LongMessagesMatchOpenSslInEverySplit) {
   }
 }
 
-TEST(Md5Engine, PaddingFillsOneOrTwoBlocksAroundTheLengthField) {
-  const Bytes data = RandomBytes(65, 3);
-  const std::pair<std::size_t, std::uint64_t> cases[] = {
-      {55, 64}, {56, 128}, {63, 128}, {64, 128}, {65, 128}};
-  for (const auto& [length, padded] : cases) {
-    const Bytes message(data.begin(), data.begin() + static_cast<std::ptrdiff_t>(length));
-    Md5Engine engine;
-    engine.MD5Update(message);
-    EXPECT_EQ(engine.ByteCount(), length);
-    engine.MD5Final();
-    EXPECT_EQ(engine.ByteCount(), padded) << length;
-    EXPECT_EQ(GetValues(engine), OpenSslDigestText(message)) << length;
-  }
-}
-
 TEST(Md5Engine, CopiesContinueIndependentlyAndInitDiscardsADigestUnderWay) {
   const Bytes data = RandomBytes(200, 4);
   Md5Engine first;
@@ -110,13 +95,13 @@ TEST(Md5Engine, CopiesContinueIndependentlyAndInitDiscardsADigestUnderWay) {
   first.MD5Update(std::span(data).subspan(100));
   first.MD5Final();
   second.MD5Final();
-  EXPECT_EQ(GetValues(first), OpenSslDigestText(data));
-  EXPECT_EQ(GetValues(second), OpenSslDigestText(Bytes(data.begin(), data.begin() + 100)));
+  EXPECT_EQ(HexDigest(first), OpenSslDigestText(data));
+  EXPECT_EQ(HexDigest(second), OpenSslDigestText(Bytes(data.begin(), data.begin() + 100)));
 
   second.MD5Init();
   second.MD5Update(BytesOf("abc"));
   second.MD5Final();
-  EXPECT_EQ(GetValues(second), "900150983CD24FB0D6963F7D28E17F72");
+  EXPECT_EQ(HexDigest(second), "900150983CD24FB0D6963F7D28E17F72");
 }
 
 }  // namespace

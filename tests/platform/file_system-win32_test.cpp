@@ -30,8 +30,8 @@ class Win32FileSystemTest : public ::testing::Test {
   void SetUp() override { PutFileBytes(target_, kTargetBytes); }
 
   ScratchFolder scratch_{L"kalvane-files"};
-  std::filesystem::path program_ = scratch_.Folder(L"program");
-  std::filesystem::path target_ = scratch_.Folder(L"elsewhere") / L"target.txt";
+  FilePath program_ = scratch_.Folder(L"program");
+  FilePath target_ = scratch_.Folder(L"elsewhere") / L"target.txt";
   std::unique_ptr<FileSystem> files_ = MakeWin32FileSystem();
 };
 
@@ -75,11 +75,11 @@ TEST_F(Win32FileSystemTest, ASymbolicLinkIsNotWrittenThroughNorADanglingOneFollo
   ASSERT_TRUE(MakeSymbolicLink(missing, dangling));
   ASSERT_TRUE(DeleteFileW(missing.c_str()));
   EXPECT_NE(files_->WriteWhole(dangling, kNew, SyncMode::kFlush), StatusKind::kOk);
-  EXPECT_FALSE(std::filesystem::exists(missing));
+  EXPECT_FALSE(std::filesystem::exists(missing.native()));
 }
 
 TEST_F(Win32FileSystemTest, AFolderOrADeviceIsNoFileToWrite) {
-  std::filesystem::create_directory(program_ / L"hosts.bak");
+  std::filesystem::create_directory((program_ / L"hosts.bak").native());
   EXPECT_EQ(files_->WriteWhole(program_ / L"hosts.bak", kNew, SyncMode::kNone),
             StatusKind::kFailed);
   EXPECT_NE(files_->WriteWhole(L"\\\\.\\NUL", kNew, SyncMode::kNone), StatusKind::kOk);
@@ -89,7 +89,7 @@ TEST_F(Win32FileSystemTest, NewFilesGetFreshUnpredictableNamesAndLeftoversGoWith
   const auto stem = program_ / L"abc.txt.new";
   std::set<std::wstring> names;
   for (int i = 0; i < 3; ++i) {
-    std::filesystem::path created;
+    FilePath created;
     ASSERT_EQ(files_->WriteNewFile(stem, kNew, SyncMode::kFlush, created), StatusKind::kOk);
     EXPECT_EQ(FileBytes(created), kNew);
     const std::wstring name = created.filename().wstring();
@@ -116,7 +116,7 @@ TEST_F(Win32FileSystemTest, NewFilesGetFreshUnpredictableNamesAndLeftoversGoWith
 }
 
 TEST_F(Win32FileSystemTest, ANewFileIsNotMadeInAMissingFolder) {
-  std::filesystem::path created;
+  FilePath created;
   EXPECT_EQ(
       files_->WriteNewFile(program_ / L"gone" / L"abc.txt.new", kNew, SyncMode::kNone, created),
       StatusKind::kNotFound);

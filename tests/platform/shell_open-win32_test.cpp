@@ -18,7 +18,7 @@ namespace {
 TEST(OpenAsDesktopUser, ReturnsPromptlyAndLeavesTheThreadsComAsItWas) {
   testing::ScratchFolder scratch(L"kalvane-open");
   const auto target = scratch.root() / L"no-association.kalvane-test";
-  std::ofstream(target) << "x";
+  std::ofstream(std::filesystem::path(target.native())) << "x";
 
   const auto started = std::chrono::steady_clock::now();
   const ShellOpenPath path = OpenAsDesktopUser(target.c_str());
@@ -45,7 +45,7 @@ TEST(OpenAsDesktopUser, WithoutTheDesktopShellStartsNothingItself) {
   if (!testing::UnixPath(scratch.root())) GTEST_SKIP() << "hides the shell only under Wine";
   // A batch file needs no association: a ShellExecuteW of this process would run it at once.
   const auto target = scratch.root() / L"open-me.cmd";
-  std::ofstream(target) << "echo started> \"%~dp0started\"\r\n";
+  std::ofstream(std::filesystem::path(target.native())) << "echo started> \"%~dp0started\"\r\n";
 
   constexpr wchar_t kTreatAs[] =
       L"Software\\Classes\\CLSID\\{9BA05972-F6A8-11CF-A442-00A0C90A8F39}\\TreatAs";
@@ -57,7 +57,8 @@ TEST(OpenAsDesktopUser, WithoutTheDesktopShellStartsNothingItself) {
   RegDeleteKeyW(HKEY_LOCAL_MACHINE, kTreatAs);
   EXPECT_EQ(path, ShellOpenPath::kShellUnreachable);
   std::this_thread::sleep_for(std::chrono::seconds(2));
-  EXPECT_FALSE(std::filesystem::exists(scratch.root() / L"started")) << "started it itself";
+  EXPECT_FALSE(std::filesystem::exists((scratch.root() / L"started").native()))
+      << "started it itself";
 }
 
 }  // namespace

@@ -10,8 +10,8 @@
 namespace kalvane {
 namespace {
 
-const std::filesystem::path kHistory = "/app/kalvane-history.dat";
-const std::filesystem::path kSetAside = "/app/kalvane-history.dat.bad";
+const FilePath kHistory = L"/app/kalvane-history.dat";
+const FilePath kSetAside = L"/app/kalvane-history.dat.bad";
 
 JournalEntry Entry(int n, std::u16string result = u"已更新 2 条映射") {
   return {{n / 3600 % 24, n / 60 % 60, n % 60, 1 + n % 12, 1 + n % 28},

@@ -14,22 +14,25 @@
 #include <string>
 #include <vector>
 
+#include "base/file_path.h"
+
 namespace kalvane::testing {
 
-inline std::optional<std::string> FileBytes(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
+inline std::optional<std::string> FileBytes(const FilePath& path) {
+  std::ifstream in(std::filesystem::path(path.native()), std::ios::binary);
   if (!in) return std::nullopt;
   return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
-inline void PutFileBytes(const std::filesystem::path& path, const std::string& content) {
-  std::ofstream(path, std::ios::binary | std::ios::trunc) << content;
+inline void PutFileBytes(const FilePath& path, const std::string& content) {
+  std::ofstream(std::filesystem::path(path.native()), std::ios::binary | std::ios::trunc)
+      << content;
 }
 
 // The names in `folder`, sorted.
-inline std::vector<std::wstring> FolderNames(const std::filesystem::path& folder) {
+inline std::vector<std::wstring> FolderNames(const FilePath& folder) {
   std::vector<std::wstring> names;
-  for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+  for (const auto& entry : std::filesystem::directory_iterator(folder.native())) {
     names.push_back(entry.path().filename().wstring());
   }
   std::sort(names.begin(), names.end());
@@ -37,7 +40,7 @@ inline std::vector<std::wstring> FolderNames(const std::filesystem::path& folder
 }
 
 // The Unix path of a Windows path under Wine; nothing elsewhere.
-inline std::optional<std::string> UnixPath(const std::filesystem::path& path) {
+inline std::optional<std::string> UnixPath(const FilePath& path) {
   using UnixName = char*(CDECL*)(LPCWSTR);
   const FARPROC proc = GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name");
   if (proc == nullptr) return std::nullopt;
@@ -76,7 +79,7 @@ bool WaitFor(Probe done) {
   return done();
 }
 
-inline bool Exists(const std::filesystem::path& path) {
+inline bool Exists(const FilePath& path) {
   return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
@@ -84,7 +87,7 @@ inline std::wstring Quoted(const std::string& unix_path) {
   return L"\"" + std::filesystem::path(unix_path).wstring() + L"\"";
 }
 
-inline bool UnixSymlink(const std::filesystem::path& target, const std::filesystem::path& link) {
+inline bool UnixSymlink(const FilePath& target, const FilePath& link) {
   const auto from = UnixPath(target);
   const auto to = UnixPath(link);
   return from && to && StartUnix(L"/bin/ln", L"-s " + Quoted(*from) + L" " + Quoted(*to)) &&
@@ -93,8 +96,7 @@ inline bool UnixSymlink(const std::filesystem::path& target, const std::filesyst
 
 // A symbolic link at `link` to the existing file `target`; false when this system lets the test
 // make none.
-inline bool MakeSymbolicLink(const std::filesystem::path& target,
-                             const std::filesystem::path& link) {
+inline bool MakeSymbolicLink(const FilePath& target, const FilePath& link) {
   if (CreateSymbolicLinkW(link.c_str(), target.c_str(),
                           SYMBOLIC_LINK_FLAG_ALLOW_UNPRIVILEGED_CREATE) &&
       Exists(link)) {
@@ -106,7 +108,7 @@ inline bool MakeSymbolicLink(const std::filesystem::path& target,
 // Whether symbolic links must be available: under Wine, where ln makes them.
 inline bool OnWine() { return UnixPath(L"C:\\").has_value(); }
 
-inline bool MakeHardLink(const std::filesystem::path& target, const std::filesystem::path& link) {
+inline bool MakeHardLink(const FilePath& target, const FilePath& link) {
   return CreateHardLinkW(link.c_str(), target.c_str(), nullptr) != FALSE;
 }
 
@@ -116,9 +118,9 @@ class ScratchFolder {
   explicit ScratchFolder(const std::wstring& name) {
     wchar_t temp[MAX_PATH + 1];
     GetTempPathW(MAX_PATH + 1, temp);
-    root_ = std::filesystem::path(temp) / (name + L"-" + std::to_wstring(GetCurrentProcessId()) +
-                                           L"-" + std::to_wstring(GetTickCount64()));
-    std::filesystem::create_directories(root_);
+    root_ = FilePath(temp) / (name + L"-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
+                              std::to_wstring(GetTickCount64()));
+    std::filesystem::create_directories(root_.native());
   }
   ~ScratchFolder() {
     // Under Wine a Windows delete of a Unix link would remove its target instead.
@@ -129,22 +131,22 @@ class ScratchFolder {
       }
     }
     std::error_code error;
-    for (const auto& entry : std::filesystem::recursive_directory_iterator(root_, error)) {
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(root_.native(), error)) {
       SetFileAttributesW(entry.path().c_str(), FILE_ATTRIBUTE_NORMAL);
     }
-    std::filesystem::remove_all(root_, error);
+    std::filesystem::remove_all(root_.native(), error);
   }
   ScratchFolder(const ScratchFolder&) = delete;
   ScratchFolder& operator=(const ScratchFolder&) = delete;
 
-  const std::filesystem::path& root() const { return root_; }
-  std::filesystem::path Folder(const wchar_t* name) const {
-    std::filesystem::create_directories(root_ / name);
+  const FilePath& root() const { return root_; }
+  FilePath Folder(const wchar_t* name) const {
+    std::filesystem::create_directories((root_ / name).native());
     return root_ / name;
   }
 
  private:
-  std::filesystem::path root_;
+  FilePath root_;
 };
 
 }  // namespace kalvane::testing

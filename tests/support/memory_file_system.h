@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
-#include <filesystem>
 #include <limits>
 #include <map>
 #include <optional>
@@ -13,6 +12,7 @@
 #include <utility>
 #include <vector>
 
+#include "base/file_path.h"
 #include "base/file_system.h"
 
 namespace kalvane::testing {
@@ -28,11 +28,11 @@ struct MemoryFile {
 
 // A disk of named files, shared by the file systems a test creates in turn.
 struct MemoryDisk {
-  std::map<std::filesystem::path, MemoryFile> files;
+  std::map<FilePath, MemoryFile> files;
   std::size_t capacity = std::numeric_limits<std::size_t>::max();
-  std::set<std::filesystem::path> missing_folders;  // writes below these fail
+  std::set<FilePath> missing_folders;  // writes below these fail
 
-  std::optional<std::string> Content(const std::filesystem::path& path) const {
+  std::optional<std::string> Content(const FilePath& path) const {
     const auto it = files.find(path);
     if (it == files.end()) return std::nullopt;
     return it->second.content;
@@ -87,12 +87,12 @@ class MemoryFileSystem final : public FileSystem {
 
   bool fault_hit() const { return fault_hit_; }
   int steps() const { return steps_; }
-  int writes_to(const std::filesystem::path& path) const {
+  int writes_to(const FilePath& path) const {
     const auto it = writes_.find(path);
     return it == writes_.end() ? 0 : it->second;
   }
 
-  Result<std::string> ReadWhole(const std::filesystem::path& path) override {
+  Result<std::string> ReadWhole(const FilePath& path) override {
     if (Step() != StepResult::kGo) return Failed(kDeviceError);
     const auto* file = Find(path);
     if (file == nullptr) return Status::Failure(StatusKind::kNotFound, kFileNotFound);
@@ -100,14 +100,13 @@ class MemoryFileSystem final : public FileSystem {
     return file->content;
   }
 
-  Result<std::string> ReadPlainFile(const std::filesystem::path& path) override {
+  Result<std::string> ReadPlainFile(const FilePath& path) override {
     if (const auto* file = Find(path); file != nullptr && file->link) return Failed(kAccessDenied);
     return ReadWhole(path);
   }
 
   // Like Windows, rewriting an existing file keeps its security: a file open to others stays so.
-  Status WriteWhole(const std::filesystem::path& path, std::string_view content,
-                    SyncMode sync) override {
+  Status WriteWhole(const FilePath& path, std::string_view content, SyncMode sync) override {
     const auto step = Step();
     if (step == StepResult::kOff) return Failed(kDeviceError);
     if (disk_.missing_folders.contains(path.parent_path())) return Failed(kPathNotFound);
@@ -135,29 +134,28 @@ class MemoryFileSystem final : public FileSystem {
   }
 
   // Names from a counter: predictable, but a test plants files only where it means to.
-  Status WriteNewFile(const std::filesystem::path& stem, std::string_view content, SyncMode sync,
-                      std::filesystem::path& created) override {
-    std::filesystem::path name;
+  Status WriteNewFile(const FilePath& stem, std::string_view content, SyncMode sync,
+                      FilePath& created) override {
+    FilePath name;
     do {
       name = stem;
-      name += "-" + std::to_string(++new_files_);
+      name += L"-" + std::to_wstring(++new_files_);
     } while (Find(name) != nullptr);
     created = name;
     return WriteWhole(name, content, sync);
   }
 
-  void RemoveNewFiles(const std::filesystem::path& stem) override {
-    const std::string prefix = stem.string() + "-";
-    std::vector<std::filesystem::path> left;
+  void RemoveNewFiles(const FilePath& stem) override {
+    const std::wstring prefix = stem.native() + L"-";
+    std::vector<FilePath> left;
     for (const auto& [path, file] : disk_.files) {
-      if (path.string().starts_with(prefix)) left.push_back(path);
+      if (path.native().starts_with(prefix)) left.push_back(path);
     }
     for (const auto& path : left) (void)Remove(path);
   }
 
-  Status ReplaceKeepingBackup(const std::filesystem::path& target,
-                              const std::filesystem::path& replacement,
-                              const std::filesystem::path& backup) override {
+  Status ReplaceKeepingBackup(const FilePath& target, const FilePath& replacement,
+                              const FilePath& backup) override {
     const auto step = Step();
     if (step == StepResult::kOff) return Failed(kDeviceError);
     ++writes_[target];
@@ -185,8 +183,7 @@ class MemoryFileSystem final : public FileSystem {
     return OkStatus();
   }
 
-  Status MoveReplacing(const std::filesystem::path& from,
-                       const std::filesystem::path& to) override {
+  Status MoveReplacing(const FilePath& from, const FilePath& to) override {
     if (Step() != StepResult::kGo) return Failed(kDeviceError);
     ++writes_[to];
     const auto* source = Find(from);
@@ -201,7 +198,7 @@ class MemoryFileSystem final : public FileSystem {
     return OkStatus();
   }
 
-  Status Remove(const std::filesystem::path& path) override {
+  Status Remove(const FilePath& path) override {
     if (Step() != StepResult::kGo) return Failed(kDeviceError);
     const auto* file = Find(path);
     if (file == nullptr) return Status::Failure(StatusKind::kNotFound, kFileNotFound);
@@ -210,9 +207,9 @@ class MemoryFileSystem final : public FileSystem {
     return OkStatus();
   }
 
-  bool Exists(const std::filesystem::path& path) override { return dead_ || Find(path) != nullptr; }
+  bool Exists(const FilePath& path) override { return dead_ || Find(path) != nullptr; }
 
-  bool OpenToOthers(const std::filesystem::path& path) override {
+  bool OpenToOthers(const FilePath& path) override {
     const auto* file = Find(path);
     return file != nullptr && file->open_to_others;
   }
@@ -235,7 +232,7 @@ class MemoryFileSystem final : public FileSystem {
     return StepResult::kFail;
   }
 
-  const MemoryFile* Find(const std::filesystem::path& path) const {
+  const MemoryFile* Find(const FilePath& path) const {
     const auto it = disk_.files.find(path);
     return it == disk_.files.end() ? nullptr : &it->second;
   }
@@ -246,7 +243,7 @@ class MemoryFileSystem final : public FileSystem {
   bool fault_hit_ = false;
   bool dead_ = false;
   int new_files_ = 0;
-  std::map<std::filesystem::path, int> writes_;
+  std::map<FilePath, int> writes_;
 };
 
 }  // namespace kalvane::testing

@@ -26,23 +26,23 @@ using testing::PutFileBytes;
 class HostsFileSystemTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    std::filesystem::create_directories(etc_());
-    std::filesystem::create_directories(program_());
+    std::filesystem::create_directories(etc_().native());
+    std::filesystem::create_directories(program_().native());
     PutFileBytes(hosts_(), kStale);
   }
 
-  std::filesystem::path etc_() const { return root_ / L"etc"; }
-  std::filesystem::path program_() const { return root_ / L"program"; }
-  std::filesystem::path hosts_() const { return etc_() / L"hosts"; }
-  std::filesystem::path working_copy_() const { return program_() / L"hosts.bak"; }
+  FilePath etc_() const { return root_ / L"etc"; }
+  FilePath program_() const { return root_ / L"program"; }
+  FilePath hosts_() const { return etc_() / L"hosts"; }
+  FilePath working_copy_() const { return program_() / L"hosts.bak"; }
 
-  HostsStore Store(std::filesystem::path working_copy = {}) {
+  HostsStore Store(FilePath working_copy = {}) {
     if (working_copy.empty()) working_copy = working_copy_();
     return HostsStore(MakeWin32FileSystem(), {hosts_(), working_copy}, [this] { ++changes_; });
   }
 
   // Runs both steps against a hosts file that must come out of them unchanged.
-  void ExpectBothStepsFail(HostsOutcome expected, std::filesystem::path working_copy = {}) {
+  void ExpectBothStepsFail(HostsOutcome expected, FilePath working_copy = {}) {
     const auto before = FileBytes(hosts_());
     auto store = Store(std::move(working_copy));
     EXPECT_EQ(store.WriteHostsSection(kTwo).outcome, expected);
@@ -53,7 +53,7 @@ class HostsFileSystemTest : public ::testing::Test {
   }
 
   testing::ScratchFolder scratch_{L"kalvane-hosts"};
-  const std::filesystem::path& root_ = scratch_.root();
+  const FilePath& root_ = scratch_.root();
   int changes_ = 0;
 };
 
@@ -109,7 +109,7 @@ TEST_F(HostsFileSystemTest, AHostsFileHeldOpenByAnotherProgramIsLeftAsItIs) {
 }
 
 TEST_F(HostsFileSystemTest, AMissingHostsFileIsNotCreated) {
-  std::filesystem::remove(hosts_());
+  std::filesystem::remove(hosts_().native());
   ExpectBothStepsFail(HostsOutcome::kHostsMissing);
   EXPECT_TRUE(FolderNames(etc_()).empty());
 }
@@ -119,14 +119,14 @@ TEST_F(HostsFileSystemTest, AWorkingCopyThatCannotBeWrittenStopsNothing) {
   // A read-only "hosts.bak" would do on Windows, but Wine running as root writes it all the
   // same; a missing folder, a folder of that name, or one held open without sharing cannot be
   // written by anyone.
-  std::filesystem::create_directory(working_copy_());
-  const std::filesystem::path held_copy = program_() / L"held.bak";
+  std::filesystem::create_directory(working_copy_().native());
+  const FilePath held_copy = program_() / L"held.bak";
   PutFileBytes(held_copy, "");
   HANDLE held = CreateFileW(held_copy.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
   ASSERT_NE(held, INVALID_HANDLE_VALUE);
   for (const auto& working_copy :
        {program_() / L"gone" / L"hosts.bak", working_copy_(), held_copy}) {
-    SCOPED_TRACE(working_copy.string());
+    SCOPED_TRACE(working_copy.native());
     PutFileBytes(hosts_(), kStale);
     auto store = Store(working_copy);
     EXPECT_EQ(store.WriteHostsSection(kTwo).outcome, HostsOutcome::kWritten);
@@ -135,8 +135,8 @@ TEST_F(HostsFileSystemTest, AWorkingCopyThatCannotBeWrittenStopsNothing) {
     EXPECT_EQ(FileBytes(hosts_()), kUserLines);
   }
   CloseHandle(held);
-  EXPECT_FALSE(std::filesystem::exists(program_() / L"gone"));
-  EXPECT_TRUE(std::filesystem::is_directory(working_copy_()));
+  EXPECT_FALSE(std::filesystem::exists((program_() / L"gone").native()));
+  EXPECT_TRUE(std::filesystem::is_directory(working_copy_().native()));
   EXPECT_EQ(FileBytes(held_copy), "");
   EXPECT_EQ(FolderNames(etc_()), std::vector<std::wstring>{L"hosts"});
 }
@@ -147,7 +147,7 @@ TEST_F(HostsFileSystemTest, AWorkingCopyThatCannotBeWrittenStopsNothing) {
 TEST_F(HostsFileSystemTest, AHardOrSymbolicLinkAsTheWorkingCopyLeavesItsTargetAlone) {
   const std::string target_bytes = "another user's file\r\n";
   const auto target = root_ / L"elsewhere" / L"target.txt";
-  std::filesystem::create_directories(target.parent_path());
+  std::filesystem::create_directories(target.parent_path().native());
   PutFileBytes(target, target_bytes);
 
   const auto expect_target_untouched = [&] {
@@ -176,7 +176,7 @@ TEST_F(HostsFileSystemTest, AHardOrSymbolicLinkAsTheWorkingCopyLeavesItsTargetAl
 TEST_F(HostsFileSystemTest, FilesPlantedBesideTheHostsFileAreNotWrittenThrough) {
   const std::string target_bytes = "another user's file\r\n";
   const auto target = root_ / L"elsewhere" / L"target.txt";
-  std::filesystem::create_directories(target.parent_path());
+  std::filesystem::create_directories(target.parent_path().native());
   PutFileBytes(target, target_bytes);
   ASSERT_TRUE(testing::MakeHardLink(target, etc_() / L"hosts.kalvane-new"));
 

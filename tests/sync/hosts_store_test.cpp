@@ -23,8 +23,8 @@ const DomainList kTwo = {{"host1", "10.0.0.1"}, {"host2", "10.0.0.2"}};
 constexpr std::string_view kServiceHost = "dns.kalvane.example";
 const std::string kTwoSection = "#BEGIN\r\n10.0.0.1 host1\r\n10.0.0.2 host2\r\n";
 
-const std::filesystem::path kHosts = "/windows/system32/drivers/etc/hosts";
-const std::filesystem::path kWorkingCopy = "/program/hosts.bak";
+const FilePath kHosts = L"/windows/system32/drivers/etc/hosts";
+const FilePath kWorkingCopy = L"/program/hosts.bak";
 
 class HostsStoreTest : public ::testing::Test {
  protected:
@@ -156,7 +156,7 @@ TEST_F(HostsStoreTest, AWorkingCopyThatCannotBeWrittenStopsNothing) {
     SetHosts(original);
     arrange(disk_);
     const bool no_path = std::string_view(name) == "no program path";
-    auto store = MakeStore({}, {kHosts, no_path ? std::filesystem::path() : kWorkingCopy});
+    auto store = MakeStore({}, {kHosts, no_path ? FilePath() : kWorkingCopy});
     EXPECT_EQ(store.WriteHostsSection(kTwo), (HostsStepReport{HostsOutcome::kWritten, 0, 2}));
     EXPECT_NE(WorkingCopy(), "127.0.0.1 localhost\r\n" + kTwoSection);
     EXPECT_EQ(Hosts(), "127.0.0.1 localhost\r\n" + kTwoSection);
@@ -310,8 +310,8 @@ TEST_F(HostsStoreTest, AHostsFileLeftUnderTheBackupNameIsMovedBack) {
     EXPECT_EQ(store.WriteHostsSection(kTwo),
               (HostsStepReport{HostsOutcome::kRestoreFailed, testing::kUnableToMoveReplacement2}));
     EXPECT_EQ(Hosts(), std::nullopt);
-    std::filesystem::path backup = kHosts;
-    backup += ".kalvane-old";
+    FilePath backup = kHosts;
+    backup += L".kalvane-old";
     EXPECT_EQ(disk_.Content(backup), old_content);
   }
   // The next step puts it back before anything else, even one that then writes nothing.

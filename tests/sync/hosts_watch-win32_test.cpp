@@ -44,7 +44,7 @@ TEST(HostsWatchTest, AnOutsideChangeIsRestoredAndOurOwnWriteIsLeftAlone) {
   testing::ScratchFolder scratch{L"kalvane-watch"};
   const auto etc = scratch.root() / L"etc";
   const auto hosts = etc / L"hosts";
-  std::filesystem::create_directories(etc);
+  std::filesystem::create_directories(etc.native());
   PutFileBytes(hosts, kUserLines);
   HostsStore store(MakeWin32FileSystem(), {hosts, scratch.root() / L"hosts.bak"});
   SectionGuard guard("dns.kalvane.example");
