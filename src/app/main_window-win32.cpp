@@ -40,8 +40,7 @@ std::unique_ptr<MainWindow> MainWindow::Create(HINSTANCE instance,
   HWND hwnd = CreateWindowExW(kMainWindowExStyle, kMainWindowClass, ToWide(kWindowCaption).c_str(),
                               kMainWindowStyle, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT,
                               CW_USEDEFAULT, nullptr, nullptr, instance, window.get());
-  if (hwnd == nullptr) return nullptr;
-  return window;
+  return hwnd != nullptr ? std::move(window) : nullptr;
 }
 
 MainWindow::MainWindow(HINSTANCE instance, const MainWindowServices& services)
@@ -290,8 +289,7 @@ void MainWindow::StopWatchingHosts() {
 }
 
 void MainWindow::ShowCleanUp(const HostsStepReport& report) {
-  const std::u16string debug = DebugCleanUpLine(report);
-  if (!debug.empty()) OutputDebugStringW(ToWide(debug).c_str());
+  if (display_) display_->ShowCleanUp(report);
 }
 
 void MainWindow::DestroyMainWindow() {

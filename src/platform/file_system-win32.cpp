@@ -144,32 +144,8 @@ class Win32FileSystem final : public FileSystem {
     }
   }
 
-  Result<std::string> ReadWhole(const FilePath& path) override {
-    return Guarded(
-        [&]() -> Result<std::string> {
-          // Share everything: reading must not get in the way of the resolver or an editor.
-          UniqueFile file(CreateFileW(path.c_str(), GENERIC_READ,
-                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                      nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
-          if (!file) return OpenFailure();
-          return ReadAll(file.get());
-        },
-        kOutOfMemory);
-  }
-
-  Result<std::string> ReadPlainFile(const FilePath& path) override {
-    return Guarded(
-        [&]() -> Result<std::string> {
-          UniqueFile file(CreateFileW(
-              path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-              nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN | FILE_FLAG_OPEN_REPARSE_POINT,
-              nullptr));
-          if (!file) return OpenFailure();
-          if (!IsPlainFileAt(file.get(), path)) return Refusal(ERROR_ACCESS_DENIED);
-          return ReadAll(file.get());
-        },
-        kOutOfMemory);
-  }
+  Result<std::string> ReadWhole(const FilePath& path) override { return Read(path, false); }
+  Result<std::string> ReadPlainFile(const FilePath& path) override { return Read(path, true); }
 
   Status WriteWhole(const FilePath& path, std::string_view content, SyncMode sync) override {
     return Guarded([&] { return Write(path, content, sync); }, kOutOfMemory);
@@ -230,6 +206,22 @@ class Win32FileSystem final : public FileSystem {
   }
 
  private:
+  // Shares everything: reading must not get in the way of the resolver or an editor.
+  static Result<std::string> Read(const FilePath& path, bool plain_only) {
+    return Guarded(
+        [&]() -> Result<std::string> {
+          const DWORD flags =
+              FILE_FLAG_SEQUENTIAL_SCAN | (plain_only ? FILE_FLAG_OPEN_REPARSE_POINT : 0);
+          UniqueFile file(CreateFileW(path.c_str(), GENERIC_READ,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                      nullptr, OPEN_EXISTING, flags, nullptr));
+          if (!file) return OpenFailure();
+          if (plain_only && !IsPlainFileAt(file.get(), path)) return Refusal(ERROR_ACCESS_DENIED);
+          return ReadAll(file.get());
+        },
+        kOutOfMemory);
+  }
+
   Status Write(const FilePath& path, std::string_view content, SyncMode sync) {
     // The existing file is opened without truncating it, and emptied only once it has passed
     // the checks. CREATE_NEW makes a missing one; it fails on anything already there, a dangling

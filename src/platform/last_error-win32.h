@@ -4,6 +4,7 @@
 // that failed: any later call, even one that succeeds or only frees a handle, may overwrite it.
 
 #include <cstdint>
+#include <string>
 
 #include "base/status.h"
 
@@ -13,6 +14,9 @@ namespace kalvane {
 std::uint32_t LastError();
 // The last error of the Winsock call just made.
 std::uint32_t LastSocketError();
+
+// The system's own words for `code`, a Win32 or Winsock error code; empty when it has none.
+std::u16string SystemErrorText(std::uint32_t code);
 
 // A failure of `kind` carrying the last error of the Win32 call just made.
 inline Status LastErrorStatus(StatusKind kind = StatusKind::kFailed) {

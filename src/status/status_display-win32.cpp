@@ -4,8 +4,10 @@
 #include <utility>
 
 #include "base/file_path.h"
+#include "platform/last_error-win32.h"
 #include "platform/wide_text-win32.h"
 #include "status/status_line.h"
+#include "sync/hosts_paths-win32.h"
 
 namespace kalvane {
 namespace {
@@ -81,6 +83,13 @@ StatusDisplay::StatusDisplay(HINSTANCE instance, HWND owner, TrayIcon& tray,
       proofs_(instance, code_page.Decode(refused_.service_host),
               [this](std::vector<RowProof> proofs) { OnProven(std::move(proofs)); }) {
   journal_.LoadEarlier(history_.Load());
+  const std::wstring hosts = WindowsHostsPaths().hosts.wstring();
+  debug_ = {hosts.empty() ? u"hosts" : std::u16string(hosts.begin(), hosts.end()),
+            code_page.Decode(refused_.service_host), &SystemErrorText};
+}
+
+void StatusDisplay::ShowCleanUp(const HostsStepReport& report) {
+  WriteDebugLine(DebugCleanUpLine(report, debug_));
 }
 
 void StatusDisplay::ShowCycle(const CycleReport& report, const NextDue& next) {
@@ -88,7 +97,9 @@ void StatusDisplay::ShowCycle(const CycleReport& report, const NextDue& next) {
   const TrayIconState state = IconState(report.result);
   const std::u16string words = OutcomeText(report);
   ShowInTray(tray_outcome_.OnCycle(report, at));
-  WriteDebugLine(DebugReportLine(report, at));
+  WriteDebugLine(DebugReportLine(report, at, debug_));
+  // The proxy the answer came through is refused too, as the hosts step refused it.
+  refused_.others = ProxyHostsOf(report.route);
   const SharedDomainList written = RowsAfterCycle(report, refused_);
   // The rows left out, below the cycle's own line in the history.
   if (written && report.mappings) {

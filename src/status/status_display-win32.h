@@ -55,6 +55,8 @@ class StatusDisplay {
   void OpenWindow(const NextDue& next);
   // The program closes: the status window goes first.
   void CloseWindow() { window_.reset(); }
+  // The exit clean-up's hosts step ended with `report`: a failure goes to the debug output.
+  void ShowCleanUp(const HostsStepReport& report);
 
  private:
   void Record(TimeOfDay at, std::u16string_view result, const SharedDomainList& written,
@@ -69,6 +71,7 @@ class StatusDisplay {
   HWND owner_;
   const AnsiCodePage& code_page_;
   RefusedHosts refused_;
+  DebugSubjects debug_;  // what the debug output names
   TrayStatus tray_status_;
   TrayOutcome tray_outcome_;
   BalloonNotice balloons_;

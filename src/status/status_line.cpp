@@ -122,14 +122,6 @@ std::u16string OutcomeWords(const CycleReport& report) {
   return Updated(report);
 }
 
-std::u16string Hex(std::uint32_t value) {
-  std::u16string text = u"0x";
-  for (int shift = 24; shift >= 0; shift -= 8) {
-    AppendHexByte(text, static_cast<std::uint8_t>(value >> shift), HexCase::kUpper);
-  }
-  return text;
-}
-
 std::u16string_view Reason(const CycleReport& report) {
   if (!report.account_sent || report.answered) return {};
   return ConnectFailureReason(report.transfer);
@@ -203,28 +195,41 @@ std::u16string RestoreText(const RestoreReport& report) {
   return u"已恢复被其他程序移除的映射";
 }
 
-std::u16string DebugReportLine(const CycleReport& report, TimeOfDay at) {
+namespace {
+
+// " - <the system's words> (<kind> error <code>)", or nothing without a code.
+std::u16string SystemWords(std::uint32_t code, std::u16string_view kind,
+                           const DebugSubjects& subjects) {
+  if (code == 0) return {};
+  std::u16string words = subjects.system_message ? subjects.system_message(code) : u"";
+  while (!words.empty() && (words.back() == u'\n' || words.back() == u'\r')) words.pop_back();
+  return u" - " + words + (words.empty() ? u"(" : u" (") + std::u16string(kind) + u" error " +
+         Number(code) + u")";
+}
+
+std::u16string HostsStepLine(const HostsStepReport& hosts, const DebugSubjects& subjects) {
+  return u"write " + subjects.hosts_path + u": " + HostsFailureText(hosts) +
+         SystemWords(hosts.system_error, u"Win32", subjects);
+}
+
+}  // namespace
+
+std::u16string DebugReportLine(const CycleReport& report, TimeOfDay at,
+                               const DebugSubjects& subjects) {
   if (report.result == UpdateResult::kNoFailure && !HostsFailed(report)) return {};
-  std::u16string line = u"Kalvane: " + StatusLine(report, at) + u"; result " +
-                        Number(static_cast<std::uint64_t>(report.result));
-  if (report.hosts) {
-    line += u", hosts outcome " + Number(static_cast<std::uint64_t>(report.hosts->outcome)) +
-            u", Win32 error " + Number(report.hosts->system_error);
-  }
-  if (!report.transfer.ok()) {
-    line += u", transfer status " + Number(static_cast<std::uint64_t>(report.transfer.kind()));
-  }
-  if (const std::uint32_t error = report.transfer.system_error(); error != 0) {
-    line += u", Winsock error " + Number(error) + u" (" + Hex(error) + u")";
+  std::u16string line = u"Kalvane: " + TimeOfDayText(at) + u" update: ";
+  if (HostsFailed(report) && report.result != UpdateResult::kAccountNotConfirmed) {
+    line += HostsStepLine(*report.hosts, subjects);
+  } else {
+    line += u"GET http://" + subjects.service_host + u"/: " + OutcomeText(report);
+    if (!report.answered) line += SystemWords(report.transfer.system_error(), u"Winsock", subjects);
   }
   return line + u"\n";
 }
 
-std::u16string DebugCleanUpLine(const HostsStepReport& hosts) {
+std::u16string DebugCleanUpLine(const HostsStepReport& hosts, const DebugSubjects& subjects) {
   if (HostsStepSucceeded(hosts.outcome)) return {};
-  return u"Kalvane: exit clean-up: " + HostsFailureText(hosts) + u"; hosts outcome " +
-         Number(static_cast<std::uint64_t>(hosts.outcome)) + u", Win32 error " +
-         Number(hosts.system_error) + u"\n";
+  return u"Kalvane: exit clean-up: " + HostsStepLine(hosts, subjects) + u"\n";
 }
 
 TrayIconState IconState(UpdateResult result) {

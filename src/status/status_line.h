@@ -4,6 +4,8 @@
 // cycle or restore.
 
 #include <cstddef>
+#include <cstdint>
+#include <functional>
 #include <string>
 
 #include "status/status_tip.h"
@@ -58,11 +60,20 @@ std::u16string RestoreText(const RestoreReport& report);
 // outcome that is no failure.
 std::u16string HostsFailureText(const HostsStepReport& hosts);
 
+// What the debug output names: the hosts file, the service's host, and the system's own words
+// for an error code (empty when it has none).
+struct DebugSubjects {
+  std::u16string hosts_path;
+  std::u16string service_host;
+  std::function<std::u16string(std::uint32_t code)> system_message;
+};
+
 // A line for the debug output when the cycle did not go through cleanly (every result but a
-// confirmed update whose hosts step succeeded): the status line with the codes behind it.
-// Empty when there is nothing to report. The transfer's status and Winsock error code come from
-// the report.
-std::u16string DebugReportLine(const CycleReport& report, TimeOfDay at);
+// confirmed update whose hosts step succeeded), naming the step that failed, what it worked on
+// and why, e.g. "Kalvane: 12:03:00 update: write C:\...\hosts: 无法写入 hosts 文件：拒绝访问 -
+// Access is denied. (Win32 error 5)". Empty when there is nothing to report.
+std::u16string DebugReportLine(const CycleReport& report, TimeOfDay at,
+                               const DebugSubjects& subjects);
 
 // What the tray icon shows for a cycle's result: the first picture for an update that went
 // through, the second for a failed transfer or hosts write, the two blinking for an account that
@@ -70,6 +81,6 @@ std::u16string DebugReportLine(const CycleReport& report, TimeOfDay at);
 TrayIconState IconState(UpdateResult result);
 
 // The same for the exit clean-up's hosts step; empty when it succeeded.
-std::u16string DebugCleanUpLine(const HostsStepReport& hosts);
+std::u16string DebugCleanUpLine(const HostsStepReport& hosts, const DebugSubjects& subjects);
 
 }  // namespace kalvane

@@ -6,6 +6,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 #include <string_view>
 
 #include "base/file_path.h"
@@ -64,6 +65,8 @@ class HostsWriter {
   virtual HostsStepReport WriteHostsSection(const DomainList& mappings) noexcept = 0;
   virtual HostsStepReport ClearHostsSection() noexcept = 0;
   virtual Result<std::string> ReadHostsFile() noexcept = 0;
+  // More host names no row may name from now on: the proxy the answers come through.
+  virtual void RefuseAlso(std::vector<std::string> hosts) { (void)hosts; }
 };
 
 // The program's section of the hosts file: from the first "#BEGIN" line to the end. The hosts
@@ -99,6 +102,7 @@ class HostsStore final : public HostsWriter {
 
   // The hosts file's content; kRejected for a file that is no text we rewrite line by line.
   Result<std::string> ReadHostsFile() noexcept override;
+  void RefuseAlso(std::vector<std::string> hosts) override { refused_.others = std::move(hosts); }
 
  private:
   HostsStepReport Write(const DomainList& mappings);

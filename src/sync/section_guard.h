@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <deque>
 #include <string>
+#include <vector>
 #include <string_view>
 #include <utility>
 
@@ -49,6 +50,9 @@ class SectionGuard {
   // withdrawn) or a failed write. The section there is then older than the answer, and guarding
   // stops until a later answer's rows are written.
   void OnHostsStep(const SharedDomainList& mappings, const HostsStepReport& report);
+  // More host names no row may name from now on (the proxy the answers come through); the next
+  // hosts step keeps the section by them.
+  void RefuseAlso(std::vector<std::string> hosts) { refused_.others = std::move(hosts); }
   // A regular cycle ran: it put the section back by itself, and restoring starts afresh.
   void OnRegularCycle();
   // The program is closing: the section goes, and nothing is restored any more.

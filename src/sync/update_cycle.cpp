@@ -72,6 +72,13 @@ void UpdateCycle::KeepProxyFailure(FetchRoute route) {
   report_.route = std::move(route);
 }
 
+std::vector<std::string> ProxyHostsOf(const FetchRoute& route) {
+  std::vector<std::string> hosts;
+  if (route.proxy) hosts.push_back(route.proxy->host);
+  if (route.failed_proxy) hosts.push_back(route.failed_proxy->host);
+  return hosts;
+}
+
 HostsStepReport UpdateCycle::EndAndClearSection() {
   ended_ = true;
   guard_.OnClosing();
@@ -86,6 +93,9 @@ void UpdateCycle::HandleResponse(const AccountSource& account, std::string_view 
   report_.confirmed = !account.Current().updating_enabled || AccountConfirmed(body);
   if (!report_.confirmed) result = UpdateResult::kAccountNotConfirmed;
   report_.mappings = std::make_shared<const DomainList>(ReadDomainList(body));
+  // A forged answer must not take over the way to the service itself.
+  hosts_.RefuseAlso(ProxyHostsOf(report_.route));
+  guard_.RefuseAlso(ProxyHostsOf(report_.route));
   report_.hosts = hosts_.WriteHostsSection(*report_.mappings);
   guard_.OnHostsStep(report_.mappings, *report_.hosts);
   if (!HostsStepSucceeded(report_.hosts->outcome) && result == UpdateResult::kNoFailure)

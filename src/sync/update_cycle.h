@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 #include <string_view>
 #include <utility>
 
@@ -67,6 +68,9 @@ struct RestoreReport {
   SharedDomainList mappings;
   HostsStepReport hosts;
 };
+
+// The hosts of the proxies `route` names, which no row of an answer may redirect.
+std::vector<std::string> ProxyHostsOf(const FetchRoute& route);
 
 // One update cycle at a time: builds the path, makes up to three attempts without pause through
 // the fetch (an answer that is refused, an error status say, counts as a failed attempt, but the

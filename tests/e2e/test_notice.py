@@ -16,7 +16,6 @@ from test_status import HISTORY_LIST, OUTCOME_EDIT, ROWS_LIST, STATUS_TITLE
 from test_tray import TrayDriving
 
 WM_COMMAND = 0x111
-TTS_BALLOON = 0x40
 ROWS = [("alpha.example", "10.0.0.1"), ("beta.example", "10.0.0.2")]
 OTHER = "10.9.9.9"  # beta's address on a line above the section
 REFUSED = "无法连接服务器：连接被拒绝"
@@ -24,11 +23,6 @@ HISTORY_FILE = "kalvane-history.dat"
 
 
 class NoticeTest(TrayDriving, E2ETestCase):
-    def balloons(self):
-        """The texts of the balloons on show."""
-        return [w["title"] for w in self.driver("windows")
-                if w["class"] == "tooltips_class32" and w["visible"] and w["style"] & TTS_BALLOON]
-
     def resolve_through_the_prefix_hosts_file(self, first_lines):
         """From now on the namespace's resolver reads the prefix's hosts file, which starts with
         `first_lines` (the service's own name among them): a copy of /etc whose hosts is a link
@@ -62,7 +56,7 @@ class NoticeTest(TrayDriving, E2ETestCase):
         self.assertEqual(rows, [["alpha.example", "10.0.0.1", "是"],
                                 ["beta.example", "10.0.0.2", "否：解析为 " + OTHER]])
         outcome = self.driver("get-text", window, OUTCOME_EDIT)["text"]
-        self.assertTrue(outcome.startswith("已更新 2 条映射，1 条映射未生效 ("), outcome)
+        self.assertTrue(outcome.startswith("已更新 2 条映射（直接连接），1 条映射未生效 ("), outcome)
         # Not a failure: the icon keeps the update's outcome, the tool-tip adds the note.
         self.assert_tip(tray, "已更新 2 条映射", note="1 条映射未生效")
         self.assertEqual(self.balloons(), [])
@@ -110,8 +104,8 @@ class NoticeTest(TrayDriving, E2ETestCase):
         self.assertEqual(len(rows), 2, rows)
         self.assertRegex(rows[0][0], r"^\d\d:\d\d:\d\d$")
         self.assertRegex(rows[1][0], r"^\d\d-\d\d \d\d:\d\d:\d\d$")
-        self.assertEqual(rows[1][1:], ["已更新 2 条映射", "+2 -0 ~0"])
-        self.assertEqual(rows[0][1:], ["已更新 2 条映射", "+2 -0 ~0"])
+        self.assertEqual(rows[1][1:], ["已更新 2 条映射（直接连接）", "+2 -0 ~0"])
+        self.assertEqual(rows[0][1:], ["已更新 2 条映射（直接连接）", "+2 -0 ~0"])
         self.assertEqual(rows[1][0][:5], time.strftime("%m-%d"))
 
 

@@ -153,9 +153,16 @@ class TrayDriving:
         self.assertEqual(seen[0][0], colour)
         self.assertGreater(len(samples), 5)
 
+    def balloons(self):
+        """The texts of the balloons on show (TTS_BALLOON tool-tip windows)."""
+        return [w["title"] for w in self.driver("windows")
+                if w["class"] == "tooltips_class32" and w["visible"] and w["style"] & 0x40]
+
     def hover_tip(self, tray):
         """The text of the tool-tip that Wine's tray shows with the pointer resting on the icon.
-        A tool-tip control answers WM_GETTEXT with the tip on show."""
+        A tool-tip control answers WM_GETTEXT with the tip on show; Wine shows none while a
+        balloon is up, which goes by itself after about ten seconds."""
+        wait_for(lambda: not self.balloons(), 15)
         icon = tray["first_icon"]
 
         def shown_tip():

@@ -161,25 +161,31 @@ TEST(StatusLine, TheToolTipFitsItsRecord) {
   EXPECT_TRUE(cut.back() >= 0xDC00 && cut.back() <= 0xDFFF);
 }
 
-TEST(StatusLine, TheDebugOutputCarriesTheCodesOfNonOkOutcomesOnly) {
+// The debug line names the step that failed, what it worked on and the system's words for why.
+TEST(StatusLine, TheDebugOutputNamesTheFailingStepItsSubjectAndTheSystemsWords) {
+  const DebugSubjects subjects{u"C:\\etc\\hosts", u"dns.kalvane.example", [](std::uint32_t code) {
+                                 return code == 5 ? u"Access is denied.\r\n" : u"";
+                               }};
+  EXPECT_EQ(DebugReportLine(Answered(UpdateResult::kNoFailure, {HostsOutcome::kWritten, 0, 2}),
+                            kNoon, subjects),
+            u"");
   EXPECT_EQ(
-      DebugReportLine(Answered(UpdateResult::kNoFailure, {HostsOutcome::kWritten, 0, 2}), kNoon),
-      u"");
-  const std::u16string denied = DebugReportLine(
-      Answered(UpdateResult::kTransferFailed, {HostsOutcome::kReplaceFailed, 5, 0}), kNoon);
-  EXPECT_NE(denied.find(u"Win32 error 5"), std::u16string::npos)
-      << std::string(denied.begin(), denied.end());
-  EXPECT_TRUE(denied.ends_with(u"\n"));
+      DebugReportLine(Answered(UpdateResult::kTransferFailed, {HostsOutcome::kReplaceFailed, 5, 0}),
+                      kNoon, subjects),
+      u"Kalvane: 12:03:00 update: write C:\\etc\\hosts: " +
+          HostsFailureText({HostsOutcome::kReplaceFailed, 5, 0}) +
+          u" - Access is denied. (Win32 error 5)\n");
   CycleReport unreachable;
   unreachable.result = UpdateResult::kTransferFailed;
   unreachable.transfer = Status::Failure(StatusKind::kFailed, 10061);
-  const std::u16string refused = DebugReportLine(unreachable, kNoon);
-  EXPECT_NE(refused.find(u"Winsock error 10061 (0x0000274D)"), std::u16string::npos)
-      << std::string(refused.begin(), refused.end());
-  EXPECT_EQ(DebugCleanUpLine({HostsOutcome::kWritten, 0, 0}), u"");
-  EXPECT_EQ(DebugCleanUpLine({HostsOutcome::kNotTouched, 0, 0}), u"");
-  EXPECT_NE(DebugCleanUpLine({HostsOutcome::kHostsUnreadable, 32, 0}).find(u"Win32 error 32"),
-            std::u16string::npos);
+  EXPECT_EQ(DebugReportLine(unreachable, kNoon, subjects),
+            u"Kalvane: 12:03:00 update: GET http://dns.kalvane.example/: " +
+                OutcomeText(unreachable) + u" - (Winsock error 10061)\n");
+  EXPECT_EQ(DebugCleanUpLine({HostsOutcome::kNotTouched, 0, 0}, subjects), u"");
+  EXPECT_EQ(DebugCleanUpLine({HostsOutcome::kHostsUnreadable, 5, 0}, subjects),
+            u"Kalvane: exit clean-up: write C:\\etc\\hosts: " +
+                HostsFailureText({HostsOutcome::kHostsUnreadable, 5, 0}) +
+                u" - Access is denied. (Win32 error 5)\n");
 }
 
 }  // namespace

@@ -36,6 +36,8 @@ class Fake final : public PageFetch, public HostsWriter, public AccountSource {
     return HttpAnswer::Taken(*answer);
   }
   void Cancel() override { ++cancels; }
+  FetchRoute LastRoute() const override { return route; }
+  void RefuseAlso(std::vector<std::string> hosts) override { refused_also = std::move(hosts); }
   HostsStepReport WriteHostsSection(const DomainList& domains) noexcept override {
     writes.push_back(domains);
     return hosts_report;
@@ -51,6 +53,8 @@ class Fake final : public PageFetch, public HostsWriter, public AccountSource {
   std::vector<std::string> paths;
   std::vector<DomainList> writes;
   std::function<void()> during_get;
+  FetchRoute route;
+  std::vector<std::string> refused_also;
   AccountBoxes account;
   int cancels = 0;
   int clears = 0;
@@ -116,6 +120,18 @@ TEST(UpdateCycle, AConfirmedAnswerIsNoFailureAndItsListIsWritten) {
   ASSERT_EQ(fake.writes.size(), 1u);
   ASSERT_EQ(fake.writes[0].size(), 2u);
   EXPECT_EQ(fake.writes[0][1], (DomainMapping{"host2", "10.0.0.2"}));
+}
+
+// An answer that came through a proxy, or after one failed, may not redirect that proxy's host.
+TEST(UpdateCycle, TheProxysHostIsRefusedBeforeTheWrite) {
+  Fake fake;
+  fake.answers = {Response(kHostsBody)};
+  fake.route.proxy = ProxyServer{"proxy.corp", 8080};
+  fake.route.failed_proxy = ProxyServer{"other.corp", 3128};
+  UpdateCycle cycle(fake, fake, kAscii);
+  RunCycle(cycle, fake, {true, u"d", Password::Typed(u"p")});
+  EXPECT_EQ(fake.refused_also, (std::vector<std::string>{"proxy.corp", "other.corp"}));
+  EXPECT_EQ(cycle.LastReport().route.proxy->host, "proxy.corp");
 }
 
 TEST(UpdateCycle, AnAnswerWithoutTheConfirmationIsUnconfirmedAndItsListStillWritten) {
