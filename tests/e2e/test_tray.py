@@ -162,7 +162,6 @@ class TrayDriving:
         """The text of the tool-tip that Wine's tray shows with the pointer resting on the icon.
         A tool-tip control answers WM_GETTEXT with the tip on show; Wine shows none while a
         balloon is up, which goes by itself after about ten seconds."""
-        wait_for(lambda: not self.balloons(), 15)
         icon = tray["first_icon"]
 
         def shown_tip():
@@ -176,6 +175,7 @@ class TrayDriving:
         # Away first, so that a tip shown earlier goes and the one shown next is read afresh.
         move_pointer(*EMPTY_SCREEN)
         wait_for(lambda: shown_tip() is None, 5)
+        wait_for(lambda: not self.balloons(), 15)
         tip = None
         # A tool-tip control shows again only after the pointer rests on its tool anew: a few
         # points on the icon, each held for a while.
