@@ -6,7 +6,8 @@
 
 A module may include its own headers and those of the modules it depends on. Portable files
 (those without -win32 in their name) include no Windows header and no -win32 header, so that they
-build and are tested without <windows.h>.
+build and are tested without <windows.h>. Only platform/last_error-win32.cpp reads the thread's
+last system error; everything else asks it.
 """
 
 import os
@@ -29,6 +30,9 @@ ALLOWED = {
 }
 WINDOWS_HEADERS = {"windows.h", "winsock2.h", "ws2tcpip.h", "shellapi.h", "commctrl.h",
                    "windowsx.h", "shlobj.h", "objbase.h", "shldisp.h", "sddl.h", "aclapi.h"}
+# The one file that reads the thread's last system error (right after the failing call).
+LAST_ERROR_READER = os.path.join("platform", "last_error-win32.cpp")
+LAST_ERROR = re.compile(r"\b(WSA)?GetLastError\s*\(")
 INCLUDE = re.compile(r'^\s*#\s*include\s*([<"])([^">]+)[">]', re.MULTILINE)
 
 
@@ -50,6 +54,9 @@ def violations(src):
                 portable = "-win32" not in name
                 with open(path, encoding="utf-8") as f:
                     text = f.read()
+                if relative != LAST_ERROR_READER and LAST_ERROR.search(text):
+                    found.append("%s: reads the last error itself (platform/last_error-win32.h)"
+                                 % relative)
                 for bracket, target in INCLUDE.findall(text):
                     if portable and (target.lower() in WINDOWS_HEADERS or "-win32" in target):
                         found.append("%s: portable file includes %s" % (relative, target))
@@ -74,9 +81,12 @@ def self_test():
         write("http/client.cpp", '#include "http/client.h"\n#include "app/scoped_flag.h"\n')
         write("sync/cycle.cpp", '#include "base/ok.h"\n#include <windows.h>\n')
         write("tray/icon-win32.cpp", '#include <windows.h>\n#include "platform/x-win32.h"\n')
+        write("platform/file-win32.cpp", "int f() { return GetLastError(); }\n")
+        write("platform/last_error-win32.cpp", "int g() { return GetLastError(); }\n")
         found = violations(scratch)
     expected = [
         "http/client.cpp: http may not include app/scoped_flag.h (app is not below http)",
+        "platform/file-win32.cpp: reads the last error itself (platform/last_error-win32.h)",
         "sync/cycle.cpp: portable file includes windows.h",
     ]
     if found != expected:

@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "platform/known_folders-win32.h"
+#include "platform/last_error-win32.h"
 #include "platform/system_function-win32.h"
 
 namespace kalvane {
@@ -87,7 +88,7 @@ Result<std::string> AskWinHttp(HMODULE winhttp, const WinHttpProxySystem::Lookup
   }
   HINTERNET session = open(L"Kalvane", WINHTTP_ACCESS_TYPE_NO_PROXY, WINHTTP_NO_PROXY_NAME,
                            WINHTTP_NO_PROXY_BYPASS, 0);
-  if (session == nullptr) return Status::Failure(StatusKind::kFailed, GetLastError());
+  if (session == nullptr) return LastErrorStatus();
   const int limit = static_cast<int>(lookup.limit_ms);
   set_timeouts(session, limit, limit, limit, limit);  // the script's download
   WINHTTP_AUTOPROXY_OPTIONS options{};
@@ -102,7 +103,7 @@ Result<std::string> AskWinHttp(HMODULE winhttp, const WinHttpProxySystem::Lookup
   }
   WINHTTP_PROXY_INFO info{};
   const BOOL found = get_proxy(session, lookup.url.c_str(), &options, &info);
-  const DWORD error = GetLastError();
+  const DWORD error = LastError();
   const GlobalText proxy{info.lpszProxy}, bypass{info.lpszProxyBypass};
   close(session);
   if (!found) return Status::Failure(StatusKind::kNotFound, error);
@@ -162,7 +163,7 @@ void WinHttpProxySystem::StartScriptLookup(const ProxySettings& settings, const 
   if (thread) {
     handed.release();  // the thread's; it ends by itself, its handle is not needed
   } else {
-    lookup_->Finish(Status::Failure(StatusKind::kFailed, GetLastError()));
+    lookup_->Finish(LastErrorStatus());
   }
 }
 
