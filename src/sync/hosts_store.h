@@ -6,8 +6,8 @@
 #include <memory>
 #include <optional>
 #include <string>
-#include <vector>
 #include <string_view>
+#include <vector>
 
 #include "base/file_path.h"
 #include "base/file_system.h"

@@ -4,9 +4,9 @@
 #include <cstdint>
 #include <deque>
 #include <string>
-#include <vector>
 #include <string_view>
 #include <utility>
+#include <vector>
 
 #include "base/event_pump.h"
 #include "sync/domain_list.h"

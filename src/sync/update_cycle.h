@@ -1,15 +1,16 @@
 #pragma once
 
 // Keeping the hosts section in step with the service: one update cycle (request, attempts,
-// response, hosts write) and the pieces it uses, the body reader (response_body.h), the hosts
-// section and its store (hosts_section.h, hosts_store.h).
+// response, hosts write) and the restore of a section another program changed. The pieces it
+// uses: the body reader (response_body.h), the hosts section and its store (hosts_section.h,
+// hosts_store.h), the rows never written (refused_rows.h) and the guard (section_guard.h).
 
 #include <cstdint>
 #include <optional>
 #include <string>
-#include <vector>
 #include <string_view>
 #include <utility>
+#include <vector>
 
 #include "account/password.h"
 #include "base/ansi_code_page.h"
