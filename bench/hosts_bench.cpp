@@ -24,8 +24,8 @@ class PosixFileSystem final : public FileSystem {
   // Without flushing, to set the store's own work against an unflushed copy.
   explicit PosixFileSystem(bool flush = true) : flush_(flush) {}
 
-  Result<std::string> ReadWhole(const std::filesystem::path& path) override {
-    const int fd = ::open(path.c_str(), O_RDONLY);
+  Result<std::string> ReadWhole(const FilePath& path) override {
+    const int fd = ::open(Native(path).c_str(), O_RDONLY);
     if (fd < 0) {
       return Status::Failure(errno == ENOENT ? StatusKind::kNotFound : StatusKind::kFailed,
                              Errno());
@@ -43,13 +43,12 @@ class PosixFileSystem final : public FileSystem {
     return content;
   }
 
-  Result<std::string> ReadPlainFile(const std::filesystem::path& path) override {
+  Result<std::string> ReadPlainFile(const FilePath& path) override {
     return ReadWhole(path);  // the benchmark's own files: no links
   }
 
-  Status WriteWhole(const std::filesystem::path& path, std::string_view content,
-                    SyncMode sync) override {
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  Status WriteWhole(const FilePath& path, std::string_view content, SyncMode sync) override {
+    const int fd = ::open(Native(path).c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     if (fd < 0) return Failed();
     bool ok = true;
     while (ok && !content.empty()) {
@@ -64,47 +63,49 @@ class PosixFileSystem final : public FileSystem {
   }
 
   // The benchmark's folder is its own: a fixed suffix will do.
-  Status WriteNewFile(const std::filesystem::path& stem, std::string_view content, SyncMode sync,
-                      std::filesystem::path& created) override {
+  Status WriteNewFile(const FilePath& stem, std::string_view content, SyncMode sync,
+                      FilePath& created) override {
     created = stem;
-    created += "-bench";
-    ::unlink(created.c_str());
+    created += L"-bench";
+    ::unlink(Native(created).c_str());
     return WriteWhole(created, content, sync);
   }
 
-  void RemoveNewFiles(const std::filesystem::path& stem) override {
+  void RemoveNewFiles(const FilePath& stem) override {
     auto created = stem;
-    created += "-bench";
-    ::unlink(created.c_str());
+    created += L"-bench";
+    ::unlink(Native(created).c_str());
   }
 
-  Status ReplaceKeepingBackup(const std::filesystem::path& target,
-                              const std::filesystem::path& replacement,
-                              const std::filesystem::path& backup) override {
-    if (::link(target.c_str(), backup.c_str()) != 0) return Failed();
-    if (::rename(replacement.c_str(), target.c_str()) != 0) {
+  Status ReplaceKeepingBackup(const FilePath& target, const FilePath& replacement,
+                              const FilePath& backup) override {
+    if (::link(Native(target).c_str(), Native(backup).c_str()) != 0) return Failed();
+    if (::rename(Native(replacement).c_str(), Native(target).c_str()) != 0) {
       const Status failed = Failed();
-      ::unlink(backup.c_str());
+      ::unlink(Native(backup).c_str());
       return failed;
     }
     return OkStatus();
   }
 
-  Status MoveReplacing(const std::filesystem::path& from,
-                       const std::filesystem::path& to) override {
-    return ::rename(from.c_str(), to.c_str()) == 0 ? OkStatus() : Failed();
+  Status MoveReplacing(const FilePath& from, const FilePath& to) override {
+    return ::rename(Native(from).c_str(), Native(to).c_str()) == 0 ? OkStatus() : Failed();
   }
 
-  Status Remove(const std::filesystem::path& path) override {
-    return ::unlink(path.c_str()) == 0 ? OkStatus() : Failed();
+  Status Remove(const FilePath& path) override {
+    return ::unlink(Native(path).c_str()) == 0 ? OkStatus() : Failed();
   }
 
-  bool Exists(const std::filesystem::path& path) override {
+  bool Exists(const FilePath& path) override {
     struct stat info {};
-    return ::stat(path.c_str(), &info) == 0 || errno != ENOENT;
+    return ::stat(Native(path).c_str(), &info) == 0 || errno != ENOENT;
   }
 
  private:
+  // The benchmark's paths are ASCII.
+  static std::string Native(const FilePath& path) {
+    return std::string(path.native().begin(), path.native().end());
+  }
   static std::uint32_t Errno() { return static_cast<std::uint32_t>(errno); }
   static Status Failed() { return Status::Failure(StatusKind::kFailed, Errno()); }
 
@@ -142,8 +143,8 @@ struct Folder {
     (void)PosixFileSystem().WriteWhole(hosts(), LargeHosts(), SyncMode::kFlush);
   }
   ~Folder() { std::filesystem::remove_all(path); }
-  std::filesystem::path hosts() const { return path / "etc" / "hosts"; }
-  std::filesystem::path working_copy() const { return path / "program" / "hosts.bak"; }
+  FilePath hosts() const { return (path / "etc" / "hosts").wstring(); }
+  FilePath working_copy() const { return (path / "program" / "hosts.bak").wstring(); }
 
   std::filesystem::path path;
 };
