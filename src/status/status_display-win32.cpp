@@ -58,12 +58,12 @@ UpdateCondition ConditionOf(TrayIconState state) {
   return UpdateCondition::kUnconfirmed;
 }
 
-std::vector<ProofRow> ProofRows(const StatusModel& model) {
+// The rows written, as the resolver is asked about them.
+std::vector<ProofRow> ProofRows(const DomainList& written, const AnsiCodePage& code_page) {
   std::vector<ProofRow> rows;
-  rows.reserve(model.rows.size());
-  for (std::size_t i = 0; i < model.rows.size(); ++i) {
-    MappingRow row = model.rows[i];
-    rows.push_back({std::move(row.host), std::move(row.address)});
+  rows.reserve(written.size());
+  for (const DomainMapping& row : written) {
+    rows.push_back({code_page.Decode(row.host), code_page.Decode(row.address)});
   }
   return rows;
 }
@@ -144,7 +144,7 @@ void StatusDisplay::Record(TimeOfDay at, std::u16string_view result,
   SetNextDue(next);
   Refresh();
   // The write is done and the resolver's cache flushed: do the names resolve as written?
-  if (written) proofs_.Start(ProofRows(journal_.Model(code_page_)));
+  if (written) proofs_.Start(ProofRows(*written, code_page_));
 }
 
 void StatusDisplay::OnProven(std::vector<RowProof> proofs) {

@@ -94,8 +94,9 @@ void UpdateCycle::HandleResponse(const AccountSource& account, std::string_view 
   if (!report_.confirmed) result = UpdateResult::kAccountNotConfirmed;
   report_.mappings = std::make_shared<const DomainList>(ReadDomainList(body));
   // A forged answer must not take over the way to the service itself.
-  hosts_.RefuseAlso(ProxyHostsOf(report_.route));
-  guard_.RefuseAlso(ProxyHostsOf(report_.route));
+  const std::vector<std::string> proxies = ProxyHostsOf(report_.route);
+  hosts_.RefuseAlso(proxies);
+  guard_.RefuseAlso(proxies);
   report_.hosts = hosts_.WriteHostsSection(*report_.mappings);
   guard_.OnHostsStep(report_.mappings, *report_.hosts);
   if (!HostsStepSucceeded(report_.hosts->outcome) && result == UpdateResult::kNoFailure)
