@@ -11,10 +11,6 @@
 namespace kalvane {
 namespace {
 
-// The refresh timer's id among the window's WM_TIMER messages; the tray's blink timer has its own.
-constexpr UINT_PTR kRefreshTimerId = 1;
-static_assert(kRefreshTimerId != kBlinkTimerId && kRefreshTimerId != kHostsQuietTimerId &&
-              kBlinkTimerId != kHostsQuietTimerId);
 // Posted by the network notice when an interface comes up or gets an address.
 constexpr UINT kNetworkChangedMessage = WM_APP + 3;
 
@@ -83,9 +79,6 @@ LRESULT MainWindow::HandleMessage(HWND hwnd, UINT message, WPARAM wparam, LPARAM
     case WM_COMMAND:
       OnCommand(LOWORD(wparam), HIWORD(wparam));
       return 0;
-    case WM_TIMER:
-      OnTimer(wparam);
-      return 0;
     case WM_SIZE:
       OnResized(wparam);
       return 0;
@@ -141,14 +134,16 @@ void MainWindow::OnCreate() {
       instance_, hwnd_, *tray_,
       TrayPictures{updated_small_.get(), failed_small_.get(), unconfirmed_small_.get()},
       services_.code_page, services_.refused_hosts, services_.private_files, services_.history);
-  refresh_timer_ = std::make_unique<WindowTimer>(hwnd_, kRefreshTimerId, kRefreshTickMs);
+  refresh_timer_ = std::make_unique<WindowTimer>([this] { OnRefreshTick(); });
+  refresh_timer_->Start(kRefreshTickMs);
   WatchForChanges();
 }
 
 void MainWindow::WatchForChanges() {
   // The folder watch is served by the thread's waits, the main loop's and a cycle's alike.
   if (!services_.hosts.empty()) {
-    hosts_watch_ = std::make_unique<HostsWatch>(hwnd_, services_.hosts);
+    hosts_watch_ =
+        std::make_unique<HostsWatch>(services_.hosts, [this] { controller_.OnHostsSettled(); });
     services_.pump.wait().Serve([this] { return hosts_watch_ ? hosts_watch_->handle() : nullptr; },
                                 [this] {
                                   if (hosts_watch_) hosts_watch_->OnSignalled();
@@ -198,15 +193,9 @@ void MainWindow::OnCommand(int control, int notification) {
   }
 }
 
-void MainWindow::OnTimer(UINT_PTR id) {
-  if (id == kRefreshTimerId) {
-    display_->OnSecondTick();
-    controller_.OnRefreshTick();
-  } else if (id == kBlinkTimerId) {
-    display_->OnBlinkTick();
-  } else if (hosts_watch_ && hosts_watch_->OnTimer(id)) {
-    controller_.OnHostsSettled();
-  }
+void MainWindow::OnRefreshTick() {
+  display_->OnSecondTick();
+  controller_.OnRefreshTick();
 }
 
 void MainWindow::OnPowerBroadcast(WPARAM event) {

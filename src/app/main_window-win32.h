@@ -63,7 +63,7 @@ class MainWindow final : private UpdateControllerHost {
   void OnCreate();
   void LoadIcons();
   void OnCommand(int control, int notification);
-  void OnTimer(UINT_PTR id);
+  void OnRefreshTick();
   void OnPowerBroadcast(WPARAM event);
   void WatchForChanges();
   void OnActivateRequest();

@@ -38,7 +38,8 @@ WinsockTransport::WinsockTransport(UINT socket_message, UINT resolve_message,
                                    LookupMethod lookup_method)
     : socket_message_(socket_message),
       resolve_message_(resolve_message),
-      lookup_method_(lookup_method) {}
+      lookup_method_(lookup_method),
+      stagger_timer_([this] { OnStaggerTimer(); }) {}
 
 WinsockTransport::~WinsockTransport() { Close(); }
 
@@ -70,10 +71,6 @@ bool WinsockTransport::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam)
   if (message == socket_message_) {
     OnSocketEvent(static_cast<SOCKET>(wparam), WSAGETSELECTEVENT(lparam),
                   WSAGETSELECTERROR(lparam));
-    return true;
-  }
-  if (message == WM_TIMER && wparam == kStaggerTimerId) {
-    OnStaggerTimer();
     return true;
   }
   return false;
@@ -155,23 +152,23 @@ Status WinsockTransport::StartSocket(std::size_t address) {
 }
 
 void WinsockTransport::OnStaggerTimer() {
-  stagger_timer_.reset();
+  stagger_timer_.Stop();
   if (race_) Apply(race_->OnTimer(MonotonicClock::now()));
 }
 
 void WinsockTransport::ArmStaggerTimer() {
   if (!race_ || !race_->NextStart()) {
-    stagger_timer_.reset();
+    stagger_timer_.Stop();
     return;
   }
   const auto left =
       std::chrono::ceil<std::chrono::milliseconds>(*race_->NextStart() - MonotonicClock::now());
   const auto interval = std::max<std::chrono::milliseconds::rep>(left.count(), USER_TIMER_MINIMUM);
-  stagger_timer_.emplace(window_, kStaggerTimerId, static_cast<UINT>(interval));
+  stagger_timer_.Start(static_cast<UINT>(interval));
 }
 
 void WinsockTransport::EndRace() {
-  stagger_timer_.reset();
+  stagger_timer_.Stop();
   race_.reset();
   racing_.clear();  // closes every socket still trying
   addresses_.clear();

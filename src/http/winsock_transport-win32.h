@@ -16,9 +16,6 @@
 
 namespace kalvane {
 
-// The timer on the transport's window that starts a connection attempt's next address.
-inline constexpr UINT_PTR kStaggerTimerId = 3;
-
 // Winsock for the lifetime of the program.
 class WinsockSession {
  public:
@@ -37,9 +34,10 @@ class WinsockSession {
 
 // The TCP client over Winsock. The name is resolved off the window thread (name_lookup-win32.h)
 // to all its IPv6 and IPv4 addresses, which are tried as ConnectRace (connect_race.h) says; the
-// look-up's result, the socket events (WSAAsyncSelect) and the stagger timer arrive as window
-// messages, so nothing here blocks the window. The owner passes its messages to HandleMessage.
-// Events of a socket, look-up or timer that is no longer current are dropped.
+// look-up's result and the socket events (WSAAsyncSelect) arrive as window messages, which the
+// owner passes to HandleMessage, and the stagger timer ticks on the thread's message loop, so
+// nothing here blocks the window. Events of a socket, look-up or timer that is no longer current
+// are dropped.
 class WinsockTransport final : public SocketTransport {
  public:
   WinsockTransport(UINT socket_message, UINT resolve_message,
@@ -102,8 +100,8 @@ class WinsockTransport final : public SocketTransport {
   std::vector<ResolvedAddress> addresses_;
   std::vector<UniqueSocket> racing_;
   std::optional<ConnectRace> race_;
-  Status race_error_;  // of the address that failed last; the attempt's error if all fail
-  std::optional<WindowTimer> stagger_timer_;
+  Status race_error_;          // of the address that failed last; the attempt's error if all fail
+  WindowTimer stagger_timer_;  // starts the race's next address
 };
 
 }  // namespace kalvane

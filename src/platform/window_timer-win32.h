@@ -2,26 +2,36 @@
 
 #include <windows.h>
 
+#include <functional>
+
+#include "platform/message_window-win32.h"
+
 namespace kalvane {
 
-
-// One window timer that posts WM_TIMER with its id to the window, enabled from construction.
-// Enabling (again) restarts the interval, so the next tick comes one full interval later. The id
-// is chosen by the module that routes the window's WM_TIMER; two timers of a window need two ids.
+// A timer that calls its owner's `on_tick` from the thread's message loop. It ticks on a
+// message-only window of its own, so no owner picks a timer id among another window's WM_TIMER
+// messages, and no tick can outlive the timer: destroying the window kills the timer and drops
+// whatever was queued for it. `on_tick` may start or stop the timer, but not destroy it.
 class WindowTimer {
  public:
-  WindowTimer(HWND window, UINT_PTR id, UINT interval_ms);
-  ~WindowTimer();
+  // Stopped until Start.
+  explicit WindowTimer(std::function<void()> on_tick);
+  ~WindowTimer() { Stop(); }
   WindowTimer(const WindowTimer&) = delete;
   WindowTimer& operator=(const WindowTimer&) = delete;
 
-  void SetEnabled(bool enabled);
+  // Ticks every `interval_ms` from now on; a running timer starts its interval anew, so the next
+  // tick comes one full interval later.
+  void Start(UINT interval_ms);
+  void Stop();
+  bool Running() const { return running_; }
 
  private:
-  HWND window_;
-  UINT_PTR id_;
-  UINT interval_ms_;
-  bool enabled_ = false;
+  bool OnMessage(UINT message);
+
+  std::function<void()> on_tick_;
+  MessageWindow window_;
+  bool running_ = false;
 };
 
 }  // namespace kalvane

@@ -43,8 +43,6 @@ class StatusDisplay {
   // A restore was made, or restoring paused: in the history; the tray keeps the last update's
   // outcome (TrayOutcome).
   void ShowRestore(const RestoreReport& report, const NextDue& next);
-  // One tick of the blink timer.
-  void OnBlinkTick() { tray_status_.OnBlinkTick(); }
   // One tick of the one-second refresh timer: a balloon that had to wait.
   void OnSecondTick() { balloons_.OnTick(); }
   // "通知": balloons off or on.

@@ -1,29 +1,28 @@
 #include "sync/hosts_watch-win32.h"
 
+#include <utility>
+
 namespace kalvane {
 
-HostsWatch::HostsWatch(HWND window, const FilePath& hosts)
-    : window_(window), folder_(hosts.parent_path()) {}
+HostsWatch::HostsWatch(const FilePath& hosts, std::function<void()> on_settled)
+    : on_settled_(std::move(on_settled)),
+      folder_(hosts.parent_path()),
+      quiet_([this] { OnQuiet(); }) {}
 
 void HostsWatch::OnSignalled() {
   if (!folder_.Watching()) return;
   folder_.Rearm();
-  if (quiet_) {
-    quiet_->SetEnabled(true);  // restarts the half second
-  } else {
-    quiet_.emplace(window_, kHostsQuietTimerId, kHostsQuietMs);
-  }
+  quiet_.Start(kHostsQuietMs);  // starts the half second anew
 }
 
-bool HostsWatch::OnTimer(UINT_PTR id) {
-  if (id != kHostsQuietTimerId || !quiet_) return false;
-  quiet_.reset();  // one tick: the next change starts it again
-  return true;
+void HostsWatch::OnQuiet() {
+  quiet_.Stop();  // one tick: the next change starts it again
+  if (on_settled_) on_settled_();
 }
 
 void HostsWatch::Stop() {
   folder_.Stop();
-  quiet_.reset();
+  quiet_.Stop();
 }
 
 }  // namespace kalvane

@@ -14,8 +14,6 @@ namespace kalvane {
 
 // The message the shell sends to the main window for the tray icon's mouse events.
 inline constexpr UINT kTrayCallbackMessage = WM_USER + 1001;  // 2025
-// The id of the tray's blink timer (TrayStatus) among the main window's WM_TIMER messages.
-inline constexpr UINT_PTR kBlinkTimerId = 2;
 
 // One callback of the icon: what happened, and where the menu opens for it.
 struct TrayEvent {

@@ -19,20 +19,21 @@ bool BlinkingWelcome() {
 
 }  // namespace
 
-TrayStatus::TrayStatus(TrayIcon& tray, HWND window, const TrayPictures& pictures)
-    : tray_(tray), pictures_(pictures), blink_timer_(window, kBlinkTimerId, kBlinkTickMs) {
+TrayStatus::TrayStatus(TrayIcon& tray, const TrayPictures& pictures)
+    : tray_(tray), pictures_(pictures), blink_timer_([this] { OnBlinkTick(); }) {
   tray_.SetIcon(pictures_.updated);
+  blink_timer_.Start(kBlinkTickMs);  // the rule blinks until the first outcome
 }
 
 void TrayStatus::ShowUpdateStatus(TrayIconState state, std::u16string_view status_line) {
   tray_.SetTip(ToWide(TrayTipText(status_line)));
   const auto steady = rule_.ShowUpdateStatus(state, BlinkingWelcome());
-  blink_timer_.SetEnabled(false);
+  blink_timer_.Stop();
   if (steady) {
     SetPicture(*steady);
   } else {
     tray_.Modify();  // the tool-tip now; the picture with the first blink
-    blink_timer_.SetEnabled(true);
+    blink_timer_.Start(kBlinkTickMs);
   }
 }
 

@@ -17,14 +17,13 @@ struct TrayPictures {
   HICON unconfirmed;  // steady, where blinking is unwelcome
 };
 
-// The status rule bound to the tray icon, the icon pictures and the blink timer. The window
-// routes WM_TIMER with kBlinkTimerId to OnBlinkTick and the icon state of every cycle's outcome to
-// ShowUpdateStatus.
+// The status rule bound to the tray icon, the icon pictures and the blink timer, which ticks
+// OnBlinkTick by itself. The icon state of every cycle's outcome comes to ShowUpdateStatus.
 class TrayStatus {
  public:
   // Writes the updated picture into the tray record (the icon of start-up) and starts the blink
-  // timer on `window`. The icons must outlive this object.
-  TrayStatus(TrayIcon& tray, HWND window, const TrayPictures& pictures);
+  // timer. The icons must outlive this object.
+  TrayStatus(TrayIcon& tray, const TrayPictures& pictures);
   TrayStatus(const TrayStatus&) = delete;
   TrayStatus& operator=(const TrayStatus&) = delete;
 
@@ -35,7 +34,7 @@ class TrayStatus {
   void ShowUpdateStatus(TrayIconState state, std::u16string_view status_line = {});
   // Sets the tool-tip's second line alone: the picture, steady or blinking, stays.
   void ShowTip(std::u16string_view status_line);
-  // One tick of the blink timer.
+  // One tick of the blink timer (public for tests, which tick it at will).
   void OnBlinkTick();
 
  private:

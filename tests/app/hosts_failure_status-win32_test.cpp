@@ -73,7 +73,7 @@ TEST(HostsFailureStatus, AHostsFileHeldOpenWithoutSharingShowsTheSteadyFailureIc
   const HICON updated = LoadIconW(nullptr, IDI_APPLICATION);
   const HICON failed = LoadIconW(nullptr, IDI_WARNING);
   TrayIcon tray(window.hwnd(), nullptr);
-  TrayStatus status(tray, window.hwnd(), {updated, failed, LoadIconW(nullptr, IDI_QUESTION)});
+  TrayStatus status(tray, {updated, failed, LoadIconW(nullptr, IDI_QUESTION)});
   ShowWindow(window.hwnd(), SW_SHOWMINIMIZED);
   ASSERT_TRUE(tray.Add());
 

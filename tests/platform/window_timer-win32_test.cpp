@@ -3,58 +3,38 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
-#include <cstdint>
-#include <vector>
-
 namespace kalvane {
 namespace {
 
-// A plain window of a system class: the timer's WM_TIMER messages are taken from its queue
-// before anything dispatches them.
-class PlainWindow {
- public:
-  PlainWindow()
-      : hwnd_(CreateWindowExW(0, L"STATIC", L"Kalvane timer test", WS_OVERLAPPED, 0, 0, 100, 100,
-                              nullptr, nullptr, GetModuleHandleW(nullptr), nullptr)) {}
-  ~PlainWindow() {
-    if (hwnd_ != nullptr) DestroyWindow(hwnd_);
-  }
-  PlainWindow(const PlainWindow&) = delete;
-  PlainWindow& operator=(const PlainWindow&) = delete;
-
-  HWND hwnd() const { return hwnd_; }
-
- private:
-  HWND hwnd_;
-};
-
-// The ids of the WM_TIMER messages that reach `window` within `ms` milliseconds, or until `count`
-// have come.
-std::vector<UINT_PTR> TicksWithin(HWND window, DWORD ms, size_t count = SIZE_MAX) {
-  std::vector<UINT_PTR> ticks;
+// Runs the thread's message loop for `ms` milliseconds, or until `done` holds.
+template <typename Done>
+void PumpUntil(DWORD ms, Done done) {
   const ULONGLONG end = GetTickCount64() + ms;
-  for (ULONGLONG now = GetTickCount64(); now < end && ticks.size() < count;
-       now = GetTickCount64()) {
-    MsgWaitForMultipleObjectsEx(0, nullptr, static_cast<DWORD>(end - now), QS_TIMER,
+  for (ULONGLONG now = GetTickCount64(); now < end && !done(); now = GetTickCount64()) {
+    MsgWaitForMultipleObjectsEx(0, nullptr, static_cast<DWORD>(end - now), QS_ALLINPUT,
                                 MWMO_INPUTAVAILABLE);
     MSG msg;
-    while (PeekMessageW(&msg, window, WM_TIMER, WM_TIMER, PM_REMOVE)) ticks.push_back(msg.wParam);
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
   }
-  return ticks;
 }
 
-constexpr UINT_PTR kTestTimerId = 7;
+TEST(WindowTimer, EachTimerTicksItsOwnCallbackOnlyWhileStarted) {
+  int ticks = 0;
+  int other_ticks = 0;
+  WindowTimer timer([&ticks] { ++ticks; });
+  const WindowTimer other([&other_ticks] { ++other_ticks; });
+  PumpUntil(150, [] { return false; });
+  EXPECT_EQ(ticks, 0) << "stopped until started";
 
-TEST(WindowTimer, TicksAndStops) {
-  const PlainWindow window;
-  ASSERT_NE(window.hwnd(), nullptr) << "no window: is DISPLAY set (Xvfb)?";
-  WindowTimer timer(window.hwnd(), kTestTimerId, 50);
-  const std::vector<UINT_PTR> ticks = TicksWithin(window.hwnd(), 2000, 3);
-  EXPECT_GE(ticks.size(), 3u);
-  EXPECT_EQ(ticks, std::vector<UINT_PTR>(ticks.size(), kTestTimerId));
-  timer.SetEnabled(false);
-  TicksWithin(window.hwnd(), 60);  // a tick queued before the stop may still arrive
-  EXPECT_TRUE(TicksWithin(window.hwnd(), 300).empty());
+  timer.Start(50);
+  PumpUntil(2000, [&ticks] { return ticks >= 3; });
+  EXPECT_GE(ticks, 3);
+  EXPECT_EQ(other_ticks, 0) << "a tick reached another timer's owner";
+
+  timer.Stop();
+  const int at_stop = ticks;
+  PumpUntil(300, [] { return false; });
+  EXPECT_EQ(ticks, at_stop) << "ticks after the stop";
 }
 
 }  // namespace

@@ -22,22 +22,23 @@ const std::string kUserLines = "127.0.0.1 localhost\r\n";
 const std::string kSection = "#BEGIN\r\n10.0.0.1 host1\r\n10.0.0.2 host2\r\n";
 
 // Waits as the window thread does, on the watch's handle and the thread's messages, until the
-// folder has changed and then been quiet; false when that does not happen within ten seconds.
-bool WaitForSettledChange(HostsWatch& watch) {
+// folder has changed and then been quiet (`settled` is set); false when that does not happen
+// within ten seconds.
+bool WaitForSettledChange(HostsWatch& watch, bool& settled) {
+  settled = false;
   const ULONGLONG end = GetTickCount64() + 10000;
-  for (ULONGLONG now = GetTickCount64(); now < end; now = GetTickCount64()) {
+  for (ULONGLONG now = GetTickCount64(); now < end && !settled; now = GetTickCount64()) {
     HANDLE handle = watch.handle();
     if (handle == nullptr) return false;
     const DWORD woke = MsgWaitForMultipleObjectsEx(1, &handle, static_cast<DWORD>(end - now),
                                                    QS_ALLINPUT, MWMO_INPUTAVAILABLE);
     if (woke == WAIT_OBJECT_0) watch.OnSignalled();
     MSG message;
-    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-      if (message.message == WM_TIMER && watch.OnTimer(message.wParam)) return true;
+    while (!settled && PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
       DispatchMessageW(&message);
     }
   }
-  return false;
+  return settled;
 }
 
 TEST(HostsWatchTest, AnOutsideChangeIsRestoredAndOurOwnWriteIsLeftAlone) {
@@ -48,25 +49,23 @@ TEST(HostsWatchTest, AnOutsideChangeIsRestoredAndOurOwnWriteIsLeftAlone) {
   PutFileBytes(hosts, kUserLines);
   HostsStore store(MakeWin32FileSystem(), {hosts, scratch.root() / L"hosts.bak"});
   SectionGuard guard("dns.kalvane.example");
-  HWND window = CreateWindowExW(0, L"STATIC", L"Kalvane watch test", WS_OVERLAPPED, 0, 0, 100, 100,
-                                nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
-  ASSERT_NE(window, nullptr);
   {
-    HostsWatch watch(window, hosts);
+    bool settled = false;
+    HostsWatch watch(hosts, [&settled] { settled = true; });
     ASSERT_NE(watch.handle(), nullptr);
 
     // Our own write changes the folder too; the content shows it is ours.
     const HostsStepReport written = store.WriteHostsSection(kTwo);
     ASSERT_EQ(written.outcome, HostsOutcome::kWritten);
     guard.OnHostsStep(std::make_shared<const DomainList>(kTwo), written);
-    ASSERT_TRUE(WaitForSettledChange(watch)) << "our own write was not seen at all";
+    ASSERT_TRUE(WaitForSettledChange(watch, settled)) << "our own write was not seen at all";
     EXPECT_EQ(guard.OnHostsChanged(FileBytes(hosts).value_or(""), MonotonicClock::now()),
               GuardDecision::kNothing);
 
     // Another program writes the file without the section and with a line of its own.
     const std::string outside = kUserLines + "10.9.9.9 av.example\r\n";
     PutFileBytes(hosts, outside);
-    ASSERT_TRUE(WaitForSettledChange(watch)) << "the outside change was not seen";
+    ASSERT_TRUE(WaitForSettledChange(watch, settled)) << "the outside change was not seen";
     ASSERT_EQ(guard.OnHostsChanged(FileBytes(hosts).value_or(""), MonotonicClock::now()),
               GuardDecision::kRestore);
     EXPECT_EQ(store.WriteHostsSection(*guard.Mappings()).outcome, HostsOutcome::kWritten);
@@ -75,7 +74,6 @@ TEST(HostsWatchTest, AnOutsideChangeIsRestoredAndOurOwnWriteIsLeftAlone) {
     watch.Stop();
     EXPECT_EQ(watch.handle(), nullptr);
   }
-  DestroyWindow(window);
 }
 
 }  // namespace
