@@ -14,6 +14,8 @@ namespace kalvane {
 namespace {
 
 constexpr UINT_PTR kTraySubclassId = 1;
+// How often an icon the shell refused is tried again.
+constexpr UINT kAddRetryMs = 1000;
 
 }  // namespace
 
@@ -30,7 +32,8 @@ TrayIcon::TrayIcon(HWND window, CommandPicked on_command_picked, MenuState menu_
     : window_(window),
       on_command_picked_(std::move(on_command_picked)),
       menu_state_(std::move(menu_state)),
-      taskbar_created_(RegisterWindowMessageW(L"TaskbarCreated")) {
+      taskbar_created_(RegisterWindowMessageW(L"TaskbarCreated")),
+      add_retry_([this] { RetryAdd(); }) {
   data_.cbSize = sizeof(data_);
   data_.hWnd = window_;
   data_.uID = 0;
@@ -60,10 +63,21 @@ bool TrayIcon::Add() {
   if (!AddToShell()) {
     data_.uFlags = 0;
     RemoveWindowSubclass(window_, TrayWndProc, kTraySubclassId);
+    add_retry_.Start(kAddRetryMs);
     return false;
   }
+  add_retry_.Stop();
   installed_ = true;
   return true;
+}
+
+void TrayIcon::RetryAdd() {
+  // A window the user brought back meanwhile needs no icon.
+  if (!IsIconic(window_)) {
+    add_retry_.Stop();
+    return;
+  }
+  if (Add()) MinimizeToTray();
 }
 
 void TrayIcon::MinimizeToTray() {
@@ -71,6 +85,7 @@ void TrayIcon::MinimizeToTray() {
 }
 
 void TrayIcon::Remove() {
+  add_retry_.Stop();
   if (!installed_) return;
   installed_ = false;
   data_.uFlags = 0;

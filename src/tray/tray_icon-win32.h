@@ -8,6 +8,7 @@
 #include <string>
 #include <string_view>
 
+#include "platform/window_timer-win32.h"
 #include "tray/tray_menu.h"
 
 namespace kalvane {
@@ -50,12 +51,15 @@ class TrayIcon {
   TrayIcon& operator=(const TrayIcon&) = delete;
 
   // Hooks the window, then adds the icon with the handle last given to SetIcon. True when the
-  // icon is there (also when it already was); when the shell refuses the icon the hook is taken
-  // off again and the answer is false.
+  // icon is there (also when it already was); when the shell refuses the icon (its tray is not up
+  // yet, at logon, or it is busy) the hook is taken off again and the answer is false: the icon is
+  // then tried again every second while the window stays minimised, and the window goes into the
+  // tray once it is there.
   bool Add();
   // Hides the window when it is minimised and the icon exists, so there is always a way back.
   void MinimizeToTray();
-  // Deletes the icon, then unhooks the window. Harmless when not installed.
+  // Deletes the icon, then unhooks the window; a retry that waits is given up. Harmless when not
+  // installed.
   void Remove();
   // Applies the record to the existing icon; false when there is none (the handle waits for the
   // next Add).
@@ -87,6 +91,7 @@ class TrayIcon {
   TrayCommand TrackTrayMenu(POINT at);
   bool AddToShell();
   void OnTaskbarCreated();
+  void RetryAdd();
 
   HWND window_;
   CommandPicked on_command_picked_;
@@ -95,6 +100,7 @@ class TrayIcon {
   UINT taskbar_created_;
   bool installed_ = false;
   bool version_4_ = false;  // the shell took NOTIFYICON_VERSION_4
+  WindowTimer add_retry_;   // runs while an icon the shell refused is to be added again
 };
 
 }  // namespace kalvane
