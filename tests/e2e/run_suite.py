@@ -69,7 +69,9 @@ def main(argv):
                                      resultclass=RecordingResult).run(suite)
     if os.environ.get("KALVANE_E2E_JUNIT"):
         write_junit(result, os.environ["KALVANE_E2E_JUNIT"])
-    failed = len(result.failures) + len(result.errors) + len(result.unexpectedSuccesses)
+    # A test whose subtests fail counts once, as the test it is.
+    failed = len({getattr(test, "test_case", test).id()
+                  for test, _ in result.failures + result.errors}) + len(result.unexpectedSuccesses)
     skipped = len(result.skipped)
     passed = result.testsRun - failed - skipped - len(result.expectedFailures)
     if result.testsRun == 0:
