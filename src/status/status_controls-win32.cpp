@@ -8,6 +8,7 @@
 #include <cstring>
 #include <string>
 
+#include "platform/last_error-win32.h"
 #include "platform/wide_text-win32.h"
 
 namespace kalvane {
@@ -234,21 +235,21 @@ bool AnswerStatusListCell(const StatusModel& model, const NMHDR& request) {
   }
 }
 
-bool CopyToClipboard(HWND owner, std::u16string_view text) {
+Status CopyToClipboard(HWND owner, std::u16string_view text) {
   UniqueHandle<GlobalMemoryTraits> memory(
       GlobalAlloc(GMEM_MOVEABLE, (text.size() + 1) * sizeof(wchar_t)));
-  if (!memory) return false;
+  if (!memory) return LastErrorStatus(StatusKind::kOutOfMemory);
   auto* data = static_cast<wchar_t*>(GlobalLock(memory.get()));
-  if (data == nullptr) return false;
+  if (data == nullptr) return LastErrorStatus();
   std::memcpy(data, text.data(), text.size() * sizeof(wchar_t));
   data[text.size()] = L'\0';
   GlobalUnlock(memory.get());
 
   const OpenClipboardScope clipboard(owner);
-  if (!clipboard.open() || !EmptyClipboard()) return false;
-  if (SetClipboardData(CF_UNICODETEXT, memory.get()) == nullptr) return false;
+  if (!clipboard.open() || !EmptyClipboard()) return LastErrorStatus();
+  if (SetClipboardData(CF_UNICODETEXT, memory.get()) == nullptr) return LastErrorStatus();
   memory.release();  // the clipboard owns it now
-  return true;
+  return OkStatus();
 }
 
 }  // namespace kalvane

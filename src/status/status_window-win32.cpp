@@ -168,7 +168,7 @@ void StatusWindow::OnCommand(int control, int notification) {
     // Esc, the close box and "关闭" alike; the object stays for the owner to drop or reopen.
     DestroyWindow(hwnd_);
   } else if (control == kStatusCopy && notification == BN_CLICKED) {
-    if (!CopyToClipboard(hwnd_, StatusReportText(model_))) MessageBeep(MB_ICONWARNING);
+    if (!CopyToClipboard(hwnd_, StatusReportText(model_)).ok()) MessageBeep(MB_ICONWARNING);
   }
 }
 

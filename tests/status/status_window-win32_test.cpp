@@ -152,7 +152,7 @@ TEST(StatusWindow, CopiesTheOutcomeTheRowsAndTheHistory) {
   const Owner owner;
   const auto window = StatusWindow::Open(GetModuleHandleW(nullptr), owner.hwnd, TwoRows());
   ASSERT_NE(window, nullptr);
-  ASSERT_TRUE(CopyToClipboard(owner.hwnd, u"something else"));
+  ASSERT_TRUE(CopyToClipboard(owner.hwnd, u"something else").ok());
   SendMessageW(GetDlgItem(window->hwnd(), kStatusCopy), BM_CLICK, 0, 0);
   EXPECT_EQ(ClipboardText(), StatusReportText(TwoRows()));
 }
