@@ -1,7 +1,8 @@
 #pragma once
 
-// One owner type per kind of handle, and one for COM interface pointers: every handle the Windows
-// layer opens is held by one of these and freed when its owner goes.
+// The owners of handles and of COM interface pointers. UniqueHandle owns a handle of any kind,
+// described by a traits struct; the kinds used in several places have their traits and an alias
+// here, a kind only one file uses (a registry key, a mapped view) has its traits in that file.
 
 #include <windows.h>
 #include <winsock2.h>
