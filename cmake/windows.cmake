@@ -23,7 +23,6 @@ if(KALVANE_TESTS)
     tests/http/proxy_system-win32_test.cpp
     tests/http/winsock_transport-win32_test.cpp
     tests/platform/ansi_code_page-win32_test.cpp
-    tests/platform/control_table-win32_test.cpp
     tests/platform/dll_search-win32_test.cpp
     tests/platform/file_identity-win32_test.cpp
     tests/platform/file_system-win32_test.cpp
