@@ -1,8 +1,9 @@
 #pragma once
 
 // The owners of handles and of COM interface pointers. UniqueHandle owns a handle of any kind,
-// described by a traits struct; the kinds used in several places have their traits and an alias
-// here, a kind only one file uses (a registry key, a mapped view) has its traits in that file.
+// described by a traits struct. The common kinds (sockets, files, kernel and GDI objects, ...)
+// have their traits and an alias here; a kind that belongs to one file's work (a registry key, a
+// mapped view, a private namespace) has its traits beside that work.
 
 #include <windows.h>
 #include <winsock2.h>
