@@ -24,9 +24,11 @@ if(KALVANE_TESTS)
     tests/http/winsock_transport-win32_test.cpp
     tests/platform/ansi_code_page-win32_test.cpp
     tests/platform/dll_search-win32_test.cpp
+    tests/platform/file_identity-win32_test.cpp
     tests/platform/file_system-win32_test.cpp
     tests/platform/input_wait-win32_test.cpp
     tests/platform/message_pump-win32_test.cpp
+    tests/platform/process_info-win32_test.cpp
     tests/platform/network_change-win32_test.cpp
     tests/platform/shell_open-win32_test.cpp
     tests/platform/unique_handle-win32_test.cpp

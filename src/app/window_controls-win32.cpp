@@ -1,45 +1,32 @@
 #include "app/window_controls-win32.h"
 
+#include <array>
+
 #include "app/window_layout.h"
+#include "platform/control_table-win32.h"
 #include "platform/dpi-win32.h"
-#include "platform/wide_text-win32.h"
 
 namespace kalvane {
 namespace {
 
-struct ControlClass {
-  const wchar_t* window_class;
-  DWORD style;
-};
+constexpr DWORD kBoxStyle = ES_AUTOHSCROLL | WS_TABSTOP | WS_BORDER;
 
-ControlClass ClassFor(ControlKind kind) {
-  switch (kind) {
-    case ControlKind::kCheckBox:
-      return {L"BUTTON", BS_AUTOCHECKBOX | WS_TABSTOP};
-    case ControlKind::kLabel:
-      return {L"STATIC", SS_LEFT};
-    case ControlKind::kTextBox:
-      return {L"EDIT", ES_AUTOHSCROLL | WS_TABSTOP | WS_BORDER};
-    case ControlKind::kPasswordBox:
-      return {L"EDIT", ES_AUTOHSCROLL | ES_PASSWORD | WS_TABSTOP | WS_BORDER};
-    case ControlKind::kButton:
-      return {L"BUTTON", BS_PUSHBUTTON | WS_TABSTOP};
-  }
-  return {L"STATIC", 0};
-}
+// The controls, created in this order, which is also the Tab order of the ones that take focus:
+// domain, password, web page, Save, account updating (labels take none).
+constexpr std::array<ControlSpec, 7> kMainControls{{
+    {kDomainLabel, L"STATIC", L"域名：", SS_LEFT},
+    {kDomainEdit, L"EDIT", L"", kBoxStyle, WS_EX_CLIENTEDGE},
+    {kPasswordLabel, L"STATIC", L"密码：", SS_LEFT},
+    {kPasswordEdit, L"EDIT", L"", kBoxStyle | ES_PASSWORD, WS_EX_CLIENTEDGE},
+    {kWebPageButton, L"BUTTON", L"官网", BS_PUSHBUTTON | WS_TABSTOP},
+    {kSaveButton, L"BUTTON", L"保存", BS_PUSHBUTTON | WS_TABSTOP},
+    {kUpdatingCheck, L"BUTTON", L"账号更新", BS_AUTOCHECKBOX | WS_TABSTOP},
+}};
 
 }  // namespace
 
 void CreateControls(HWND window, HINSTANCE instance) {
-  for (const ControlLayout& control : kControls) {
-    const ControlClass control_class = ClassFor(control.kind);
-    const bool edit =
-        control.kind == ControlKind::kTextBox || control.kind == ControlKind::kPasswordBox;
-    CreateWindowExW(edit ? WS_EX_CLIENTEDGE : 0, control_class.window_class,
-                    ToWide(control.caption).c_str(), WS_CHILD | WS_VISIBLE | control_class.style, 0,
-                    0, 0, 0, window, reinterpret_cast<HMENU>(static_cast<INT_PTR>(control.id)),
-                    instance, nullptr);
-  }
+  CreateControlTable(window, instance, kMainControls);
   HWND domain = GetDlgItem(window, kDomainEdit);
   HWND password = GetDlgItem(window, kPasswordEdit);
   SendMessageW(password, EM_SETPASSWORDCHAR, L'*', 0);
@@ -50,13 +37,12 @@ void CreateControls(HWND window, HINSTANCE instance) {
 
 UniqueFont LayOutControls(HWND window, UINT dpi) {
   UniqueFont font = MessageFontForDpi(dpi);
-  for (const ControlLayout& layout : kControls) {
-    const PixelRect rect = ToPixels(layout.twips, static_cast<int>(dpi));
-    HWND control = GetDlgItem(window, layout.id);
-    SetWindowPos(control, nullptr, rect.left, rect.top, rect.width, rect.height,
-                 SWP_NOZORDER | SWP_NOACTIVATE);
-    SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font.get()), TRUE);
+  for (const ControlPlace& place : kControlPlaces) {
+    const PixelRect rect = ToPixels(place.twips, static_cast<int>(dpi));
+    SetWindowPos(GetDlgItem(window, place.id), nullptr, rect.left, rect.top, rect.width,
+                 rect.height, SWP_NOZORDER | SWP_NOACTIVATE);
   }
+  SetControlTableFont(window, kMainControls, font.get());
   const PixelRect client = ToPixels(kClientTwips, static_cast<int>(dpi));
   const RECT frame = WindowRectForClient({0, 0, client.width, client.height}, kMainWindowStyle,
                                          kMainWindowExStyle, dpi);

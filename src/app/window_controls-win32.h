@@ -1,7 +1,7 @@
 #pragma once
 
-// The main window's controls on screen: created from the layout table (window_layout.h) and
-// placed for the window's DPI.
+// The main window's controls on screen: created from the window's control table and placed for
+// the window's DPI as window_layout.h says.
 
 #include <windows.h>
 
@@ -12,8 +12,8 @@ namespace kalvane {
 inline constexpr DWORD kMainWindowStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
 inline constexpr DWORD kMainWindowExStyle = WS_EX_CONTROLPARENT;
 
-// Creates the controls of the layout table as children of `window`, in focus order; they are
-// placed by LayOutControls.
+// Creates the window's controls as children of `window`, in focus order; they are placed by
+// LayOutControls.
 void CreateControls(HWND window, HINSTANCE instance);
 
 // Places the controls for `dpi` in the system's message font for it and sizes the window's client

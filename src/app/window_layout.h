@@ -33,12 +33,10 @@ struct PixelRect {
   bool operator==(const PixelRect&) const = default;
 };
 
-enum class ControlKind { kCheckBox, kLabel, kTextBox, kPasswordBox, kButton };
-
-struct ControlLayout {
+// Where a control of the window lies; the controls themselves are made from the window's control
+// table (window_controls-win32.cpp).
+struct ControlPlace {
   ControlId id;
-  ControlKind kind;
-  std::u16string_view caption;
   TwipsRect twips;
 };
 
@@ -46,16 +44,14 @@ inline constexpr int kTwipsPerInch = 1440;
 inline constexpr TwipsRect kClientTwips{0, 0, 4125, 1995};
 inline constexpr std::u16string_view kWindowCaption = u"Kalvane";
 
-// The controls, created in this order, which is also the Tab order of the ones that take focus:
-// domain, password, web page, Save, account updating (labels take none).
-inline constexpr std::array<ControlLayout, 7> kControls{{
-    {kDomainLabel, ControlKind::kLabel, u"域名：", {240, 480, 855, 255}},
-    {kDomainEdit, ControlKind::kTextBox, u"", {1080, 480, 2295, 270}},
-    {kPasswordLabel, ControlKind::kLabel, u"密码：", {240, 960, 855, 255}},
-    {kPasswordEdit, ControlKind::kPasswordBox, u"", {1080, 960, 2295, 270}},
-    {kWebPageButton, ControlKind::kButton, u"官网", {1320, 1560, 1215, 255}},
-    {kSaveButton, ControlKind::kButton, u"保存", {2640, 1560, 1215, 255}},
-    {kUpdatingCheck, ControlKind::kCheckBox, u"账号更新", {360, 120, 1455, 255}},
+inline constexpr std::array<ControlPlace, 7> kControlPlaces{{
+    {kDomainLabel, {240, 480, 855, 255}},
+    {kDomainEdit, {1080, 480, 2295, 270}},
+    {kPasswordLabel, {240, 960, 855, 255}},
+    {kPasswordEdit, {1080, 960, 2295, 270}},
+    {kWebPageButton, {1320, 1560, 1215, 255}},
+    {kSaveButton, {2640, 1560, 1215, 255}},
+    {kUpdatingCheck, {360, 120, 1455, 255}},
 }};
 
 // Twips to pixels at `dpi`, rounded to the nearest pixel.

@@ -46,7 +46,7 @@ constexpr std::chrono::milliseconds kHandOverPatience{2000};
 // to the running copy (exit code 0) or says why it cannot run (exit code 1).
 int StartElsewhere(const kalvane::Result<kalvane::InstanceLock>& lock) {
   const kalvane::HandOver hand_over = kalvane::HandOverToRunningInstance(
-      lock ? std::optional(lock->state()) : std::nullopt, kalvane::kMainWindowClass,
+      lock ? kalvane::Result(lock->state()) : lock.status(), kalvane::kMainWindowClass,
       kalvane::kActivateMessageName, kHandOverPatience);
   const std::optional<std::wstring_view> message = kalvane::HandOverMessage(hand_over);
   if (!message) return 0;

@@ -15,17 +15,17 @@ constexpr std::chrono::milliseconds kLookAgainPause{100};
 HWND FindRunningWindow(const wchar_t* window_class) {
   for (HWND window : WindowsOfClass(window_class)) {
     const DWORD process_id = WindowProcessId(window);
-    if (process_id != GetCurrentProcessId() && IsElevatedProcess(process_id)) return window;
+    if (process_id != GetCurrentProcessId() && CheckElevated(process_id).ok()) return window;
   }
   return nullptr;
 }
 
 }  // namespace
 
-HandOver HandOverToRunningInstance(std::optional<LockState> state, const wchar_t* window_class,
+HandOver HandOverToRunningInstance(const Result<LockState>& state, const wchar_t* window_class,
                                    const wchar_t* activate_message,
                                    std::chrono::milliseconds patience) {
-  if (state != LockState::kHeldByKalvane) return HandOver::kHeldByOther;
+  if (!state.ok() || *state != LockState::kHeldByKalvane) return HandOver::kHeldByOther;
   const auto deadline = std::chrono::steady_clock::now() + patience;
   for (;;) {
     if (HWND running = FindRunningWindow(window_class)) {

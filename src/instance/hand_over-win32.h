@@ -8,6 +8,7 @@
 #include <optional>
 #include <string_view>
 
+#include "base/status.h"
 #include "instance/lock_state.h"
 
 namespace kalvane {
@@ -20,10 +21,10 @@ enum class HandOver {
 };
 
 // Asks the running copy's window in this session to come to the front, out of the tray if need
-// be. `state` is what the start saw of the lock; nothing when it could not make or open it. A
+// be. `state` is what the start saw of the lock, or why it could not make or open it. A
 // copy that is just starting or ending may have no window yet or any more: it is looked for
 // again until `patience` has passed.
-HandOver HandOverToRunningInstance(std::optional<LockState> state, const wchar_t* window_class,
+HandOver HandOverToRunningInstance(const Result<LockState>& state, const wchar_t* window_class,
                                    const wchar_t* activate_message,
                                    std::chrono::milliseconds patience);
 

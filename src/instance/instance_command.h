@@ -11,11 +11,12 @@
 //                                 folder and names the installation's).
 //   Kalvane.exe /cleanup          removes the hosts file's "#BEGIN" section, if there is one,
 //                                 with no window and no network.
-//   Kalvane.exe /secure           writes an abc.txt beside it that others may open again as a
-//                                 private file, the same bytes, as the program does when it
+//   Kalvane.exe /secure           writes the abc.txt beside it again as a private file, the same
+//                                 bytes, when others may open it, as the program does when it
 //                                 loads the file at start (an upgrade runs it).
 //
-// Switches are case-insensitive. A command line without any of them starts the program as usual.
+// A switch is the first argument, in any letter case. A command line that does not start with
+// one starts the program as usual, whatever follows.
 
 #include <optional>
 #include <span>

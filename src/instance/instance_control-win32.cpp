@@ -60,7 +60,7 @@ UniqueKernelObject OpenHolder(const InstanceLock& lock, DWORD process_id) {
   UniqueKernelObject process(
       OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, process_id));
   const Result<DWORD> still = lock.HolderProcessId();
-  if (!process || !still || *still != process_id || !IsElevatedProcess(process.get())) return {};
+  if (!process || !still || *still != process_id || !CheckElevated(process.get()).ok()) return {};
   return process;
 }
 
@@ -93,7 +93,7 @@ bool CloseCopiesRunning(const FilePath& image, Clock::time_point deadline) {
     if (process_id == GetCurrentProcessId()) continue;
     UniqueKernelObject process(
         OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, process_id));
-    if (!process || !ProcessRunsImage(process.get(), image) || !IsElevatedProcess(process.get())) {
+    if (!process || !ProcessRunsImage(process.get(), image) || !CheckElevated(process.get()).ok()) {
       continue;  // not the program
     }
     PostMessageW(window, WM_CLOSE, 0, 0);

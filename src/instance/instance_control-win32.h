@@ -41,7 +41,7 @@ Status CloseLockHolder(const std::function<Result<InstanceLock>()>& probe,
                        std::chrono::steady_clock::time_point deadline);
 
 // While it lives, a signal of `exit_request` closes `window` the way its close box does (a
-// WM_CLOSE, delivered also while an update cycle waits). Does nothing for a null event.
+// WM_CLOSE, delivered also while an update cycle waits). Does nothing for a null event or window.
 class ExitRequestListener {
  public:
   ExitRequestListener(HANDLE exit_request, HWND window);

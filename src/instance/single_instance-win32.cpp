@@ -44,7 +44,7 @@ Result<DWORD> ReadProcessIdRecord(const std::wstring& name) {
   const UniqueKernelObject section(
       OpenFileMappingW(FILE_MAP_READ | READ_CONTROL, FALSE, name.c_str()));
   if (!section) return LastErrorStatus();
-  if (!OwnedByAdministrators(section.get())) return Status::Failure(StatusKind::kRejected);
+  if (const Status owner = CheckOwnedByAdministrators(section.get()); !owner.ok()) return owner;
   const UniqueView view(MapViewOfFile(section.get(), FILE_MAP_READ, 0, 0, sizeof(DWORD)));
   if (!view) return LastErrorStatus();
   const DWORD process_id = *static_cast<const DWORD*>(view.get());
@@ -91,8 +91,8 @@ Status InstanceLock::TakeObjects() {
   // elevated): either way the lock is not ours to have.
   if (!mutex_) return Status::Failure(StatusKind::kFailed, error);
   if (error == ERROR_ALREADY_EXISTS) {
-    state_ =
-        OwnedByAdministrators(mutex_.get()) ? LockState::kHeldByKalvane : LockState::kHeldByOther;
+    state_ = CheckOwnedByAdministrators(mutex_.get()).ok() ? LockState::kHeldByKalvane
+                                                           : LockState::kHeldByOther;
     mutex_.reset();
     return OkStatus();
   }
@@ -117,7 +117,7 @@ Status InstanceLock::RequestHolderExit() const {
   const UniqueKernelObject event(
       OpenEventW(EVENT_MODIFY_STATE | READ_CONTROL, FALSE, (name_ + kExitSuffix).c_str()));
   if (!event) return LastErrorStatus();
-  if (!OwnedByAdministrators(event.get())) return Status::Failure(StatusKind::kRejected);
+  if (const Status owner = CheckOwnedByAdministrators(event.get()); !owner.ok()) return owner;
   if (!SetEvent(event.get())) return LastErrorStatus();
   return OkStatus();
 }

@@ -10,7 +10,6 @@
 #include <array>
 #include <cstdint>
 #include <memory>
-#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -95,10 +94,10 @@ Status ReplaceContent(UniqueFile file, std::string_view content, SyncMode sync) 
   return CloseHandle(file.release()) ? OkStatus() : Failure();
 }
 
-// Sixteen hex digits from the system's random number generator; nothing when it fails.
-std::optional<std::wstring> RandomSuffix() {
+// Sixteen hex digits from the system's random number generator.
+Result<std::wstring> RandomSuffix() {
   std::array<unsigned char, 8> bytes{};
-  if (!RtlGenRandom(bytes.data(), static_cast<ULONG>(bytes.size()))) return std::nullopt;
+  if (!RtlGenRandom(bytes.data(), static_cast<ULONG>(bytes.size()))) return Failure();
   std::wstring suffix;
   for (const unsigned char byte : bytes) AppendHexByte(suffix, byte, HexCase::kLower);
   return suffix;
@@ -113,10 +112,10 @@ Status RemoveName(const FilePath& path) {
                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                               OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
   if (!file) return OpenFailure();
-  if (!IsOpenedByThatName(file.get(), path)) return Refusal(ERROR_ACCESS_DENIED);
+  if (const Status named = CheckOpenedByThatName(file.get(), path); !named.ok()) return named;
   const Status marked = MarkForDeletion(file.get());
   if (marked.ok() || marked.system_error() != ERROR_ACCESS_DENIED) return marked;
-  if (!IsPlainFileAt(file.get(), path)) return Refusal(ERROR_ACCESS_DENIED);
+  if (const Status plain = CheckPlainFileAt(file.get(), path); !plain.ok()) return plain;
   FILE_BASIC_INFO basic{};
   basic.FileAttributes = FILE_ATTRIBUTE_NORMAL;
   if (!SetFileInformationByHandle(file.get(), FileBasicInfo, &basic, sizeof(basic))) {
@@ -202,7 +201,7 @@ class Win32FileSystem final : public FileSystem {
     const UniqueFile file(CreateFileW(
         path.c_str(), READ_CONTROL, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
         OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
-    return file && AdmitsOthers(file.get());
+    return file && !CheckAdmitsNoOthers(file.get()).ok();
   }
 
  private:
@@ -216,8 +215,8 @@ class Win32FileSystem final : public FileSystem {
                                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                       nullptr, OPEN_EXISTING, flags, nullptr));
           if (!file) return OpenFailure();
-          if (plain_only && !IsPlainFileAt(file.get(), path)) return Refusal(ERROR_ACCESS_DENIED);
-          return ReadAll(file.get());
+          const Status plain = plain_only ? CheckPlainFileAt(file.get(), path) : OkStatus();
+          return plain.ok() ? ReadAll(file.get()) : Result<std::string>(plain);
         },
         kOutOfMemory);
   }
@@ -232,7 +231,7 @@ class Win32FileSystem final : public FileSystem {
       file = OpenForWriting(path, CREATE_NEW, GENERIC_WRITE, NewFileSecurity());
     }
     if (!file) return OpenFailure();
-    if (!IsPlainFileAt(file.get(), path)) return Refusal(ERROR_ACCESS_DENIED);
+    if (const Status plain = CheckPlainFileAt(file.get(), path); !plain.ok()) return plain;
     return ReplaceContent(std::move(file), content, sync);
   }
 
@@ -240,8 +239,8 @@ class Win32FileSystem final : public FileSystem {
                   FilePath& created) {
     if (!CanCreatePrivately()) return Refusal(ERROR_INVALID_SECURITY_DESCR);
     for (int attempt = 0; attempt < kNewNameAttempts; ++attempt) {
-      const std::optional<std::wstring> suffix = RandomSuffix();
-      if (!suffix) return Failure();
+      const Result<std::wstring> suffix = RandomSuffix();
+      if (!suffix) return suffix.status();
       FilePath name = stem;
       name += L"-" + *suffix;
       UniqueFile file = OpenForWriting(name, CREATE_NEW, GENERIC_WRITE, NewFileSecurity());
@@ -251,7 +250,7 @@ class Win32FileSystem final : public FileSystem {
         return OpenFailure();
       }
       created = std::move(name);
-      if (!IsPlainFileAt(file.get(), created)) return Refusal(ERROR_ACCESS_DENIED);
+      if (const Status plain = CheckPlainFileAt(file.get(), created); !plain.ok()) return plain;
       return ReplaceContent(std::move(file), content, sync);
     }
     return Refusal(ERROR_FILE_EXISTS);

@@ -8,6 +8,8 @@
 
 #include <vector>
 
+#include "platform/last_error-win32.h"
+
 namespace kalvane {
 namespace {
 
@@ -65,29 +67,28 @@ PrivateSecurity::PrivateSecurity(PrivateObject kind) {
   attributes_ = {sizeof(attributes_), descriptor, FALSE};
 }
 
-bool OwnedByAdministrators(HANDLE kernel_object) {
+Status CheckOwnedByAdministrators(HANDLE kernel_object) {
   PSID owner = nullptr;
   PSECURITY_DESCRIPTOR descriptor = nullptr;
-  if (GetSecurityInfo(kernel_object, SE_KERNEL_OBJECT, OWNER_SECURITY_INFORMATION, &owner, nullptr,
-                      nullptr, nullptr, &descriptor) != ERROR_SUCCESS) {
-    return false;
-  }
+  const DWORD read = GetSecurityInfo(kernel_object, SE_KERNEL_OBJECT, OWNER_SECURITY_INFORMATION,
+                                     &owner, nullptr, nullptr, nullptr, &descriptor);
+  if (read != ERROR_SUCCESS) return Status::Failure(StatusKind::kFailed, read);
   const UniqueLocal owned(descriptor);
-  return IsTrusted(owner, nullptr);
+  return IsTrusted(owner, nullptr) ? OkStatus() : Status::Failure(StatusKind::kRejected);
 }
 
-bool AdmitsOthers(HANDLE file) {
+Status CheckAdmitsNoOthers(HANDLE file) {
   PSECURITY_DESCRIPTOR descriptor = nullptr;
-  if (GetSecurityInfo(file, SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION,
-                      nullptr, nullptr, nullptr, nullptr, &descriptor) != ERROR_SUCCESS) {
-    return true;
-  }
+  const DWORD read =
+      GetSecurityInfo(file, SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION,
+                      nullptr, nullptr, nullptr, nullptr, &descriptor);
+  if (read != ERROR_SUCCESS) return Status::Failure(StatusKind::kFailed, read);
   const UniqueLocal held(descriptor);
   std::vector<unsigned char> user;
-  return DescriptorAdmitsOthers(descriptor, ProcessUser(user));
+  return CheckDescriptorAdmitsNoOthers(descriptor, ProcessUser(user));
 }
 
-bool DescriptorAdmitsOthers(PSECURITY_DESCRIPTOR descriptor, PSID self) {
+Status CheckDescriptorAdmitsNoOthers(PSECURITY_DESCRIPTOR descriptor, PSID self) {
   PSID owner = nullptr;
   BOOL owner_defaulted = FALSE;
   BOOL has_dacl = FALSE;
@@ -95,10 +96,11 @@ bool DescriptorAdmitsOthers(PSECURITY_DESCRIPTOR descriptor, PSID self) {
   BOOL dacl_defaulted = FALSE;
   if (!GetSecurityDescriptorOwner(descriptor, &owner, &owner_defaulted) ||
       !GetSecurityDescriptorDacl(descriptor, &has_dacl, &dacl, &dacl_defaulted)) {
-    return true;
+    return LastErrorStatus();
   }
   // An owner may change the DACL whatever it says: one who is not trusted is let in.
-  return !IsTrusted(owner, self) || !has_dacl || LetsOthersIn(dacl, self);
+  const bool admits_others = !IsTrusted(owner, self) || !has_dacl || LetsOthersIn(dacl, self);
+  return admits_others ? Status::Failure(StatusKind::kRejected) : OkStatus();
 }
 
 }  // namespace kalvane

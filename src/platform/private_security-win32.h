@@ -8,6 +8,7 @@
 
 #include <windows.h>
 
+#include "base/status.h"
 #include "platform/unique_handle-win32.h"
 
 namespace kalvane {
@@ -33,18 +34,20 @@ class PrivateSecurity {
   SECURITY_ATTRIBUTES attributes_{};
 };
 
-// True when the object's owner is the Administrators group or SYSTEM: only an elevated
+// Each check below succeeds when the object passes, fails with kRejected when it does not, and
+// with the failure of the query when its security cannot be read; the caller refuses it then.
+
+// Whether the object's owner is the Administrators group or SYSTEM: only an elevated
 // administrator or the system can have made such an object.
-bool OwnedByAdministrators(HANDLE kernel_object);
+Status CheckOwnedByAdministrators(HANDLE kernel_object);
 
-// True when `file` (opened with READ_CONTROL) is open to anyone but SYSTEM, the Administrators
-// group and the user this elevated program runs as: see DescriptorAdmitsOthers. Also when its
-// security cannot be read.
-bool AdmitsOthers(HANDLE file);
+// Whether `file` (opened with READ_CONTROL) is closed to anyone but SYSTEM, the Administrators
+// group and the user this elevated program runs as: see CheckDescriptorAdmitsNoOthers.
+Status CheckAdmitsNoOthers(HANDLE file);
 
-// True when the security `descriptor` lets in anyone but SYSTEM, the Administrators group and
-// `self` (null: nobody else): its DACL has an entry for someone else, or it has no DACL, or its
-// owner is someone else (an owner may change the DACL whatever it says).
-bool DescriptorAdmitsOthers(PSECURITY_DESCRIPTOR descriptor, PSID self);
+// Whether the security `descriptor` keeps out anyone but SYSTEM, the Administrators group and
+// `self` (null: nobody else). It lets others in when its DACL has an entry for someone else, or
+// it has no DACL, or its owner is someone else (an owner may change the DACL whatever it says).
+Status CheckDescriptorAdmitsNoOthers(PSECURITY_DESCRIPTOR descriptor, PSID self);
 
 }  // namespace kalvane

@@ -6,20 +6,23 @@
 
 namespace kalvane {
 
-bool IsElevatedProcess(HANDLE process) {
+Status CheckElevated(HANDLE process) {
   HANDLE token = nullptr;
-  if (process == nullptr || !OpenProcessToken(process, TOKEN_QUERY, &token)) return false;
+  if (!OpenProcessToken(process, TOKEN_QUERY, &token)) return LastErrorStatus();
   const UniqueKernelObject owned_token(token);
   TOKEN_ELEVATION elevation{};
   DWORD size = 0;
-  return GetTokenInformation(token, TokenElevation, &elevation, sizeof(elevation), &size) &&
-         elevation.TokenIsElevated != 0;
+  if (!GetTokenInformation(token, TokenElevation, &elevation, sizeof(elevation), &size)) {
+    return LastErrorStatus();
+  }
+  return elevation.TokenIsElevated != 0 ? OkStatus() : Status::Failure(StatusKind::kRejected);
 }
 
-bool IsElevatedProcess(DWORD process_id) {
+Status CheckElevated(DWORD process_id) {
   const UniqueKernelObject process(
       OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, process_id));
-  return process && IsElevatedProcess(process.get());
+  if (!process) return LastErrorStatus();
+  return CheckElevated(process.get());
 }
 
 Result<std::wstring> ProcessImagePath(HANDLE process) {

@@ -10,11 +10,11 @@
 
 namespace kalvane {
 
-// True when `process` (opened with PROCESS_QUERY_LIMITED_INFORMATION) runs with an elevated
-// token; false when it does not or its token cannot be read.
-bool IsElevatedProcess(HANDLE process);
-// The same for the process `process_id`; false when it cannot be opened.
-bool IsElevatedProcess(DWORD process_id);
+// Succeeds when `process` (opened with PROCESS_QUERY_LIMITED_INFORMATION) runs with an elevated
+// token; kRejected when it does not, and the failure of the query when its token cannot be read.
+Status CheckElevated(HANDLE process);
+// The same for the process `process_id`, and the failure of the open when it cannot be opened.
+Status CheckElevated(DWORD process_id);
 
 // The full path of the image `process` (opened with PROCESS_QUERY_LIMITED_INFORMATION) runs.
 Result<std::wstring> ProcessImagePath(HANDLE process);

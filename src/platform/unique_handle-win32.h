@@ -1,7 +1,9 @@
 #pragma once
 
-// One owner type per kind of handle, and one for COM interface pointers: every handle the Windows
-// layer opens is held by one of these and freed when its owner goes.
+// The owners of handles and of COM interface pointers. UniqueHandle owns a handle of any kind,
+// described by a traits struct. The common kinds (sockets, files, kernel and GDI objects, ...)
+// have their traits and an alias here; a kind that belongs to one file's work (a registry key, a
+// mapped view, a private namespace) has its traits beside that work.
 
 #include <windows.h>
 #include <winsock2.h>

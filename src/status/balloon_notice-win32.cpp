@@ -4,8 +4,17 @@
 #include "status/balloon_setting-win32.h"
 
 namespace kalvane {
+namespace {
 
-BalloonNotice::BalloonNotice(TrayIcon& tray) : tray_(tray), on_(ReadBalloonsOn()) {}
+// The user's choice; on when the registry cannot be read, as when no choice was made.
+bool BalloonsChosenOn() {
+  const Result<bool> on = ReadBalloonsOn();
+  return !on.ok() || *on;
+}
+
+}  // namespace
+
+BalloonNotice::BalloonNotice(TrayIcon& tray) : tray_(tray), on_(BalloonsChosenOn()) {}
 
 void BalloonNotice::Observe(UpdateCondition condition, std::u16string_view words) {
   rule_.Observe(condition, words);

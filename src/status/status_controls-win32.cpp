@@ -8,18 +8,12 @@
 #include <cstring>
 #include <string>
 
+#include "platform/control_table-win32.h"
+#include "platform/last_error-win32.h"
 #include "platform/wide_text-win32.h"
 
 namespace kalvane {
 namespace {
-
-struct ControlDefinition {
-  int id;
-  const wchar_t* window_class;
-  const wchar_t* caption;
-  DWORD style;
-  DWORD ex_style;
-};
 
 // Both lists hold no items of their own (LVS_OWNERDATA): they ask the window for the cells they
 // show (AnswerStatusListCell), so that a list of a million rows opens, refreshes and closes as fast
@@ -27,16 +21,16 @@ struct ControlDefinition {
 constexpr DWORD kListStyle =
     LVS_REPORT | LVS_OWNERDATA | LVS_SHOWSELALWAYS | LVS_SINGLESEL | LVS_NOSORTHEADER | WS_TABSTOP;
 
-const std::array<ControlDefinition, 8> kControls{{
+constexpr std::array<ControlSpec, 8> kStatusControls{{
     {kStatusOutcome, L"EDIT", L"",
      ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL | WS_VSCROLL | WS_TABSTOP, WS_EX_CLIENTEDGE},
-    {kStatusNextDue, L"STATIC", L"", SS_LEFT | SS_NOPREFIX, 0},
-    {kStatusRowsLabel, L"STATIC", L"当前映射", SS_LEFT | SS_NOPREFIX, 0},
+    {kStatusNextDue, L"STATIC", L"", SS_LEFT | SS_NOPREFIX},
+    {kStatusRowsLabel, L"STATIC", L"当前映射", SS_LEFT | SS_NOPREFIX},
     {kStatusRows, WC_LISTVIEWW, L"当前映射", kListStyle, WS_EX_CLIENTEDGE},
-    {kStatusHistoryLabel, L"STATIC", L"历史", SS_LEFT | SS_NOPREFIX, 0},
+    {kStatusHistoryLabel, L"STATIC", L"历史", SS_LEFT | SS_NOPREFIX},
     {kStatusHistory, WC_LISTVIEWW, L"历史", kListStyle, WS_EX_CLIENTEDGE},
-    {kStatusCopy, L"BUTTON", L"复制(&C)", BS_PUSHBUTTON | WS_TABSTOP, 0},
-    {kStatusClose, L"BUTTON", L"关闭", BS_PUSHBUTTON | WS_TABSTOP, 0},
+    {kStatusCopy, L"BUTTON", L"复制(&C)", BS_PUSHBUTTON | WS_TABSTOP},
+    {kStatusClose, L"BUTTON", L"关闭", BS_PUSHBUTTON | WS_TABSTOP},
 }};
 
 // Column captions, their shares of a list's width in percent, and the field of a row they show.
@@ -148,20 +142,12 @@ class OpenClipboardScope {
 }  // namespace
 
 void CreateStatusControls(HWND window, HINSTANCE instance) {
-  for (const ControlDefinition& control : kControls) {
-    CreateWindowExW(control.ex_style, control.window_class, control.caption,
-                    WS_CHILD | WS_VISIBLE | control.style, 0, 0, 0, 0, window,
-                    reinterpret_cast<HMENU>(static_cast<INT_PTR>(control.id)), instance, nullptr);
-  }
+  CreateControlTable(window, instance, kStatusControls);
   AddColumns(GetDlgItem(window, kStatusRows), kRowColumns);
   AddColumns(GetDlgItem(window, kStatusHistory), kHistoryColumns);
 }
 
-void SetStatusFont(HWND window, HFONT font) {
-  for (const ControlDefinition& control : kControls) {
-    SendMessageW(GetDlgItem(window, control.id), WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
-  }
-}
+void SetStatusFont(HWND window, HFONT font) { SetControlTableFont(window, kStatusControls, font); }
 
 void LayOutStatusControls(HWND window, UINT dpi, HFONT font) {
   RECT client{};
@@ -234,21 +220,21 @@ bool AnswerStatusListCell(const StatusModel& model, const NMHDR& request) {
   }
 }
 
-bool CopyToClipboard(HWND owner, std::u16string_view text) {
+Status CopyToClipboard(HWND owner, std::u16string_view text) {
   UniqueHandle<GlobalMemoryTraits> memory(
       GlobalAlloc(GMEM_MOVEABLE, (text.size() + 1) * sizeof(wchar_t)));
-  if (!memory) return false;
+  if (!memory) return LastErrorStatus(StatusKind::kOutOfMemory);
   auto* data = static_cast<wchar_t*>(GlobalLock(memory.get()));
-  if (data == nullptr) return false;
+  if (data == nullptr) return LastErrorStatus();
   std::memcpy(data, text.data(), text.size() * sizeof(wchar_t));
   data[text.size()] = L'\0';
   GlobalUnlock(memory.get());
 
   const OpenClipboardScope clipboard(owner);
-  if (!clipboard.open() || !EmptyClipboard()) return false;
-  if (SetClipboardData(CF_UNICODETEXT, memory.get()) == nullptr) return false;
+  if (!clipboard.open() || !EmptyClipboard()) return LastErrorStatus();
+  if (SetClipboardData(CF_UNICODETEXT, memory.get()) == nullptr) return LastErrorStatus();
   memory.release();  // the clipboard owns it now
-  return true;
+  return OkStatus();
 }
 
 }  // namespace kalvane

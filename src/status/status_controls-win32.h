@@ -7,6 +7,7 @@
 
 #include <string_view>
 
+#include "base/status.h"
 #include "platform/unique_handle-win32.h"
 #include "status/status_journal.h"
 
@@ -48,8 +49,8 @@ void FillStatusControls(HWND window, const StatusModel& model);
 // `request` is the header of the list's LVN_GETDISPINFOW.
 bool AnswerStatusListCell(const StatusModel& model, const NMHDR& request);
 
-// Puts `text` on the clipboard as CF_UNICODETEXT, with `owner` as the clipboard's owner. False
+// Puts `text` on the clipboard as CF_UNICODETEXT, with `owner` as the clipboard's owner. Fails
 // when the clipboard could not be opened (another program holds it) or took nothing.
-bool CopyToClipboard(HWND owner, std::u16string_view text);
+Status CopyToClipboard(HWND owner, std::u16string_view text);
 
 }  // namespace kalvane

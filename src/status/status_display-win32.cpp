@@ -174,7 +174,9 @@ void StatusDisplay::OpenWindow(const NextDue& next) {
     window_->BringForward();
     return;
   }
-  window_ = StatusWindow::Open(instance_, owner_, journal_.Model(code_page_));
+  Result<std::unique_ptr<StatusWindow>> opened =
+      StatusWindow::Open(instance_, owner_, journal_.Model(code_page_));
+  window_ = opened ? std::move(opened).value() : nullptr;
 }
 
 }  // namespace kalvane

@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "platform/dpi-win32.h"
+#include "platform/last_error-win32.h"
 #include "platform/system_function-win32.h"
 #include "platform/window_procedure-win32.h"
 #include "status/status_controls-win32.h"
@@ -41,8 +42,8 @@ void KeepDpiChangesToTheWindow(HWND window) {
 
 }  // namespace
 
-std::unique_ptr<StatusWindow> StatusWindow::Open(HINSTANCE instance, HWND owner,
-                                                 const StatusModel& model) {
+Result<std::unique_ptr<StatusWindow>> StatusWindow::Open(HINSTANCE instance, HWND owner,
+                                                         const StatusModel& model) {
   INITCOMMONCONTROLSEX classes{sizeof(classes), ICC_LISTVIEW_CLASSES};
   InitCommonControlsEx(&classes);
 
@@ -51,7 +52,7 @@ std::unique_ptr<StatusWindow> StatusWindow::Open(HINSTANCE instance, HWND owner,
   if (CreateDialogIndirectParamW(instance, &dialog.header, owner,
                                  &MemberDialogProc<StatusWindow, &StatusWindow::HandleMessage>,
                                  reinterpret_cast<LPARAM>(window.get())) == nullptr) {
-    return nullptr;
+    return LastErrorStatus();
   }
   window->PlaceOver(owner);
   window->Show(model);
@@ -168,7 +169,7 @@ void StatusWindow::OnCommand(int control, int notification) {
     // Esc, the close box and "关闭" alike; the object stays for the owner to drop or reopen.
     DestroyWindow(hwnd_);
   } else if (control == kStatusCopy && notification == BN_CLICKED) {
-    if (!CopyToClipboard(hwnd_, StatusReportText(model_))) MessageBeep(MB_ICONWARNING);
+    if (!CopyToClipboard(hwnd_, StatusReportText(model_)).ok()) MessageBeep(MB_ICONWARNING);
   }
 }
 

@@ -9,6 +9,7 @@
 
 #include <memory>
 
+#include "base/status.h"
 #include "platform/unique_handle-win32.h"
 #include "status/status_journal.h"
 
@@ -18,11 +19,11 @@ inline constexpr wchar_t kStatusWindowTitle[] = L"Kalvane 状态";
 
 class StatusWindow {
  public:
-  // Opens the window over `owner`, shows `model` and brings it to the front; nothing when the
-  // window could not be made. Closing it (关闭, Esc, the close box) destroys the window and
+  // Opens the window over `owner`, shows `model` and brings it to the front; the failure when
+  // the window could not be made. Closing it (关闭, Esc, the close box) destroys the window and
   // leaves this object, which then reports !IsOpen(); destroying the owner destroys it too.
-  static std::unique_ptr<StatusWindow> Open(HINSTANCE instance, HWND owner,
-                                            const StatusModel& model);
+  static Result<std::unique_ptr<StatusWindow>> Open(HINSTANCE instance, HWND owner,
+                                                    const StatusModel& model);
   ~StatusWindow();
   StatusWindow(const StatusWindow&) = delete;
   StatusWindow& operator=(const StatusWindow&) = delete;

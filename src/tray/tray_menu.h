@@ -8,7 +8,7 @@
 
 namespace kalvane {
 
-// Command ids of the tray menu; "退出" keeps the id it always had.
+// Command ids of the tray menu: each item's id in the popup menu, reported when it is picked.
 enum class TrayCommand : unsigned {
   kNone = 0,  // a separator, or no item picked
   kExit = 1,
@@ -19,7 +19,7 @@ enum class TrayCommand : unsigned {
 
 struct TrayMenuItem {
   TrayCommand command;       // kNone for the separator
-  std::u16string_view text;  // with its access key after "&"
+  std::u16string_view text;  // with its access key, where it has one, after "&"
   bool greyed_while_cycle_runs;
 };
 

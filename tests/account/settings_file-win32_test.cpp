@@ -175,7 +175,8 @@ TEST(PrivateSettingsFile, OnlyAdministratorsMayOwnOrBeAdmitted) {
     ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorW(
         c.sddl.c_str(), SDDL_REVISION_1, &descriptor, nullptr));
     const UniqueLocal held(descriptor);
-    EXPECT_EQ(DescriptorAdmitsOthers(descriptor, self_sid), c.admits_others)
+    const Status kept = CheckDescriptorAdmitsNoOthers(descriptor, self_sid);
+    EXPECT_EQ(kept, c.admits_others ? StatusKind::kRejected : StatusKind::kOk)
         << std::string(c.sddl.begin(), c.sddl.end());
   }
 }

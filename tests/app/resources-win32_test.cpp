@@ -117,7 +117,7 @@ class ResourcesTest : public ::testing::Test {
   }
 
   // The image that LoadImage picks for the size.
-  UniqueIcon LoadPicture(int id, int size) const {
+  UniqueIcon LoadIconAtSize(int id, int size) const {
     return UniqueIcon(static_cast<HICON>(
         LoadImageW(program_.get(), MAKEINTRESOURCEW(id), IMAGE_ICON, size, size, 0)));
   }
@@ -163,7 +163,7 @@ TEST_F(ResourcesTest, IconsDifferInShape) {
   for (const Case& c : {Case{IDI_UPDATED, false, false}, Case{IDI_FAILED, true, true},
                         Case{IDI_UNCONFIRMED, false, true}}) {
     SCOPED_TRACE(c.id);
-    const IconBitmaps icon = ReadIcon(LoadPicture(c.id, 128).get());
+    const IconBitmaps icon = ReadIcon(LoadIconAtSize(c.id, 128).get());
     ASSERT_EQ(icon.mask.size(), 128u * 128u);
     const auto painted = [&](int x, int y) { return !IsWhite(icon.mask[y * 128 + x]); };
     EXPECT_TRUE(painted(64, 64));
@@ -187,14 +187,14 @@ void ExpectArtwork(const IconBitmaps& icon, int size, bool (*disc)(RGBQUAD), dou
 }
 
 TEST_F(ResourcesTest, IconsShowTheirArtwork) {
-  // Picture1: a green disc with a check mark; Picture2: a red disc with a cross.
+  // The updated icon: a green disc with a check mark; the failed icon: a red disc with a cross.
   {
     SCOPED_TRACE("the updated icon loaded at 128");
-    ExpectArtwork(ReadIcon(LoadPicture(IDI_UPDATED, 128).get()), 128, IsGreen, 0.3);
+    ExpectArtwork(ReadIcon(LoadIconAtSize(IDI_UPDATED, 128).get()), 128, IsGreen, 0.3);
   }
   for (int size : {128, 48, 32, 16}) {
     SCOPED_TRACE(testing::Message() << "the failed icon loaded at " << size);
-    ExpectArtwork(ReadIcon(LoadPicture(IDI_FAILED, size).get()), size, IsRed, 0.5);
+    ExpectArtwork(ReadIcon(LoadIconAtSize(IDI_FAILED, size).get()), size, IsRed, 0.5);
   }
   for (const IconImage& image : GroupImages(program_.get(), IDI_FAILED)) {
     SCOPED_TRACE(testing::PrintToString(image));

@@ -69,10 +69,10 @@ class SettingsTest(E2ETestCase):
     def assertNoMessageBox(self):
         self.assertEqual(message_boxes(self.pid, self.hwnd), [])
 
-    def assertBoxes(self, checked, text1, text2):
+    def assertBoxes(self, checked, domain, password):
         controls = self.controls()
         self.assertEqual(controls[UPDATING_CHECK]["checked"], 1 if checked else 0)
-        for ident, text in ((DOMAIN_EDIT, text1), (PASSWORD_EDIT, text2)):
+        for ident, text in ((DOMAIN_EDIT, domain), (PASSWORD_EDIT, password)):
             self.assertEqual(controls[ident]["visible"], checked, ident)
             self.assertEqual(controls[ident]["text"], text, ident)
         self.assertEqual(controls[PASSWORD_EDIT]["password_char"], "*")

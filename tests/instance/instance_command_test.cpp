@@ -4,7 +4,6 @@
 
 #include <optional>
 #include <string>
-#include <utility>
 #include <vector>
 
 namespace kalvane {
@@ -39,28 +38,6 @@ TEST(ParseInstanceCommand, TheSwitchesAndEverythingElse) {
     SCOPED_TRACE(c.arguments.empty() ? std::string("(none)")
                                      : std::string(c.arguments[0].begin(), c.arguments[0].end()));
     EXPECT_EQ(ParseInstanceCommand(c.arguments), c.expected);
-  }
-}
-
-// /cleanup is done when the hosts file holds no section afterwards, a missing hosts file included;
-// every outcome that may leave a section behind is a failure.
-TEST(CleanupExitCode, DoneOnlyWhenNoSectionCanBeLeft) {
-  const std::pair<HostsOutcome, int> cases[] = {
-      {HostsOutcome::kWritten, kCommandDone},
-      {HostsOutcome::kUnchanged, kCommandDone},
-      {HostsOutcome::kNotTouched, kCommandDone},
-      {HostsOutcome::kHostsMissing, kCommandDone},
-      {HostsOutcome::kNoHostsPath, kCommandFailed},
-      {HostsOutcome::kHostsUnreadable, kCommandFailed},
-      {HostsOutcome::kHostsNotText, kCommandFailed},
-      {HostsOutcome::kTempFileFailed, kCommandFailed},
-      {HostsOutcome::kReplaceFailed, kCommandFailed},
-      {HostsOutcome::kVerifyFailed, kCommandFailed},
-      {HostsOutcome::kRestoreFailed, kCommandFailed},
-      {HostsOutcome::kInternalError, kCommandFailed},
-  };
-  for (const auto& [outcome, code] : cases) {
-    EXPECT_EQ(CleanupExitCode(outcome), code) << static_cast<int>(outcome);
   }
 }
 

@@ -13,13 +13,21 @@ TEST(BalloonSetting, AValueOfAnotherTypeReadsAsOn) {
   };
   const DWORD off = 0;
   ASSERT_EQ(put(REG_DWORD, &off, sizeof(off)), ERROR_SUCCESS);
-  EXPECT_FALSE(ReadBalloonsOn());
+  // The value read, or "failed" when the read failed.
+  const auto read = [] {
+    const Result<bool> on = ReadBalloonsOn();
+    return on.ok() ? (*on ? "on" : "off") : "failed";
+  };
+  EXPECT_STREQ(read(), "off");
   ASSERT_EQ(put(REG_SZ, L"0", sizeof(L"0")), ERROR_SUCCESS);
-  EXPECT_TRUE(ReadBalloonsOn());
-  ASSERT_TRUE(WriteBalloonsOn(false));
-  EXPECT_FALSE(ReadBalloonsOn());
+  EXPECT_STREQ(read(), "on");
+  const char16_t sixteen_bits = 0;
+  ASSERT_EQ(put(REG_DWORD, &sixteen_bits, sizeof(sixteen_bits)), ERROR_SUCCESS);
+  EXPECT_STREQ(read(), "on") << "a value of another size";
+  ASSERT_TRUE(WriteBalloonsOn(false).ok());
+  EXPECT_STREQ(read(), "off");
   RegDeleteKeyValueW(HKEY_CURRENT_USER, L"Software\\Kalvane", L"Notifications");
-  EXPECT_TRUE(ReadBalloonsOn()) << "no value: on";
+  EXPECT_STREQ(read(), "on") << "no value: on";
 }
 
 }  // namespace

@@ -43,6 +43,14 @@ struct Owner {
   }
 };
 
+// The window opened over `owner`; nothing, and the test fails, when it could not be opened.
+std::unique_ptr<StatusWindow> OpenOver(HWND owner) {
+  Result<std::unique_ptr<StatusWindow>> opened =
+      StatusWindow::Open(GetModuleHandleW(nullptr), owner, TwoRows());
+  EXPECT_TRUE(opened.ok()) << opened.status().system_error();
+  return opened.ok() ? std::move(opened).value() : nullptr;
+}
+
 std::wstring Text(HWND window) {
   wchar_t text[256] = {};
   GetWindowTextW(window, text, 256);
@@ -95,7 +103,7 @@ std::u16string ClipboardText() {
 
 TEST(StatusWindow, ShowsTheModelInItsControls) {
   const Owner owner;
-  const auto window = StatusWindow::Open(GetModuleHandleW(nullptr), owner.hwnd, TwoRows());
+  const auto window = OpenOver(owner.hwnd);
   ASSERT_NE(window, nullptr);
   HWND hwnd = window->hwnd();
   EXPECT_EQ(Text(hwnd), L"Kalvane 状态");
@@ -150,9 +158,9 @@ TEST(StatusWindow, ShowsTheModelInItsControls) {
 
 TEST(StatusWindow, CopiesTheOutcomeTheRowsAndTheHistory) {
   const Owner owner;
-  const auto window = StatusWindow::Open(GetModuleHandleW(nullptr), owner.hwnd, TwoRows());
+  const auto window = OpenOver(owner.hwnd);
   ASSERT_NE(window, nullptr);
-  ASSERT_TRUE(CopyToClipboard(owner.hwnd, u"something else"));
+  ASSERT_TRUE(CopyToClipboard(owner.hwnd, u"something else").ok());
   SendMessageW(GetDlgItem(window->hwnd(), kStatusCopy), BM_CLICK, 0, 0);
   EXPECT_EQ(ClipboardText(), StatusReportText(TwoRows()));
 }
@@ -173,7 +181,7 @@ void PressKey(HWND main_window, WPARAM key) {
 
 TEST(StatusWindow, TabMovesThroughTheControlsInOrderAndEscCloses) {
   const Owner owner;
-  auto window = StatusWindow::Open(GetModuleHandleW(nullptr), owner.hwnd, TwoRows());
+  auto window = OpenOver(owner.hwnd);
   ASSERT_NE(window, nullptr);
   PumpPending(owner.hwnd);
   SetFocus(GetDlgItem(window->hwnd(), kStatusOutcome));
@@ -187,7 +195,7 @@ TEST(StatusWindow, TabMovesThroughTheControlsInOrderAndEscCloses) {
 
   // From the multi-line outcome box, which takes every key it is given, as from a list.
   for (const int id : {kStatusOutcome, kStatusRows}) {
-    window = StatusWindow::Open(GetModuleHandleW(nullptr), owner.hwnd, TwoRows());
+    window = OpenOver(owner.hwnd);
     ASSERT_NE(window, nullptr);
     HWND hwnd = window->hwnd();
     PumpPending(owner.hwnd);
@@ -204,7 +212,7 @@ TEST(StatusWindow, OpensOverAnOwnerInTheTrayAndClosesWithItsButtonOrTheOwner) {
   // The main window in the tray is minimised and hidden: the window opens all the same.
   ShowWindow(owner.hwnd, SW_SHOWMINIMIZED);
   ShowWindow(owner.hwnd, SW_HIDE);
-  auto window = StatusWindow::Open(GetModuleHandleW(nullptr), owner.hwnd, TwoRows());
+  auto window = OpenOver(owner.hwnd);
   ASSERT_NE(window, nullptr);
   EXPECT_TRUE(IsWindowVisible(window->hwnd()));
   // Hidden with its owner's minimising, it comes back when asked for again.
@@ -215,7 +223,7 @@ TEST(StatusWindow, OpensOverAnOwnerInTheTrayAndClosesWithItsButtonOrTheOwner) {
   EXPECT_FALSE(window->IsOpen());
   EXPECT_TRUE(IsWindow(owner.hwnd));
 
-  window = StatusWindow::Open(GetModuleHandleW(nullptr), owner.hwnd, TwoRows());
+  window = OpenOver(owner.hwnd);
   ASSERT_NE(window, nullptr);
   HWND hwnd = window->hwnd();
   DestroyWindow(owner.hwnd);

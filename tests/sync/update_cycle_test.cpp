@@ -224,7 +224,7 @@ TEST(UpdateCycle, FailureThenSuccessStaysTwoButReadsTheList) {
   EXPECT_EQ(fake.writes[0].size(), 2u);
 }
 
-TEST(UpdateCycle, ConfirmationIsSearchedInTheBodyWithCheck1ReadAfterTheWait) {
+TEST(UpdateCycle, ConfirmationIsSearchedInTheBodyWithTheUpdatingBoxReadAfterTheWait) {
   {
     Fake fake;  // "<p>OK</p>" only in a header line does not count
     fake.answers = {Response("<p>BEGIN</p>\r\n<p>END</p>", "X-Note: <p>OK</p>\r\n")};

@@ -3,34 +3,28 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
-#include <string>
-
 namespace kalvane {
 namespace {
 
-// One line per item: its id, its text ("-" for a separator) and "greyed" when it is.
-std::wstring Describe(HMENU menu) {
-  std::wstring lines;
-  for (int i = 0; i < GetMenuItemCount(menu); ++i) {
-    wchar_t text[64] = {};
-    GetMenuStringW(menu, i, text, 64, MF_BYPOSITION);
-    const UINT state = GetMenuState(menu, i, MF_BYPOSITION);
-    const bool separator = (state & MF_SEPARATOR) != 0;
-    lines += std::to_wstring(GetMenuItemID(menu, i)) + L" " + (separator ? L"-" : text);
-    if (!separator && (state & MF_GRAYED)) lines += L" greyed";
-    if (!separator && (state & MF_CHECKED)) lines += L" checked";
-    lines += L"\n";
+// What the menu shows of the program's state: "立即更新" greyed while a cycle runs, "通知" checked
+// while balloons are on, and no other item greyed or checked by either.
+TEST(TrayMenu, UpdateNowIsGreyedWhileACycleRunsAndNotificationsCheckedWhileOn) {
+  for (const bool running : {false, true}) {
+    for (const bool on : {false, true}) {
+      const UniqueMenu menu = CreateTrayMenu({.cycle_running = running, .notifications_on = on});
+      ASSERT_TRUE(menu);
+      const auto state = [&](TrayCommand command) {
+        return GetMenuState(menu.get(), static_cast<UINT>(command), MF_BYCOMMAND);
+      };
+      EXPECT_EQ((state(TrayCommand::kUpdateNow) & MF_GRAYED) != 0, running);
+      EXPECT_EQ((state(TrayCommand::kNotifications) & MF_CHECKED) != 0, on);
+      EXPECT_EQ(state(TrayCommand::kUpdateNow) & MF_CHECKED, 0u);
+      EXPECT_EQ(state(TrayCommand::kNotifications) & MF_GRAYED, 0u);
+      for (const TrayCommand other : {TrayCommand::kStatus, TrayCommand::kExit}) {
+        EXPECT_EQ(state(other) & (MF_GRAYED | MF_CHECKED), 0u) << static_cast<int>(other);
+      }
+    }
   }
-  return lines;
-}
-
-TEST(TrayMenu, UpdateNowStatusAndNotificationsComeBeforeASeparatorAndExit) {
-  const UniqueMenu idle = CreateTrayMenu({.cycle_running = false, .notifications_on = true});
-  ASSERT_TRUE(idle);
-  EXPECT_EQ(Describe(idle.get()), L"2 立即更新(&U)\n3 状态(&S)\n4 通知(&N) checked\n0 -\n1 退出\n");
-  const UniqueMenu busy = CreateTrayMenu({.cycle_running = true, .notifications_on = false});
-  ASSERT_TRUE(busy);
-  EXPECT_EQ(Describe(busy.get()), L"2 立即更新(&U) greyed\n3 状态(&S)\n4 通知(&N)\n0 -\n1 退出\n");
 }
 
 }  // namespace
