@@ -118,7 +118,7 @@ Result<HttpAnswer> HttpClient::Exchange(const ProxyServer* proxy, std::string_vi
   }
   if (!outcome.ok()) return outcome;
   if (verdict_.fault != AnswerFault::kNone) return HttpAnswer::Refused(verdict_);
-  return HttpAnswer::Taken(std::move(response_text_));
+  return HttpAnswer::Taken(std::string(CompleteBody(response_text_)));
 }
 
 Status HttpClient::Connect(const ProxyServer* proxy) {

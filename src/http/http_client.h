@@ -72,9 +72,9 @@ struct FetchRoute {
 // What came back for one GET: an answer, taken or refused.
 struct HttpAnswer {
   AnswerVerdict verdict;  // fault kNone: the answer is taken
-  std::string text;       // a taken answer's whole text, status line and headers included
+  std::string body;       // a taken answer's body, cut at its Content-Length
 
-  static HttpAnswer Taken(std::string text) { return {{}, std::move(text)}; }
+  static HttpAnswer Taken(std::string body) { return {{}, std::move(body)}; }
   static HttpAnswer Refused(AnswerVerdict verdict) { return {verdict, {}}; }
 };
 

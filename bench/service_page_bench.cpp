@@ -5,7 +5,7 @@
 #include <string>
 
 #include "http/response_completion.h"
-#include "sync/response_body.h"
+#include "sync/service_page.h"
 
 namespace {
 
