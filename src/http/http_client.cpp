@@ -54,7 +54,7 @@ Result<HttpAnswer> HttpClient::Get(std::string_view path) {
   std::vector<ProxyServer> proxies;
   if (proxies_ != nullptr) {
     phase_ = Phase::kRouting;  // choosing may wait for a script's answer
-    proxies = proxies_->ProxiesForService();
+    proxies = proxies_->ProxiesForService(host_);
     phase_ = Phase::kIdle;
     if (cancelled_) return Status::Failure(StatusKind::kCancelled);
   }

@@ -17,6 +17,7 @@
 #include "http/proxy_router.h"
 #include "http/proxy_settings.h"
 #include "http/response_completion.h"
+#include "http/service_endpoint.h"
 
 namespace kalvane {
 
@@ -56,7 +57,6 @@ class SocketTransport {
 inline constexpr std::chrono::minutes kHttpTimeout{1};
 // How long a proxy may take to accept the connection before the request goes direct.
 inline constexpr std::chrono::seconds kProxyConnectTimeout{4};
-inline constexpr std::uint16_t kServicePort = 80;
 
 // Which way the last Get went.
 struct FetchRoute {
@@ -99,13 +99,13 @@ class PageFetch {
 // or a minute of silence has passed. After a connection that gave no complete answer, the next
 // Get connects to another address first.
 // `host` is what the request's Host line names and, going direct, where the client connects
-// (on `port`). With proxies to use, each Get tries those the choice names in order, each with
-// kProxyConnectTimeout to connect, asking in absolute form and answering a 407 with the user's
-// own credentials where the packages can; a proxy that fails is reported to the choice, and the
-// same Get then goes on with the next proxy or direct.
+// (on `port`): the domain service unless a test says otherwise. With proxies to use, each Get tries
+// those the choice names in order, each with kProxyConnectTimeout to connect, asking in absolute
+// form and answering a 407 with the user's own credentials where the packages can; a proxy that
+// fails is reported to the choice, and the same Get then goes on with the next proxy or direct.
 class HttpClient final : public PageFetch, public SocketEvents {
  public:
-  HttpClient(SocketTransport& socket, EventPump& pump, std::string host,
+  HttpClient(SocketTransport& socket, EventPump& pump, std::string host = std::string(kServiceHost),
              std::uint16_t port = kServicePort)
       : socket_(socket), pump_(pump), host_(std::move(host)), port_(port) {}
   HttpClient(const HttpClient&) = delete;

@@ -264,11 +264,15 @@ TEST(HttpClient, NestedTransactionIsRefusedAndLateEventsAreIgnored) {
 
 // Through a proxy: its behaviour per connection to it, the service's answer when direct.
 struct FixedChoice final : ProxyChoice {
-  std::vector<ProxyServer> ProxiesForService() override { return proxies; }
+  std::vector<ProxyServer> ProxiesForService(std::string_view host) override {
+    asked_for = host;
+    return proxies;
+  }
   void OnProxyFailed(const ProxyServer& proxy) override { failed.push_back(proxy); }
   void Cancel() override {}
   std::vector<ProxyServer> proxies{{"proxy.corp", 8080}};
   std::vector<ProxyServer> failed;
+  std::string asked_for;
 };
 
 // Tokens "t1", "t2", ... for whatever the proxy sent, which is kept.
@@ -363,6 +367,7 @@ TEST(HttpClient, ThroughAProxyTheRequestNamesTheWholeUrlAndAFailingProxyGivesWay
                 "Host: dns.kalvane.example\r\n\r\n")
           << c.name;
     }
+    EXPECT_EQ(rig.choice.asked_for, "dns.kalvane.example") << "the proxies for the client's host";
     const FetchRoute route = rig.client.LastRoute();
     EXPECT_EQ(route.proxy.has_value(), c.via_proxy) << c.name;
     EXPECT_EQ(route.failed_proxy.has_value(), !c.via_proxy) << c.name;
