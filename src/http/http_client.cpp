@@ -12,9 +12,7 @@ namespace {
 // A header block that says the connection ends after this answer.
 bool AnnouncesClose(std::string_view response) {
   const std::string_view block = response.substr(0, response.find(kHeaderEnd));
-  std::string lower(block);
-  std::transform(lower.begin(), lower.end(), lower.begin(), AsciiLower<char>);
-  return lower.find("connection: close") != std::string::npos;
+  return AsciiLowerText(block).find("connection: close") != std::string::npos;
 }
 
 }  // namespace
