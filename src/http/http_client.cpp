@@ -31,12 +31,11 @@ Result<std::string> ComposeGetRequest(std::string_view host, std::string_view pa
   return request;
 }
 
-Result<std::string> ComposeProxyGetRequest(std::string_view host, std::string_view path,
-                                           std::string_view credentials) {
-  Result<std::string> request = ComposeGetRequest(host, path);
-  if (!request) return request;
-  std::string absolute = "GET http://";
-  absolute.append(host).append(request->substr(4));
+std::string ProxyGetRequest(std::string_view request, std::string_view host,
+                            std::string_view credentials) {
+  constexpr std::string_view kMethod = "GET ";
+  std::string absolute(kMethod);
+  absolute.append("http://").append(host).append(request.substr(kMethod.size()));
   absolute.insert(absolute.size() - kLineEnd.size(), credentials);
   return absolute;
 }
@@ -57,7 +56,7 @@ Result<HttpAnswer> HttpClient::Get(std::string_view path) {
     if (cancelled_) return Status::Failure(StatusKind::kCancelled);
   }
   for (const ProxyServer& proxy : proxies) {
-    Result<HttpAnswer> got = Exchange(&proxy, path);
+    Result<HttpAnswer> got = Exchange(&proxy, *request);
     // Through a proxy only an answer taken counts: one refused may be the proxy's own.
     const bool taken = got && got->verdict.fault == AnswerFault::kNone;
     if (taken) route_.proxy = proxy;
@@ -67,10 +66,10 @@ Result<HttpAnswer> HttpClient::Get(std::string_view path) {
     route_.proxy_wants_credentials = credentials_refused_;
     proxies_->OnProxyFailed(proxy);
   }
-  return Exchange(nullptr, path);
+  return Exchange(nullptr, *request);
 }
 
-Result<HttpAnswer> HttpClient::Exchange(const ProxyServer* proxy, std::string_view path) {
+Result<HttpAnswer> HttpClient::Exchange(const ProxyServer* proxy, std::string_view request) {
   via_proxy_ = proxy != nullptr;
   credentials_refused_ = false;
   verdict_ = {};
@@ -80,16 +79,13 @@ Result<HttpAnswer> HttpClient::Exchange(const ProxyServer* proxy, std::string_vi
   Status outcome = Connect(proxy);
   const bool connected = outcome.ok();
   while (outcome.ok()) {
-    const Result<std::string> request = proxy != nullptr
-                                            ? ComposeProxyGetRequest(host_, path, credentials)
-                                            : ComposeGetRequest(host_, path);
-    if (!request) {
-      outcome = request.status();
-      break;
-    }
     response_text_.clear();
     phase_ = Phase::kReceiving;
-    socket_.SendData(*request);
+    if (proxy == nullptr) {
+      socket_.SendData(request);
+    } else {
+      socket_.SendData(ProxyGetRequest(request, host_, credentials));
+    }
     outcome = Wait(WaitFor::kResponse);
     if (phase_ != Phase::kAuthAsked || !outcome.ok()) break;
     // A proxy asks for credentials: the user's own, on the same connection, or none at all.

@@ -138,8 +138,8 @@ class HttpClient final : public PageFetch, public SocketEvents {
   };
   enum class WaitFor { kConnection, kResponse };
 
-  // One exchange with `proxy`, or with the service when there is none.
-  Result<HttpAnswer> Exchange(const ProxyServer* proxy, std::string_view path);
+  // One exchange of `request` with `proxy`, or with the service when there is none.
+  Result<HttpAnswer> Exchange(const ProxyServer* proxy, std::string_view request);
   Status Connect(const ProxyServer* proxy);
   Status Wait(WaitFor what, std::chrono::milliseconds limit = kHttpTimeout);
   void Decide(Status outcome);
@@ -172,9 +172,10 @@ bool BreaksRequestLine(std::string_view text);
 // The request exactly as the service expects it; kRejected when host or path hold CR, LF or NUL,
 // which would let a typed value forge request lines.
 Result<std::string> ComposeGetRequest(std::string_view host, std::string_view path);
-// The same request to a proxy: the request line names the whole URL, "http://" host path; the
-// proxy's credentials, when given, follow the Host line (`credentials` ends in CR LF).
-Result<std::string> ComposeProxyGetRequest(std::string_view host, std::string_view path,
-                                           std::string_view credentials = {});
+// `request`, as ComposeGetRequest made it for `host`, sent to a proxy: the request line names the
+// whole URL, "http://" host path; the proxy's credentials, when given, follow the Host line
+// (`credentials` ends in CR LF).
+std::string ProxyGetRequest(std::string_view request, std::string_view host,
+                            std::string_view credentials);
 
 }  // namespace kalvane
