@@ -1,4 +1,4 @@
-// Reading the mapping list out of a response body: time per body of N rows, to check that it
+// Reading the mapping list out of a service page: time per page of N rows, to check that it
 // grows linearly with the list.
 #include <benchmark/benchmark.h>
 

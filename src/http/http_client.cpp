@@ -11,8 +11,7 @@ namespace {
 
 // A header block that says the connection ends after this answer.
 bool AnnouncesClose(std::string_view response) {
-  const std::string_view block = response.substr(0, response.find(kHeaderEnd));
-  return AsciiLowerText(block).find("connection: close") != std::string::npos;
+  return AsciiLowerText(HeaderBlock(response)).find("connection: close") != std::string::npos;
 }
 
 }  // namespace

@@ -104,6 +104,10 @@ ResponseState JudgeResponse(std::string_view received) {
                                                                       : ResponseState::kIncomplete;
 }
 
+std::string_view HeaderBlock(std::string_view response) {
+  return response.substr(0, response.find(kHeaderEnd));
+}
+
 std::string_view CompleteBody(std::string_view complete) {
   const Framing framing = FramingOf(complete);
   if (framing.body_start == std::string_view::npos || !framing.body_length) return {};
