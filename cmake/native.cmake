@@ -28,8 +28,8 @@ if(KALVANE_TESTS)
     tests/sync/hosts_section_test.cpp
     tests/sync/hosts_store_test.cpp
     tests/sync/refused_rows_test.cpp
-    tests/sync/response_body_test.cpp
     tests/sync/section_guard_test.cpp
+    tests/sync/service_page_test.cpp
     tests/sync/update_cycle_test.cpp
     tests/tray/status_icon_rule_test.cpp)
   target_link_libraries(kalvane_native_tests PRIVATE ${KALVANE_MODULE_LIBRARIES}
@@ -45,7 +45,7 @@ endif()
 if(KALVANE_BENCHMARKS)
   find_package(benchmark REQUIRED)
   find_package(OpenSSL REQUIRED)
-  foreach(name change_count_bench hosts_bench md5_bench response_body_bench)
+  foreach(name change_count_bench hosts_bench md5_bench service_page_bench)
     add_executable(${name} bench/${name}.cpp)
     target_link_libraries(${name} PRIVATE ${KALVANE_MODULE_LIBRARIES} benchmark::benchmark
       benchmark::benchmark_main OpenSSL::Crypto)
@@ -57,7 +57,7 @@ if(KALVANE_FUZZERS)
   foreach(library ${KALVANE_MODULE_LIBRARIES})
     target_compile_options(${library} PRIVATE -fsanitize=fuzzer-no-link)
   endforeach()
-  foreach(name account_settings_fuzz hosts_section_fuzz response_body_fuzz
+  foreach(name account_settings_fuzz hosts_section_fuzz service_page_fuzz
       response_completion_fuzz)
     add_executable(${name} tests/fuzz/${name}.cpp)
     target_include_directories(${name} PRIVATE ${CMAKE_SOURCE_DIR}/tests/support)

@@ -8,7 +8,11 @@
 namespace kalvane {
 namespace {
 
-constexpr std::u16string_view kSettingsNotSaved = u"无法写入账号设置文件 abc.txt，账号未保存。";
+// Says that the account file, named as it is on disk, could not be written.
+std::u16string SettingsNotSavedText() {
+  const std::wstring_view name = kSettingsFileName;
+  return u"无法写入账号设置文件 " + std::u16string(name.begin(), name.end()) + u"，账号未保存。";
+}
 
 }  // namespace
 
@@ -71,7 +75,7 @@ void AccountForm::Save() {
   const SaveOutcome outcome = SaveAccountSettings(Current(), code_page_);
   const bool saved = !outcome.file_bytes || settings_.Write(*outcome.file_bytes).ok();
   if (!saved) {
-    controls_.ShowMessage(kSettingsNotSaved);
+    controls_.ShowMessage(SettingsNotSavedText());
     return;
   }
   if (outcome.new_password) WriteBoxesQuietly(std::nullopt, *outcome.new_password);

@@ -4,11 +4,12 @@
 #include <array>
 #include <cstddef>
 
+#include "base/text.h"
+
 namespace kalvane {
 namespace {
 
 constexpr std::string_view kUpdatingOn = "True";
-constexpr std::string_view kLineEnd = "\r\n";
 constexpr std::size_t kLinesRead = 3;
 
 char16_t UpperHexLetter(char ch) {

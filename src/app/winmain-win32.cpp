@@ -31,8 +31,6 @@
 
 namespace {
 
-constexpr char kServerHost[] = KALVANE_SERVER_HOST;
-constexpr unsigned short kServerPort = 80;
 constexpr UINT kSocketMessage = WM_APP + 1;
 constexpr UINT kResolveMessage = WM_APP + 2;
 // The status window's history, kept beside the account and as private.
@@ -68,7 +66,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show) {
   (void)kalvane::RestrictDllSearchToSystemFolder();  // the fallback is all there is
 
   // Kalvane.exe /close and /cleanup, for the installer and the uninstaller, end here.
-  if (const std::optional<int> code = kalvane::RunInstanceCommand(kServerHost)) return *code;
+  if (const std::optional<int> code = kalvane::RunInstanceCommand()) return *code;
 
   const kalvane::Result<kalvane::InstanceLock> lock = kalvane::InstanceLock::ForThisMachine();
   if (!lock || lock->state() != kalvane::LockState::kAcquired) return StartElsewhere(lock);
@@ -80,14 +78,14 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show) {
       kalvane::MakeWin32FileSystem(kalvane::FilePrivacy::kAdministratorsOnly);
   kalvane::SettingsFile settings(*private_files, ProgramFile(kalvane::kSettingsFileName));
   // Rows no answer may write: the service's own host and this machine's names, among others.
-  const kalvane::RefusedHosts refused = kalvane::RefusedHostsOfThisMachine(kServerHost);
+  const kalvane::RefusedHosts refused = kalvane::RefusedHostsOfThisMachine();
   kalvane::HostsStore hosts = kalvane::MakeWindowsHostsStore(refused);
   kalvane::WindowsEventPump pump;
   kalvane::WinsockTransport socket(kSocketMessage, kResolveMessage);
-  kalvane::HttpClient http(socket, pump, kServerHost, kServerPort);
+  kalvane::HttpClient http(socket, pump);
   // The way to the service goes through the proxy Windows would use for this user, if any.
   kalvane::WinHttpProxySystem proxy_system(kProxyMessage);
-  kalvane::ProxyRouter proxies(proxy_system, pump, kServerHost);
+  kalvane::ProxyRouter proxies(proxy_system, pump);
   kalvane::SspiPackages security_packages;
   http.UseProxies(proxies, security_packages);
   // The socket's and the proxy look-up's events reach the client through a window of their own.

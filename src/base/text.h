@@ -1,11 +1,13 @@
 #pragma once
 
 // Small text helpers for byte strings and wide strings alike: ASCII letter case, blanks and
-// trimming, hex digits, and the line ends of the protocol and the files we write. Letters outside
-// ASCII are left as they are: host names, header names and the service's markers are ASCII, and
-// a byte of a multi-byte character must never compare equal to an ASCII letter.
+// trimming, hex digits, decimal numbers, cuts that keep surrogate pairs whole, and the line ends
+// of the protocol and the files we write. Letters outside ASCII are left as they are: host names,
+// header names and the service's markers are ASCII, and a byte of a multi-byte character must
+// never compare equal to an ASCII letter.
 
 #include <algorithm>
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -23,6 +25,14 @@ inline constexpr std::string_view kHeaderEnd = "\r\n\r\n";
 template <typename Char>
 constexpr Char AsciiLower(Char ch) {
   return ch >= Char('A') && ch <= Char('Z') ? static_cast<Char>(ch - Char('A') + Char('a')) : ch;
+}
+
+// `text` with its ASCII letters in lower case.
+template <typename Char>
+std::basic_string<Char> AsciiLowerText(std::basic_string_view<Char> text) {
+  std::basic_string<Char> lower(text);
+  std::transform(lower.begin(), lower.end(), lower.begin(), AsciiLower<Char>);
+  return lower;
 }
 
 // Equal when the texts differ at most in the letter case of ASCII letters.
@@ -83,6 +93,22 @@ template <typename Char>
 void AppendHexByte(std::basic_string<Char>& out, std::uint8_t byte, HexCase letters) {
   out.push_back(HexDigit<Char>(byte >> 4, letters));
   out.push_back(HexDigit<Char>(byte, letters));
+}
+
+// ASCII bytes (digits, host names, addresses) as UTF-16 text, one character each.
+inline std::u16string AsciiToUtf16(std::string_view text) { return {text.begin(), text.end()}; }
+
+// `value` in decimal digits, as shown to the user.
+inline std::u16string DecimalText(std::uint64_t value) {
+  return AsciiToUtf16(std::to_string(value));
+}
+
+// The first `length` code units of `text`, one fewer when the last of them would be the first
+// half of a surrogate pair: a cut never leaves half a character behind.
+inline std::u16string_view HeadKeepingPairs(std::u16string_view text, std::size_t length) {
+  if (length >= text.size()) return text;
+  if (length > 0 && text[length - 1] >= 0xD800 && text[length - 1] <= 0xDBFF) --length;
+  return text.substr(0, length);
 }
 
 // The value of `text` as an unsigned decimal number: one or more ASCII digits and nothing else.

@@ -11,10 +11,18 @@ namespace {
 
 // A header block that says the connection ends after this answer.
 bool AnnouncesClose(std::string_view response) {
-  const std::string_view block = response.substr(0, response.find(kHeaderEnd));
-  std::string lower(block);
-  std::transform(lower.begin(), lower.end(), lower.begin(), AsciiLower<char>);
-  return lower.find("connection: close") != std::string::npos;
+  return AsciiLowerText(HeaderBlock(response)).find("connection: close") != std::string::npos;
+}
+
+// The body of the complete answer `received`, cut out of it in place: a list of megabytes is not
+// copied.
+std::string CutOutBody(std::string received) {
+  const std::string_view body = CompleteBody(received);
+  if (body.empty()) return {};
+  const auto start = static_cast<std::size_t>(body.data() - received.data());
+  received.resize(start + body.size());
+  received.erase(0, start);
+  return received;
 }
 
 }  // namespace
@@ -33,12 +41,11 @@ Result<std::string> ComposeGetRequest(std::string_view host, std::string_view pa
   return request;
 }
 
-Result<std::string> ComposeProxyGetRequest(std::string_view host, std::string_view path,
-                                           std::string_view credentials) {
-  Result<std::string> request = ComposeGetRequest(host, path);
-  if (!request) return request;
-  std::string absolute = "GET http://";
-  absolute.append(host).append(request->substr(4));
+std::string ProxyGetRequest(std::string_view request, std::string_view host,
+                            std::string_view credentials) {
+  constexpr std::string_view kMethod = "GET ";
+  std::string absolute(kMethod);
+  absolute.append("http://").append(host).append(request.substr(kMethod.size()));
   absolute.insert(absolute.size() - kLineEnd.size(), credentials);
   return absolute;
 }
@@ -54,12 +61,12 @@ Result<HttpAnswer> HttpClient::Get(std::string_view path) {
   std::vector<ProxyServer> proxies;
   if (proxies_ != nullptr) {
     phase_ = Phase::kRouting;  // choosing may wait for a script's answer
-    proxies = proxies_->ProxiesForService();
+    proxies = proxies_->ProxiesForService(host_);
     phase_ = Phase::kIdle;
     if (cancelled_) return Status::Failure(StatusKind::kCancelled);
   }
   for (const ProxyServer& proxy : proxies) {
-    Result<HttpAnswer> got = Exchange(&proxy, path);
+    Result<HttpAnswer> got = Exchange(&proxy, *request);
     // Through a proxy only an answer taken counts: one refused may be the proxy's own.
     const bool taken = got && got->verdict.fault == AnswerFault::kNone;
     if (taken) route_.proxy = proxy;
@@ -69,10 +76,10 @@ Result<HttpAnswer> HttpClient::Get(std::string_view path) {
     route_.proxy_wants_credentials = credentials_refused_;
     proxies_->OnProxyFailed(proxy);
   }
-  return Exchange(nullptr, path);
+  return Exchange(nullptr, *request);
 }
 
-Result<HttpAnswer> HttpClient::Exchange(const ProxyServer* proxy, std::string_view path) {
+Result<HttpAnswer> HttpClient::Exchange(const ProxyServer* proxy, std::string_view request) {
   via_proxy_ = proxy != nullptr;
   credentials_refused_ = false;
   verdict_ = {};
@@ -82,16 +89,13 @@ Result<HttpAnswer> HttpClient::Exchange(const ProxyServer* proxy, std::string_vi
   Status outcome = Connect(proxy);
   const bool connected = outcome.ok();
   while (outcome.ok()) {
-    const Result<std::string> request = proxy != nullptr
-                                            ? ComposeProxyGetRequest(host_, path, credentials)
-                                            : ComposeGetRequest(host_, path);
-    if (!request) {
-      outcome = request.status();
-      break;
-    }
     response_text_.clear();
     phase_ = Phase::kReceiving;
-    socket_.SendData(*request);
+    if (proxy == nullptr) {
+      socket_.SendData(request);
+    } else {
+      socket_.SendData(ProxyGetRequest(request, host_, credentials));
+    }
     outcome = Wait(WaitFor::kResponse);
     if (phase_ != Phase::kAuthAsked || !outcome.ok()) break;
     // A proxy asks for credentials: the user's own, on the same connection, or none at all.
@@ -118,7 +122,7 @@ Result<HttpAnswer> HttpClient::Exchange(const ProxyServer* proxy, std::string_vi
   }
   if (!outcome.ok()) return outcome;
   if (verdict_.fault != AnswerFault::kNone) return HttpAnswer::Refused(verdict_);
-  return HttpAnswer::Taken(std::move(response_text_));
+  return HttpAnswer::Taken(CutOutBody(std::move(response_text_)));
 }
 
 Status HttpClient::Connect(const ProxyServer* proxy) {

@@ -17,6 +17,7 @@
 #include "http/proxy_router.h"
 #include "http/proxy_settings.h"
 #include "http/response_completion.h"
+#include "http/service_endpoint.h"
 
 namespace kalvane {
 
@@ -56,7 +57,6 @@ class SocketTransport {
 inline constexpr std::chrono::minutes kHttpTimeout{1};
 // How long a proxy may take to accept the connection before the request goes direct.
 inline constexpr std::chrono::seconds kProxyConnectTimeout{4};
-inline constexpr std::uint16_t kServicePort = 80;
 
 // Which way the last Get went.
 struct FetchRoute {
@@ -72,9 +72,9 @@ struct FetchRoute {
 // What came back for one GET: an answer, taken or refused.
 struct HttpAnswer {
   AnswerVerdict verdict;  // fault kNone: the answer is taken
-  std::string text;       // a taken answer's whole text, status line and headers included
+  std::string body;       // a taken answer's body, cut at its Content-Length
 
-  static HttpAnswer Taken(std::string text) { return {{}, std::move(text)}; }
+  static HttpAnswer Taken(std::string body) { return {{}, std::move(body)}; }
   static HttpAnswer Refused(AnswerVerdict verdict) { return {verdict, {}}; }
 };
 
@@ -99,13 +99,13 @@ class PageFetch {
 // or a minute of silence has passed. After a connection that gave no complete answer, the next
 // Get connects to another address first.
 // `host` is what the request's Host line names and, going direct, where the client connects
-// (on `port`). With proxies to use, each Get tries those the choice names in order, each with
-// kProxyConnectTimeout to connect, asking in absolute form and answering a 407 with the user's
-// own credentials where the packages can; a proxy that fails is reported to the choice, and the
-// same Get then goes on with the next proxy or direct.
+// (on `port`): the domain service unless a test says otherwise. With proxies to use, each Get tries
+// those the choice names in order, each with kProxyConnectTimeout to connect, asking in absolute
+// form and answering a 407 with the user's own credentials where the packages can; a proxy that
+// fails is reported to the choice, and the same Get then goes on with the next proxy or direct.
 class HttpClient final : public PageFetch, public SocketEvents {
  public:
-  HttpClient(SocketTransport& socket, EventPump& pump, std::string host,
+  HttpClient(SocketTransport& socket, EventPump& pump, std::string host = std::string(kServiceHost),
              std::uint16_t port = kServicePort)
       : socket_(socket), pump_(pump), host_(std::move(host)), port_(port) {}
   HttpClient(const HttpClient&) = delete;
@@ -138,8 +138,8 @@ class HttpClient final : public PageFetch, public SocketEvents {
   };
   enum class WaitFor { kConnection, kResponse };
 
-  // One exchange with `proxy`, or with the service when there is none.
-  Result<HttpAnswer> Exchange(const ProxyServer* proxy, std::string_view path);
+  // One exchange of `request` with `proxy`, or with the service when there is none.
+  Result<HttpAnswer> Exchange(const ProxyServer* proxy, std::string_view request);
   Status Connect(const ProxyServer* proxy);
   Status Wait(WaitFor what, std::chrono::milliseconds limit = kHttpTimeout);
   void Decide(Status outcome);
@@ -172,9 +172,10 @@ bool BreaksRequestLine(std::string_view text);
 // The request exactly as the service expects it; kRejected when host or path hold CR, LF or NUL,
 // which would let a typed value forge request lines.
 Result<std::string> ComposeGetRequest(std::string_view host, std::string_view path);
-// The same request to a proxy: the request line names the whole URL, "http://" host path; the
-// proxy's credentials, when given, follow the Host line (`credentials` ends in CR LF).
-Result<std::string> ComposeProxyGetRequest(std::string_view host, std::string_view path,
-                                           std::string_view credentials = {});
+// `request`, as ComposeGetRequest made it for `host`, sent to a proxy: the request line names the
+// whole URL, "http://" host path; the proxy's credentials, when given, follow the Host line
+// (`credentials` ends in CR LF).
+std::string ProxyGetRequest(std::string_view request, std::string_view host,
+                            std::string_view credentials);
 
 }  // namespace kalvane

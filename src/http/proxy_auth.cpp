@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "base/text.h"
+#include "http/response_completion.h"
 
 namespace kalvane {
 namespace {
@@ -23,8 +24,7 @@ struct Challenge {
 
 // Every Proxy-Authenticate line of the header block of `response`.
 std::vector<Challenge> ChallengesOf(std::string_view response) {
-  const std::size_t header_end = response.find(kHeaderEnd);
-  const std::string_view block = response.substr(0, header_end);
+  const std::string_view block = HeaderBlock(response);
   std::vector<Challenge> challenges;
   std::size_t start = block.find(kLineEnd);
   while (start != std::string_view::npos) {

@@ -11,12 +11,13 @@ std::string SourceOf(const ProxySettings& settings) {
 
 }  // namespace
 
-std::vector<ProxyServer> ProxyRouter::ProxiesForService() {
+std::vector<ProxyServer> ProxyRouter::ProxiesForService(std::string_view service_host) {
   const std::optional<ProxySettings> settings = system_.UserSettings();
   proxy_hosts_.clear();
   if (!settings) return {};
-  const std::string list = settings->UsesScript() ? ScriptList(*settings) : std::string();
-  std::vector<ProxyServer> proxies = ChooseProxies(*settings, service_host_, list);
+  const std::string list =
+      settings->UsesScript() ? ScriptList(*settings, service_host) : std::string();
+  std::vector<ProxyServer> proxies = ChooseProxies(*settings, service_host, list);
   for (const ProxyServer& proxy : proxies) proxy_hosts_.push_back(proxy.host);
   const auto now = pump_.Now();
   std::erase_if(proxies, [&](const ProxyServer& proxy) { return Failed(proxy, now); });
@@ -45,7 +46,7 @@ void ProxyRouter::OnScriptAnswer(const Result<std::string>& list) {
   lookup_source_.reset();
 }
 
-std::string ProxyRouter::ScriptList(const ProxySettings& settings) {
+std::string ProxyRouter::ScriptList(const ProxySettings& settings, std::string_view service_host) {
   const std::string source = SourceOf(settings);
   const auto now = pump_.Now();
   if (answer_ && answer_->source == source && now < answer_->until) return answer_->list;
@@ -56,7 +57,7 @@ std::string ProxyRouter::ScriptList(const ProxySettings& settings) {
     lookup_waited_ = false;
     // The look-up itself may take the script's time even when the cycle waits less: a late
     // answer is kept for the next cycles.
-    system_.StartScriptLookup(settings, "http://" + service_host_ + "/", kScriptWait);
+    system_.StartScriptLookup(settings, "http://" + std::string(service_host) + "/", kScriptWait);
   }
   if (!lookup_waited_ && !cancelled_) {
     lookup_waited_ = true;

@@ -39,8 +39,9 @@ class ProxySystem {
 // The proxies for one request to the service, and the failures the client reports back.
 class ProxyChoice {
  public:
-  // The proxies to try in order before going direct; none: direct at once.
-  virtual std::vector<ProxyServer> ProxiesForService() = 0;
+  // The proxies to try in order, before going direct, for a request to `service_host`; none:
+  // direct at once.
+  virtual std::vector<ProxyServer> ProxiesForService(std::string_view service_host) = 0;
   // `proxy` could not be reached, or gave no usable answer: it is passed over for kProxyMemory.
   virtual void OnProxyFailed(const ProxyServer& proxy) = 0;
   // The program is closing: a wait for a script's answer ends at once, and no other starts.
@@ -54,12 +55,11 @@ class ProxyChoice {
 // the monotonic clock of `pump`, which also runs while a cycle waits for a script's answer.
 class ProxyRouter final : public ProxyChoice {
  public:
-  ProxyRouter(ProxySystem& system, EventPump& pump, std::string service_host)
-      : system_(system), pump_(pump), service_host_(std::move(service_host)) {}
+  ProxyRouter(ProxySystem& system, EventPump& pump) : system_(system), pump_(pump) {}
   ProxyRouter(const ProxyRouter&) = delete;
   ProxyRouter& operator=(const ProxyRouter&) = delete;
 
-  std::vector<ProxyServer> ProxiesForService() override;
+  std::vector<ProxyServer> ProxiesForService(std::string_view service_host) override;
   void OnProxyFailed(const ProxyServer& proxy) override;
   void Cancel() override { cancelled_ = true; }
 
@@ -71,8 +71,9 @@ class ProxyRouter final : public ProxyChoice {
   const std::vector<std::string>& ProxyHosts() const { return proxy_hosts_; }
 
  private:
-  // The script's list for `settings`, from memory or a look-up waited for once; empty when none.
-  std::string ScriptList(const ProxySettings& settings);
+  // The script's list for `settings` and `service_host`, from memory or a look-up waited for
+  // once; empty when none.
+  std::string ScriptList(const ProxySettings& settings, std::string_view service_host);
   bool Failed(const ProxyServer& proxy, MonotonicClock::time_point now) const;
 
   struct Failure {
@@ -88,7 +89,6 @@ class ProxyRouter final : public ProxyChoice {
 
   ProxySystem& system_;
   EventPump& pump_;
-  std::string service_host_;
   std::vector<Failure> failures_;
   std::optional<ScriptAnswer> answer_;
   // The look-up under way, by its source; when it started. A cycle waits for it only once.

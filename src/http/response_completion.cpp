@@ -26,6 +26,21 @@ bool StatusLineAcceptable(std::string_view received) {
 constexpr std::string_view kHttpPrefix = "HTTP/";
 constexpr std::string_view kAcceptedVersion = "1.1";
 
+// Where the body of `received` starts and how long it is said to be, as far as the bytes tell.
+struct Framing {
+  std::size_t body_start = std::string_view::npos;  // npos: the header block has not ended
+  std::optional<std::size_t> body_length;           // nothing: no usable Content-Length
+};
+
+// The one place that splits header block and body: the first blank line within kMaxHeaderBytes
+// ends the header block, whose Content-Length line gives the body's length.
+Framing FramingOf(std::string_view received) {
+  const std::size_t header_end = received.substr(0, kMaxHeaderBytes).find(kHeaderEnd);
+  if (header_end == std::string_view::npos) return {};
+  return {header_end + kHeaderEnd.size(),
+          FindContentLength(received.substr(0, header_end + kLineEnd.size()))};
+}
+
 // The three digits of a status line's code after "HTTP/x.y ", when they are there.
 std::optional<int> StatusCode(std::string_view after_version) {
   if (after_version.size() < 4 || after_version[0] != ' ') return std::nullopt;
@@ -50,10 +65,9 @@ AnswerVerdict RefusalOf(std::string_view received) {
     return *code == 200 ? AnswerVerdict{AnswerFault::kUnrecognised}
                         : AnswerVerdict{AnswerFault::kErrorStatus, *code};
   }
-  const std::size_t header_end = received.substr(0, kMaxHeaderBytes).find(kHeaderEnd);
-  if (header_end == std::string_view::npos) return {AnswerFault::kTooLarge};
-  if (!FindContentLength(received.substr(0, header_end + kLineEnd.size())))
-    return {AnswerFault::kNoLength};
+  const Framing framing = FramingOf(received);
+  if (framing.body_start == std::string_view::npos) return {AnswerFault::kTooLarge};
+  if (!framing.body_length) return {AnswerFault::kNoLength};
   return {AnswerFault::kTooLarge};
 }
 
@@ -80,17 +94,24 @@ ResponseState JudgeResponse(std::string_view received) {
   if (received.size() > kMaxResponseBytes) return ResponseState::kRejected;
   if (received.size() < kAcceptedStatusLine.size()) return ResponseState::kIncomplete;
 
-  const std::size_t header_end = received.substr(0, kMaxHeaderBytes).find(kHeaderEnd);
-  if (header_end == std::string_view::npos) {
+  const Framing framing = FramingOf(received);
+  if (framing.body_start == std::string_view::npos) {
     return received.size() >= kMaxHeaderBytes ? ResponseState::kRejected
                                               : ResponseState::kIncomplete;
   }
+  if (!framing.body_length) return ResponseState::kRejected;
+  return received.size() - framing.body_start >= *framing.body_length ? ResponseState::kComplete
+                                                                      : ResponseState::kIncomplete;
+}
 
-  const std::optional<std::size_t> content_length =
-      FindContentLength(received.substr(0, header_end + kLineEnd.size()));
-  if (!content_length) return ResponseState::kRejected;
-  const std::size_t body_received = received.size() - (header_end + kHeaderEnd.size());
-  return body_received >= *content_length ? ResponseState::kComplete : ResponseState::kIncomplete;
+std::string_view HeaderBlock(std::string_view response) {
+  return response.substr(0, response.find(kHeaderEnd));
+}
+
+std::string_view CompleteBody(std::string_view complete) {
+  const Framing framing = FramingOf(complete);
+  if (framing.body_start == std::string_view::npos || !framing.body_length) return {};
+  return complete.substr(framing.body_start, *framing.body_length);
 }
 
 ResponseState JudgeProxyResponse(std::string_view received) {
@@ -100,14 +121,13 @@ ResponseState JudgeProxyResponse(std::string_view received) {
     return JudgeResponse(received);
   }
   if (received.size() > kMaxHeaderBytes) return ResponseState::kRejected;
-  const std::size_t header_end = received.find(kHeaderEnd);
-  if (judged < kAuthStatusLine.size() || header_end == std::string_view::npos) {
+  const Framing framing = FramingOf(received);
+  if (judged < kAuthStatusLine.size() || framing.body_start == std::string_view::npos) {
     return ResponseState::kIncomplete;
   }
-  const std::string_view header_block = received.substr(0, header_end + kLineEnd.size());
-  const std::size_t body = FindContentLength(header_block).value_or(0);
-  return received.size() - (header_end + kHeaderEnd.size()) >= body ? ResponseState::kProxyAuth
-                                                                    : ResponseState::kIncomplete;
+  return received.size() - framing.body_start >= framing.body_length.value_or(0)
+             ? ResponseState::kProxyAuth
+             : ResponseState::kIncomplete;
 }
 
 }  // namespace kalvane

@@ -28,6 +28,14 @@ enum class ResponseState {
 // response is Incomplete, never Rejected. Bytes past the announced body do not prevent completion.
 ResponseState JudgeResponse(std::string_view received);
 
+// The status line and header lines of `response`, up to the blank line that ends them (all of it
+// when none has come).
+std::string_view HeaderBlock(std::string_view response);
+
+// The body of a response JudgeResponse found complete: the bytes after the header block's blank
+// line, cut at the announced Content-Length (bytes past it are no part of the answer).
+std::string_view CompleteBody(std::string_view complete);
+
 // Why an answer that came back was not taken.
 enum class AnswerFault : std::uint8_t {
   kNone,          // taken: the accepted status line and the whole announced body

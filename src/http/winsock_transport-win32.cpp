@@ -6,19 +6,15 @@
 #include <cstring>
 #include <utility>
 
+#include "platform/ansi_code_page-win32.h"
 #include "platform/last_error-win32.h"
+#include "platform/wide_text-win32.h"
 
 namespace kalvane {
 namespace {
 
 // The host as the resolver takes it: the request's bytes in the ANSI code page.
-std::wstring HostText(std::string_view host) {
-  const int size = static_cast<int>(host.size());
-  const int length = size == 0 ? 0 : MultiByteToWideChar(CP_ACP, 0, host.data(), size, nullptr, 0);
-  std::wstring text(static_cast<size_t>(std::max(length, 0)), L'\0');
-  if (length > 0) MultiByteToWideChar(CP_ACP, 0, host.data(), size, text.data(), length);
-  return text;
-}
+std::wstring HostText(std::string_view host) { return ToWide(SystemAnsiCodePage().Decode(host)); }
 
 void SetPort(ResolvedAddress& address, unsigned short port) {
   if (address.address.ss_family == AF_INET6) {

@@ -3,14 +3,13 @@
 #include <algorithm>
 #include <utility>
 
+#include "base/text.h"
+
 namespace kalvane {
 namespace {
 
-bool IsSwitch(const std::u16string& argument, std::u16string_view name) {
-  const auto lower = [](char16_t c) { return c >= u'A' && c <= u'Z' ? c - u'A' + u'a' : c; };
-  return argument.size() == name.size() + 1 && argument[0] == u'/' &&
-         std::equal(name.begin(), name.end(), argument.begin() + 1,
-                    [&](char16_t a, char16_t b) { return a == lower(b); });
+bool IsSwitch(std::u16string_view argument, std::u16string_view name) {
+  return argument.starts_with(u'/') && EqualsAsciiNoCase(argument.substr(1), name);
 }
 
 }  // namespace

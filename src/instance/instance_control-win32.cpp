@@ -124,14 +124,14 @@ VOID CALLBACK OnExitRequest(PVOID window, BOOLEAN /*timed_out*/) {
 
 }  // namespace
 
-std::optional<int> RunInstanceCommand(std::string service_host) {
+std::optional<int> RunInstanceCommand() {
   const std::vector<std::u16string> arguments = CommandLineArguments();
   const std::optional<InstanceCommand> command = ParseInstanceCommand(arguments);
   if (!command) return std::nullopt;
   switch (command->kind) {
     case InstanceCommand::Kind::kCleanup: {
       // The same step as the clean-up when the window closes.
-      HostsStore hosts = MakeWindowsHostsStore(std::move(service_host));
+      HostsStore hosts = MakeWindowsHostsStore(RefusedHostsOfThisMachine());
       return CleanupExitCode(hosts.ClearHostsSection().outcome);
     }
     case InstanceCommand::Kind::kClose: {

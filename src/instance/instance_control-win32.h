@@ -20,7 +20,7 @@ inline constexpr std::chrono::milliseconds kClosePatience{20000};
 
 // Runs the switch on this process's command line and gives its exit code; nothing when the
 // command line holds none and the program is to start as usual.
-std::optional<int> RunInstanceCommand(std::string service_host);
+std::optional<int> RunInstanceCommand();
 
 // Asks the running copies of the program to close as their close box would (so that each
 // removes its hosts section) and waits for their processes to end, `patience` in all:

@@ -74,11 +74,6 @@ class CountTable {
   std::vector<Entry> entries_;
 };
 
-std::u16string Number(std::size_t value) {
-  const std::string digits = std::to_string(value);
-  return {digits.begin(), digits.end()};
-}
-
 }  // namespace
 
 ChangeCount CountChanges(const DomainList& before, const DomainList& after) {
@@ -124,9 +119,9 @@ ChangeCount CountChanges(const DomainList& before, const DomainList& after) {
 
 std::u16string ChangeText(const ChangeCount& count) {
   std::u16string text = u"+";
-  text.append(Number(count.added)).append(u" -");
-  text.append(Number(count.removed)).append(u" ~");
-  return text.append(Number(count.changed));
+  text.append(DecimalText(count.added)).append(u" -");
+  text.append(DecimalText(count.removed)).append(u" ~");
+  return text.append(DecimalText(count.changed));
 }
 
 }  // namespace kalvane

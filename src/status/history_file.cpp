@@ -21,8 +21,6 @@ void AppendUtf16(std::string& out, std::u16string_view text) {
   }
 }
 
-std::u16string Ascii(std::string_view text) { return {text.begin(), text.end()}; }
-
 // Two decimal digits at `at` of `text`, or nothing.
 std::optional<int> TwoDigitsAt(std::u16string_view text, std::size_t at) {
   if (at + 2 > text.size()) return std::nullopt;
@@ -78,7 +76,7 @@ std::string EncodeHistory(const std::deque<JournalEntry>& entries) {
     text += line;
     ++rows;
   }
-  text.append(kEnd).append(Ascii(std::to_string(rows))).append(kRowEnd);
+  text.append(kEnd).append(DecimalText(rows)).append(kRowEnd);
   std::string bytes;
   bytes.reserve(text.size() * 2);
   AppendUtf16(bytes, text);

@@ -13,17 +13,6 @@ namespace {
 // The answer is shown in the status window's cell: a name with many addresses shows the first few.
 constexpr std::size_t kAddressesShown = 3;
 
-std::u16string Lower(std::u16string_view text) {
-  std::u16string lower(text);
-  for (char16_t& ch : lower) ch = AsciiLower(ch);
-  return lower;
-}
-
-std::u16string Number(std::size_t value) {
-  const std::string digits = std::to_string(value);
-  return {digits.begin(), digits.end()};
-}
-
 }  // namespace
 
 RowProof JudgeRow(std::u16string_view address, const NameAnswer& answer) {
@@ -52,7 +41,8 @@ std::u16string ProofText(const RowProof& proof) {
     if (i > 0) text += u", ";
     text += proof.addresses[i];
   }
-  if (shown < proof.addresses.size()) text += u" 等 " + Number(proof.addresses.size()) + u" 个";
+  if (shown < proof.addresses.size())
+    text += u" 等 " + DecimalText(proof.addresses.size()) + u" 个";
   return text;
 }
 
@@ -64,18 +54,16 @@ std::size_t CountUnproven(const std::vector<RowProof>& proofs) {
 }
 
 std::u16string UnprovenNote(std::size_t count) {
-  return count == 0 ? std::u16string() : Number(count) + u" 条映射未生效";
+  return count == 0 ? std::u16string() : DecimalText(count) + u" 条映射未生效";
 }
 
-ProofRun::ProofRun(std::vector<ProofRow> rows, std::u16string_view service_host,
-                   std::size_t at_once)
+ProofRun::ProofRun(std::vector<ProofRow> rows, std::size_t at_once)
     : rows_(std::move(rows)), at_once_(std::max<std::size_t>(at_once, 1)) {
   // Names are case-blind to the resolver: one look-up per name.
-  const std::u16string service = Lower(service_host);
   std::unordered_set<std::u16string> seen;
   for (const ProofRow& row : rows_) {
-    const std::u16string name = Lower(row.host);
-    if (name == service || !seen.insert(name).second) continue;
+    const std::u16string name = AsciiLowerText<char16_t>(row.host);
+    if (!seen.insert(name).second) continue;
     names_.push_back(name);
   }
 }
@@ -87,7 +75,7 @@ std::optional<std::u16string> ProofRun::NextName() {
 }
 
 void ProofRun::Answer(const std::u16string& host, const NameAnswer& answer) {
-  const std::u16string name = Lower(host);
+  const std::u16string name = AsciiLowerText<char16_t>(host);
   if (outstanding_.erase(name) == 0) return;  // not handed out, or answered already
   answers_.emplace(name, answer);
 }
@@ -102,10 +90,11 @@ std::vector<RowProof> ProofRun::Proofs() const {
   std::vector<RowProof> proofs;
   proofs.reserve(rows_.size());
   for (const ProofRow& row : rows_) {
-    const auto answer = answers_.find(Lower(row.host));
+    const auto answer = answers_.find(AsciiLowerText<char16_t>(row.host));
     // The service's own name is never looked up, and never written either.
     if (answer == answers_.end()) {
-      const bool pending = std::ranges::find(names_, Lower(row.host)) != names_.end();
+      const bool pending =
+          std::ranges::find(names_, AsciiLowerText<char16_t>(row.host)) != names_.end();
       proofs.push_back({pending ? ProofVerdict::kPending : ProofVerdict::kUnresolved, {}});
     } else {
       proofs.push_back(JudgeRow(row.address, answer->second));

@@ -4,6 +4,7 @@
 #include <iterator>
 #include <memory>
 
+#include "base/text.h"
 #include "status/change_count.h"
 #include "sync/hosts_section.h"
 
@@ -19,8 +20,6 @@ void AppendLine(std::u16string& out, std::initializer_list<std::u16string_view> 
   }
   out += u"\r\n";
 }
-
-std::u16string Ascii(std::string_view text) { return {text.begin(), text.end()}; }
 
 // A name as the history shows it: a control character, which the row was refused for, as a space.
 std::u16string Shown(std::u16string text) {
@@ -107,7 +106,7 @@ std::vector<std::u16string> RefusedRowLines(const DomainList& list, const Refuse
                     Shown(code_page.Decode(mapping.address)) + u"：" +
                     std::u16string(RefusalWords(why)));
   }
-  if (more > 0) lines.push_back(u"另有 " + Ascii(std::to_string(more)) + u" 条映射未写入");
+  if (more > 0) lines.push_back(u"另有 " + DecimalText(more) + u" 条映射未写入");
   return lines;
 }
 

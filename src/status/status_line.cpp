@@ -20,10 +20,6 @@ constexpr std::uint32_t kLockViolation = 33;
 constexpr std::uint32_t kDiskFull = 112;
 constexpr std::uint32_t kUserMappedFile = 1224;
 
-std::u16string Ascii(std::string_view text) { return {text.begin(), text.end()}; }
-
-std::u16string Number(std::uint64_t value) { return Ascii(std::to_string(value)); }
-
 std::u16string TwoDigits(int value) {
   const int clamped = value < 0 ? 0 : value % 100;
   return {static_cast<char16_t>(u'0' + clamped / 10), static_cast<char16_t>(u'0' + clamped % 10)};
@@ -47,7 +43,7 @@ std::u16string ErrorReason(std::uint32_t code) {
     case kDiskFull:
       return u"磁盘已满";
     default:
-      return u"错误 " + Number(code);
+      return u"错误 " + DecimalText(code);
   }
 }
 
@@ -87,7 +83,7 @@ std::u16string Updated(const CycleReport& report) {
     return u"服务器没有返回映射，hosts 文件未改动";
   }
   const std::size_t rows = report.hosts ? report.hosts->rows_written : 0;
-  return u"已更新 " + Number(rows) + u" 条映射";
+  return u"已更新 " + DecimalText(rows) + u" 条映射";
 }
 
 // What came back when the answer could not be taken.
@@ -96,8 +92,8 @@ std::u16string RefusalWords(const AnswerVerdict& refusal) {
     case AnswerFault::kNone:
       break;
     case AnswerFault::kErrorStatus:
-      return u"服务器返回错误（HTTP " + Number(static_cast<std::uint64_t>(refusal.status_code)) +
-             u"）";
+      return u"服务器返回错误（HTTP " +
+             DecimalText(static_cast<std::uint64_t>(refusal.status_code)) + u"）";
     case AnswerFault::kOtherVersion:
       return u"服务器的回答不是 HTTP/1.1";
     case AnswerFault::kNoLength:
@@ -131,7 +127,7 @@ std::u16string_view Reason(const CycleReport& report) {
 std::u16string ProxyFailureWords(const CycleReport& report) {
   if (!report.account_sent || report.answered || !report.route.failed_proxy) return {};
   if (report.route.proxy_wants_credentials) return u"代理服务器要求身份验证";
-  return u"无法连接代理服务器 " + Ascii(report.route.failed_proxy->Text());
+  return u"无法连接代理服务器 " + AsciiToUtf16(report.route.failed_proxy->Text());
 }
 
 std::u16string_view ProxyFailureReason(const CycleReport& report) {
@@ -169,7 +165,8 @@ std::u16string RoutedOutcomeText(const CycleReport& report) {
   if (!text.empty()) text += std::u16string(ProxyFailureReason(report)) + u"；";
   text += OutcomeText(report);
   if (!report.account_sent) return text;
-  if (report.route.proxy) return text + u"（经代理 " + Ascii(report.route.proxy->Text()) + u"）";
+  if (report.route.proxy)
+    return text + u"（经代理 " + AsciiToUtf16(report.route.proxy->Text()) + u"）";
   return text + u"（直接连接）";
 }
 
@@ -204,7 +201,7 @@ std::u16string SystemWords(std::uint32_t code, std::u16string_view kind,
   std::u16string words = subjects.system_message ? subjects.system_message(code) : u"";
   while (!words.empty() && (words.back() == u'\n' || words.back() == u'\r')) words.pop_back();
   return u" - " + words + (words.empty() ? u"(" : u" (") + std::u16string(kind) + u" error " +
-         Number(code) + u")";
+         DecimalText(code) + u")";
 }
 
 std::u16string HostsStepLine(const HostsStepReport& hosts, const DebugSubjects& subjects) {

@@ -1,18 +1,11 @@
 #include "status/status_tip.h"
 
+#include "base/text.h"
+
 namespace kalvane {
 namespace {
 
 constexpr char16_t kEllipsis = u'…';
-
-bool IsHighSurrogate(char16_t ch) { return ch >= 0xD800 && ch <= 0xDBFF; }
-
-// The first `length` code units of `text`, one fewer when the last would be half a pair.
-std::u16string_view Head(std::u16string_view text, std::size_t length) {
-  if (length >= text.size()) return text;
-  if (length > 0 && IsHighSurrogate(text[length - 1])) --length;
-  return text.substr(0, length);
-}
 
 }  // namespace
 
@@ -26,13 +19,13 @@ std::u16string FitStatusLine(std::u16string_view outcome, std::u16string_view re
   }
   if (fixed < room) {
     // Part of the reason fits, with the ellipsis that says it was cut.
-    const std::u16string_view kept = Head(reason, room - fixed - 1);
+    const std::u16string_view kept = HeadKeepingPairs(reason, room - fixed - 1);
     if (!kept.empty()) line.append(kept).push_back(kEllipsis);
     line.append(time);
     return line;
   }
   line.append(time);
-  return std::u16string(Head(line, room));
+  return std::u16string(HeadKeepingPairs(line, room));
 }
 
 }  // namespace kalvane

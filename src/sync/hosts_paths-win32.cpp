@@ -6,6 +6,7 @@
 #include <string>
 #include <utility>
 
+#include "http/service_endpoint.h"
 #include "platform/file_system-win32.h"
 #include "platform/known_folders-win32.h"
 #include "platform/system_function-win32.h"
@@ -51,8 +52,8 @@ std::optional<std::string> ComputerName(COMPUTER_NAME_FORMAT format) {
 
 }  // namespace
 
-RefusedHosts RefusedHostsOfThisMachine(std::string service_host) {
-  RefusedHosts refused(std::move(service_host));
+RefusedHosts RefusedHostsOfThisMachine() {
+  RefusedHosts refused(kServiceHost);
   for (const auto format : {ComputerNameDnsHostname, ComputerNameNetBIOS}) {
     if (auto name = ComputerName(format); name && !name->empty()) {
       refused.computer_names.push_back(std::move(*name));

@@ -18,8 +18,8 @@ void FlushResolverCache();
 // rows `refused` refuses are never written, and failures carry GetLastError's code.
 HostsStore MakeWindowsHostsStore(RefusedHosts refused);
 
-// The names no row may map on this machine: `service_host` and the machine's own computer names
-// (its DNS host name and its NetBIOS name).
-RefusedHosts RefusedHostsOfThisMachine(std::string service_host);
+// The names no row may map on this machine: the domain service's host and the machine's own
+// computer names (its DNS host name and its NetBIOS name).
+RefusedHosts RefusedHostsOfThisMachine();
 
 }  // namespace kalvane

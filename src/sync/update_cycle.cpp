@@ -4,7 +4,7 @@
 
 #include "base/scoped_flag.h"
 #include "base/text.h"
-#include "sync/response_body.h"
+#include "sync/service_page.h"
 
 namespace kalvane {
 namespace {
@@ -57,7 +57,7 @@ bool UpdateCycle::Attempt(const AccountSource& account, std::string_view path,
   report_.answered = true;
   report_.refusal = answer->verdict;
   if (answer->verdict.fault != AnswerFault::kNone) return false;
-  if (!ended_) HandleResponse(account, answer->text, result);
+  if (!ended_) HandleResponse(account, answer->body, result);
   return true;
 }
 
@@ -86,9 +86,8 @@ HostsStepReport UpdateCycle::EndAndClearSection() {
   return hosts_.ClearHostsSection();
 }
 
-void UpdateCycle::HandleResponse(const AccountSource& account, std::string_view response,
+void UpdateCycle::HandleResponse(const AccountSource& account, std::string_view body,
                                  UpdateResult& result) {
-  const std::string_view body = ResponseBody(response);
   // Read again: the user may have changed it while the cycle waited.
   report_.confirmed = !account.Current().updating_enabled || AccountConfirmed(body);
   if (!report_.confirmed) result = UpdateResult::kAccountNotConfirmed;

@@ -2,7 +2,7 @@
 
 // Keeping the hosts section in step with the service: one update cycle (request, attempts,
 // response, hosts write) and the restore of a section another program changed. The pieces it
-// uses: the body reader (response_body.h), the hosts section and its store (hosts_section.h,
+// uses: the body reader (service_page.h), the hosts section and its store (hosts_section.h,
 // hosts_store.h), the rows never written (refused_rows.h) and the guard (section_guard.h).
 
 #include <cstdint>
@@ -109,8 +109,7 @@ class UpdateCycle {
   const CycleReport& LastReport() const { return report_; }
 
  private:
-  void HandleResponse(const AccountSource& account, std::string_view response,
-                      UpdateResult& result);
+  void HandleResponse(const AccountSource& account, std::string_view body, UpdateResult& result);
   // One attempt; true when it got an answer that was taken.
   bool Attempt(const AccountSource& account, std::string_view path, UpdateResult& result);
   // Takes the attempt's route into the report.

@@ -1,16 +1,14 @@
 #include "tray/status_icon_rule.h"
 
+#include "base/text.h"
+
 namespace kalvane {
 
 std::u16string TrayTipText(std::u16string_view status_line) {
   std::u16string tip(kTrayTipTitle);
   if (!status_line.empty()) tip.append(u"\n").append(status_line);
   if (tip.size() < kTrayTipCapacity) return tip;
-  std::size_t keep = kTrayTipCapacity - 1;
-  const char16_t last = tip[keep - 1];
-  if (last >= 0xD800 && last <= 0xDBFF) --keep;  // a high surrogate without its partner
-  tip.resize(keep);
-  return tip;
+  return std::u16string(HeadKeepingPairs(tip, kTrayTipCapacity - 1));
 }
 
 std::optional<TrayPicture> StatusIconRule::ShowUpdateStatus(TrayIconState state, bool animate) {

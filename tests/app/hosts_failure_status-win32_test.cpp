@@ -48,7 +48,7 @@ class AnsweringService final : public PageFetch, public AccountSource {
   AccountBoxes Current() const override { return {}; }
 
  private:
-  std::string response_ = "HTTP/1.1 200 OK\r\n\r\n<p>BEGIN</p>\r\n<p>host1&nbsp;10.0.0.1</p>\r\n";
+  std::string response_ = "<p>BEGIN</p>\r\n<p>host1&nbsp;10.0.0.1</p>\r\n";
 };
 
 // A cycle whose answer came but whose rows the hosts store could not write, because another

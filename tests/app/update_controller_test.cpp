@@ -22,8 +22,7 @@
 namespace kalvane {
 namespace {
 
-const std::string kConfirmedAnswer =
-    "HTTP/1.1 200 OK\r\n\r\n<p>OK</p>\r\n<p>BEGIN</p>\r\n<p>END</p>";
+const std::string kConfirmedAnswer = "<p>OK</p>\r\n<p>BEGIN</p>\r\n<p>END</p>";
 
 // The window and a cycle's collaborators in one: each request runs `during_cycle` (events
 // delivered while it waits) and is answered, or fails when `fail` is set.
@@ -112,8 +111,7 @@ TEST(UpdateController, OnlyACycleThatGotNoAnswerIsRetriedSoon) {
       {"HTTP/1.0", HttpAnswer::Refused({kOtherVersion}), false, u"服务器的回答不是 HTTP/1.1"},
       {"no length", HttpAnswer::Refused({kNoLength}), false,
        u"服务器的回答没有长度（Content-Length）"},
-      {"unconfirmed", HttpAnswer::Taken("HTTP/1.1 200 OK\r\n\r\n<p>BEGIN</p>\r\n<p>END</p>"), false,
-       u"账号未确认"},
+      {"unconfirmed", HttpAnswer::Taken("<p>BEGIN</p>\r\n<p>END</p>"), false, u"账号未确认"},
       {"success", HttpAnswer::Taken(kConfirmedAnswer), false, u"已更新 0 条映射"},
   };
   for (const Case& c : cases) {
@@ -251,8 +249,7 @@ TEST(UpdateController, ACycleWithoutAnswerIsRetriedWithinSecondsUntilOneIsAnswer
 TEST(UpdateController, ARemovedSectionIsRestoredWithoutARequestUntilClosing) {
   Rig rig;
   FakeHost& host = rig.host;
-  host.answer =
-      "HTTP/1.1 200 OK\r\n\r\n<p>OK</p>\r\n<p>BEGIN</p>\r\n<p>h1&nbsp;10.0.0.1</p>\r\n<p>END</p>";
+  host.answer = "<p>OK</p>\r\n<p>BEGIN</p>\r\n<p>h1&nbsp;10.0.0.1</p>\r\n<p>END</p>";
   ASSERT_TRUE(rig.controller.StartUp());
   ASSERT_EQ(host.writes, 1);
   rig.controller.OnHostsSettled();  // our own write
@@ -334,7 +331,7 @@ class Window final : public testing::FakeAccountControls,
       during_wait.pop_front();
       for (auto& event : events) event();
     }
-    return HttpAnswer::Taken("HTTP/1.1 200 OK\r\n\r\n<p>OK</p>\r\n<p>BEGIN</p>\r\n<p>END</p>");
+    return HttpAnswer::Taken("<p>OK</p>\r\n<p>BEGIN</p>\r\n<p>END</p>");
   }
   void Cancel() override {}
   HostsStepReport WriteHostsSection(const DomainList&) noexcept override { return {}; }

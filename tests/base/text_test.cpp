@@ -24,6 +24,22 @@ TEST(Text, LetterCaseTouchesOnlyAsciiLetters) {
   EXPECT_FALSE(EqualsAsciiNoCase<char>("host", "hosts"));
   EXPECT_TRUE(StartsWithAsciiNoCase<char>("CONTENT-length: 4", "content-length"));
   EXPECT_FALSE(StartsWithAsciiNoCase<char>("Content-Len", "content-length"));
+  EXPECT_EQ(AsciiLowerText<char>("Connection: CLOSE \xC1"), "connection: close \xC1");
+  EXPECT_EQ(AsciiLowerText<char16_t>(u"Dns.Kalvane.Example\u0141"), u"dns.kalvane.example\u0141");
+}
+
+TEST(Text, ACutNeverLeavesHalfASurrogatePair) {
+  const std::u16string text = u"ab\U0001F600c";  // the pair is code units 2 and 3
+  const std::pair<std::size_t, std::u16string_view> cases[] = {
+      {0, u""}, {2, u"ab"}, {3, u"ab"}, {4, u"ab\U0001F600"}, {5, text}, {99, text},
+  };
+  for (const auto& [length, head] : cases) {
+    EXPECT_EQ(HeadKeepingPairs(text, length), head) << length;
+  }
+  EXPECT_EQ(HeadKeepingPairs(u"\xDC00x", 1), u"\xDC00")
+      << "a lone second half is a unit of its own";
+  EXPECT_EQ(DecimalText(0), u"0");
+  EXPECT_EQ(DecimalText(UINT64_MAX), u"18446744073709551615");
 }
 
 TEST(Text, TrimmingTakesOnlyTheGivenCharactersAtEitherEnd) {

@@ -88,38 +88,39 @@ struct FakeProxySystem final : ProxySystem {
 struct RouterRig {
   ScriptedPump pump;
   FakeProxySystem system;
-  ProxyRouter router{system, pump, std::string(kService)};
+  ProxyRouter router{system, pump};
 };
 
 TEST(ProxyRouter, FailedProxyIsPassedOverForTenMinutesThenTriedAgain) {
   RouterRig rig;
   rig.system.settings = ProxySettings{false, "", "a:1;b:2", ""};
   rig.router.OnProxyFailed({"a", 1});
-  EXPECT_EQ(Names(rig.router.ProxiesForService()), "b:2");
+  EXPECT_EQ(Names(rig.router.ProxiesForService(kService)), "b:2");
   EXPECT_EQ(rig.router.ProxyHosts(), (std::vector<std::string>{"a", "b"})) << "used or not";
   rig.pump.PumpUntil(rig.pump.Now() + kProxyMemory - 1s);
-  EXPECT_EQ(Names(rig.router.ProxiesForService()), "b:2");
+  EXPECT_EQ(Names(rig.router.ProxiesForService(kService)), "b:2");
   rig.pump.PumpUntil(rig.pump.Now() + 1s);
-  EXPECT_EQ(Names(rig.router.ProxiesForService()), "a:1 b:2");
+  EXPECT_EQ(Names(rig.router.ProxiesForService(kService)), "a:1 b:2");
   rig.system.settings.reset();
-  EXPECT_EQ(Names(rig.router.ProxiesForService()), "") << "no WinHTTP: direct";
+  EXPECT_EQ(Names(rig.router.ProxiesForService(kService)), "") << "no WinHTTP: direct";
 }
 
 TEST(ProxyRouter, DetectionThatFindsNothingDelaysOneCycleByAtMostASecond) {
   RouterRig rig;
   rig.system.settings = ProxySettings{true, "", "p:1", ""};
-  EXPECT_EQ(Names(rig.router.ProxiesForService()), "p:1");
+  EXPECT_EQ(Names(rig.router.ProxiesForService(kService)), "p:1");
   EXPECT_EQ(rig.pump.Elapsed(), kDetectionWait);
   ASSERT_EQ(rig.system.lookups, (std::vector<std::string>{"http://dns.kalvane.example/"}));
   // Still running: the next cycle does not wait again nor start another look-up.
-  EXPECT_EQ(Names(rig.router.ProxiesForService()), "p:1");
+  EXPECT_EQ(Names(rig.router.ProxiesForService(kService)), "p:1");
   EXPECT_EQ(rig.pump.Elapsed(), kDetectionWait);
   // It answers late: kept for ten minutes.
   rig.router.OnScriptAnswer(std::string("PROXY s:3"));
-  EXPECT_EQ(Names(rig.router.ProxiesForService()), "s:3");
+  EXPECT_EQ(Names(rig.router.ProxiesForService(kService)), "s:3");
   rig.pump.PumpUntil(rig.pump.Now() + kProxyMemory);
   rig.pump.At(200ms, [&] { rig.router.OnScriptAnswer(Status::Failure(StatusKind::kTimedOut)); });
-  EXPECT_EQ(Names(rig.router.ProxiesForService()), "p:1") << "a failed look-up: the fixed proxy";
+  EXPECT_EQ(Names(rig.router.ProxiesForService(kService)), "p:1")
+      << "a failed look-up: the fixed proxy";
   EXPECT_EQ(rig.system.lookups.size(), 2u);
   EXPECT_EQ(rig.pump.Elapsed(), kDetectionWait + kProxyMemory + 200ms) << "no waiting on";
 }
@@ -128,18 +129,18 @@ TEST(ProxyRouter, ScriptGetsItsOwnLongerLimitAndAChangedSettingAsksAgain) {
   RouterRig rig;
   rig.system.settings = ProxySettings{false, "http://wpad/proxy.pac", "", ""};
   rig.pump.At(3s, [&] { rig.router.OnScriptAnswer(std::string("DIRECT")); });
-  EXPECT_EQ(Names(rig.router.ProxiesForService()), "");
+  EXPECT_EQ(Names(rig.router.ProxiesForService(kService)), "");
   EXPECT_EQ(rig.pump.Elapsed(), 3s);
   EXPECT_EQ(rig.system.limits, (std::vector<std::chrono::milliseconds>{kScriptWait}));
   rig.system.settings->script_url = "http://wpad/other.pac";
-  EXPECT_EQ(Names(rig.router.ProxiesForService()), "");
+  EXPECT_EQ(Names(rig.router.ProxiesForService(kService)), "");
   EXPECT_EQ(rig.system.lookups.size(), 2u);
   EXPECT_EQ(rig.pump.Elapsed(), 3s + kScriptWait) << "a script that never answers: its limit";
 
   // Closing ends the wait at once.
   rig.system.settings->script_url = "http://wpad/third.pac";
   rig.pump.At(100ms, [&] { rig.router.Cancel(); });
-  EXPECT_EQ(Names(rig.router.ProxiesForService()), "");
+  EXPECT_EQ(Names(rig.router.ProxiesForService(kService)), "");
   EXPECT_EQ(rig.pump.Elapsed(), 3s + kScriptWait + 100ms);
 }
 

@@ -80,17 +80,17 @@ TEST(WinHttpProxySystem, RunsAConfigurationScriptAwayFromTheWindowThread) {
       1 | 4, "", "", "http://127.0.0.1:" + std::to_string(server.port()) + "/proxy.pac");
   WindowsEventPump pump;
   WinHttpProxySystem system(kProxyMessage);
-  ProxyRouter router(system, pump, "dns.kalvane.example");
+  ProxyRouter router(system, pump);
   const MessageWindow window(GetModuleHandleW(nullptr), [&](UINT message, WPARAM wparam, LPARAM) {
     return system.HandleMessage(message, wparam);
   });
   system.Attach(window.hwnd(), &router);
 
-  std::vector<ProxyServer> proxies = router.ProxiesForService();
+  std::vector<ProxyServer> proxies = router.ProxiesForService("dns.kalvane.example");
   const auto deadline = pump.Now() + std::chrono::seconds(30);
   while (proxies.empty() && pump.Now() < deadline) {
     pump.PumpUntil(pump.Now() + std::chrono::milliseconds(200));
-    proxies = router.ProxiesForService();
+    proxies = router.ProxiesForService("dns.kalvane.example");
   }
   if (server.request().empty()) GTEST_SKIP() << "WinHTTP did not fetch the script";
   EXPECT_EQ(server.request().rfind("GET /proxy.pac HTTP/1.1\r\n", 0), 0u) << server.request();

@@ -61,5 +61,21 @@ TEST(ResponseCompletion, JudgesWholeAnswers) {
   }
 }
 
+// Header and body are split here once: what the service wrote in a header line, or sent past the
+// announced length, is no part of the page.
+TEST(ResponseCompletion, TheBodyStartsAfterTheFirstBlankLineAndEndsAtItsLength) {
+  const std::string ok = "HTTP/1.1 200 OK\r\n";
+  const std::pair<std::string, std::string> cases[] = {
+      {kResponse, kBody},
+      {ok + "Content-Length: 0\r\n\r\n", ""},
+      {ok + "Content-Length: 3\r\n\r\nabcdef", "abc"},
+      {ok + "X-Note: <p>OK</p>\r\nContent-Length: 12\r\n\r\nbody\r\n\r\nmore!", "body\r\n\r\nmore"},
+  };
+  for (const auto& [response, body] : cases) {
+    ASSERT_EQ(JudgeResponse(response), ResponseState::kComplete) << response;
+    EXPECT_EQ(CompleteBody(response), body) << response;
+  }
+}
+
 }  // namespace
 }  // namespace kalvane

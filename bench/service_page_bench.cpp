@@ -1,11 +1,11 @@
-// Reading the mapping list out of a response body: time per body of N rows, to check that it
+// Reading the mapping list out of a service page: time per page of N rows, to check that it
 // grows linearly with the list.
 #include <benchmark/benchmark.h>
 
 #include <string>
 
 #include "http/response_completion.h"
-#include "sync/response_body.h"
+#include "sync/service_page.h"
 
 namespace {
 

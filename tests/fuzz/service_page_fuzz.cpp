@@ -1,13 +1,12 @@
-// The body reader on arbitrary bytes: it must end, and every row must come from the body.
+// The service page reader on arbitrary bytes: it must end, and every row must come from the body.
 #include <cstddef>
 #include <cstdint>
 #include <string_view>
 
-#include "sync/response_body.h"
+#include "sync/service_page.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  const std::string_view response(reinterpret_cast<const char*>(data), size);
-  const std::string_view body = kalvane::ResponseBody(response);
+  const std::string_view body(reinterpret_cast<const char*>(data), size);
   (void)kalvane::AccountConfirmed(body);
   const kalvane::DomainList list = kalvane::ReadDomainList(body);
   std::size_t row_bytes = 0;

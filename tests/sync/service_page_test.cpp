@@ -1,4 +1,4 @@
-#include "sync/response_body.h"
+#include "sync/service_page.h"
 
 #include <gtest/gtest.h>
 
@@ -11,10 +11,7 @@ const std::string kHostsBody =
     "<p>OK</p>\r\n<p>BEGIN</p>\r\n<p>host1&nbsp;10.0.0.1</p>\r\n<p>host2&nbsp;10.0.0.2</p>\r\n"
     "<p>END</p>";
 
-TEST(ResponseBody, ReadsRowsAndSurvivesBrokenBodies) {
-  EXPECT_EQ(ResponseBody("HTTP/1.1 200 OK\r\nA: b\r\n\r\nbody\r\n\r\nmore"), "body\r\n\r\nmore");
-  EXPECT_EQ(ResponseBody("no blank line"), "");
-
+TEST(ServicePage, ReadsRowsAndSurvivesBrokenBodies) {
   EXPECT_EQ(ReadDomainList(kHostsBody), (DomainList{{"host1", "10.0.0.1"}, {"host2", "10.0.0.2"}}));
   EXPECT_TRUE(ReadDomainList("<p>BEGIN</p>\r\n<p>END</p>").empty());
   EXPECT_EQ(ReadDomainList("<p>BEGIN</p>\r\n<p>host6&nbsp;2001:db8::1</p>\r\n<p>END</p>"),
@@ -35,7 +32,7 @@ TEST(ResponseBody, ReadsRowsAndSurvivesBrokenBodies) {
   EXPECT_TRUE(ReadDomainList("").empty());
 }
 
-TEST(ResponseBody, ReadsLongListsWithoutA16BitLimit) {
+TEST(ServicePage, ReadsLongListsWithoutA16BitLimit) {
   std::string body = "<p>BEGIN</p>\r\n";
   for (int i = 0; i < 40000; ++i) body += "<p>h" + std::to_string(i) + "&nbsp;10.0.0.1</p>\r\n";
   body += "<p>END</p>";

@@ -1,4 +1,4 @@
-#include "sync/response_body.h"
+#include "sync/service_page.h"
 
 #include <algorithm>
 
@@ -13,16 +13,10 @@ constexpr std::string_view kEnd = "<p>END</p>";
 constexpr std::string_view kRowStart = "<p>";
 constexpr std::string_view kSeparator = "&nbsp;";
 constexpr std::string_view kRowEnd = "</p>";
-constexpr std::size_t kLineEndLength = 2;
-constexpr std::size_t kShortestRow = 3 + 6 + 4 + kLineEndLength;  // "<p>", "&nbsp;", "</p>"
+constexpr std::size_t kShortestRow =
+    kRowStart.size() + kSeparator.size() + kRowEnd.size() + kLineEnd.size();
 
 }  // namespace
-
-std::string_view ResponseBody(std::string_view response_text) {
-  const std::size_t blank = response_text.find(kHeaderEnd);
-  if (blank == std::string_view::npos) return {};
-  return response_text.substr(blank + kHeaderEnd.size());
-}
 
 bool AccountConfirmed(std::string_view body) {
   return body.find(kConfirmed) != std::string_view::npos;
@@ -38,7 +32,7 @@ DomainList ReadDomainList(std::string_view body) {
   // from being moved as they grow, without trusting a body of bare line ends.
   const auto lines = static_cast<std::size_t>(std::count(body.begin() + begin, body.end(), '\n'));
   list.reserve(std::min(lines, body.size() / kShortestRow));
-  std::size_t row = begin + kBegin.size() + kLineEndLength;
+  std::size_t row = begin + kBegin.size() + kLineEnd.size();
   while (row + 1 < body.size() && body.substr(row, kEnd.size()) != kEnd) {
     const std::size_t host_start = row + kRowStart.size();
     const std::size_t separator = body.find(kSeparator, row);
@@ -48,7 +42,7 @@ DomainList ReadDomainList(std::string_view body) {
     if (row_end == std::string_view::npos) break;
     list.push_back({std::string(body.substr(host_start, separator - host_start)),
                     std::string(body.substr(address_start, row_end - address_start))});
-    row = row_end + kRowEnd.size() + kLineEndLength;
+    row = row_end + kRowEnd.size() + kLineEnd.size();
   }
   return list;
 }

@@ -6,8 +6,7 @@
 
 namespace kalvane {
 
-// The body of a raw response: everything after its first blank line, or nothing when it has none.
-std::string_view ResponseBody(std::string_view response_text);
+// The page the service answers with: the body of its HTTP answer, read as the service writes it.
 
 // The service confirms the account with "<p>OK</p>" anywhere in the body.
 bool AccountConfirmed(std::string_view body);
