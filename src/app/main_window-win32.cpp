@@ -288,7 +288,7 @@ void MainWindow::StopWatchingHosts() {
   if (hosts_watch_) hosts_watch_->Stop();
 }
 
-void MainWindow::ShowCleanUp(const HostsStepReport& report) {
+void MainWindow::ShowCleanUp(const HostsOutcome& report) {
   if (display_) display_->ShowCleanUp(report);
 }
 

@@ -86,7 +86,7 @@ class MainWindow final : private UpdateControllerHost {
   void ShowUpdateStatus(const CycleReport& report) override;
   void ShowRestore(const RestoreReport& report) override;
   void StopWatchingHosts() override;
-  void ShowCleanUp(const HostsStepReport& report) override;
+  void ShowCleanUp(const HostsOutcome& report) override;
   void DestroyMainWindow() override;
 
   HINSTANCE instance_;

@@ -20,7 +20,7 @@ class UpdateControllerHost {
   // Closing begins: the watch on the hosts file ends before the clean-up changes the file.
   virtual void StopWatchingHosts() = 0;
   // The exit clean-up ran: the hosts section is gone, or the report says why not.
-  virtual void ShowCleanUp(const HostsStepReport& report) = 0;
+  virtual void ShowCleanUp(const HostsOutcome& report) = 0;
   virtual void DestroyMainWindow() = 0;
 };
 

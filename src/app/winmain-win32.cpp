@@ -98,7 +98,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show) {
       });
   socket.Attach(socket_events.hwnd(), &http);
   proxy_system.Attach(socket_events.hwnd(), &proxies);
-  kalvane::UpdateCycle cycle(http, hosts, code_page, refused);
+  kalvane::UpdateCycle cycle(http, hosts, code_page);
 
   std::unique_ptr<kalvane::MainWindow> window = kalvane::MainWindow::Create(
       instance, {code_page, settings, cycle, pump, kalvane::WindowsHostsPaths().hosts, refused,

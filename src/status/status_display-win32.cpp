@@ -88,7 +88,7 @@ StatusDisplay::StatusDisplay(HINSTANCE instance, HWND owner, TrayIcon& tray,
             code_page.Decode(refused_.service_host), &SystemErrorText};
 }
 
-void StatusDisplay::ShowCleanUp(const HostsStepReport& report) {
+void StatusDisplay::ShowCleanUp(const HostsOutcome& report) {
   WriteDebugLine(DebugCleanUpLine(report, debug_));
 }
 
@@ -100,7 +100,7 @@ void StatusDisplay::ShowCycle(const CycleReport& report, const NextDue& next) {
   WriteDebugLine(DebugReportLine(report, at, debug_));
   // The proxy the answer came through is refused too, as the hosts step refused it.
   refused_.others = ProxyHostsOf(report.route);
-  const SharedDomainList written = RowsAfterCycle(report, refused_);
+  const SharedDomainList written = report.hosts ? report.hosts->rows : nullptr;
   // The rows left out, below the cycle's own line in the history.
   if (written && report.mappings) {
     for (const auto& line : RefusedRowLines(*report.mappings, refused_, code_page_)) {
@@ -115,11 +115,8 @@ void StatusDisplay::ShowRestore(const RestoreReport& report, const NextDue& next
   const TimeOfDay at = LocalTimeNow();
   const std::u16string text = RestoreText(report);
   ShowInTray(tray_outcome_.OnRestore(report, at));
-  const bool restored =
-      report.kind != RestoreReport::Kind::kPaused && HostsStepSucceeded(report.hosts.outcome);
-  SharedDomainList written;
-  if (restored) written = WrittenRows(report.mappings, refused_);
-  Record(at, text, written, next);
+  const bool restored = report.kind != RestoreReport::Kind::kPaused && report.hosts.ok();
+  Record(at, text, report.hosts.rows, next);
   // A restore that went through says nothing about the updates themselves.
   if (report.kind == RestoreReport::Kind::kPaused) {
     balloons_.Observe(UpdateCondition::kRestorePaused, text);

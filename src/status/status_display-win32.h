@@ -56,7 +56,7 @@ class StatusDisplay {
   // The program closes: the status window goes first.
   void CloseWindow() { window_.reset(); }
   // The exit clean-up's hosts step ended with `report`: a failure goes to the debug output.
-  void ShowCleanUp(const HostsStepReport& report);
+  void ShowCleanUp(const HostsOutcome& report);
 
  private:
   void Record(TimeOfDay at, std::u16string_view result, const SharedDomainList& written,

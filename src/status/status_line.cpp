@@ -51,42 +51,38 @@ std::u16string ErrorReason(std::uint32_t code) {
   }
 }
 
-std::u16string_view HostsFailureWords(HostsOutcome outcome) {
-  switch (outcome) {
-    case HostsOutcome::kWritten:
-    case HostsOutcome::kUnchanged:
-    case HostsOutcome::kNotTouched:
-      return u"";
-    case HostsOutcome::kNoHostsPath:
+std::u16string_view HostsFailureWords(const HostsOutcome& hosts) {
+  if (hosts.ok()) return u"";
+  switch (hosts.step) {
+    case HostsStep::kLocate:
       return u"找不到系统目录，无法写入 hosts 文件";
-    case HostsOutcome::kHostsMissing:
-      return u"没有 hosts 文件";
-    case HostsOutcome::kHostsUnreadable:
+    case HostsStep::kRead:
+      if (hosts.status == StatusKind::kNotFound) return u"没有 hosts 文件";
+      if (hosts.status == StatusKind::kRejected) return u"hosts 文件不是文本，未改动";
       return u"无法读取 hosts 文件";
-    case HostsOutcome::kHostsNotText:
-      return u"hosts 文件不是文本，未改动";
-    case HostsOutcome::kTempFileFailed:
-    case HostsOutcome::kReplaceFailed:
+    case HostsStep::kTempFile:
+    case HostsStep::kReplace:
       return u"无法写入 hosts 文件";
-    case HostsOutcome::kVerifyFailed:
+    case HostsStep::kVerify:
       return u"hosts 文件读回与写入不符，已还原";
-    case HostsOutcome::kRestoreFailed:
+    case HostsStep::kPutBack:
       return u"hosts 文件替换中断，下次更新时还原";
-    case HostsOutcome::kInternalError:
-      return u"写入 hosts 文件时出错";
+    case HostsStep::kWritten:
+    case HostsStep::kUnchanged:
+    case HostsStep::kNotTouched:
+    case HostsStep::kCompose:
+      break;
   }
   return u"写入 hosts 文件时出错";
 }
 
-bool HostsFailed(const CycleReport& report) {
-  return report.hosts && !HostsStepSucceeded(report.hosts->outcome);
-}
+bool HostsFailed(const CycleReport& report) { return report.hosts && !report.hosts->ok(); }
 
 std::u16string Updated(const CycleReport& report) {
-  if (report.hosts && report.hosts->outcome == HostsOutcome::kNotTouched) {
+  if (report.hosts && report.hosts->step == HostsStep::kNotTouched) {
     return u"服务器没有返回映射，hosts 文件未改动";
   }
-  const std::size_t rows = report.hosts ? report.hosts->rows_written : 0;
+  const std::size_t rows = report.hosts ? report.hosts->RowCount() : 0;
   return u"已更新 " + Number(rows) + u" 条映射";
 }
 
@@ -141,9 +137,9 @@ std::u16string_view ProxyFailureReason(const CycleReport& report) {
 
 }  // namespace
 
-std::u16string HostsFailureText(const HostsStepReport& hosts) {
-  std::u16string text(HostsFailureWords(hosts.outcome));
-  const std::u16string reason = ErrorReason(hosts.system_error);
+std::u16string HostsFailureText(const HostsOutcome& hosts) {
+  std::u16string text(HostsFailureWords(hosts));
+  const std::u16string reason = ErrorReason(hosts.status.system_error());
   if (!text.empty() && !reason.empty()) text += u"：" + reason;
   return text;
 }
@@ -189,7 +185,7 @@ std::u16string TipStatusLine(const CycleReport& report, TimeOfDay at, std::size_
 std::u16string RestoreText(const RestoreReport& report) {
   if (report.kind == RestoreReport::Kind::kPaused)
     return u"hosts 文件被其他程序反复改写，已暂停恢复";
-  if (!HostsStepSucceeded(report.hosts.outcome)) return HostsFailureText(report.hosts);
+  if (!report.hosts.ok()) return HostsFailureText(report.hosts);
   if (report.kind == RestoreReport::Kind::kMovedUp)
     return u"已将其他程序加入本段的行移到 #BEGIN 之上";
   return u"已恢复被其他程序移除的映射";
@@ -207,9 +203,9 @@ std::u16string SystemWords(std::uint32_t code, std::u16string_view kind,
          Number(code) + u")";
 }
 
-std::u16string HostsStepLine(const HostsStepReport& hosts, const DebugSubjects& subjects) {
+std::u16string HostsStepLine(const HostsOutcome& hosts, const DebugSubjects& subjects) {
   return u"write " + subjects.hosts_path + u": " + HostsFailureText(hosts) +
-         SystemWords(hosts.system_error, u"Win32", subjects);
+         SystemWords(hosts.status.system_error(), u"Win32", subjects);
 }
 
 }  // namespace
@@ -227,8 +223,8 @@ std::u16string DebugReportLine(const CycleReport& report, TimeOfDay at,
   return line + u"\n";
 }
 
-std::u16string DebugCleanUpLine(const HostsStepReport& hosts, const DebugSubjects& subjects) {
-  if (HostsStepSucceeded(hosts.outcome)) return {};
+std::u16string DebugCleanUpLine(const HostsOutcome& hosts, const DebugSubjects& subjects) {
+  if (hosts.ok()) return {};
   return u"Kalvane: exit clean-up: " + HostsStepLine(hosts, subjects) + u"\n";
 }
 

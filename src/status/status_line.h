@@ -58,7 +58,7 @@ std::u16string RestoreText(const RestoreReport& report);
 
 // The hosts step's failure in words, with its reason when the error code is known; empty for an
 // outcome that is no failure.
-std::u16string HostsFailureText(const HostsStepReport& hosts);
+std::u16string HostsFailureText(const HostsOutcome& hosts);
 
 // What the debug output names: the hosts file, the service's host, and the system's own words
 // for an error code (empty when it has none).
@@ -81,6 +81,6 @@ std::u16string DebugReportLine(const CycleReport& report, TimeOfDay at,
 TrayIconState IconState(UpdateResult result);
 
 // The same for the exit clean-up's hosts step; empty when it succeeded.
-std::u16string DebugCleanUpLine(const HostsStepReport& hosts, const DebugSubjects& subjects);
+std::u16string DebugCleanUpLine(const HostsOutcome& hosts, const DebugSubjects& subjects);
 
 }  // namespace kalvane

@@ -79,7 +79,7 @@ std::vector<std::string> ProxyHostsOf(const FetchRoute& route) {
   return hosts;
 }
 
-HostsStepReport UpdateCycle::EndAndClearSection() {
+HostsOutcome UpdateCycle::EndAndClearSection() {
   ended_ = true;
   guard_.OnClosing();
   fetch_.Cancel();  // a waiting cycle ends without writing anything after this
@@ -96,10 +96,9 @@ void UpdateCycle::HandleResponse(const AccountSource& account, std::string_view 
   // A forged answer must not take over the way to the service itself.
   const std::vector<std::string> proxies = ProxyHostsOf(report_.route);
   hosts_.RefuseAlso(proxies);
-  guard_.RefuseAlso(proxies);
-  report_.hosts = hosts_.WriteHostsSection(*report_.mappings);
-  guard_.OnHostsStep(report_.mappings, *report_.hosts);
-  if (!HostsStepSucceeded(report_.hosts->outcome) && result == UpdateResult::kNoFailure)
+  report_.hosts = hosts_.WriteHostsSection(report_.mappings);
+  guard_.OnHostsStep(*report_.hosts);
+  if (!report_.hosts->ok() && result == UpdateResult::kNoFailure)
     result = UpdateResult::kTransferFailed;
 }
 
@@ -115,17 +114,15 @@ RestoreReport UpdateCycle::RestoreChangedSection(MonotonicClock::time_point now)
     case GuardDecision::kPaused:
       // Said once, when restoring stops; later changes while paused are left alone silently.
       if (was_paused) return {};
-      return {RestoreReport::Kind::kPaused, {}, {}};
+      return {RestoreReport::Kind::kPaused, {}};
     case GuardDecision::kMoveUp:
       kind = RestoreReport::Kind::kMovedUp;
       break;
     case GuardDecision::kRestore:
       break;
   }
-  RestoreReport report{kind, guard_.Mappings(), {}};
-  // The list is the latest answer's either way: a failed write leaves it the one to put back.
-  report.hosts = hosts_.WriteHostsSection(*report.mappings);
-  return report;
+  // The rows are the latest answer's either way: a failed write leaves them the ones to put back.
+  return {kind, hosts_.WriteHostsSection(guard_.Mappings())};
 }
 
 }  // namespace kalvane

@@ -51,23 +51,22 @@ struct CycleReport {
   // Which way that attempt went: through a proxy or direct, and a proxy that failed on the way.
   // Its proxy hosts are names a row of the answer must not redirect.
   FetchRoute route;
-  bool confirmed = false;                // the account was confirmed, or updating was off
-  SharedDomainList mappings;             // the list the response held; none without one
-  std::optional<HostsStepReport> hosts;  // the hosts step after the response
+  bool confirmed = false;             // the account was confirmed, or updating was off
+  SharedDomainList mappings;          // the list the response held; none without one
+  std::optional<HostsOutcome> hosts;  // the hosts step after the response
 };
 
 // What a look at a hosts file that another program changed came to.
 struct RestoreReport {
   enum class Kind {
     kNothing,   // the section is as written, or there is nothing of ours to keep
-    kRestored,  // the section was written again from `mappings`; `hosts` tells how that went
+    kRestored,  // the section was written again; `hosts` tells how that went
     kMovedUp,   // lines others added to the section were moved above it, the section written
-                // again from `mappings` as it stood; `hosts` tells how that went
+                // again as it stood; `hosts` tells how that went
     kPaused,    // it was changed again too often: restoring waits for the next regular cycle
   };
   Kind kind = Kind::kNothing;
-  SharedDomainList mappings;
-  HostsStepReport hosts;
+  HostsOutcome hosts;
 };
 
 // The hosts of the proxies `route` names, which no row of an answer may redirect.
@@ -81,10 +80,8 @@ std::vector<std::string> ProxyHostsOf(const FetchRoute& route);
 // account stays kAccountNotConfirmed, the first thing for the user to mend.
 class UpdateCycle {
  public:
-  // Rows `refused` refuses are never written (as the hosts store leaves them out).
-  UpdateCycle(PageFetch& fetch, HostsWriter& hosts, const AnsiCodePage& code_page,
-              RefusedHosts refused = {})
-      : fetch_(fetch), hosts_(hosts), code_page_(code_page), guard_(std::move(refused)) {}
+  UpdateCycle(PageFetch& fetch, HostsWriter& hosts, const AnsiCodePage& code_page)
+      : fetch_(fetch), hosts_(hosts), code_page_(code_page) {}
   UpdateCycle(const UpdateCycle&) = delete;
   UpdateCycle& operator=(const UpdateCycle&) = delete;
 
@@ -93,7 +90,7 @@ class UpdateCycle {
 
   // The program is closing: a waiting cycle ends without touching the hosts file again, no
   // cycle starts any more, and the section is taken out of the hosts file whenever it holds one.
-  HostsStepReport EndAndClearSection();
+  HostsOutcome EndAndClearSection();
 
   // The hosts file changed and has been quiet for a moment since. When another program removed
   // or changed the section the last cycle wrote, it is written again from that cycle's list, with

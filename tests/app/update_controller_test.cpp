@@ -36,7 +36,7 @@ class FakeHost final : public UpdateControllerHost,
   void ShowUpdateStatus(const CycleReport& report) override { shown.push_back(report.result); }
   void ShowRestore(const RestoreReport& report) override { restores.push_back(report.kind); }
   void StopWatchingHosts() override { watch_stopped_before_clean_up = clean_ups == 0; }
-  void ShowCleanUp(const HostsStepReport&) override { ++clean_ups; }
+  void ShowCleanUp(const HostsOutcome&) override { ++clean_ups; }
   void DestroyMainWindow() override { ++destroys; }
 
   // PageFetch, HostsWriter, AccountSource
@@ -48,13 +48,13 @@ class FakeHost final : public UpdateControllerHost,
     return HttpAnswer::Taken(answer);
   }
   void Cancel() override {}
-  HostsStepReport WriteHostsSection(const DomainList& mappings) noexcept override {
+  HostsOutcome WriteHostsSection(const SharedDomainList& mappings) noexcept override {
     hosts = "#BEGIN\r\n";
-    for (const DomainMapping& row : mappings) hosts += row.address + " " + row.host + "\r\n";
+    for (const DomainMapping& row : *mappings) hosts += row.address + " " + row.host + "\r\n";
     ++writes;
-    return {HostsOutcome::kWritten, 0, mappings.size()};
+    return HostsOutcome::Done(HostsStep::kWritten, mappings);
   }
-  HostsStepReport ClearHostsSection() noexcept override { return {}; }
+  HostsOutcome ClearHostsSection() noexcept override { return {}; }
   Result<std::string> ReadHostsFile() noexcept override { return hosts; }
   AccountBoxes Current() const override { return account; }
 
@@ -337,15 +337,15 @@ class Window final : public testing::FakeAccountControls,
     return HttpAnswer::Taken("HTTP/1.1 200 OK\r\n\r\n<p>OK</p>\r\n<p>BEGIN</p>\r\n<p>END</p>");
   }
   void Cancel() override {}
-  HostsStepReport WriteHostsSection(const DomainList&) noexcept override { return {}; }
-  HostsStepReport ClearHostsSection() noexcept override { return {}; }
+  HostsOutcome WriteHostsSection(const SharedDomainList&) noexcept override { return {}; }
+  HostsOutcome ClearHostsSection() noexcept override { return {}; }
   Result<std::string> ReadHostsFile() noexcept override { return std::string(); }
 
   // UpdateControllerHost
   void ShowUpdateStatus(const CycleReport&) override {}
   void ShowRestore(const RestoreReport&) override {}
   void StopWatchingHosts() override {}
-  void ShowCleanUp(const HostsStepReport&) override {}
+  void ShowCleanUp(const HostsOutcome&) override {}
   void DestroyMainWindow() override {}
 
   // What the user and the timer do.

@@ -3,8 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <memory>
+#include <set>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "tray/status_icon_rule.h"
 
@@ -13,7 +16,18 @@ namespace {
 
 constexpr TimeOfDay kNoon{12, 3};
 
-CycleReport Answered(UpdateResult result, HostsStepReport hosts, bool confirmed = true) {
+// A step that wrote `rows` rows.
+HostsOutcome Wrote(std::size_t rows, HostsStep step = HostsStep::kWritten) {
+  return HostsOutcome::Done(
+      step, std::make_shared<const DomainList>(rows, DomainMapping{"h", "1.2.3.4"}));
+}
+
+// A step that failed with `code`.
+HostsOutcome Fail(HostsStep step, std::uint32_t code, StatusKind kind = StatusKind::kFailed) {
+  return HostsOutcome::Failed(step, Status::Failure(kind, code));
+}
+
+CycleReport Answered(UpdateResult result, HostsOutcome hosts, bool confirmed = true) {
   CycleReport report;
   report.result = result;
   report.answered = true;
@@ -23,26 +37,24 @@ CycleReport Answered(UpdateResult result, HostsStepReport hosts, bool confirmed 
 }
 
 TEST(StatusLine, NamesTheOutcomeAndItsTime) {
-  EXPECT_EQ(StatusLine(Answered(UpdateResult::kNoFailure, {HostsOutcome::kWritten, 0, 2}), kNoon),
+  EXPECT_EQ(StatusLine(Answered(UpdateResult::kNoFailure, Wrote(2)), kNoon),
             u"已更新 2 条映射 (12:03)");
   EXPECT_EQ(
-      StatusLine(Answered(UpdateResult::kNoFailure, {HostsOutcome::kUnchanged, 0, 7}), {9, 45}),
+      StatusLine(Answered(UpdateResult::kNoFailure, Wrote(7, HostsStep::kUnchanged)), {9, 45}),
       u"已更新 7 条映射 (09:45)");
   EXPECT_EQ(
-      StatusLine(Answered(UpdateResult::kNoFailure, {HostsOutcome::kNotTouched, 0, 0}), {0, 0}),
+      StatusLine(Answered(UpdateResult::kNoFailure, HostsOutcome::Done(HostsStep::kNotTouched)),
+                 {0, 0}),
       u"服务器没有返回映射，hosts 文件未改动 (00:00)");
   EXPECT_EQ(
-      StatusLine(Answered(UpdateResult::kTransferFailed, {HostsOutcome::kReplaceFailed, 5, 0}),
-                 kNoon),
+      StatusLine(Answered(UpdateResult::kTransferFailed, Fail(HostsStep::kReplace, 5)), kNoon),
       u"无法写入 hosts 文件：拒绝访问 (12:03)");
   EXPECT_EQ(
-      StatusLine(Answered(UpdateResult::kTransferFailed, {HostsOutcome::kHostsUnreadable, 32, 0}),
-                 {23, 59}),
+      StatusLine(Answered(UpdateResult::kTransferFailed, Fail(HostsStep::kRead, 32)), {23, 59}),
       u"无法读取 hosts 文件：文件正被其他程序使用 (23:59)");
   // A failed attempt before the one that got through still ends with result 2.
-  EXPECT_EQ(
-      StatusLine(Answered(UpdateResult::kTransferFailed, {HostsOutcome::kWritten, 0, 1}), kNoon),
-      u"重试后已更新 1 条映射 (12:03)");
+  EXPECT_EQ(StatusLine(Answered(UpdateResult::kTransferFailed, Wrote(1)), kNoon),
+            u"重试后已更新 1 条映射 (12:03)");
 
   CycleReport unreachable;
   unreachable.result = UpdateResult::kTransferFailed;
@@ -61,10 +73,10 @@ TEST(StatusLine, NamesTheOutcomeAndItsTime) {
 // cycle without an answer comes first, in the tool-tip too.
 TEST(StatusLine, TheWayTheCycleWentIsNamed) {
   const ProxyServer proxy{"proxy.corp", 8080};
-  CycleReport through = Answered(UpdateResult::kNoFailure, {HostsOutcome::kWritten, 0, 2});
+  CycleReport through = Answered(UpdateResult::kNoFailure, Wrote(2));
   through.route.proxy = proxy;
   EXPECT_EQ(RoutedOutcomeText(through), u"已更新 2 条映射（经代理 proxy.corp:8080）");
-  CycleReport direct = Answered(UpdateResult::kNoFailure, {HostsOutcome::kWritten, 0, 2});
+  CycleReport direct = Answered(UpdateResult::kNoFailure, Wrote(2));
   direct.route.failed_proxy = proxy;  // an answer came: the proxy's failure is no news
   EXPECT_EQ(RoutedOutcomeText(direct), u"已更新 2 条映射（直接连接）");
 
@@ -83,37 +95,42 @@ TEST(StatusLine, TheWayTheCycleWentIsNamed) {
 }
 
 TEST(StatusLine, ARestoreSaysWhatItDid) {
-  RestoreReport restored{RestoreReport::Kind::kRestored, {}, {HostsOutcome::kWritten, 0, 1}};
+  RestoreReport restored{RestoreReport::Kind::kRestored, Wrote(1)};
   EXPECT_EQ(RestoreText(restored), u"已恢复被其他程序移除的映射");
-  RestoreReport moved{RestoreReport::Kind::kMovedUp, {}, {HostsOutcome::kWritten, 0, 1}};
+  RestoreReport moved{RestoreReport::Kind::kMovedUp, Wrote(1)};
   EXPECT_EQ(RestoreText(moved), u"已将其他程序加入本段的行移到 #BEGIN 之上");
-  RestoreReport failed{RestoreReport::Kind::kRestored, {}, {HostsOutcome::kReplaceFailed, 5, 0}};
+  RestoreReport failed{RestoreReport::Kind::kRestored, Fail(HostsStep::kReplace, 5)};
   EXPECT_EQ(RestoreText(failed), u"无法写入 hosts 文件：拒绝访问");
-  const RestoreReport paused{RestoreReport::Kind::kPaused, {}, {}};
+  const RestoreReport paused{RestoreReport::Kind::kPaused, {}};
   EXPECT_EQ(RestoreText(paused), u"hosts 文件被其他程序反复改写，已暂停恢复");
 }
 
 TEST(StatusLine, AnUnconfirmedAccountComesFirstAndNamesAHostsFailureToo) {
-  EXPECT_EQ(StatusLine(
-                Answered(UpdateResult::kAccountNotConfirmed, {HostsOutcome::kWritten, 0, 1}, false),
-                kNoon),
+  EXPECT_EQ(StatusLine(Answered(UpdateResult::kAccountNotConfirmed, Wrote(1), false), kNoon),
             u"账号未确认 (12:03)");
-  EXPECT_EQ(StatusLine(Answered(UpdateResult::kAccountNotConfirmed,
-                                {HostsOutcome::kReplaceFailed, 5, 0}, false),
-                       kNoon),
-            u"账号未确认；无法写入 hosts 文件：拒绝访问 (12:03)");
+  EXPECT_EQ(
+      StatusLine(Answered(UpdateResult::kAccountNotConfirmed, Fail(HostsStep::kReplace, 5), false),
+                 kNoon),
+      u"账号未确认；无法写入 hosts 文件：拒绝访问 (12:03)");
 }
 
 TEST(StatusLine, EveryHostsFailureHasWordsAndOnlyFailuresDo) {
-  EXPECT_EQ(HostsFailureText({HostsOutcome::kHostsNotText, 0, 0}), u"hosts 文件不是文本，未改动");
-  EXPECT_EQ(HostsFailureText({HostsOutcome::kWritten, 5, 2}), u"");
+  EXPECT_EQ(HostsFailureText(Fail(HostsStep::kRead, 0, StatusKind::kRejected)),
+            u"hosts 文件不是文本，未改动");
+  EXPECT_EQ(HostsFailureText(Wrote(2)), u"");
   // Every failure has words of its own.
-  for (const HostsOutcome failure :
-       {HostsOutcome::kNoHostsPath, HostsOutcome::kHostsMissing, HostsOutcome::kHostsUnreadable,
-        HostsOutcome::kHostsNotText, HostsOutcome::kTempFileFailed, HostsOutcome::kReplaceFailed,
-        HostsOutcome::kVerifyFailed, HostsOutcome::kRestoreFailed, HostsOutcome::kInternalError}) {
-    EXPECT_NE(HostsFailureText({failure, 0, 0}), u"") << static_cast<int>(failure);
+  std::vector<std::u16string> texts;
+  for (const HostsOutcome& failure :
+       {Fail(HostsStep::kLocate, 0, StatusKind::kNotFound),
+        Fail(HostsStep::kRead, 0, StatusKind::kNotFound), Fail(HostsStep::kRead, 0),
+        Fail(HostsStep::kRead, 0, StatusKind::kRejected), Fail(HostsStep::kTempFile, 0),
+        Fail(HostsStep::kVerify, 0), Fail(HostsStep::kPutBack, 0),
+        Fail(HostsStep::kCompose, 0, StatusKind::kOutOfMemory)}) {
+    texts.push_back(HostsFailureText(failure));
+    EXPECT_NE(texts.back(), u"") << static_cast<int>(failure.step);
   }
+  EXPECT_EQ(std::set<std::u16string>(texts.begin(), texts.end()).size(), texts.size())
+      << "two failures share their words";
 }
 
 // Every system error code that has words of its own, and one that has none.
@@ -133,7 +150,7 @@ TEST(StatusLine, EachKnownErrorCodeIsNamed) {
       {1234, u"错误 1234"},             // no words of its own
   };
   for (const auto& known : kCases) {
-    EXPECT_EQ(HostsFailureText({HostsOutcome::kReplaceFailed, known.code, 0}),
+    EXPECT_EQ(HostsFailureText(Fail(HostsStep::kReplace, known.code)),
               u"无法写入 hosts 文件：" + std::u16string(known.reason))
         << known.code;
   }
@@ -141,10 +158,9 @@ TEST(StatusLine, EachKnownErrorCodeIsNamed) {
 
 // The tool-tip keeps "Kalvane" first and fits the shell's record with the longest line we make.
 TEST(StatusLine, TheToolTipFitsItsRecord) {
-  const std::u16string longest =
-      StatusLine(Answered(UpdateResult::kAccountNotConfirmed,
-                          {HostsOutcome::kRestoreFailed, 4294967295u, 0}, false),
-                 kNoon);
+  const std::u16string longest = StatusLine(
+      Answered(UpdateResult::kAccountNotConfirmed, Fail(HostsStep::kPutBack, 4294967295u), false),
+      kNoon);
   const std::u16string tip = TrayTipText(longest);
   EXPECT_EQ(tip, u"Kalvane\n" + longest) << "cut although it fits";
   EXPECT_LT(tip.size(), kTrayTipCapacity);
@@ -166,25 +182,22 @@ TEST(StatusLine, TheDebugOutputNamesTheFailingStepItsSubjectAndTheSystemsWords) 
   const DebugSubjects subjects{u"C:\\etc\\hosts", u"dns.kalvane.example", [](std::uint32_t code) {
                                  return code == 5 ? u"Access is denied.\r\n" : u"";
                                }};
-  EXPECT_EQ(DebugReportLine(Answered(UpdateResult::kNoFailure, {HostsOutcome::kWritten, 0, 2}),
+  EXPECT_EQ(DebugReportLine(Answered(UpdateResult::kNoFailure, Wrote(2)), kNoon, subjects), u"");
+  EXPECT_EQ(DebugReportLine(Answered(UpdateResult::kTransferFailed, Fail(HostsStep::kReplace, 5)),
                             kNoon, subjects),
-            u"");
-  EXPECT_EQ(
-      DebugReportLine(Answered(UpdateResult::kTransferFailed, {HostsOutcome::kReplaceFailed, 5, 0}),
-                      kNoon, subjects),
-      u"Kalvane: 12:03:00 update: write C:\\etc\\hosts: " +
-          HostsFailureText({HostsOutcome::kReplaceFailed, 5, 0}) +
-          u" - Access is denied. (Win32 error 5)\n");
+            u"Kalvane: 12:03:00 update: write C:\\etc\\hosts: " +
+                HostsFailureText(Fail(HostsStep::kReplace, 5)) +
+                u" - Access is denied. (Win32 error 5)\n");
   CycleReport unreachable;
   unreachable.result = UpdateResult::kTransferFailed;
   unreachable.transfer = Status::Failure(StatusKind::kFailed, 10061);
   EXPECT_EQ(DebugReportLine(unreachable, kNoon, subjects),
             u"Kalvane: 12:03:00 update: GET http://dns.kalvane.example/: " +
                 OutcomeText(unreachable) + u" - (Winsock error 10061)\n");
-  EXPECT_EQ(DebugCleanUpLine({HostsOutcome::kNotTouched, 0, 0}, subjects), u"");
-  EXPECT_EQ(DebugCleanUpLine({HostsOutcome::kHostsUnreadable, 5, 0}, subjects),
+  EXPECT_EQ(DebugCleanUpLine(HostsOutcome::Done(HostsStep::kNotTouched), subjects), u"");
+  EXPECT_EQ(DebugCleanUpLine(Fail(HostsStep::kRead, 5), subjects),
             u"Kalvane: exit clean-up: write C:\\etc\\hosts: " +
-                HostsFailureText({HostsOutcome::kHostsUnreadable, 5, 0}) +
+                HostsFailureText(Fail(HostsStep::kRead, 5)) +
                 u" - Access is denied. (Win32 error 5)\n");
 }
 

@@ -17,7 +17,8 @@ namespace {
 using testing::FileBytes;
 using testing::PutFileBytes;
 
-const DomainList kTwo = {{"host1", "10.0.0.1"}, {"host2", "10.0.0.2"}};
+const SharedDomainList kTwo =
+    std::make_shared<const DomainList>(DomainList{{"host1", "10.0.0.1"}, {"host2", "10.0.0.2"}});
 const std::string kUserLines = "127.0.0.1 localhost\r\n";
 const std::string kSection = "#BEGIN\r\n10.0.0.1 host1\r\n10.0.0.2 host2\r\n";
 
@@ -47,7 +48,7 @@ TEST(HostsWatchTest, AnOutsideChangeIsRestoredAndOurOwnWriteIsLeftAlone) {
   std::filesystem::create_directories(etc.native());
   PutFileBytes(hosts, kUserLines);
   HostsStore store(MakeWin32FileSystem(), {hosts, scratch.root() / L"hosts.bak"});
-  SectionGuard guard("dns.kalvane.example");
+  SectionGuard guard;
   HWND window = CreateWindowExW(0, L"STATIC", L"Kalvane watch test", WS_OVERLAPPED, 0, 0, 100, 100,
                                 nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
   ASSERT_NE(window, nullptr);
@@ -56,9 +57,9 @@ TEST(HostsWatchTest, AnOutsideChangeIsRestoredAndOurOwnWriteIsLeftAlone) {
     ASSERT_NE(watch.handle(), nullptr);
 
     // Our own write changes the folder too; the content shows it is ours.
-    const HostsStepReport written = store.WriteHostsSection(kTwo);
-    ASSERT_EQ(written.outcome, HostsOutcome::kWritten);
-    guard.OnHostsStep(std::make_shared<const DomainList>(kTwo), written);
+    const HostsOutcome written = store.WriteHostsSection(kTwo);
+    ASSERT_EQ(written.step, HostsStep::kWritten);
+    guard.OnHostsStep(written);
     ASSERT_TRUE(WaitForSettledChange(watch)) << "our own write was not seen at all";
     EXPECT_EQ(guard.OnHostsChanged(FileBytes(hosts).value_or(""), MonotonicClock::now()),
               GuardDecision::kNothing);
@@ -69,7 +70,7 @@ TEST(HostsWatchTest, AnOutsideChangeIsRestoredAndOurOwnWriteIsLeftAlone) {
     ASSERT_TRUE(WaitForSettledChange(watch)) << "the outside change was not seen";
     ASSERT_EQ(guard.OnHostsChanged(FileBytes(hosts).value_or(""), MonotonicClock::now()),
               GuardDecision::kRestore);
-    EXPECT_EQ(store.WriteHostsSection(*guard.Mappings()).outcome, HostsOutcome::kWritten);
+    EXPECT_EQ(store.WriteHostsSection(guard.Mappings()).step, HostsStep::kWritten);
     EXPECT_EQ(FileBytes(hosts), outside + kSection);
 
     watch.Stop();

@@ -38,13 +38,13 @@ class Fake final : public PageFetch, public HostsWriter, public AccountSource {
   void Cancel() override { ++cancels; }
   FetchRoute LastRoute() const override { return route; }
   void RefuseAlso(std::vector<std::string> hosts) override { refused_also = std::move(hosts); }
-  HostsStepReport WriteHostsSection(const DomainList& domains) noexcept override {
-    writes.push_back(domains);
+  HostsOutcome WriteHostsSection(const SharedDomainList& domains) noexcept override {
+    writes.push_back(*domains);
     return hosts_report;
   }
-  HostsStepReport ClearHostsSection() noexcept override {
+  HostsOutcome ClearHostsSection() noexcept override {
     ++clears;
-    return {HostsOutcome::kWritten};
+    return HostsOutcome::Done(HostsStep::kWritten);
   }
   Result<std::string> ReadHostsFile() noexcept override { return std::string(); }
   AccountBoxes Current() const override { return account; }
@@ -58,7 +58,7 @@ class Fake final : public PageFetch, public HostsWriter, public AccountSource {
   AccountBoxes account;
   int cancels = 0;
   int clears = 0;
-  HostsStepReport hosts_report{HostsOutcome::kWritten, 0, 2};
+  HostsOutcome hosts_report = HostsOutcome::Done(HostsStep::kWritten);
 };
 
 // ASCII only: the domain "é" has no code, and no password with "中" has a digest.
@@ -155,7 +155,8 @@ TEST(UpdateCycle, WithUpdatingOffTheAnswerNeedsNoConfirmation) {
 // Rows that could not be put into the hosts file are no success; an unconfirmed account stays the
 // first thing to mend and keeps its result, with the hosts failure in the report.
 TEST(UpdateCycle, AHostsStepThatFailsEndsAsAFailureUnlessTheAccountIsUnconfirmed) {
-  const HostsStepReport denied{HostsOutcome::kReplaceFailed, 5, 0};
+  const HostsOutcome denied =
+      HostsOutcome::Failed(HostsStep::kReplace, Status::Failure(StatusKind::kFailed, 5));
   {
     Fake fake;
     fake.hosts_report = denied;
@@ -181,10 +182,10 @@ TEST(UpdateCycle, AHostsStepThatFailsEndsAsAFailureUnlessTheAccountIsUnconfirmed
     EXPECT_EQ(cycle.LastReport().hosts, denied);
   }
   // Outcomes that leave the hosts file as meant are successes.
-  for (const HostsOutcome fine :
-       {HostsOutcome::kWritten, HostsOutcome::kUnchanged, HostsOutcome::kNotTouched}) {
+  for (const HostsStep fine :
+       {HostsStep::kWritten, HostsStep::kUnchanged, HostsStep::kNotTouched}) {
     Fake fake;
-    fake.hosts_report = {fine, 0, 0};
+    fake.hosts_report = HostsOutcome::Done(fine);
     fake.answers = {Response(kHostsBody)};
     UpdateCycle cycle(fake, fake, kAscii);
     EXPECT_EQ(RunCycle(cycle, fake, {}), UpdateResult::kNoFailure);
@@ -256,7 +257,7 @@ TEST(UpdateCycle, OneAtATimeAndNothingWrittenOnceEnded) {
   Fake fake;
   UpdateCycle cycle(fake, fake, kAscii);
   std::optional<std::optional<UpdateResult>> nested;
-  std::optional<HostsStepReport> cleared;
+  std::optional<HostsOutcome> cleared;
   fake.during_get = [&] {
     if (!nested) nested = RunCycle(cycle, fake, {});
     cleared = cycle.EndAndClearSection();  // the window is closed while the first cycle waits
@@ -269,7 +270,7 @@ TEST(UpdateCycle, OneAtATimeAndNothingWrittenOnceEnded) {
   EXPECT_TRUE(fake.writes.empty());  // nor wrote the hosts file
   EXPECT_EQ(fake.cancels, 1) << "the waiting transfer is ended";
   EXPECT_EQ(fake.clears, 1);
-  EXPECT_EQ(cleared, (HostsStepReport{HostsOutcome::kWritten}));
+  EXPECT_EQ(cleared, HostsOutcome::Done(HostsStep::kWritten));
   EXPECT_FALSE(cycle.Running());
   EXPECT_EQ(RunCycle(cycle, fake, {}), std::nullopt) << "no cycle starts after the end";
   EXPECT_EQ(fake.paths.size(), 1u);
