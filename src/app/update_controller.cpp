@@ -55,7 +55,7 @@ void UpdateController::RunCycles(CycleTrigger trigger) {
     const std::optional<UpdateResult> result = cycle_.UpdateDomains(account_);
     const CycleReport& report = cycle_.LastReport();
     // An account that cannot be sent is no network failure: asking again soon changes nothing.
-    const bool answered = !result || report.answered || !report.account_sent;
+    const bool answered = !result || report.Answered() || !report.AccountSent();
     trigger = timing_.OnCycleEnded(Now(), answered);
     if (result && !Closing()) host_.ShowUpdateStatus(report);
   }

@@ -94,16 +94,17 @@ void StatusDisplay::ShowCleanUp(const HostsOutcome& report) {
 
 void StatusDisplay::ShowCycle(const CycleReport& report, const NextDue& next) {
   const TimeOfDay at = LocalTimeNow();
-  const TrayIconState state = IconState(report.result);
+  const TrayIconState state = IconState(report.Result());
   const std::u16string words = OutcomeText(report);
   ShowInTray(tray_outcome_.OnCycle(report, at));
   WriteDebugLine(DebugReportLine(report, at, debug_));
-  // The proxy the answer came through is refused too, as the hosts step refused it.
-  refused_.others = ProxyHostsOf(report.route);
-  const SharedDomainList written = report.hosts ? report.hosts->rows : nullptr;
-  // The rows left out, below the cycle's own line in the history.
-  if (written && report.mappings) {
-    for (const auto& line : RefusedRowLines(*report.mappings, refused_, code_page_)) {
+  const AnswerTaken* taken = report.Taken();
+  const SharedDomainList written = taken ? taken->hosts.rows : nullptr;
+  // The rows left out, below the cycle's own line in the history. The proxy the answer came
+  // through is refused too, as the hosts step refused it.
+  if (written && taken->mappings) {
+    refused_.others = ProxyHostsOf(taken->route);
+    for (const auto& line : RefusedRowLines(*taken->mappings, refused_, code_page_)) {
       journal_.Note(at, line);
     }
   }

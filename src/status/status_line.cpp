@@ -76,14 +76,11 @@ std::u16string_view HostsFailureWords(const HostsOutcome& hosts) {
   return u"写入 hosts 文件时出错";
 }
 
-bool HostsFailed(const CycleReport& report) { return report.hosts && !report.hosts->ok(); }
+bool HostsFailed(const CycleReport& report) { return report.Hosts() && !report.Hosts()->ok(); }
 
-std::u16string Updated(const CycleReport& report) {
-  if (report.hosts && report.hosts->step == HostsStep::kNotTouched) {
-    return u"服务器没有返回映射，hosts 文件未改动";
-  }
-  const std::size_t rows = report.hosts ? report.hosts->RowCount() : 0;
-  return u"已更新 " + Number(rows) + u" 条映射";
+std::u16string Updated(const AnswerTaken& taken) {
+  if (taken.hosts.step == HostsStep::kNotTouched) return u"服务器没有返回映射，hosts 文件未改动";
+  return u"已更新 " + Number(taken.hosts.RowCount()) + u" 条映射";
 }
 
 // What came back when the answer could not be taken.
@@ -108,31 +105,33 @@ std::u16string RefusalWords(const AnswerVerdict& refusal) {
 
 // The outcome's words; for no answer without its reason.
 std::u16string OutcomeWords(const CycleReport& report) {
-  if (!report.account_sent) return u"账号含有无法发送的字符，未连接服务器";
-  if (report.refusal.fault != AnswerFault::kNone) return RefusalWords(report.refusal);
-  if (!report.answered) return u"无法连接服务器";
-  const std::u16string hosts = HostsFailed(report) ? HostsFailureText(*report.hosts) : u"";
-  if (!report.confirmed) return hosts.empty() ? u"账号未确认" : u"账号未确认；" + hosts;
+  if (!report.AccountSent()) return u"账号含有无法发送的字符，未连接服务器";
+  if (const AnswerRefused* refused = report.Refused()) return RefusalWords(refused->refusal);
+  const AnswerTaken* taken = report.Taken();
+  if (taken == nullptr) return u"无法连接服务器";
+  const std::u16string hosts = HostsFailureText(taken->hosts);
+  if (!taken->confirmed) return hosts.empty() ? u"账号未确认" : u"账号未确认；" + hosts;
   if (!hosts.empty()) return hosts;
-  if (report.result == UpdateResult::kTransferFailed) return u"重试后" + Updated(report);
-  return Updated(report);
+  if (taken->after_failures) return u"重试后" + Updated(*taken);
+  return Updated(*taken);
 }
 
 std::u16string_view Reason(const CycleReport& report) {
-  if (!report.account_sent || report.answered) return {};
-  return ConnectFailureReason(report.transfer);
+  const NoAnswer* none = report.Unanswered();
+  return none ? ConnectFailureReason(none->transfer) : std::u16string_view();
 }
 
 // A proxy that failed in the attempt that decided a cycle without an answer, without its reason.
 std::u16string ProxyFailureWords(const CycleReport& report) {
-  if (!report.account_sent || report.answered || !report.route.failed_proxy) return {};
-  if (report.route.proxy_wants_credentials) return u"代理服务器要求身份验证";
-  return u"无法连接代理服务器 " + Ascii(report.route.failed_proxy->Text());
+  const NoAnswer* none = report.Unanswered();
+  if (none == nullptr || !none->route.failed_proxy) return {};
+  if (none->route.proxy_wants_credentials) return u"代理服务器要求身份验证";
+  return u"无法连接代理服务器 " + Ascii(none->route.failed_proxy->Text());
 }
 
-std::u16string_view ProxyFailureReason(const CycleReport& report) {
-  if (report.route.proxy_wants_credentials) return {};
-  return ConnectFailureReason(report.route.proxy_failure);
+std::u16string_view ProxyFailureReason(const FetchRoute& route) {
+  if (route.proxy_wants_credentials) return {};
+  return ConnectFailureReason(route.proxy_failure);
 }
 
 }  // namespace
@@ -161,11 +160,12 @@ std::u16string OutcomeText(const CycleReport& report) {
 }
 
 std::u16string RoutedOutcomeText(const CycleReport& report) {
+  const FetchRoute* route = report.Route();
   std::u16string text = ProxyFailureWords(report);
-  if (!text.empty()) text += std::u16string(ProxyFailureReason(report)) + u"；";
+  if (!text.empty()) text += std::u16string(ProxyFailureReason(*route)) + u"；";
   text += OutcomeText(report);
-  if (!report.account_sent) return text;
-  if (report.route.proxy) return text + u"（经代理 " + Ascii(report.route.proxy->Text()) + u"）";
+  if (route == nullptr) return text;
+  if (route->proxy) return text + u"（经代理 " + Ascii(route->proxy->Text()) + u"）";
   return text + u"（直接连接）";
 }
 
@@ -177,7 +177,7 @@ std::u16string TipStatusLine(const CycleReport& report, TimeOfDay at, std::size_
   // Behind a proxy that failed, the proxy is what to mend first.
   const std::u16string proxy = ProxyFailureWords(report);
   if (!proxy.empty()) {
-    return FitStatusLine(proxy, ProxyFailureReason(report), StatusLineTime(at), room);
+    return FitStatusLine(proxy, ProxyFailureReason(*report.Route()), StatusLineTime(at), room);
   }
   return FitStatusLine(OutcomeWords(report), Reason(report), StatusLineTime(at), room);
 }
@@ -212,13 +212,16 @@ std::u16string HostsStepLine(const HostsOutcome& hosts, const DebugSubjects& sub
 
 std::u16string DebugReportLine(const CycleReport& report, TimeOfDay at,
                                const DebugSubjects& subjects) {
-  if (report.result == UpdateResult::kNoFailure && !HostsFailed(report)) return {};
+  const UpdateResult result = report.Result();
+  if (result == UpdateResult::kNoFailure && !HostsFailed(report)) return {};
   std::u16string line = u"Kalvane: " + TimeOfDayText(at) + u" update: ";
-  if (HostsFailed(report) && report.result != UpdateResult::kAccountNotConfirmed) {
-    line += HostsStepLine(*report.hosts, subjects);
+  if (HostsFailed(report) && result != UpdateResult::kAccountNotConfirmed) {
+    line += HostsStepLine(*report.Hosts(), subjects);
   } else {
     line += u"GET http://" + subjects.service_host + u"/: " + OutcomeText(report);
-    if (!report.answered) line += SystemWords(report.transfer.system_error(), u"Winsock", subjects);
+    if (const NoAnswer* none = report.Unanswered()) {
+      line += SystemWords(none->transfer.system_error(), u"Winsock", subjects);
+    }
   }
   return line + u"\n";
 }

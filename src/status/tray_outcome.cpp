@@ -4,7 +4,7 @@ namespace kalvane {
 
 TrayView TrayOutcome::OnCycle(const CycleReport& report, TimeOfDay at) {
   outcome_line_ = TipStatusLine(report, at);
-  return {IconState(report.result), outcome_line_};
+  return {IconState(report.Result()), outcome_line_};
 }
 
 TrayView TrayOutcome::OnRestore(const RestoreReport& report, TimeOfDay at) const {

@@ -10,6 +10,7 @@
 #include <string>
 #include <string_view>
 #include <utility>
+#include <variant>
 #include <vector>
 
 #include "account/password.h"
@@ -38,22 +39,54 @@ enum class UpdateResult : std::int16_t {
 // a typed password is never sent in clear.
 Result<std::string> BuildRequestPath(const AccountBoxes& account, const AnsiCodePage& code_page);
 
-// What the last cycle did, for the status shown to the user.
-struct CycleReport {
-  UpdateResult result = UpdateResult::kNoFailure;
-  bool account_sent = true;  // false: the account's values could not be put into a request
-  bool answered = false;     // an attempt got a response, taken or refused
-  // Why the latest answer was refused, when no answer was taken after it (fault kNone otherwise).
+// How an update cycle ended: exactly one of the four endings below, each with what it knows.
+
+// The account's values could not be put into a request: nothing went out.
+struct AccountNotSent {};
+
+// No attempt got an answer.
+struct NoAnswer {
+  // Why the last attempt got none: kTimedOut, kNotFound, kFailed with the Winsock error code...;
+  // kCancelled when the program closed meanwhile.
+  Status transfer = Status::Failure(StatusKind::kCancelled);
+  FetchRoute route;  // which way the last attempt went
+};
+
+// The latest answer was refused (an error status, say), and none was taken after it.
+struct AnswerRefused {
   AnswerVerdict refusal;
-  // How the attempt that decided the cycle went: success for the one that got the response, else
-  // why the last attempt got none (kTimedOut, kNotFound, kFailed with the Winsock error code...).
-  Status transfer;
-  // Which way that attempt went: through a proxy or direct, and a proxy that failed on the way.
+  FetchRoute route;
+};
+
+// An answer was taken and its rows went to the hosts step.
+struct AnswerTaken {
+  bool confirmed = false;       // the account was confirmed, or updating was off
+  bool after_failures = false;  // earlier attempts of the cycle got no answer that was taken
+  SharedDomainList mappings;    // the list the answer held
+  HostsOutcome hosts;           // the hosts step after it
+  // Which way the answer came: through a proxy or direct, and a proxy that failed on the way.
   // Its proxy hosts are names a row of the answer must not redirect.
   FetchRoute route;
-  bool confirmed = false;             // the account was confirmed, or updating was off
-  SharedDomainList mappings;          // the list the response held; none without one
-  std::optional<HostsOutcome> hosts;  // the hosts step after the response
+};
+
+// What the last cycle did, for the status shown to the user.
+struct CycleReport {
+  std::variant<NoAnswer, AnswerRefused, AnswerTaken, AccountNotSent> ending;
+
+  // The cycle's outcome as a whole: no failure for a confirmed answer whose rows went into the
+  // hosts file at the first attempt; an unconfirmed account (or one that could not be sent) before
+  // anything else; every other ending is a failed transfer.
+  UpdateResult Result() const;
+  bool AccountSent() const { return !std::holds_alternative<AccountNotSent>(ending); }
+  // An attempt got an answer, taken or refused.
+  bool Answered() const { return Refused() != nullptr || Taken() != nullptr; }
+  const NoAnswer* Unanswered() const { return std::get_if<NoAnswer>(&ending); }
+  const AnswerRefused* Refused() const { return std::get_if<AnswerRefused>(&ending); }
+  const AnswerTaken* Taken() const { return std::get_if<AnswerTaken>(&ending); }
+  // The hosts step, when an answer was taken.
+  const HostsOutcome* Hosts() const { return Taken() ? &Taken()->hosts : nullptr; }
+  // Which way the attempt that decided the cycle went; nothing when nothing went out.
+  const FetchRoute* Route() const;
 };
 
 // What a look at a hosts file that another program changed came to.
@@ -106,12 +139,10 @@ class UpdateCycle {
   const CycleReport& LastReport() const { return report_; }
 
  private:
-  void HandleResponse(const AccountSource& account, std::string_view response,
-                      UpdateResult& result);
-  // One attempt; true when it got an answer that was taken.
-  bool Attempt(const AccountSource& account, std::string_view path, UpdateResult& result);
-  // Takes the attempt's route into the report.
-  void KeepProxyFailure(FetchRoute route);
+  // Up to kMaxAttempts attempts with `path`, until an answer is taken.
+  CycleReport Attempts(const AccountSource& account, std::string_view path);
+  AnswerTaken HandleResponse(const AccountSource& account, std::string_view response,
+                             FetchRoute route);
 
   PageFetch& fetch_;
   HostsWriter& hosts_;

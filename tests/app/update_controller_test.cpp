@@ -33,7 +33,7 @@ class FakeHost final : public UpdateControllerHost,
                        public AccountSource {
  public:
   // UpdateControllerHost
-  void ShowUpdateStatus(const CycleReport& report) override { shown.push_back(report.result); }
+  void ShowUpdateStatus(const CycleReport& report) override { shown.push_back(report.Result()); }
   void ShowRestore(const RestoreReport& report) override { restores.push_back(report.kind); }
   void StopWatchingHosts() override { watch_stopped_before_clean_up = clean_ups == 0; }
   void ShowCleanUp(const HostsOutcome&) override { ++clean_ups; }

@@ -7,6 +7,8 @@
 #include <set>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <variant>
 #include <vector>
 
 #include "tray/status_icon_rule.h"
@@ -27,71 +29,69 @@ HostsOutcome Fail(HostsStep step, std::uint32_t code, StatusKind kind = StatusKi
   return HostsOutcome::Failed(step, Status::Failure(kind, code));
 }
 
-CycleReport Answered(UpdateResult result, HostsOutcome hosts, bool confirmed = true) {
-  CycleReport report;
-  report.result = result;
-  report.answered = true;
-  report.confirmed = confirmed;
-  report.hosts = hosts;
-  return report;
+// A cycle whose answer was taken, its rows going to a hosts step that ended with `hosts`.
+CycleReport Taken(HostsOutcome hosts, bool confirmed = true, bool after_failures = false) {
+  AnswerTaken taken;
+  taken.confirmed = confirmed;
+  taken.after_failures = after_failures;
+  taken.hosts = std::move(hosts);
+  return {std::move(taken)};
+}
+
+// A cycle whose last attempt got no answer, for `transfer`.
+CycleReport Unanswered(Status transfer = Status::Failure(StatusKind::kFailed)) {
+  return {NoAnswer{transfer, {}}};
 }
 
 TEST(StatusLine, NamesTheOutcomeAndItsTime) {
-  EXPECT_EQ(StatusLine(Answered(UpdateResult::kNoFailure, Wrote(2)), kNoon),
-            u"已更新 2 条映射 (12:03)");
-  EXPECT_EQ(
-      StatusLine(Answered(UpdateResult::kNoFailure, Wrote(7, HostsStep::kUnchanged)), {9, 45}),
-      u"已更新 7 条映射 (09:45)");
-  EXPECT_EQ(
-      StatusLine(Answered(UpdateResult::kNoFailure, HostsOutcome::Done(HostsStep::kNotTouched)),
-                 {0, 0}),
-      u"服务器没有返回映射，hosts 文件未改动 (00:00)");
-  EXPECT_EQ(
-      StatusLine(Answered(UpdateResult::kTransferFailed, Fail(HostsStep::kReplace, 5)), kNoon),
-      u"无法写入 hosts 文件：拒绝访问 (12:03)");
-  EXPECT_EQ(
-      StatusLine(Answered(UpdateResult::kTransferFailed, Fail(HostsStep::kRead, 32)), {23, 59}),
-      u"无法读取 hosts 文件：文件正被其他程序使用 (23:59)");
+  EXPECT_EQ(StatusLine(Taken(Wrote(2)), kNoon), u"已更新 2 条映射 (12:03)");
+  EXPECT_EQ(StatusLine(Taken(Wrote(7, HostsStep::kUnchanged)), {9, 45}),
+            u"已更新 7 条映射 (09:45)");
+  EXPECT_EQ(StatusLine(Taken(HostsOutcome::Done(HostsStep::kNotTouched)), {0, 0}),
+            u"服务器没有返回映射，hosts 文件未改动 (00:00)");
+  EXPECT_EQ(StatusLine(Taken(Fail(HostsStep::kReplace, 5)), kNoon),
+            u"无法写入 hosts 文件：拒绝访问 (12:03)");
+  EXPECT_EQ(StatusLine(Taken(Fail(HostsStep::kRead, 32)), {23, 59}),
+            u"无法读取 hosts 文件：文件正被其他程序使用 (23:59)");
   // A failed attempt before the one that got through still ends with result 2.
-  EXPECT_EQ(StatusLine(Answered(UpdateResult::kTransferFailed, Wrote(1)), kNoon),
-            u"重试后已更新 1 条映射 (12:03)");
+  EXPECT_EQ(StatusLine(Taken(Wrote(1), true, true), kNoon), u"重试后已更新 1 条映射 (12:03)");
 
-  CycleReport unreachable;
-  unreachable.result = UpdateResult::kTransferFailed;
-  EXPECT_EQ(StatusLine(unreachable, kNoon), u"无法连接服务器 (12:03)");
+  EXPECT_EQ(StatusLine(Unanswered(), kNoon), u"无法连接服务器 (12:03)");
   // No answer names its reason, in the status line and in the tool-tip, which is cut to its room.
-  unreachable.transfer = Status::Failure(StatusKind::kFailed, 10061);
+  const CycleReport unreachable = Unanswered(Status::Failure(StatusKind::kFailed, 10061));
   EXPECT_EQ(StatusLine(unreachable, kNoon), u"无法连接服务器：连接被拒绝 (12:03)");
   EXPECT_EQ(TipStatusLine(unreachable, kNoon), u"无法连接服务器：连接被拒绝 (12:03)");
-  CycleReport unsendable;
-  unsendable.result = UpdateResult::kAccountNotConfirmed;
-  unsendable.account_sent = false;
-  EXPECT_NE(StatusLine(unsendable, kNoon), StatusLine(unreachable, kNoon));
+  const CycleReport unsendable{AccountNotSent{}};
+  EXPECT_EQ(StatusLine(unsendable, kNoon), u"账号含有无法发送的字符，未连接服务器 (12:03)");
+  EXPECT_EQ(RoutedOutcomeText(unsendable), u"账号含有无法发送的字符，未连接服务器")
+      << "nothing went out: no way to name";
 }
 
 // The status window and the history say which way the cycle went; a proxy that failed before a
 // cycle without an answer comes first, in the tool-tip too.
 TEST(StatusLine, TheWayTheCycleWentIsNamed) {
   const ProxyServer proxy{"proxy.corp", 8080};
-  CycleReport through = Answered(UpdateResult::kNoFailure, Wrote(2));
-  through.route.proxy = proxy;
+  CycleReport through = Taken(Wrote(2));
+  std::get<AnswerTaken>(through.ending).route.proxy = proxy;
   EXPECT_EQ(RoutedOutcomeText(through), u"已更新 2 条映射（经代理 proxy.corp:8080）");
-  CycleReport direct = Answered(UpdateResult::kNoFailure, Wrote(2));
-  direct.route.failed_proxy = proxy;  // an answer came: the proxy's failure is no news
+  CycleReport direct = Taken(Wrote(2));
+  // An answer came: the proxy's failure is no news.
+  std::get<AnswerTaken>(direct.ending).route.failed_proxy = proxy;
   EXPECT_EQ(RoutedOutcomeText(direct), u"已更新 2 条映射（直接连接）");
 
-  CycleReport refused;
-  refused.result = UpdateResult::kTransferFailed;
-  refused.transfer = Status::Failure(StatusKind::kNotFound, 11001);
-  refused.route.failed_proxy = proxy;
-  refused.route.proxy_failure = Status::Failure(StatusKind::kFailed, 10061);
-  EXPECT_EQ(RoutedOutcomeText(refused),
+  NoAnswer none{Status::Failure(StatusKind::kNotFound, 11001), {}};
+  none.route.failed_proxy = proxy;
+  none.route.proxy_failure = Status::Failure(StatusKind::kFailed, 10061);
+  EXPECT_EQ(RoutedOutcomeText({none}),
             u"无法连接代理服务器 "
             u"proxy.corp:8080：连接被拒绝；无法连接服务器：找不到服务器地址（直接连接）");
-  EXPECT_EQ(TipStatusLine(refused, kNoon),
+  EXPECT_EQ(TipStatusLine({none}, kNoon),
             u"无法连接代理服务器 proxy.corp:8080：连接被拒绝 (12:03)");
-  refused.route.proxy_wants_credentials = true;
-  EXPECT_EQ(TipStatusLine(refused, kNoon), u"代理服务器要求身份验证 (12:03)");
+  none.route.proxy_wants_credentials = true;
+  EXPECT_EQ(TipStatusLine({none}, kNoon), u"代理服务器要求身份验证 (12:03)");
+  // A refused answer is an answer: the proxy that failed before it is no news either.
+  const CycleReport refused{AnswerRefused{{AnswerFault::kErrorStatus, 500}, none.route}};
+  EXPECT_EQ(RoutedOutcomeText(refused), u"服务器返回错误（HTTP 500）（直接连接）");
 }
 
 TEST(StatusLine, ARestoreSaysWhatItDid) {
@@ -106,12 +106,9 @@ TEST(StatusLine, ARestoreSaysWhatItDid) {
 }
 
 TEST(StatusLine, AnUnconfirmedAccountComesFirstAndNamesAHostsFailureToo) {
-  EXPECT_EQ(StatusLine(Answered(UpdateResult::kAccountNotConfirmed, Wrote(1), false), kNoon),
-            u"账号未确认 (12:03)");
-  EXPECT_EQ(
-      StatusLine(Answered(UpdateResult::kAccountNotConfirmed, Fail(HostsStep::kReplace, 5), false),
-                 kNoon),
-      u"账号未确认；无法写入 hosts 文件：拒绝访问 (12:03)");
+  EXPECT_EQ(StatusLine(Taken(Wrote(1), false), kNoon), u"账号未确认 (12:03)");
+  EXPECT_EQ(StatusLine(Taken(Fail(HostsStep::kReplace, 5), false), kNoon),
+            u"账号未确认；无法写入 hosts 文件：拒绝访问 (12:03)");
 }
 
 TEST(StatusLine, EveryHostsFailureHasWordsAndOnlyFailuresDo) {
@@ -158,9 +155,8 @@ TEST(StatusLine, EachKnownErrorCodeIsNamed) {
 
 // The tool-tip keeps "Kalvane" first and fits the shell's record with the longest line we make.
 TEST(StatusLine, TheToolTipFitsItsRecord) {
-  const std::u16string longest = StatusLine(
-      Answered(UpdateResult::kAccountNotConfirmed, Fail(HostsStep::kPutBack, 4294967295u), false),
-      kNoon);
+  const std::u16string longest =
+      StatusLine(Taken(Fail(HostsStep::kPutBack, 4294967295u), false), kNoon);
   const std::u16string tip = TrayTipText(longest);
   EXPECT_EQ(tip, u"Kalvane\n" + longest) << "cut although it fits";
   EXPECT_LT(tip.size(), kTrayTipCapacity);
@@ -182,15 +178,12 @@ TEST(StatusLine, TheDebugOutputNamesTheFailingStepItsSubjectAndTheSystemsWords) 
   const DebugSubjects subjects{u"C:\\etc\\hosts", u"dns.kalvane.example", [](std::uint32_t code) {
                                  return code == 5 ? u"Access is denied.\r\n" : u"";
                                }};
-  EXPECT_EQ(DebugReportLine(Answered(UpdateResult::kNoFailure, Wrote(2)), kNoon, subjects), u"");
-  EXPECT_EQ(DebugReportLine(Answered(UpdateResult::kTransferFailed, Fail(HostsStep::kReplace, 5)),
-                            kNoon, subjects),
+  EXPECT_EQ(DebugReportLine(Taken(Wrote(2)), kNoon, subjects), u"");
+  EXPECT_EQ(DebugReportLine(Taken(Fail(HostsStep::kReplace, 5)), kNoon, subjects),
             u"Kalvane: 12:03:00 update: write C:\\etc\\hosts: " +
                 HostsFailureText(Fail(HostsStep::kReplace, 5)) +
                 u" - Access is denied. (Win32 error 5)\n");
-  CycleReport unreachable;
-  unreachable.result = UpdateResult::kTransferFailed;
-  unreachable.transfer = Status::Failure(StatusKind::kFailed, 10061);
+  const CycleReport unreachable = Unanswered(Status::Failure(StatusKind::kFailed, 10061));
   EXPECT_EQ(DebugReportLine(unreachable, kNoon, subjects),
             u"Kalvane: 12:03:00 update: GET http://dns.kalvane.example/: " +
                 OutcomeText(unreachable) + u" - (Winsock error 10061)\n");

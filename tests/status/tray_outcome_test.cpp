@@ -8,12 +8,7 @@ namespace {
 constexpr TimeOfDay kNoon{12, 3, 0};
 constexpr TimeOfDay kLater{12, 9, 0};
 
-CycleReport Failed() {
-  CycleReport report;
-  report.result = UpdateResult::kTransferFailed;
-  report.transfer = Status::Failure(StatusKind::kTimedOut);
-  return report;
-}
+CycleReport Failed() { return {NoAnswer{Status::Failure(StatusKind::kTimedOut), {}}}; }
 
 // A restore is not an update: after a failed update (or an unconfirmed account) a restored
 // section leaves the icon and the outcome's line; a restore that failed adds its own line below.
