@@ -30,6 +30,7 @@ if(KALVANE_TESTS)
     tests/sync/refused_rows_test.cpp
     tests/sync/response_body_test.cpp
     tests/sync/section_guard_test.cpp
+    tests/sync/section_restore_test.cpp
     tests/sync/update_cycle_test.cpp
     tests/tray/status_icon_rule_test.cpp)
   target_link_libraries(kalvane_native_tests PRIVATE ${KALVANE_MODULE_LIBRARIES}

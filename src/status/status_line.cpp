@@ -183,11 +183,9 @@ std::u16string TipStatusLine(const CycleReport& report, TimeOfDay at, std::size_
 }
 
 std::u16string RestoreText(const RestoreReport& report) {
-  if (report.kind == RestoreReport::Kind::kPaused)
-    return u"hosts 文件被其他程序反复改写，已暂停恢复";
+  if (report.decision == GuardDecision::kPaused) return u"hosts 文件被其他程序反复改写，已暂停恢复";
   if (!report.hosts.ok()) return HostsFailureText(report.hosts);
-  if (report.kind == RestoreReport::Kind::kMovedUp)
-    return u"已将其他程序加入本段的行移到 #BEGIN 之上";
+  if (report.decision == GuardDecision::kMoveUp) return u"已将其他程序加入本段的行移到 #BEGIN 之上";
   return u"已恢复被其他程序移除的映射";
 }
 

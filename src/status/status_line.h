@@ -9,6 +9,7 @@
 #include <string>
 
 #include "status/status_tip.h"
+#include "sync/section_restore.h"
 #include "sync/update_cycle.h"
 #include "tray/status_icon_rule.h"
 

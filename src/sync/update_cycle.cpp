@@ -96,7 +96,6 @@ std::vector<std::string> ProxyHostsOf(const FetchRoute& route) {
 
 HostsOutcome UpdateCycle::EndAndClearSection() {
   ended_ = true;
-  guard_.OnClosing();
   fetch_.Cancel();  // a waiting cycle ends without writing anything after this
   return hosts_.ClearHostsSection();
 }
@@ -111,32 +110,8 @@ AnswerTaken UpdateCycle::HandleResponse(const AccountSource& account, std::strin
   // A forged answer must not take over the way to the service itself.
   hosts_.RefuseAlso(ProxyHostsOf(route));
   taken.hosts = hosts_.WriteHostsSection(taken.mappings);
-  guard_.OnHostsStep(taken.hosts);
   taken.route = std::move(route);
   return taken;
-}
-
-RestoreReport UpdateCycle::RestoreChangedSection(MonotonicClock::time_point now) {
-  if (ended_ || !guard_.Guarding()) return {};  // nothing of ours to keep: no read needed
-  const bool was_paused = guard_.Paused();
-  const Result<std::string> content = hosts_.ReadHostsFile();
-  if (!content) return {};  // unreadable now: the next change or cycle looks again
-  RestoreReport::Kind kind = RestoreReport::Kind::kRestored;
-  switch (guard_.OnHostsChanged(*content, now)) {
-    case GuardDecision::kNothing:
-      return {};
-    case GuardDecision::kPaused:
-      // Said once, when restoring stops; later changes while paused are left alone silently.
-      if (was_paused) return {};
-      return {RestoreReport::Kind::kPaused, {}};
-    case GuardDecision::kMoveUp:
-      kind = RestoreReport::Kind::kMovedUp;
-      break;
-    case GuardDecision::kRestore:
-      break;
-  }
-  // The rows are the latest answer's either way: a failed write leaves them the ones to put back.
-  return {kind, hosts_.WriteHostsSection(guard_.Mappings())};
 }
 
 }  // namespace kalvane

@@ -1,9 +1,10 @@
 #pragma once
 
 // Keeping the hosts section in step with the service: one update cycle (request, attempts,
-// response, hosts write) and the restore of a section another program changed. The pieces it
-// uses: the body reader (response_body.h), the hosts section and its store (hosts_section.h,
-// hosts_store.h), the rows never written (refused_rows.h) and the guard (section_guard.h).
+// response, hosts write). The pieces it uses: the body reader (response_body.h), the hosts
+// section and its store (hosts_section.h, hosts_store.h) and the rows never written
+// (refused_rows.h). Putting back a section another program changed is no cycle
+// (section_restore.h).
 
 #include <cstdint>
 #include <optional>
@@ -19,7 +20,6 @@
 #include "http/http_client.h"
 #include "sync/domain_list.h"
 #include "sync/hosts_store.h"
-#include "sync/section_guard.h"
 
 namespace kalvane {
 
@@ -89,17 +89,14 @@ struct CycleReport {
   const FetchRoute* Route() const;
 };
 
-// What a look at a hosts file that another program changed came to.
-struct RestoreReport {
-  enum class Kind {
-    kNothing,   // the section is as written, or there is nothing of ours to keep
-    kRestored,  // the section was written again; `hosts` tells how that went
-    kMovedUp,   // lines others added to the section were moved above it, the section written
-                // again as it stood; `hosts` tells how that went
-    kPaused,    // it was changed again too often: restoring waits for the next regular cycle
-  };
-  Kind kind = Kind::kNothing;
-  HostsOutcome hosts;
+// Told of what the update cycles came to: the status display.
+class UpdateObserver {
+ public:
+  virtual ~UpdateObserver() = default;
+  // A cycle ended, and the program is not closing.
+  virtual void OnCycleEnded(const CycleReport& report) = 0;
+  // The exit clean-up ran: the hosts section is gone, or the outcome says why not.
+  virtual void OnCleanUp(const HostsOutcome& outcome) = 0;
 };
 
 // The hosts of the proxies `route` names, which no row of an answer may redirect.
@@ -125,15 +122,6 @@ class UpdateCycle {
   // cycle starts any more, and the section is taken out of the hosts file whenever it holds one.
   HostsOutcome EndAndClearSection();
 
-  // The hosts file changed and has been quiet for a moment since. When another program removed
-  // or changed the section the last cycle wrote, it is written again from that cycle's list, with
-  // no request to the service (SectionGuard, section_guard.h, decides and bounds this); lines
-  // others added to the section go above it. The hosts
-  // file is read only here; `now` counts the restores.
-  RestoreReport RestoreChangedSection(MonotonicClock::time_point now);
-  // A regular refresh runs: restoring, paused or not, starts afresh.
-  void ResumeRestoring() { guard_.OnRegularCycle(); }
-
   bool Running() const { return running_; }
   // The last cycle that was started.
   const CycleReport& LastReport() const { return report_; }
@@ -147,7 +135,6 @@ class UpdateCycle {
   PageFetch& fetch_;
   HostsWriter& hosts_;
   const AnsiCodePage& code_page_;
-  SectionGuard guard_;
   CycleReport report_;
   bool running_ = false;
   bool ended_ = false;

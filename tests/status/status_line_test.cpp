@@ -95,13 +95,13 @@ TEST(StatusLine, TheWayTheCycleWentIsNamed) {
 }
 
 TEST(StatusLine, ARestoreSaysWhatItDid) {
-  RestoreReport restored{RestoreReport::Kind::kRestored, Wrote(1)};
+  RestoreReport restored{GuardDecision::kRestore, Wrote(1)};
   EXPECT_EQ(RestoreText(restored), u"已恢复被其他程序移除的映射");
-  RestoreReport moved{RestoreReport::Kind::kMovedUp, Wrote(1)};
+  RestoreReport moved{GuardDecision::kMoveUp, Wrote(1)};
   EXPECT_EQ(RestoreText(moved), u"已将其他程序加入本段的行移到 #BEGIN 之上");
-  RestoreReport failed{RestoreReport::Kind::kRestored, Fail(HostsStep::kReplace, 5)};
+  RestoreReport failed{GuardDecision::kRestore, Fail(HostsStep::kReplace, 5)};
   EXPECT_EQ(RestoreText(failed), u"无法写入 hosts 文件：拒绝访问");
-  const RestoreReport paused{RestoreReport::Kind::kPaused, {}};
+  const RestoreReport paused{GuardDecision::kPaused, {}};
   EXPECT_EQ(RestoreText(paused), u"hosts 文件被其他程序反复改写，已暂停恢复");
 }
 

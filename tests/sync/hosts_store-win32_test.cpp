@@ -52,11 +52,15 @@ class HostsFileSystemTest : public ::testing::Test {
     const HostsOutcome written = store.WriteHostsSection(kTwo);
     EXPECT_EQ(written.step, expected);
     EXPECT_FALSE(written.ok());
-    if (kind) EXPECT_EQ(written.status.kind(), *kind);
+    if (kind) {
+      EXPECT_EQ(written.status.kind(), *kind);
+    }
     EXPECT_EQ(FileBytes(hosts_()), before);
     const HostsOutcome cleared = store.ClearHostsSection();
     EXPECT_EQ(cleared.step, expected);
-    if (kind) EXPECT_EQ(cleared.status.kind(), *kind);
+    if (kind) {
+      EXPECT_EQ(cleared.status.kind(), *kind);
+    }
     EXPECT_EQ(FileBytes(hosts_()), before);
     EXPECT_EQ(changes_, 0);
   }
