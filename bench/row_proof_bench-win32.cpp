@@ -29,7 +29,7 @@ int wmain(int argc, wchar_t** argv) {
     rows.push_back({kalvane::FromWide(host), kalvane::FromWide(address)});
   }
   std::optional<std::vector<kalvane::RowProof>> proven;
-  kalvane::RowProofs proofs(GetModuleHandleW(nullptr), u"dns.kalvane.example",
+  kalvane::RowProofs proofs(GetModuleHandleW(nullptr),
                             [&](std::vector<kalvane::RowProof> result) { proven = result; });
   LARGE_INTEGER frequency{}, start{}, end{};
   QueryPerformanceFrequency(&frequency);

@@ -54,9 +54,8 @@ std::u16string CanonicalAddress(std::u16string_view address) {
   return text.empty() ? std::u16string(address) : text;
 }
 
-RowProofs::RowProofs(HINSTANCE instance, std::u16string service_host, Finished finished)
-    : service_host_(std::move(service_host)),
-      finished_(std::move(finished)),
+RowProofs::RowProofs(HINSTANCE instance, Finished finished)
+    : finished_(std::move(finished)),
       window_(instance, [this](UINT message, WPARAM wparam, LPARAM lparam) {
         return OnMessage(message, wparam, lparam);
       }) {}
@@ -64,7 +63,7 @@ RowProofs::RowProofs(HINSTANCE instance, std::u16string service_host, Finished f
 void RowProofs::Start(std::vector<ProofRow> rows) {
   lookups_.clear();  // a look-up dropped posts nothing more
   for (ProofRow& row : rows) row.address = CanonicalAddress(row.address);
-  run_.emplace(std::move(rows), service_host_, kProofLookupsAtOnce);
+  run_.emplace(std::move(rows), kProofLookupsAtOnce);
   SetTimer(window_.hwnd(), kPatienceTimerId, kProofPatienceMs, nullptr);
   StartLookups();
 }

@@ -29,7 +29,7 @@ class RowProofs {
   // Called with the verdict of every row once all are known.
   using Finished = std::function<void(std::vector<RowProof>)>;
 
-  RowProofs(HINSTANCE instance, std::u16string service_host, Finished finished);
+  RowProofs(HINSTANCE instance, Finished finished);
   RowProofs(const RowProofs&) = delete;
   RowProofs& operator=(const RowProofs&) = delete;
 
@@ -41,7 +41,6 @@ class RowProofs {
   void StartLookups();
   void Finish();
 
-  std::u16string service_host_;
   Finished finished_;
   MessageWindow window_;
   std::optional<ProofRun> run_;

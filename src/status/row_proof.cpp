@@ -67,15 +67,13 @@ std::u16string UnprovenNote(std::size_t count) {
   return count == 0 ? std::u16string() : Number(count) + u" 条映射未生效";
 }
 
-ProofRun::ProofRun(std::vector<ProofRow> rows, std::u16string_view service_host,
-                   std::size_t at_once)
+ProofRun::ProofRun(std::vector<ProofRow> rows, std::size_t at_once)
     : rows_(std::move(rows)), at_once_(std::max<std::size_t>(at_once, 1)) {
   // Names are case-blind to the resolver: one look-up per name.
-  const std::u16string service = Lower(service_host);
   std::unordered_set<std::u16string> seen;
   for (const ProofRow& row : rows_) {
     const std::u16string name = Lower(row.host);
-    if (name == service || !seen.insert(name).second) continue;
+    if (!seen.insert(name).second) continue;
     names_.push_back(name);
   }
 }

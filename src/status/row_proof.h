@@ -51,10 +51,11 @@ struct ProofRow {
 };
 
 // One proof of a set of rows: hands out each distinct host name once, at most `at_once` at a
-// time, and judges the rows as the answers come. The service's own name is never handed out.
+// time, and judges the rows as the answers come. The rows are those the hosts store wrote, which
+// never name the service itself (refused_rows.h).
 class ProofRun {
  public:
-  ProofRun(std::vector<ProofRow> rows, std::u16string_view service_host, std::size_t at_once);
+  ProofRun(std::vector<ProofRow> rows, std::size_t at_once);
 
   // The next name to resolve, or nothing when all are out or `at_once` are outstanding.
   std::optional<std::u16string> NextName();

@@ -81,8 +81,7 @@ StatusDisplay::StatusDisplay(HINSTANCE instance, HWND owner, TrayIcon& tray,
       tray_status_(tray, owner, pictures),
       balloons_(tray),
       history_(files, std::move(history)),
-      proofs_(instance, code_page.Decode(refused_.service_host),
-              [this](std::vector<RowProof> proofs) { OnProven(std::move(proofs)); }),
+      proofs_(instance, [this](std::vector<RowProof> proofs) { OnProven(std::move(proofs)); }),
       next_due_(std::move(next_due)) {
   journal_.LoadEarlier(history_.Load());
   const std::wstring hosts = WindowsHostsPaths().hosts.wstring();
