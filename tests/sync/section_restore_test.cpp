@@ -84,12 +84,6 @@ TEST(SectionRestore, PutsBackTheLastRowsWrittenAndTellsWhatItDid) {
   restore.OnRegularCycle();
   EXPECT_EQ(settle()->decision, GuardDecision::kRestore);
 
-  // A failed cycle's write leaves an older section: it is not put back.
-  restore.OnHostsStep(
-      HostsOutcome::Failed(HostsStep::kReplace, Status::Failure(StatusKind::kFailed)));
-  hosts.content = kUser;
-  EXPECT_EQ(settle(), std::nullopt);
-
   restore.OnHostsStep(HostsOutcome::Done(HostsStep::kUnchanged, kRows));
   restore.Stop();
   const int reads = hosts.reads;
