@@ -201,9 +201,34 @@ std::u16string SystemWords(std::uint32_t code, std::u16string_view kind,
          Number(code) + u")";
 }
 
+// What the step that failed did to the hosts file.
+std::u16string_view StepWords(HostsStep step) {
+  switch (step) {
+    case HostsStep::kLocate:
+      return u"find the folder of";
+    case HostsStep::kRead:
+      return u"read";
+    case HostsStep::kCompose:
+      return u"compose";
+    case HostsStep::kTempFile:
+      return u"write a temporary file beside";
+    case HostsStep::kReplace:
+      return u"replace";
+    case HostsStep::kVerify:
+      return u"read back";
+    case HostsStep::kPutBack:
+      return u"put back";
+    case HostsStep::kWritten:
+    case HostsStep::kUnchanged:
+    case HostsStep::kNotTouched:
+      break;
+  }
+  return u"write";
+}
+
 std::u16string HostsStepLine(const HostsOutcome& hosts, const DebugSubjects& subjects) {
-  return u"write " + subjects.hosts_path + u": " + HostsFailureText(hosts) +
-         SystemWords(hosts.status.system_error(), u"Win32", subjects);
+  return std::u16string(StepWords(hosts.step)) + u" " + subjects.hosts_path + u": " +
+         HostsFailureText(hosts) + SystemWords(hosts.status.system_error(), u"Win32", subjects);
 }
 
 }  // namespace

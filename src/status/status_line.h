@@ -71,7 +71,7 @@ struct DebugSubjects {
 
 // A line for the debug output when the cycle did not go through cleanly (every result but a
 // confirmed update whose hosts step succeeded), naming the step that failed, what it worked on
-// and why, e.g. "Kalvane: 12:03:00 update: write C:\...\hosts: 无法写入 hosts 文件：拒绝访问 -
+// and why, e.g. "Kalvane: 12:03:00 update: replace C:\...\hosts: 无法写入 hosts 文件：拒绝访问 -
 // Access is denied. (Win32 error 5)". Empty when there is nothing to report.
 std::u16string DebugReportLine(const CycleReport& report, TimeOfDay at,
                                const DebugSubjects& subjects);

@@ -180,7 +180,7 @@ TEST(StatusLine, TheDebugOutputNamesTheFailingStepItsSubjectAndTheSystemsWords) 
                                }};
   EXPECT_EQ(DebugReportLine(Taken(Wrote(2)), kNoon, subjects), u"");
   EXPECT_EQ(DebugReportLine(Taken(Fail(HostsStep::kReplace, 5)), kNoon, subjects),
-            u"Kalvane: 12:03:00 update: write C:\\etc\\hosts: " +
+            u"Kalvane: 12:03:00 update: replace C:\\etc\\hosts: " +
                 HostsFailureText(Fail(HostsStep::kReplace, 5)) +
                 u" - Access is denied. (Win32 error 5)\n");
   const CycleReport unreachable = Unanswered(Status::Failure(StatusKind::kFailed, 10061));
@@ -189,7 +189,7 @@ TEST(StatusLine, TheDebugOutputNamesTheFailingStepItsSubjectAndTheSystemsWords) 
                 OutcomeText(unreachable) + u" - (Winsock error 10061)\n");
   EXPECT_EQ(DebugCleanUpLine(HostsOutcome::Done(HostsStep::kNotTouched), subjects), u"");
   EXPECT_EQ(DebugCleanUpLine(Fail(HostsStep::kRead, 5), subjects),
-            u"Kalvane: exit clean-up: write C:\\etc\\hosts: " +
+            u"Kalvane: exit clean-up: read C:\\etc\\hosts: " +
                 HostsFailureText(Fail(HostsStep::kRead, 5)) +
                 u" - Access is denied. (Win32 error 5)\n");
 }
