@@ -1,8 +1,9 @@
 #pragma once
 
 // The program's one window: it routes its messages to the account form (account/), the update
-// controller (app/update_controller.h) and the tray (tray/), lays out its controls and shows the
-// outcomes. wWinMain builds the services it is given.
+// controller (app/update_controller.h) and the tray (tray/) and lays out its controls. The status
+// display (status/) shows the outcomes, told by the controller and the section restore directly.
+// wWinMain builds the services it is given.
 
 #include <windows.h>
 
