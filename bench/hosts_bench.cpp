@@ -180,11 +180,12 @@ void BM_WriteHostsSection(benchmark::State& state) {
   const Folder folder;
   HostsStore store(std::make_unique<PosixFileSystem>(state.range(0) != 0),
                    {folder.hosts(), folder.working_copy()});
-  const DomainList lists[] = {Mappings(1), Mappings(2)};
+  const SharedDomainList lists[] = {std::make_shared<const DomainList>(Mappings(1)),
+                                    std::make_shared<const DomainList>(Mappings(2))};
   int round = 0;
   for (auto _ : state) {
     // The lists take turns, so that every round really replaces the hosts file.
-    if (store.WriteHostsSection(lists[round++ % 2]).outcome != HostsOutcome::kWritten) {
+    if (store.WriteHostsSection(lists[round++ % 2]).step != HostsStep::kWritten) {
       state.SkipWithError("the hosts file was not written");
       break;
     }

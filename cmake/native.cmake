@@ -29,6 +29,7 @@ if(KALVANE_TESTS)
     tests/sync/hosts_store_test.cpp
     tests/sync/refused_rows_test.cpp
     tests/sync/section_guard_test.cpp
+    tests/sync/section_restore_test.cpp
     tests/sync/service_page_test.cpp
     tests/sync/update_cycle_test.cpp
     tests/tray/status_icon_rule_test.cpp)

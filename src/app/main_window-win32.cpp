@@ -42,12 +42,11 @@ std::unique_ptr<MainWindow> MainWindow::Create(HINSTANCE instance,
 MainWindow::MainWindow(HINSTANCE instance, const MainWindowServices& services)
     : instance_(instance),
       services_(services),
-      form_(controls_, services.settings, services.code_page),
-      controller_(services.cycle, form_, *this, services.pump) {}
+      form_(controls_, services.settings, services.code_page) {}
 
 MainWindow::~MainWindow() {
   if (hwnd_ != nullptr) {
-    controller_.Close();
+    if (controller_) controller_->Close();
     DestroyMainWindow();
   }
   services_.pump.wait().Serve({}, {});
@@ -55,6 +54,7 @@ MainWindow::~MainWindow() {
   hosts_watch_.reset();
   // The tray pieces refer to the window's icons: they go first.
   refresh_timer_.reset();
+  controller_.reset();
   display_.reset();
   tray_.reset();
 }
@@ -94,13 +94,13 @@ LRESULT MainWindow::HandleMessage(HWND hwnd, UINT message, WPARAM wparam, LPARAM
     case WM_QUERYENDSESSION:
       return TRUE;
     case WM_ENDSESSION:
-      controller_.EndSession(wparam != FALSE);
+      if (controller_) controller_->EndSession(wparam != FALSE);
       return 0;
     case WM_POWERBROADCAST:
       OnPowerBroadcast(wparam);
       return TRUE;
     case kNetworkChangedMessage:
-      controller_.OnNetworkUp();
+      if (controller_) controller_->OnNetworkUp();
       return 0;
     case WM_DPICHANGED:
       OnDpiChanged(HIWORD(wparam), *reinterpret_cast<const RECT*>(lparam));
@@ -128,12 +128,16 @@ void MainWindow::OnCreate() {
   tray_ = std::make_unique<TrayIcon>(
       hwnd_, [this](TrayCommand picked) { OnTrayCommand(picked); },
       [this] {
-        return TrayMenuState{controller_.CycleRunning(), display_->BalloonsOn()};
+        return TrayMenuState{controller_->CycleRunning(), display_->BalloonsOn()};
       });
   display_ = std::make_unique<StatusDisplay>(
       instance_, hwnd_, *tray_,
       TrayPictures{updated_small_.get(), failed_small_.get(), unconfirmed_small_.get()},
-      services_.code_page, services_.refused_hosts, services_.private_files, services_.history);
+      services_.code_page, services_.refused_hosts, services_.private_files, services_.history,
+      [this] { return controller_->NextCycle(); });
+  UpdateControllerHost& host = *this;
+  controller_ = std::make_unique<UpdateController>(services_.cycle, form_, services_.restore,
+                                                   *display_, host, services_.pump);
   refresh_timer_ = std::make_unique<WindowTimer>([this] { OnRefreshTick(); });
   refresh_timer_->Start(kRefreshTickMs);
   WatchForChanges();
@@ -143,7 +147,7 @@ void MainWindow::WatchForChanges() {
   // The folder watch is served by the thread's waits, the main loop's and a cycle's alike.
   if (!services_.hosts.empty()) {
     hosts_watch_ =
-        std::make_unique<HostsWatch>(services_.hosts, [this] { controller_.OnHostsSettled(); });
+        std::make_unique<HostsWatch>(services_.hosts, services_.restore, *display_, services_.pump);
     services_.pump.wait().Serve([this] { return hosts_watch_ ? hosts_watch_->handle() : nullptr; },
                                 [this] {
                                   if (hosts_watch_) hosts_watch_->OnSignalled();
@@ -195,18 +199,18 @@ void MainWindow::OnCommand(int control, int notification) {
 
 void MainWindow::OnRefreshTick() {
   display_->OnSecondTick();
-  controller_.OnRefreshTick();
+  controller_->OnRefreshTick();
 }
 
 void MainWindow::OnPowerBroadcast(WPARAM event) {
   // Windows sends both after a wake the user caused; the timing makes them one cycle.
-  if (event == PBT_APMRESUMEAUTOMATIC || event == PBT_APMRESUMESUSPEND) controller_.OnWake();
+  if (event == PBT_APMRESUMEAUTOMATIC || event == PBT_APMRESUMESUSPEND) controller_->OnWake();
 }
 
 bool MainWindow::StartUp() {
   form_.Load();
   // The first cycle runs before the window is shown; its result is what the tray will show.
-  return controller_.StartUp() && hwnd_ != nullptr;
+  return controller_ && controller_->StartUp() && hwnd_ != nullptr;
 }
 
 void MainWindow::OnWebPageClicked() {
@@ -220,7 +224,7 @@ void MainWindow::OnWebPageClicked() {
 
 void MainWindow::OnSaveClicked() {
   form_.Save();
-  controller_.OnSaved();
+  controller_->OnSaved();
 }
 
 void MainWindow::OnResized(WPARAM size_type) {
@@ -232,10 +236,10 @@ void MainWindow::OnResized(WPARAM size_type) {
 void MainWindow::OnTrayCommand(TrayCommand picked) {
   switch (picked) {
     case TrayCommand::kUpdateNow:
-      controller_.OnUpdateNow();
+      controller_->OnUpdateNow();
       break;
     case TrayCommand::kStatus:
-      display_->OpenWindow(controller_.NextCycle());
+      display_->OpenWindow();
       break;
     case TrayCommand::kNotifications:
       display_->ToggleBalloons();
@@ -255,30 +259,14 @@ void MainWindow::OnTrayExit() {
 
 void MainWindow::OnCloseQuery() {
   if (display_) display_->CloseWindow();
-  controller_.Close();
+  if (controller_) controller_->Close();
 }
 
 void MainWindow::OnActivateRequest() {
-  if (!controller_.Live()) return;  // start-up shows the window when it is done
+  if (!controller_ || !controller_->Live()) return;  // start-up shows the window when it is done
   if (tray_->IsInstalled()) tray_->Remove();
   if (IsIconic(hwnd_) || !IsWindowVisible(hwnd_)) ShowWindow(hwnd_, SW_RESTORE);
   SetForegroundWindow(hwnd_);
-}
-
-void MainWindow::ShowUpdateStatus(const CycleReport& report) {
-  display_->ShowCycle(report, controller_.NextCycle());
-}
-
-void MainWindow::ShowRestore(const RestoreReport& report) {
-  display_->ShowRestore(report, controller_.NextCycle());
-}
-
-void MainWindow::StopWatchingHosts() {
-  if (hosts_watch_) hosts_watch_->Stop();
-}
-
-void MainWindow::ShowCleanUp(const HostsStepReport& report) {
-  if (display_) display_->ShowCleanUp(report);
 }
 
 void MainWindow::DestroyMainWindow() {

@@ -1,8 +1,9 @@
 #pragma once
 
 // The program's one window: it routes its messages to the account form (account/), the update
-// controller (app/update_controller.h) and the tray (tray/), lays out its controls and shows the
-// outcomes. wWinMain builds the services it is given.
+// controller (app/update_controller.h) and the tray (tray/) and lays out its controls. The status
+// display (status/) shows the outcomes, told by the controller and the section restore directly.
+// wWinMain builds the services it is given.
 
 #include <windows.h>
 
@@ -23,6 +24,7 @@
 #include "platform/window_timer-win32.h"
 #include "status/status_display-win32.h"
 #include "sync/hosts_watch-win32.h"
+#include "sync/section_restore.h"
 #include "sync/update_cycle.h"
 #include "tray/tray_icon-win32.h"
 
@@ -33,6 +35,7 @@ struct MainWindowServices {
   const AnsiCodePage& code_page;
   SettingsFile& settings;
   UpdateCycle& cycle;
+  SectionRestore& restore;  // puts back a section another program changed
   WindowsEventPump& pump;
   FilePath hosts;              // watched for other programs' changes; empty when unknown
   RefusedHosts refused_hosts;  // rows never written (the service's host among them)
@@ -83,10 +86,6 @@ class MainWindow final : private UpdateControllerHost {
   void OnCloseQuery();
 
   // UpdateControllerHost
-  void ShowUpdateStatus(const CycleReport& report) override;
-  void ShowRestore(const RestoreReport& report) override;
-  void StopWatchingHosts() override;
-  void ShowCleanUp(const HostsStepReport& report) override;
   void DestroyMainWindow() override;
 
   HINSTANCE instance_;
@@ -106,12 +105,13 @@ class MainWindow final : private UpdateControllerHost {
 
   WindowAccountControls controls_;
   AccountForm form_;
-  UpdateController controller_;
 
   std::unique_ptr<TrayIcon> tray_;
   std::unique_ptr<StatusDisplay> display_;
+  // Made once the status display it reports to is there (WM_CREATE).
+  std::unique_ptr<UpdateController> controller_;
   std::unique_ptr<WindowTimer> refresh_timer_;
-  // What starts a cycle or a restore besides the timer: another program's change to the hosts
+  // What starts a restore, and a cycle besides the timer: another program's change to the hosts
   // file, and a network that comes up (waking arrives as WM_POWERBROADCAST).
   std::unique_ptr<HostsWatch> hosts_watch_;
   std::unique_ptr<NetworkChangeNotice> network_notice_;

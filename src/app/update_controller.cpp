@@ -26,12 +26,6 @@ void UpdateController::OnNetworkUp() {
   if (!Closing()) timing_.OnNetworkUp(Now());
 }
 
-void UpdateController::OnHostsSettled() {
-  if (Closing()) return;
-  const RestoreReport report = cycle_.RestoreChangedSection(Now());
-  if (report.kind != RestoreReport::Kind::kNothing && !Closing()) host_.ShowRestore(report);
-}
-
 void UpdateController::Close() {
   if (phase_ >= Phase::kDestroyPending) return;
   CleanUpOnce();
@@ -51,13 +45,14 @@ void UpdateController::RunCycles(CycleTrigger trigger) {
   if (Closing() || timing_.CycleRunning()) return;
   while (trigger != CycleTrigger::kNone && !Closing()) {
     timing_.OnCycleStarted(Now(), trigger);
-    if (trigger == CycleTrigger::kRegularRefresh) cycle_.ResumeRestoring();
+    if (trigger == CycleTrigger::kRegularRefresh) restore_.OnRegularCycle();
     const std::optional<UpdateResult> result = cycle_.UpdateDomains(account_);
     const CycleReport& report = cycle_.LastReport();
+    if (result && report.Hosts()) restore_.OnHostsStep(*report.Hosts());
     // An account that cannot be sent is no network failure: asking again soon changes nothing.
-    const bool answered = !result || report.answered || !report.account_sent;
+    const bool answered = !result || report.Answered() || !report.AccountSent();
     trigger = timing_.OnCycleEnded(Now(), answered);
-    if (result && !Closing()) host_.ShowUpdateStatus(report);
+    if (result && !Closing()) observer_.OnCycleEnded(report);
   }
   if (phase_ == Phase::kDestroyPending) {
     phase_ = Phase::kDestroyed;
@@ -68,8 +63,8 @@ void UpdateController::RunCycles(CycleTrigger trigger) {
 void UpdateController::CleanUpOnce() {
   if (Closing()) return;
   phase_ = Phase::kCleanedUp;
-  host_.StopWatchingHosts();
-  host_.ShowCleanUp(cycle_.EndAndClearSection());
+  restore_.Stop();
+  observer_.OnCleanUp(cycle_.EndAndClearSection());
 }
 
 }  // namespace kalvane

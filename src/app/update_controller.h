@@ -5,22 +5,15 @@
 #include "base/event_pump.h"
 #include "status/status_journal.h"
 #include "sync/hosts_store.h"
+#include "sync/section_restore.h"
 #include "sync/update_cycle.h"
 
 namespace kalvane {
 
-// What the controller asks of the window it runs in: showing outcomes, and going.
+// What only the window the controller runs in can do: go.
 class UpdateControllerHost {
  public:
   virtual ~UpdateControllerHost() = default;
-  // A cycle ended (and the window is not closing): its outcome is to be shown.
-  virtual void ShowUpdateStatus(const CycleReport& report) = 0;
-  // A look at a hosts file that another program changed restored the section or paused.
-  virtual void ShowRestore(const RestoreReport& report) = 0;
-  // Closing begins: the watch on the hosts file ends before the clean-up changes the file.
-  virtual void StopWatchingHosts() = 0;
-  // The exit clean-up ran: the hosts section is gone, or the report says why not.
-  virtual void ShowCleanUp(const HostsStepReport& report) = 0;
   virtual void DestroyMainWindow() = 0;
 };
 
@@ -29,12 +22,20 @@ class UpdateControllerHost {
 // One cycle at a time: a timed refresh that falls due while one waits is skipped, and a Save
 // during a cycle is merged into one more cycle right after it. Closing cleans up at once (the
 // cycle ends and the hosts section goes); a window closed while a cycle waits is destroyed when
-// that cycle has unwound. `clock` is the monotonic time of the window thread's waits.
+// that cycle has unwound. `clock` is the monotonic time of the window thread's waits. Each cycle's
+// outcome goes to `observer`; `restore` learns of each hosts step, of each regular refresh and of
+// closing (restoring stops before the clean-up changes the hosts file).
 class UpdateController {
  public:
-  UpdateController(UpdateCycle& cycle, const AccountSource& account, UpdateControllerHost& host,
-                   const EventPump& clock)
-      : cycle_(cycle), account_(account), host_(host), clock_(clock), timing_(clock.Now()) {}
+  UpdateController(UpdateCycle& cycle, const AccountSource& account, SectionRestore& restore,
+                   UpdateObserver& observer, UpdateControllerHost& host, const EventPump& clock)
+      : cycle_(cycle),
+        account_(account),
+        restore_(restore),
+        observer_(observer),
+        host_(host),
+        clock_(clock),
+        timing_(clock.Now()) {}
   UpdateController(const UpdateController&) = delete;
   UpdateController& operator=(const UpdateController&) = delete;
 
@@ -51,8 +52,6 @@ class UpdateController {
   // The machine woke from sleep; a network interface came up or got an address.
   void OnWake();
   void OnNetworkUp();
-  // The hosts file changed and its folder has been quiet for a moment since.
-  void OnHostsSettled();
   // The window is asked to close (close box, tray menu, a close request).
   void Close();
   // The session ends; the process may be ended as soon as this returns.
@@ -85,6 +84,8 @@ class UpdateController {
 
   UpdateCycle& cycle_;
   const AccountSource& account_;
+  SectionRestore& restore_;
+  UpdateObserver& observer_;
   UpdateControllerHost& host_;
   const EventPump& clock_;
   CycleTiming timing_;

@@ -27,6 +27,7 @@
 #include "platform/message_pump-win32.h"
 #include "platform/message_window-win32.h"
 #include "sync/hosts_paths-win32.h"
+#include "sync/section_restore.h"
 #include "sync/update_cycle.h"
 
 namespace {
@@ -96,11 +97,12 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show) {
       });
   socket.Attach(socket_events.hwnd(), &http);
   proxy_system.Attach(socket_events.hwnd(), &proxies);
-  kalvane::UpdateCycle cycle(http, hosts, code_page, refused);
+  kalvane::UpdateCycle cycle(http, hosts, code_page);
+  kalvane::SectionRestore restore(hosts);
 
   std::unique_ptr<kalvane::MainWindow> window = kalvane::MainWindow::Create(
-      instance, {code_page, settings, cycle, pump, kalvane::WindowsHostsPaths().hosts, refused,
-                 *private_files, ProgramFile(kHistoryFileName)});
+      instance, {code_page, settings, cycle, restore, pump, kalvane::WindowsHostsPaths().hosts,
+                 refused, *private_files, ProgramFile(kHistoryFileName)});
   if (!window) return 1;
   // Kalvane.exe /close, started by an installer, asks this copy to close through the lock.
   const kalvane::ExitRequestListener exit_request(lock->ExitRequest(), window->hwnd());

@@ -33,16 +33,10 @@ std::optional<InstanceCommand> ParseInstanceCommand(std::span<const std::u16stri
   return std::nullopt;
 }
 
-int CleanupExitCode(HostsOutcome outcome) {
-  switch (outcome) {
-    case HostsOutcome::kWritten:
-    case HostsOutcome::kUnchanged:
-    case HostsOutcome::kNotTouched:
-    case HostsOutcome::kHostsMissing:
-      return kCommandDone;
-    default:
-      return kCommandFailed;
-  }
+int CleanupExitCode(const HostsOutcome& outcome) {
+  const bool no_hosts_file =
+      outcome.step == HostsStep::kRead && outcome.status == StatusKind::kNotFound;
+  return outcome.ok() || no_hosts_file ? kCommandDone : kCommandFailed;
 }
 
 }  // namespace kalvane

@@ -45,6 +45,6 @@ std::optional<InstanceCommand> ParseInstanceCommand(std::span<const std::u16stri
 
 // The exit code of /cleanup after the clean-up step ended with `outcome`: done when the hosts
 // file holds no section afterwards (there was none, or it went, or there is no hosts file).
-int CleanupExitCode(HostsOutcome outcome);
+int CleanupExitCode(const HostsOutcome& outcome);
 
 }  // namespace kalvane

@@ -132,7 +132,7 @@ std::optional<int> RunInstanceCommand() {
     case InstanceCommand::Kind::kCleanup: {
       // The same step as the clean-up when the window closes.
       HostsStore hosts = MakeWindowsHostsStore(RefusedHostsOfThisMachine());
-      return CleanupExitCode(hosts.ClearHostsSection().outcome);
+      return CleanupExitCode(hosts.ClearHostsSection());
     }
     case InstanceCommand::Kind::kClose: {
       const Result<FilePath> folder =

@@ -72,7 +72,8 @@ std::vector<ProofRow> ProofRows(const DomainList& written, const AnsiCodePage& c
 
 StatusDisplay::StatusDisplay(HINSTANCE instance, HWND owner, TrayIcon& tray,
                              const TrayPictures& pictures, const AnsiCodePage& code_page,
-                             RefusedHosts refused, FileSystem& files, FilePath history)
+                             RefusedHosts refused, FileSystem& files, FilePath history,
+                             std::function<NextDue()> next_due)
     : instance_(instance),
       owner_(owner),
       code_page_(code_page),
@@ -80,49 +81,47 @@ StatusDisplay::StatusDisplay(HINSTANCE instance, HWND owner, TrayIcon& tray,
       tray_status_(tray, pictures),
       balloons_(tray),
       history_(files, std::move(history)),
-      proofs_(instance, [this](std::vector<RowProof> proofs) { OnProven(std::move(proofs)); }) {
+      proofs_(instance, [this](std::vector<RowProof> proofs) { OnProven(std::move(proofs)); }),
+      next_due_(std::move(next_due)) {
   journal_.LoadEarlier(history_.Load());
   const std::wstring hosts = WindowsHostsPaths().hosts.wstring();
   debug_ = {hosts.empty() ? u"hosts" : std::u16string(hosts.begin(), hosts.end()),
             code_page.Decode(refused_.service_host), &SystemErrorText};
 }
 
-void StatusDisplay::ShowCleanUp(const HostsStepReport& report) {
-  WriteDebugLine(DebugCleanUpLine(report, debug_));
+void StatusDisplay::OnCleanUp(const HostsOutcome& outcome) {
+  WriteDebugLine(DebugCleanUpLine(outcome, debug_));
 }
 
-void StatusDisplay::ShowCycle(const CycleReport& report, const NextDue& next) {
+void StatusDisplay::OnCycleEnded(const CycleReport& report) {
   const TimeOfDay at = LocalTimeNow();
-  const TrayIconState state = IconState(report.result);
+  const TrayIconState state = IconState(report.Result());
   const std::u16string words = OutcomeText(report);
   ShowInTray(tray_outcome_.OnCycle(report, at));
   WriteDebugLine(DebugReportLine(report, at, debug_));
-  // The proxy the answer came through is refused too, as the hosts step refused it.
-  refused_.others = ProxyHostsOf(report.route);
-  const SharedDomainList written = RowsAfterCycle(report, refused_);
-  // The rows left out, below the cycle's own line in the history.
-  if (written && report.mappings) {
-    for (const auto& line : RefusedRowLines(*report.mappings, refused_, code_page_)) {
+  const AnswerTaken* taken = report.Taken();
+  const SharedDomainList written = taken ? taken->hosts.rows : nullptr;
+  // The rows left out, below the cycle's own line in the history. The proxy the answer came
+  // through is refused too, as the hosts step refused it.
+  if (written && taken->mappings) {
+    refused_.others = ProxyHostsOf(taken->route);
+    for (const auto& line : RefusedRowLines(*taken->mappings, refused_, code_page_)) {
       journal_.Note(at, line);
     }
   }
-  Record(at, RoutedOutcomeText(report), written, next);
+  Record(at, RoutedOutcomeText(report), written);
   balloons_.Observe(ConditionOf(state), words);
 }
 
-void StatusDisplay::ShowRestore(const RestoreReport& report, const NextDue& next) {
+void StatusDisplay::OnRestore(const RestoreReport& report) {
   const TimeOfDay at = LocalTimeNow();
   const std::u16string text = RestoreText(report);
   ShowInTray(tray_outcome_.OnRestore(report, at));
-  const bool restored =
-      report.kind != RestoreReport::Kind::kPaused && HostsStepSucceeded(report.hosts.outcome);
-  SharedDomainList written;
-  if (restored) written = WrittenRows(report.mappings, refused_);
-  Record(at, text, written, next);
+  Record(at, text, report.hosts.rows);
   // A restore that went through says nothing about the updates themselves.
-  if (report.kind == RestoreReport::Kind::kPaused) {
+  if (report.decision == GuardDecision::kPaused) {
     balloons_.Observe(UpdateCondition::kRestorePaused, text);
-  } else if (!restored) {
+  } else if (!report.hosts.ok()) {
     balloons_.Observe(UpdateCondition::kFailing, text);
   }
 }
@@ -137,10 +136,10 @@ void StatusDisplay::ShowInTray(const TrayView& view) {
 }
 
 void StatusDisplay::Record(TimeOfDay at, std::u16string_view result,
-                           const SharedDomainList& written, const NextDue& next) {
+                           const SharedDomainList& written) {
   journal_.Record(at, result, written);
   (void)history_.Save(journal_.Entries());  // not kept: the next event tries again
-  SetNextDue(next);
+  SetNextDue();
   Refresh();
   // The write is done and the resolver's cache flushed: do the names resolve as written?
   if (written) proofs_.Start(ProofRows(*written, code_page_));
@@ -162,12 +161,13 @@ void StatusDisplay::Refresh() {
   if (window_ && window_->IsOpen()) window_->Show(journal_.Model(code_page_));
 }
 
-void StatusDisplay::SetNextDue(const NextDue& next) {
+void StatusDisplay::SetNextDue() {
+  const NextDue next = next_due_();
   journal_.SetNextDue(LocalTimeAt(next.at), next.quick_retry);
 }
 
-void StatusDisplay::OpenWindow(const NextDue& next) {
-  SetNextDue(next);
+void StatusDisplay::OpenWindow() {
+  SetNextDue();
   if (window_ && window_->IsOpen()) {
     window_->Show(journal_.Model(code_page_));
     window_->BringForward();

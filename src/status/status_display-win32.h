@@ -21,28 +21,33 @@
 #include "status/status_journal.h"
 #include "status/status_window-win32.h"
 #include "status/tray_outcome.h"
+#include "sync/section_restore.h"
 #include "sync/update_cycle.h"
 #include "tray/tray_icon-win32.h"
 #include "tray/tray_status-win32.h"
 
 namespace kalvane {
 
-class StatusDisplay {
+// Follows the update controller and the section restore directly: each outcome they report shows
+// here, with the cycle that starts next by itself as `next_due` tells it.
+class StatusDisplay final : public UpdateObserver, public RestoreObserver {
  public:
   // The tray, the icons, `code_page` and `files` stay owned by the caller and must outlive this
-  // object. Rows `refused` refuses are never written: the journal leaves them out and names them.
-  // The history of earlier runs is read from `history` (in `files`, kept private) at once.
+  // object. Rows `refused` refuses are never written: the history names them. The history of
+  // earlier runs is read from `history` (in `files`, kept private) at once.
   StatusDisplay(HINSTANCE instance, HWND owner, TrayIcon& tray, const TrayPictures& pictures,
                 const AnsiCodePage& code_page, RefusedHosts refused, FileSystem& files,
-                FilePath history);
+                FilePath history, std::function<NextDue()> next_due);
   StatusDisplay(const StatusDisplay&) = delete;
   StatusDisplay& operator=(const StatusDisplay&) = delete;
 
-  // A cycle ended; `next` is the cycle that starts next by itself.
-  void ShowCycle(const CycleReport& report, const NextDue& next);
-  // A restore was made, or restoring paused: in the history; the tray keeps the last update's
-  // outcome (TrayOutcome).
-  void ShowRestore(const RestoreReport& report, const NextDue& next);
+  // UpdateObserver: a cycle ended; the exit clean-up's hosts step ended with `outcome`, a
+  // failure of which goes to the debug output.
+  void OnCycleEnded(const CycleReport& report) override;
+  void OnCleanUp(const HostsOutcome& outcome) override;
+  // RestoreObserver: a restore was made, or restoring paused: in the history; the tray keeps the
+  // last update's outcome (TrayOutcome).
+  void OnRestore(const RestoreReport& report) override;
   // One tick of the one-second refresh timer: a balloon that had to wait.
   void OnSecondTick() { balloons_.OnTick(); }
   // "通知": balloons off or on.
@@ -50,16 +55,13 @@ class StatusDisplay {
   bool BalloonsOn() const { return balloons_.On(); }
 
   // "状态": opens the status window, or brings it forward when it is open.
-  void OpenWindow(const NextDue& next);
+  void OpenWindow();
   // The program closes: the status window goes first.
   void CloseWindow() { window_.reset(); }
-  // The exit clean-up's hosts step ended with `report`: a failure goes to the debug output.
-  void ShowCleanUp(const HostsStepReport& report);
 
  private:
-  void Record(TimeOfDay at, std::u16string_view result, const SharedDomainList& written,
-              const NextDue& next);
-  void SetNextDue(const NextDue& next);
+  void Record(TimeOfDay at, std::u16string_view result, const SharedDomainList& written);
+  void SetNextDue();
   void ShowInTray(const TrayView& view);
   void ShowTip();
   void OnProven(std::vector<RowProof> proofs);
@@ -78,6 +80,7 @@ class StatusDisplay {
   std::u16string tip_line_;  // the tool-tip below its title, before the proof's note
   RowProofs proofs_;
   std::unique_ptr<StatusWindow> window_;
+  std::function<NextDue()> next_due_;
 };
 
 }  // namespace kalvane

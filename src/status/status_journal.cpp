@@ -82,15 +82,6 @@ MappingRow MappingRows::operator[](std::size_t index) const {
           proofs_ && index < proofs_->size() ? ProofText((*proofs_)[index]) : u""};
 }
 
-SharedDomainList WrittenRows(const SharedDomainList& list, const RefusedHosts& refused) {
-  if (!list) return list;
-  const auto writable = [&](const DomainMapping& m) { return IsWritableMapping(m, refused); };
-  if (std::ranges::all_of(*list, writable)) return list;
-  auto written = std::make_shared<DomainList>();
-  std::ranges::copy_if(*list, std::back_inserter(*written), writable);
-  return written;
-}
-
 std::vector<std::u16string> RefusedRowLines(const DomainList& list, const RefusedHosts& refused,
                                             const AnsiCodePage& code_page) {
   std::vector<std::u16string> lines;
@@ -108,14 +99,6 @@ std::vector<std::u16string> RefusedRowLines(const DomainList& list, const Refuse
   }
   if (more > 0) lines.push_back(u"另有 " + DecimalText(more) + u" 条映射未写入");
   return lines;
-}
-
-SharedDomainList RowsAfterCycle(const CycleReport& report, const RefusedHosts& refused) {
-  if (!report.hosts || (report.hosts->outcome != HostsOutcome::kWritten &&
-                        report.hosts->outcome != HostsOutcome::kUnchanged)) {
-    return nullptr;
-  }
-  return WrittenRows(report.mappings, refused);
 }
 
 void StatusJournal::Record(TimeOfDay at, std::u16string_view result,

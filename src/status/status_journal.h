@@ -72,21 +72,12 @@ std::u16string FieldText(std::u16string_view text);
 // with its column names and rows. A TAB, CR or LF inside a field becomes a space.
 std::u16string StatusReportText(const StatusModel& model);
 
-// The rows of `list` that the hosts section holds after a write (hosts_section.h's
-// IsWritableMapping): the rest is never written. `list` itself when it holds no other rows.
-SharedDomainList WrittenRows(const SharedDomainList& list, const RefusedHosts& refused);
-
 // A history line for each row of `list` that is never written, with why, e.g.
 // "未写入 wpad 6.6.6.6：代理自动发现（WPAD）的名称"; at most kRefusedRowsShown, then one line
 // that counts the rest.
 inline constexpr std::size_t kRefusedRowsShown = 10;
 std::vector<std::u16string> RefusedRowLines(const DomainList& list, const RefusedHosts& refused,
                                             const AnsiCodePage& code_page);
-
-// What the journal records for a cycle as `written`: the rows of the cycle's list that are
-// written, when its hosts step wrote the section or found it as it should be; none when the cycle
-// left the section as it was (no answer, an empty list, a failed step).
-SharedDomainList RowsAfterCycle(const CycleReport& report, const RefusedHosts& refused);
 
 // The history's bound, earlier runs' rows included.
 inline constexpr std::size_t kHistoryCapacity = 1000;
@@ -110,8 +101,8 @@ class StatusJournal {
  public:
   // A cycle, a restore or a paused restore ended at `at` with `result` (the outcome's words,
   // reason included, without the time). `written`: the rows the hosts section holds after this
-  // event wrote it (WrittenRows), none when it wrote nothing; the change is counted against
-  // the rows held before, whose proof starts afresh. The history keeps the last
+  // event wrote it (the hosts step's rows), none when it wrote nothing; the change is counted
+  // against the rows held before, whose proof starts afresh. The history keeps the last
   // kHistoryCapacity events.
   void Record(TimeOfDay at, std::u16string_view result, const SharedDomainList& written);
   // A line in the history alone, such as a row that was refused; the outcome stays.

@@ -47,43 +47,36 @@ std::u16string ErrorReason(std::uint32_t code) {
   }
 }
 
-std::u16string_view HostsFailureWords(HostsOutcome outcome) {
-  switch (outcome) {
-    case HostsOutcome::kWritten:
-    case HostsOutcome::kUnchanged:
-    case HostsOutcome::kNotTouched:
-      return u"";
-    case HostsOutcome::kNoHostsPath:
+std::u16string_view HostsFailureWords(const HostsOutcome& hosts) {
+  if (hosts.ok()) return u"";
+  switch (hosts.step) {
+    case HostsStep::kLocate:
       return u"找不到系统目录，无法写入 hosts 文件";
-    case HostsOutcome::kHostsMissing:
-      return u"没有 hosts 文件";
-    case HostsOutcome::kHostsUnreadable:
+    case HostsStep::kRead:
+      if (hosts.status == StatusKind::kNotFound) return u"没有 hosts 文件";
+      if (hosts.status == StatusKind::kRejected) return u"hosts 文件不是文本，未改动";
       return u"无法读取 hosts 文件";
-    case HostsOutcome::kHostsNotText:
-      return u"hosts 文件不是文本，未改动";
-    case HostsOutcome::kTempFileFailed:
-    case HostsOutcome::kReplaceFailed:
+    case HostsStep::kTempFile:
+    case HostsStep::kReplace:
       return u"无法写入 hosts 文件";
-    case HostsOutcome::kVerifyFailed:
+    case HostsStep::kVerify:
       return u"hosts 文件读回与写入不符，已还原";
-    case HostsOutcome::kRestoreFailed:
+    case HostsStep::kPutBack:
       return u"hosts 文件替换中断，下次更新时还原";
-    case HostsOutcome::kInternalError:
-      return u"写入 hosts 文件时出错";
+    case HostsStep::kWritten:
+    case HostsStep::kUnchanged:
+    case HostsStep::kNotTouched:
+    case HostsStep::kCompose:
+      break;
   }
   return u"写入 hosts 文件时出错";
 }
 
-bool HostsFailed(const CycleReport& report) {
-  return report.hosts && !HostsStepSucceeded(report.hosts->outcome);
-}
+bool HostsFailed(const CycleReport& report) { return report.Hosts() && !report.Hosts()->ok(); }
 
-std::u16string Updated(const CycleReport& report) {
-  if (report.hosts && report.hosts->outcome == HostsOutcome::kNotTouched) {
-    return u"服务器没有返回映射，hosts 文件未改动";
-  }
-  const std::size_t rows = report.hosts ? report.hosts->rows_written : 0;
-  return u"已更新 " + DecimalText(rows) + u" 条映射";
+std::u16string Updated(const AnswerTaken& taken) {
+  if (taken.hosts.step == HostsStep::kNotTouched) return u"服务器没有返回映射，hosts 文件未改动";
+  return u"已更新 " + DecimalText(taken.hosts.RowCount()) + u" 条映射";
 }
 
 // What came back when the answer could not be taken.
@@ -108,38 +101,40 @@ std::u16string RefusalWords(const AnswerVerdict& refusal) {
 
 // The outcome's words; for no answer without its reason.
 std::u16string OutcomeWords(const CycleReport& report) {
-  if (!report.account_sent) return u"账号含有无法发送的字符，未连接服务器";
-  if (report.refusal.fault != AnswerFault::kNone) return RefusalWords(report.refusal);
-  if (!report.answered) return u"无法连接服务器";
-  const std::u16string hosts = HostsFailed(report) ? HostsFailureText(*report.hosts) : u"";
-  if (!report.confirmed) return hosts.empty() ? u"账号未确认" : u"账号未确认；" + hosts;
+  if (!report.AccountSent()) return u"账号含有无法发送的字符，未连接服务器";
+  if (const AnswerRefused* refused = report.Refused()) return RefusalWords(refused->refusal);
+  const AnswerTaken* taken = report.Taken();
+  if (taken == nullptr) return u"无法连接服务器";
+  const std::u16string hosts = HostsFailureText(taken->hosts);
+  if (!taken->confirmed) return hosts.empty() ? u"账号未确认" : u"账号未确认；" + hosts;
   if (!hosts.empty()) return hosts;
-  if (report.result == UpdateResult::kTransferFailed) return u"重试后" + Updated(report);
-  return Updated(report);
+  if (taken->after_failures) return u"重试后" + Updated(*taken);
+  return Updated(*taken);
 }
 
 std::u16string_view Reason(const CycleReport& report) {
-  if (!report.account_sent || report.answered) return {};
-  return ConnectFailureReason(report.transfer);
+  const NoAnswer* none = report.Unanswered();
+  return none ? ConnectFailureReason(none->transfer) : std::u16string_view();
 }
 
 // A proxy that failed in the attempt that decided a cycle without an answer, without its reason.
 std::u16string ProxyFailureWords(const CycleReport& report) {
-  if (!report.account_sent || report.answered || !report.route.failed_proxy) return {};
-  if (report.route.proxy_wants_credentials) return u"代理服务器要求身份验证";
-  return u"无法连接代理服务器 " + AsciiToUtf16(report.route.failed_proxy->Text());
+  const NoAnswer* none = report.Unanswered();
+  if (none == nullptr || !none->route.failed_proxy) return {};
+  if (none->route.proxy_wants_credentials) return u"代理服务器要求身份验证";
+  return u"无法连接代理服务器 " + AsciiToUtf16(none->route.failed_proxy->Text());
 }
 
-std::u16string_view ProxyFailureReason(const CycleReport& report) {
-  if (report.route.proxy_wants_credentials) return {};
-  return ConnectFailureReason(report.route.proxy_failure);
+std::u16string_view ProxyFailureReason(const FetchRoute& route) {
+  if (route.proxy_wants_credentials) return {};
+  return ConnectFailureReason(route.proxy_failure);
 }
 
 }  // namespace
 
-std::u16string HostsFailureText(const HostsStepReport& hosts) {
-  std::u16string text(HostsFailureWords(hosts.outcome));
-  const std::u16string reason = ErrorReason(hosts.system_error);
+std::u16string HostsFailureText(const HostsOutcome& hosts) {
+  std::u16string text(HostsFailureWords(hosts));
+  const std::u16string reason = ErrorReason(hosts.status.system_error());
   if (!text.empty() && !reason.empty()) text += u"：" + reason;
   return text;
 }
@@ -161,12 +156,12 @@ std::u16string OutcomeText(const CycleReport& report) {
 }
 
 std::u16string RoutedOutcomeText(const CycleReport& report) {
+  const FetchRoute* route = report.Route();
   std::u16string text = ProxyFailureWords(report);
-  if (!text.empty()) text += std::u16string(ProxyFailureReason(report)) + u"；";
+  if (!text.empty()) text += std::u16string(ProxyFailureReason(*route)) + u"；";
   text += OutcomeText(report);
-  if (!report.account_sent) return text;
-  if (report.route.proxy)
-    return text + u"（经代理 " + AsciiToUtf16(report.route.proxy->Text()) + u"）";
+  if (route == nullptr) return text;
+  if (route->proxy) return text + u"（经代理 " + AsciiToUtf16(route->proxy->Text()) + u"）";
   return text + u"（直接连接）";
 }
 
@@ -178,17 +173,15 @@ std::u16string TipStatusLine(const CycleReport& report, TimeOfDay at, std::size_
   // Behind a proxy that failed, the proxy is what to mend first.
   const std::u16string proxy = ProxyFailureWords(report);
   if (!proxy.empty()) {
-    return FitStatusLine(proxy, ProxyFailureReason(report), StatusLineTime(at), room);
+    return FitStatusLine(proxy, ProxyFailureReason(*report.Route()), StatusLineTime(at), room);
   }
   return FitStatusLine(OutcomeWords(report), Reason(report), StatusLineTime(at), room);
 }
 
 std::u16string RestoreText(const RestoreReport& report) {
-  if (report.kind == RestoreReport::Kind::kPaused)
-    return u"hosts 文件被其他程序反复改写，已暂停恢复";
-  if (!HostsStepSucceeded(report.hosts.outcome)) return HostsFailureText(report.hosts);
-  if (report.kind == RestoreReport::Kind::kMovedUp)
-    return u"已将其他程序加入本段的行移到 #BEGIN 之上";
+  if (report.decision == GuardDecision::kPaused) return u"hosts 文件被其他程序反复改写，已暂停恢复";
+  if (!report.hosts.ok()) return HostsFailureText(report.hosts);
+  if (report.decision == GuardDecision::kMoveUp) return u"已将其他程序加入本段的行移到 #BEGIN 之上";
   return u"已恢复被其他程序移除的映射";
 }
 
@@ -204,28 +197,56 @@ std::u16string SystemWords(std::uint32_t code, std::u16string_view kind,
          DecimalText(code) + u")";
 }
 
-std::u16string HostsStepLine(const HostsStepReport& hosts, const DebugSubjects& subjects) {
-  return u"write " + subjects.hosts_path + u": " + HostsFailureText(hosts) +
-         SystemWords(hosts.system_error, u"Win32", subjects);
+// What the step that failed did to the hosts file.
+std::u16string_view StepWords(HostsStep step) {
+  switch (step) {
+    case HostsStep::kLocate:
+      return u"find the folder of";
+    case HostsStep::kRead:
+      return u"read";
+    case HostsStep::kCompose:
+      return u"compose";
+    case HostsStep::kTempFile:
+      return u"write a temporary file beside";
+    case HostsStep::kReplace:
+      return u"replace";
+    case HostsStep::kVerify:
+      return u"read back";
+    case HostsStep::kPutBack:
+      return u"put back";
+    case HostsStep::kWritten:
+    case HostsStep::kUnchanged:
+    case HostsStep::kNotTouched:
+      break;
+  }
+  return u"write";
+}
+
+std::u16string HostsStepLine(const HostsOutcome& hosts, const DebugSubjects& subjects) {
+  return std::u16string(StepWords(hosts.step)) + u" " + subjects.hosts_path + u": " +
+         HostsFailureText(hosts) + SystemWords(hosts.status.system_error(), u"Win32", subjects);
 }
 
 }  // namespace
 
 std::u16string DebugReportLine(const CycleReport& report, TimeOfDay at,
                                const DebugSubjects& subjects) {
-  if (report.result == UpdateResult::kNoFailure && !HostsFailed(report)) return {};
+  const UpdateResult result = report.Result();
+  if (result == UpdateResult::kNoFailure && !HostsFailed(report)) return {};
   std::u16string line = u"Kalvane: " + TimeOfDayText(at) + u" update: ";
-  if (HostsFailed(report) && report.result != UpdateResult::kAccountNotConfirmed) {
-    line += HostsStepLine(*report.hosts, subjects);
+  if (HostsFailed(report) && result != UpdateResult::kAccountNotConfirmed) {
+    line += HostsStepLine(*report.Hosts(), subjects);
   } else {
     line += u"GET http://" + subjects.service_host + u"/: " + OutcomeText(report);
-    if (!report.answered) line += SystemWords(report.transfer.system_error(), u"Winsock", subjects);
+    if (const NoAnswer* none = report.Unanswered()) {
+      line += SystemWords(none->transfer.system_error(), u"Winsock", subjects);
+    }
   }
   return line + u"\n";
 }
 
-std::u16string DebugCleanUpLine(const HostsStepReport& hosts, const DebugSubjects& subjects) {
-  if (HostsStepSucceeded(hosts.outcome)) return {};
+std::u16string DebugCleanUpLine(const HostsOutcome& hosts, const DebugSubjects& subjects) {
+  if (hosts.ok()) return {};
   return u"Kalvane: exit clean-up: " + HostsStepLine(hosts, subjects) + u"\n";
 }
 

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "status/status_tip.h"
+#include "sync/section_restore.h"
 #include "sync/update_cycle.h"
 #include "tray/status_icon_rule.h"
 
@@ -58,7 +59,7 @@ std::u16string RestoreText(const RestoreReport& report);
 
 // The hosts step's failure in words, with its reason when the error code is known; empty for an
 // outcome that is no failure.
-std::u16string HostsFailureText(const HostsStepReport& hosts);
+std::u16string HostsFailureText(const HostsOutcome& hosts);
 
 // What the debug output names: the hosts file, the service's host, and the system's own words
 // for an error code (empty when it has none).
@@ -70,7 +71,7 @@ struct DebugSubjects {
 
 // A line for the debug output when the cycle did not go through cleanly (every result but a
 // confirmed update whose hosts step succeeded), naming the step that failed, what it worked on
-// and why, e.g. "Kalvane: 12:03:00 update: write C:\...\hosts: 无法写入 hosts 文件：拒绝访问 -
+// and why, e.g. "Kalvane: 12:03:00 update: replace C:\...\hosts: 无法写入 hosts 文件：拒绝访问 -
 // Access is denied. (Win32 error 5)". Empty when there is nothing to report.
 std::u16string DebugReportLine(const CycleReport& report, TimeOfDay at,
                                const DebugSubjects& subjects);
@@ -81,6 +82,6 @@ std::u16string DebugReportLine(const CycleReport& report, TimeOfDay at,
 TrayIconState IconState(UpdateResult result);
 
 // The same for the exit clean-up's hosts step; empty when it succeeded.
-std::u16string DebugCleanUpLine(const HostsStepReport& hosts, const DebugSubjects& subjects);
+std::u16string DebugCleanUpLine(const HostsOutcome& hosts, const DebugSubjects& subjects);
 
 }  // namespace kalvane

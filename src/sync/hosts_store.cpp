@@ -1,5 +1,8 @@
 #include "sync/hosts_store.h"
 
+#include <algorithm>
+#include <iterator>
+#include <memory>
 #include <string>
 #include <utility>
 
@@ -9,16 +12,13 @@
 namespace kalvane {
 namespace {
 
-// Why the hosts file could not be taken up: ReadHosts's failure as a step's report.
-HostsStepReport ReadFailure(Status status) {
-  switch (status.kind()) {
-    case StatusKind::kNotFound:
-      return {HostsOutcome::kHostsMissing, status.system_error()};
-    case StatusKind::kRejected:
-      return {HostsOutcome::kHostsNotText, status.system_error()};
-    default:
-      return {HostsOutcome::kHostsUnreadable, status.system_error()};
-  }
+// The rows of `mappings` that go into the section, in order: `mappings` itself when every one does.
+SharedDomainList WritableRows(const SharedDomainList& mappings, const RefusedHosts& refused) {
+  const auto writable = [&](const DomainMapping& m) { return IsWritableMapping(m, refused); };
+  if (std::ranges::all_of(*mappings, writable)) return mappings;
+  auto rows = std::make_shared<DomainList>();
+  std::ranges::copy_if(*mappings, std::back_inserter(*rows), writable);
+  return rows;
 }
 
 // `path` with `suffix` after its last name; nothing for an unknown path.
@@ -31,7 +31,11 @@ FilePath Sibling(const FilePath& path, const wchar_t* suffix) {
 
 // What a step that could not hold the content in memory reports (see base/boundary.h); the file
 // layer below reports its own failures as a Status, so nothing was replaced then.
-const HostsStepReport kInternalErrorReport{HostsOutcome::kInternalError};
+HostsOutcome OutOfMemory() {
+  return HostsOutcome::Failed(HostsStep::kCompose, Status::Failure(StatusKind::kOutOfMemory));
+}
+
+constexpr Status kNoPath = Status::Failure(StatusKind::kNotFound);
 
 }  // namespace
 
@@ -44,38 +48,39 @@ HostsStore::HostsStore(std::unique_ptr<FileSystem> files, HostsPaths paths,
       on_hosts_changed_(std::move(on_hosts_changed)),
       refused_(std::move(refused)) {}
 
-HostsStepReport HostsStore::WriteHostsSection(const DomainList& mappings) noexcept {
-  return Guarded([&] { return Write(mappings); }, kInternalErrorReport);
+HostsOutcome HostsStore::WriteHostsSection(const SharedDomainList& mappings) noexcept {
+  return Guarded([&] { return Write(mappings); }, OutOfMemory());
 }
 
-HostsStepReport HostsStore::ClearHostsSection() noexcept {
-  return Guarded([&] { return Clear(); }, kInternalErrorReport);
+HostsOutcome HostsStore::ClearHostsSection() noexcept {
+  return Guarded([&] { return Clear(); }, OutOfMemory());
 }
 
-HostsStepReport HostsStore::Write(const DomainList& mappings) {
-  if (paths_.hosts.empty()) return {HostsOutcome::kNoHostsPath};
+HostsOutcome HostsStore::Write(const SharedDomainList& mappings) {
+  if (paths_.hosts.empty()) return HostsOutcome::Failed(HostsStep::kLocate, kNoPath);
   const Result<std::string> old_content = ReadHosts();
-  if (!old_content) return ReadFailure(old_content.status());
+  if (!old_content) return HostsOutcome::Failed(HostsStep::kRead, old_content.status());
   const SectionRows* record = Record(*old_content);
-  if (mappings.empty()) {
+  if (!mappings || mappings->empty()) {
     SaveWorkingCopy(ComposeUserLines(*old_content, record));
-    return {HostsOutcome::kNotTouched};
+    return HostsOutcome::Done(HostsStep::kNotTouched);
   }
-  const auto new_content = ComposeHostsWithSection(*old_content, mappings, refused_, record);
+  const SharedDomainList rows = WritableRows(mappings, refused_);
+  const auto new_content = ComposeHostsWithSection(*old_content, *rows, {}, record);
   SaveWorkingCopy(new_content);
-  HostsStepReport report = Install(*old_content, new_content);
-  if (HostsStepSucceeded(report.outcome)) {
-    record_ = RowLines(mappings, refused_);
-    report.rows_written = record_->size();
+  HostsOutcome outcome = Install(*old_content, new_content);
+  if (outcome.ok()) {
+    record_ = RowLines(*rows, {});
+    outcome.rows = rows;
   }
-  return report;
+  return outcome;
 }
 
-HostsStepReport HostsStore::Clear() {
-  if (paths_.hosts.empty()) return {HostsOutcome::kNoHostsPath};
+HostsOutcome HostsStore::Clear() {
+  if (paths_.hosts.empty()) return HostsOutcome::Failed(HostsStep::kLocate, kNoPath);
   const Result<std::string> old_content = ReadHosts();
-  if (!old_content) return ReadFailure(old_content.status());
-  if (!HasSection(*old_content)) return {HostsOutcome::kNotTouched};
+  if (!old_content) return HostsOutcome::Failed(HostsStep::kRead, old_content.status());
+  if (!HasSection(*old_content)) return HostsOutcome::Done(HostsStep::kNotTouched);
   const auto new_content = ComposeUserLines(*old_content, Record(*old_content));
   SaveWorkingCopy(new_content);
   return Install(*old_content, new_content);
@@ -118,12 +123,12 @@ void HostsStore::SaveWorkingCopy(std::string_view content) {
   (void)files_->WriteWhole(paths_.working_copy, content, SyncMode::kNone);
 }
 
-HostsStepReport HostsStore::Install(std::string_view old_content, std::string_view new_content) {
-  if (new_content == old_content) return {HostsOutcome::kUnchanged};
+HostsOutcome HostsStore::Install(std::string_view old_content, std::string_view new_content) {
+  if (new_content == old_content) return HostsOutcome::Done(HostsStep::kUnchanged);
   // A new file under an unpredictable name each time: nothing put there beforehand is written.
   // One left by an interrupted run may carry the hosts file's read-only attribute; it goes first.
   const Status written = WriteFreshTemporary(*files_, temp_stem_, new_content, temp_);
-  if (!written.ok()) return {HostsOutcome::kTempFileFailed, written.system_error()};
+  if (!written.ok()) return HostsOutcome::Failed(HostsStep::kTempFile, written);
   // The hosts file exists (it was just read), so a backup left by an earlier run is stale.
   if (files_->Exists(backup_)) (void)files_->Remove(backup_);
   const Status replaced = files_->ReplaceKeepingBackup(paths_.hosts, temp_, backup_);
@@ -133,34 +138,35 @@ HostsStepReport HostsStore::Install(std::string_view old_content, std::string_vi
     return PutBackAfterFailedMove(new_content, replaced);
   }
   (void)files_->Remove(temp_);
-  return {HostsOutcome::kReplaceFailed, replaced.system_error()};
+  return HostsOutcome::Failed(HostsStep::kReplace, replaced);
 }
 
 // The hosts file name is empty: the old file is under the backup name, the new content under the
 // temporary one. The old file goes back; failing that, the new content goes in, so that the
-// hosts file is never left missing while either can be moved. The report keeps the failed
-// replace's error code.
-HostsStepReport HostsStore::PutBackAfterFailedMove(std::string_view new_content,
-                                                   Status replace_failure) {
+// hosts file is never left missing while either can be moved. The outcome keeps the failed
+// replace's status.
+HostsOutcome HostsStore::PutBackAfterFailedMove(std::string_view new_content,
+                                                Status replace_failure) {
   if (files_->MoveReplacing(backup_, paths_.hosts).ok()) {
     (void)files_->Remove(temp_);
-    return {HostsOutcome::kReplaceFailed, replace_failure.system_error()};
+    return HostsOutcome::Failed(HostsStep::kReplace, replace_failure);
   }
   if (files_->MoveReplacing(temp_, paths_.hosts).ok()) return Verify(new_content);
-  return {HostsOutcome::kRestoreFailed, replace_failure.system_error()};
+  return HostsOutcome::Failed(HostsStep::kPutBack, replace_failure);
 }
 
-HostsStepReport HostsStore::Verify(std::string_view new_content) {
+HostsOutcome HostsStore::Verify(std::string_view new_content) {
   const Result<std::string> written = files_->ReadWhole(paths_.hosts);
   if (written && *written == new_content) {
     (void)files_->Remove(backup_);
     NotifyChanged();
-    return {HostsOutcome::kWritten};
+    return HostsOutcome::Done(HostsStep::kWritten);
   }
   // The backup is the old hosts file itself, security descriptor included: moving it back
   // restores the hosts file as it was.
   if (!files_->MoveReplacing(backup_, paths_.hosts).ok()) NotifyChanged();
-  return {HostsOutcome::kVerifyFailed, written.status().system_error()};
+  // Read back but different: no system error behind it.
+  return HostsOutcome::Failed(HostsStep::kVerify, written.status());
 }
 
 void HostsStore::RecoverInterruptedReplace() {
@@ -170,12 +176,14 @@ void HostsStore::RecoverInterruptedReplace() {
 
 void HostsStore::NotifyChanged() noexcept {
   if (!on_hosts_changed_) return;
-  try {
-    on_hosts_changed_();
-  } catch (...) {
-    // The caller's callback, not the store's own work: only a cache flush hangs on it and the
-    // hosts file itself is done, so its failure must not turn the step into kInternalError.
-  }
+  // The caller's callback, not the store's own work: only a cache flush hangs on it and the hosts
+  // file itself is done, so its failure must not turn the step into a failure.
+  (void)Guarded(
+      [&] {
+        on_hosts_changed_();
+        return true;
+      },
+      false);
 }
 
 }  // namespace kalvane

@@ -7,10 +7,12 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "base/file_path.h"
 #include "base/file_system.h"
+#include "base/status.h"
 #include "sync/domain_list.h"
 #include "sync/hosts_section.h"
 
@@ -21,49 +23,61 @@ struct HostsPaths {
   FilePath working_copy;  // "hosts.bak" in the program folder; empty when unknown
 };
 
-// The outcome of one step. kWritten leaves the new content in the hosts file; every other outcome
-// leaves the hosts file byte for byte as it was, except the two noted below.
-enum class HostsOutcome {
-  kWritten,          // the hosts file now holds the new content (read back and compared)
-  kUnchanged,        // the new content equals the hosts file's; it was not rewritten
-  kNotTouched,       // an empty mapping list, or no section to clear: the hosts file is left alone
-  kNoHostsPath,      // the system directory is unknown
-  kHostsMissing,     // there is no hosts file; none is created
-  kHostsUnreadable,  // the hosts file cannot be read (rights, opened without sharing, I/O)
-  kHostsNotText,     // UTF-16 or NUL bytes: not a file we rewrite line by line
-  kTempFileFailed,   // the new content could not be written and flushed beside the hosts file
-  kReplaceFailed,    // the hosts file could not be replaced (read-only, in use, rights)
-  kVerifyFailed,     // the replaced file did not read back as written; the old one was moved
-                     // back (when even that fails, the unverified new content stays)
-  kRestoreFailed,    // the hosts file is missing, its old content is kept under the backup name
-                     // and is moved back by the next step
-  kInternalError,    // out of memory or a like fault; nothing was replaced
+// Which step decided how a write or clear of the section went. The first three are the ways it
+// goes through; on every other step the hosts file is left byte for byte as it was, except where
+// noted below.
+enum class HostsStep : std::uint8_t {
+  kWritten,     // the hosts file now holds the new content (read back and compared)
+  kUnchanged,   // the new content equals the hosts file's; it was not rewritten
+  kNotTouched,  // an empty mapping list, or no section to clear: the hosts file is left alone
+  kLocate,      // the system directory is unknown
+  kRead,        // reading the hosts file: kNotFound when there is none (none is created),
+                // kRejected when it is no text we rewrite line by line (UTF-16, NUL bytes),
+                // any other kind when it cannot be read (rights, opened without sharing, I/O)
+  kCompose,     // the content could not be held in memory (kOutOfMemory); nothing was replaced
+  kTempFile,    // the new content could not be written and flushed beside the hosts file
+  kReplace,     // the hosts file could not be replaced (read-only, in use, rights)
+  kVerify,      // the replaced file did not read back as written; the old one was moved back
+                // (when even that fails, the unverified new content stays)
+  kPutBack,     // the hosts file is missing, its old content is kept under the backup name and is
+                // moved back by the next step; the status is the failed replace's
 };
 
-// One step's outcome with what the status display tells about it.
-struct HostsStepReport {
-  HostsOutcome outcome = HostsOutcome::kNotTouched;
-  // The platform's code of the file operation's Status that decided a failure (Status's
-  // system_error); 0 when none is known.
-  std::uint32_t system_error = 0;
-  std::size_t rows_written = 0;  // mapping lines in the section as it now stands
+// How one step went: the step that decided it, its Status (ok exactly for the first three steps;
+// otherwise the failed file operation's, with the platform's error code when one is known), and
+// the rows the section holds as the store wrote them, in order. The rows are there only when
+// the hosts file holds them now: after kWritten, and after kUnchanged of a write.
+struct HostsOutcome {
+  HostsStep step = HostsStep::kNotTouched;
+  Status status;
+  SharedDomainList rows;
 
-  bool operator==(const HostsStepReport&) const = default;
+  static HostsOutcome Done(HostsStep step, SharedDomainList rows = nullptr) {
+    return {step, OkStatus(), std::move(rows)};
+  }
+  // A failure on `step`; a Status that says ok would contradict it and becomes kFailed.
+  static HostsOutcome Failed(HostsStep step, Status status) {
+    return {step, status.ok() ? Status::Failure(StatusKind::kFailed) : status, nullptr};
+  }
+
+  // The hosts file is as the step meant it to be.
+  bool ok() const { return status.ok(); }
+  std::size_t RowCount() const { return rows ? rows->size() : 0; }
+
+  // The same step, status and rows (compared row by row).
+  friend bool operator==(const HostsOutcome& a, const HostsOutcome& b) {
+    return a.step == b.step && a.status == b.status &&
+           (a.rows == b.rows || (a.rows && b.rows && *a.rows == *b.rows));
+  }
 };
-
-// True for the outcomes after which the hosts file is as the step meant it to be.
-constexpr bool HostsStepSucceeded(HostsOutcome outcome) {
-  return outcome == HostsOutcome::kWritten || outcome == HostsOutcome::kUnchanged ||
-         outcome == HostsOutcome::kNotTouched;
-}
 
 // What the update cycle asks of the hosts file: put a list into the program's section, take the
 // section out, or read the file as it stands (to see whether another program changed it).
 class HostsWriter {
  public:
   virtual ~HostsWriter() = default;
-  virtual HostsStepReport WriteHostsSection(const DomainList& mappings) noexcept = 0;
-  virtual HostsStepReport ClearHostsSection() noexcept = 0;
+  virtual HostsOutcome WriteHostsSection(const SharedDomainList& mappings) noexcept = 0;
+  virtual HostsOutcome ClearHostsSection() noexcept = 0;
   virtual Result<std::string> ReadHostsFile() noexcept = 0;
   // More host names no row may name from now on: the proxy the answers come through.
   virtual void RefuseAlso(std::vector<std::string> hosts) { (void)hosts; }
@@ -78,8 +92,8 @@ class HostsWriter {
 // Each step composes the new content in memory, leaves a copy of it in the working copy as well
 // as that can be done (a by-product: a working copy that cannot be written stops nothing), then
 // swaps it in with an atomic replace through a flushed temporary file beside the hosts file.
-// Neither step throws or shows anything; the report tells what happened, with the platform's
-// error code of the failure that decided it.
+// Neither step throws or shows anything; the outcome tells what happened, with the platform's
+// error code of the failure that decided it, and the rows written.
 //
 // A missing hosts file is not created: a system without one has it that way for a reason, and a
 // file we made would not carry the rights the system gives its own. The one exception is our own
@@ -91,29 +105,30 @@ class HostsStore final : public HostsWriter {
   HostsStore(std::unique_ptr<FileSystem> files, HostsPaths paths,
              std::function<void()> on_hosts_changed = {}, RefusedHosts refused = {});
 
-  // Puts `mappings` into the section. With an empty list only the working copy is written (the
+  // Puts `mappings` into the section (its writable rows; the outcome's rows are `mappings` itself
+  // when every row is writable). With an empty list only the working copy is written (the
   // user's lines) and the hosts file is left as it is, a section written earlier included.
-  HostsStepReport WriteHostsSection(const DomainList& mappings) noexcept override;
+  HostsOutcome WriteHostsSection(const SharedDomainList& mappings) noexcept override;
 
   // Cuts the section out of the hosts file whenever it holds one, whatever the last list was:
   // a section left by an earlier run, a crash or an empty answer goes as well. A hosts file
   // without a "#BEGIN" line is left alone.
-  HostsStepReport ClearHostsSection() noexcept override;
+  HostsOutcome ClearHostsSection() noexcept override;
 
   // The hosts file's content; kRejected for a file that is no text we rewrite line by line.
   Result<std::string> ReadHostsFile() noexcept override;
   void RefuseAlso(std::vector<std::string> hosts) override { refused_.others = std::move(hosts); }
 
  private:
-  HostsStepReport Write(const DomainList& mappings);
-  HostsStepReport Clear();
+  HostsOutcome Write(const SharedDomainList& mappings);
+  HostsOutcome Clear();
   Result<std::string> ReadHosts();
   // The record of our rows to take `content`'s section apart by; nullptr when there is none.
   const SectionRows* Record(std::string_view content);
   void SaveWorkingCopy(std::string_view content);
-  HostsStepReport Install(std::string_view old_content, std::string_view new_content);
-  HostsStepReport PutBackAfterFailedMove(std::string_view new_content, Status replace_failure);
-  HostsStepReport Verify(std::string_view new_content);
+  HostsOutcome Install(std::string_view old_content, std::string_view new_content);
+  HostsOutcome PutBackAfterFailedMove(std::string_view new_content, Status replace_failure);
+  HostsOutcome Verify(std::string_view new_content);
   void RecoverInterruptedReplace();
   void NotifyChanged() noexcept;
 

@@ -1,15 +1,23 @@
 #include "sync/hosts_watch-win32.h"
 
-#include <utility>
+#include <optional>
 
 namespace kalvane {
 
-HostsWatch::HostsWatch(const FilePath& hosts, std::function<void()> on_settled)
-    : on_settled_(std::move(on_settled)),
+HostsWatch::HostsWatch(const FilePath& hosts, SectionRestore& restore, RestoreObserver& observer,
+                       const EventPump& clock)
+    : restore_(restore),
+      observer_(observer),
+      clock_(clock),
       folder_(hosts.parent_path()),
       quiet_([this] { OnQuiet(); }) {}
 
 void HostsWatch::OnSignalled() {
+  if (restore_.Stopped()) {
+    folder_.Stop();
+    quiet_.Stop();
+    return;
+  }
   if (!folder_.Watching()) return;
   folder_.Rearm();
   quiet_.Start(kHostsQuietMs);  // starts the half second anew
@@ -17,12 +25,9 @@ void HostsWatch::OnSignalled() {
 
 void HostsWatch::OnQuiet() {
   quiet_.Stop();  // one tick: the next change starts it again
-  if (on_settled_) on_settled_();
-}
-
-void HostsWatch::Stop() {
-  folder_.Stop();
-  quiet_.Stop();
+  if (const std::optional<RestoreReport> report = restore_.OnHostsSettled(clock_.Now())) {
+    observer_.OnRestore(*report);
+  }
 }
 
 }  // namespace kalvane

@@ -2,19 +2,18 @@
 
 namespace kalvane {
 
-void SectionGuard::OnHostsStep(const SharedDomainList& mappings, const HostsStepReport& report) {
+void SectionGuard::OnHostsStep(const HostsOutcome& outcome) {
   // Nothing put back may be older than the latest answer: after an empty list (its rows were
   // withdrawn) or rows that could not be written, the section in the hosts file is older.
-  if (!mappings || mappings->empty() ||
-      (report.outcome != HostsOutcome::kWritten && report.outcome != HostsOutcome::kUnchanged)) {
+  if (!outcome.rows) {
     guarding_ = false;
     mappings_.reset();
     rows_.clear();
     return;
   }
   guarding_ = true;
-  mappings_ = mappings;
-  rows_ = RowLines(*mappings, refused_);
+  mappings_ = outcome.rows;
+  rows_ = RowLines(*mappings_, {});  // the store's rows: every one of them was written
 }
 
 void SectionGuard::OnRegularCycle() {

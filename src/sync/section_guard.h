@@ -41,18 +41,12 @@ class SectionGuard {
  public:
   using TimePoint = MonotonicClock::time_point;
 
-  // Rows `refused` refuses are left out of the section, as the hosts store leaves them out.
-  explicit SectionGuard(RefusedHosts refused) : refused_(std::move(refused)) {}
-
-  // A cycle's answer held `mappings`, and its hosts step ended with `report`. After kWritten and
-  // kUnchanged the section holds that list and is the one to keep. Every other outcome left the
-  // hosts file as it was: an empty list (which leaves an earlier section in place, its rows now
+  // A cycle's hosts step ended with `outcome`. When it holds rows (kWritten, or kUnchanged of a
+  // write), the section holds them and is the one to keep. Every other outcome left the hosts
+  // file as it was: an empty list (which leaves an earlier section in place, its rows now
   // withdrawn) or a failed write. The section there is then older than the answer, and guarding
   // stops until a later answer's rows are written.
-  void OnHostsStep(const SharedDomainList& mappings, const HostsStepReport& report);
-  // More host names no row may name from now on (the proxy the answers come through); the next
-  // hosts step keeps the section by them.
-  void RefuseAlso(std::vector<std::string> hosts) { refused_.others = std::move(hosts); }
+  void OnHostsStep(const HostsOutcome& outcome);
   // A regular cycle ran: it put the section back by itself, and restoring starts afresh.
   void OnRegularCycle();
   // The program is closing: the section goes, and nothing is restored any more.
@@ -62,7 +56,7 @@ class SectionGuard {
   // restore made at `now`; kMoveUp does not, and comes while restoring is paused as well.
   GuardDecision OnHostsChanged(std::string_view content, TimePoint now);
 
-  // The list to write back on kRestore: the one the section was last written from.
+  // The rows to write back on kRestore: those the section was last written with.
   const SharedDomainList& Mappings() const { return mappings_; }
   // Restoring is paused until the next regular cycle.
   bool Paused() const { return paused_; }
@@ -70,9 +64,8 @@ class SectionGuard {
   bool Guarding() const { return guarding_; }
 
  private:
-  RefusedHosts refused_;
   bool guarding_ = false;
-  SharedDomainList mappings_;       // the list the section holds
+  SharedDomainList mappings_;       // the rows the section holds
   SectionRows rows_;                // its rows as we write them
   std::deque<TimePoint> restores_;  // the latest restores, oldest first, at most kMaxRestores
   bool paused_ = false;

@@ -12,6 +12,17 @@ namespace {
 constexpr std::string_view kDomainQuery = "?domain=";
 constexpr std::string_view kPasswordQuery = "&pwd=";
 
+// An attempt that went direct at once, passing over a proxy an earlier attempt found failing,
+// still tells of that proxy.
+FetchRoute WithEarlierProxyFailure(FetchRoute route, const FetchRoute& earlier) {
+  if (!route.proxy && !route.failed_proxy && earlier.failed_proxy) {
+    route.failed_proxy = earlier.failed_proxy;
+    route.proxy_failure = earlier.proxy_failure;
+    route.proxy_wants_credentials = earlier.proxy_wants_credentials;
+  }
+  return route;
+}
+
 }  // namespace
 
 Result<std::string> BuildRequestPath(const AccountBoxes& account, const AnsiCodePage& code_page) {
@@ -27,49 +38,53 @@ Result<std::string> BuildRequestPath(const AccountBoxes& account, const AnsiCode
   return path;
 }
 
+UpdateResult CycleReport::Result() const {
+  if (!AccountSent()) return UpdateResult::kAccountNotConfirmed;
+  const AnswerTaken* taken = Taken();
+  if (taken == nullptr) return UpdateResult::kTransferFailed;
+  if (!taken->confirmed) return UpdateResult::kAccountNotConfirmed;
+  if (taken->after_failures || !taken->hosts.ok()) return UpdateResult::kTransferFailed;
+  return UpdateResult::kNoFailure;
+}
+
+const FetchRoute* CycleReport::Route() const {
+  if (const NoAnswer* none = Unanswered()) return &none->route;
+  if (const AnswerRefused* refused = Refused()) return &refused->route;
+  if (const AnswerTaken* taken = Taken()) return &taken->route;
+  return nullptr;
+}
+
 std::optional<UpdateResult> UpdateCycle::UpdateDomains(const AccountSource& account) {
   if (running_ || ended_) return std::nullopt;
   ScopedFlag running(running_);
-  report_ = CycleReport{};
-
   const Result<std::string> path = BuildRequestPath(account.Current(), code_page_);
-  if (!path) {  // nothing that is not the account goes out
-    report_.account_sent = false;
-    report_.result = UpdateResult::kAccountNotConfirmed;
-    return report_.result;
-  }
+  // Nothing that is not the account goes out.
+  report_ = path ? Attempts(account, *path) : CycleReport{AccountNotSent{}};
+  return report_.Result();
+}
 
-  UpdateResult result = UpdateResult::kNoFailure;
+CycleReport UpdateCycle::Attempts(const AccountSource& account, std::string_view path) {
+  NoAnswer none;
+  std::optional<AnswerVerdict> refusal;  // the latest answer refused
   for (int attempt = 0; attempt < kMaxAttempts && !ended_; ++attempt) {
-    if (Attempt(account, *path, result)) break;
-    result = UpdateResult::kTransferFailed;
+    const Result<HttpAnswer> answer = fetch_.Get(path);
+    none.route = WithEarlierProxyFailure(fetch_.LastRoute(), none.route);
+    if (!answer) {
+      none.transfer = answer.status();
+    } else if (answer->verdict.fault != AnswerFault::kNone) {
+      refusal = answer->verdict;
+    } else if (ended_) {  // closing: the answer is not written
+      none.transfer = Status::Failure(StatusKind::kCancelled);
+      refusal.reset();
+      break;
+    } else {
+      AnswerTaken taken = HandleResponse(account, answer->body, std::move(none.route));
+      taken.after_failures = attempt > 0;
+      return {std::move(taken)};
+    }
   }
-  report_.result = result;
-  return result;
-}
-
-bool UpdateCycle::Attempt(const AccountSource& account, std::string_view path,
-                          UpdateResult& result) {
-  const Result<HttpAnswer> answer = fetch_.Get(path);
-  report_.transfer = answer.status();
-  KeepProxyFailure(fetch_.LastRoute());
-  if (!answer) return false;
-  report_.answered = true;
-  report_.refusal = answer->verdict;
-  if (answer->verdict.fault != AnswerFault::kNone) return false;
-  if (!ended_) HandleResponse(account, answer->body, result);
-  return true;
-}
-
-void UpdateCycle::KeepProxyFailure(FetchRoute route) {
-  // An attempt that went direct at once, passing over a proxy an earlier attempt found failing,
-  // still tells of that proxy.
-  if (!route.proxy && !route.failed_proxy && report_.route.failed_proxy) {
-    route.failed_proxy = report_.route.failed_proxy;
-    route.proxy_failure = report_.route.proxy_failure;
-    route.proxy_wants_credentials = report_.route.proxy_wants_credentials;
-  }
-  report_.route = std::move(route);
+  if (refusal) return {AnswerRefused{*refusal, std::move(none.route)}};
+  return {std::move(none)};
 }
 
 std::vector<std::string> ProxyHostsOf(const FetchRoute& route) {
@@ -79,52 +94,23 @@ std::vector<std::string> ProxyHostsOf(const FetchRoute& route) {
   return hosts;
 }
 
-HostsStepReport UpdateCycle::EndAndClearSection() {
+HostsOutcome UpdateCycle::EndAndClearSection() {
   ended_ = true;
-  guard_.OnClosing();
   fetch_.Cancel();  // a waiting cycle ends without writing anything after this
   return hosts_.ClearHostsSection();
 }
 
-void UpdateCycle::HandleResponse(const AccountSource& account, std::string_view body,
-                                 UpdateResult& result) {
+AnswerTaken UpdateCycle::HandleResponse(const AccountSource& account, std::string_view body,
+                                        FetchRoute route) {
+  AnswerTaken taken;
   // Read again: the user may have changed it while the cycle waited.
-  report_.confirmed = !account.Current().updating_enabled || AccountConfirmed(body);
-  if (!report_.confirmed) result = UpdateResult::kAccountNotConfirmed;
-  report_.mappings = std::make_shared<const DomainList>(ReadDomainList(body));
+  taken.confirmed = !account.Current().updating_enabled || AccountConfirmed(body);
+  taken.mappings = std::make_shared<const DomainList>(ReadDomainList(body));
   // A forged answer must not take over the way to the service itself.
-  const std::vector<std::string> proxies = ProxyHostsOf(report_.route);
-  hosts_.RefuseAlso(proxies);
-  guard_.RefuseAlso(proxies);
-  report_.hosts = hosts_.WriteHostsSection(*report_.mappings);
-  guard_.OnHostsStep(report_.mappings, *report_.hosts);
-  if (!HostsStepSucceeded(report_.hosts->outcome) && result == UpdateResult::kNoFailure)
-    result = UpdateResult::kTransferFailed;
-}
-
-RestoreReport UpdateCycle::RestoreChangedSection(MonotonicClock::time_point now) {
-  if (ended_ || !guard_.Guarding()) return {};  // nothing of ours to keep: no read needed
-  const bool was_paused = guard_.Paused();
-  const Result<std::string> content = hosts_.ReadHostsFile();
-  if (!content) return {};  // unreadable now: the next change or cycle looks again
-  RestoreReport::Kind kind = RestoreReport::Kind::kRestored;
-  switch (guard_.OnHostsChanged(*content, now)) {
-    case GuardDecision::kNothing:
-      return {};
-    case GuardDecision::kPaused:
-      // Said once, when restoring stops; later changes while paused are left alone silently.
-      if (was_paused) return {};
-      return {RestoreReport::Kind::kPaused, {}, {}};
-    case GuardDecision::kMoveUp:
-      kind = RestoreReport::Kind::kMovedUp;
-      break;
-    case GuardDecision::kRestore:
-      break;
-  }
-  RestoreReport report{kind, guard_.Mappings(), {}};
-  // The list is the latest answer's either way: a failed write leaves it the one to put back.
-  report.hosts = hosts_.WriteHostsSection(*report.mappings);
-  return report;
+  hosts_.RefuseAlso(ProxyHostsOf(route));
+  taken.hosts = hosts_.WriteHostsSection(taken.mappings);
+  taken.route = std::move(route);
+  return taken;
 }
 
 }  // namespace kalvane

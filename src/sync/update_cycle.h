@@ -1,15 +1,17 @@
 #pragma once
 
 // Keeping the hosts section in step with the service: one update cycle (request, attempts,
-// response, hosts write) and the restore of a section another program changed. The pieces it
-// uses: the body reader (service_page.h), the hosts section and its store (hosts_section.h,
-// hosts_store.h), the rows never written (refused_rows.h) and the guard (section_guard.h).
+// response, hosts write). The pieces it uses: the body reader (service_page.h), the hosts
+// section and its store (hosts_section.h, hosts_store.h) and the rows never written
+// (refused_rows.h). Putting back a section another program changed is no cycle
+// (section_restore.h).
 
 #include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
+#include <variant>
 #include <vector>
 
 #include "account/password.h"
@@ -18,7 +20,6 @@
 #include "http/http_client.h"
 #include "sync/domain_list.h"
 #include "sync/hosts_store.h"
-#include "sync/section_guard.h"
 
 namespace kalvane {
 
@@ -38,36 +39,64 @@ enum class UpdateResult : std::int16_t {
 // a typed password is never sent in clear.
 Result<std::string> BuildRequestPath(const AccountBoxes& account, const AnsiCodePage& code_page);
 
-// What the last cycle did, for the status shown to the user.
-struct CycleReport {
-  UpdateResult result = UpdateResult::kNoFailure;
-  bool account_sent = true;  // false: the account's values could not be put into a request
-  bool answered = false;     // an attempt got a response, taken or refused
-  // Why the latest answer was refused, when no answer was taken after it (fault kNone otherwise).
-  AnswerVerdict refusal;
-  // How the attempt that decided the cycle went: success for the one that got the response, else
-  // why the last attempt got none (kTimedOut, kNotFound, kFailed with the Winsock error code...).
-  Status transfer;
-  // Which way that attempt went: through a proxy or direct, and a proxy that failed on the way.
-  // Its proxy hosts are names a row of the answer must not redirect.
-  FetchRoute route;
-  bool confirmed = false;                // the account was confirmed, or updating was off
-  SharedDomainList mappings;             // the list the response held; none without one
-  std::optional<HostsStepReport> hosts;  // the hosts step after the response
+// How an update cycle ended: exactly one of the four endings below, each with what it knows.
+
+// The account's values could not be put into a request: nothing went out.
+struct AccountNotSent {};
+
+// No attempt got an answer.
+struct NoAnswer {
+  // Why the last attempt got none: kTimedOut, kNotFound, kFailed with the Winsock error code...;
+  // kCancelled when the program closed meanwhile.
+  Status transfer = Status::Failure(StatusKind::kCancelled);
+  FetchRoute route;  // which way the last attempt went
 };
 
-// What a look at a hosts file that another program changed came to.
-struct RestoreReport {
-  enum class Kind {
-    kNothing,   // the section is as written, or there is nothing of ours to keep
-    kRestored,  // the section was written again from `mappings`; `hosts` tells how that went
-    kMovedUp,   // lines others added to the section were moved above it, the section written
-                // again from `mappings` as it stood; `hosts` tells how that went
-    kPaused,    // it was changed again too often: restoring waits for the next regular cycle
-  };
-  Kind kind = Kind::kNothing;
-  SharedDomainList mappings;
-  HostsStepReport hosts;
+// The latest answer was refused (an error status, say), and none was taken after it.
+struct AnswerRefused {
+  AnswerVerdict refusal;
+  FetchRoute route;
+};
+
+// An answer was taken and its rows went to the hosts step.
+struct AnswerTaken {
+  bool confirmed = false;       // the account was confirmed, or updating was off
+  bool after_failures = false;  // earlier attempts of the cycle got no answer that was taken
+  SharedDomainList mappings;    // the list the answer held
+  HostsOutcome hosts;           // the hosts step after it
+  // Which way the answer came: through a proxy or direct, and a proxy that failed on the way.
+  // Its proxy hosts are names a row of the answer must not redirect.
+  FetchRoute route;
+};
+
+// What the last cycle did, for the status shown to the user.
+struct CycleReport {
+  std::variant<NoAnswer, AnswerRefused, AnswerTaken, AccountNotSent> ending;
+
+  // The cycle's outcome as a whole: no failure for a confirmed answer whose rows went into the
+  // hosts file at the first attempt; an unconfirmed account (or one that could not be sent) before
+  // anything else; every other ending is a failed transfer.
+  UpdateResult Result() const;
+  bool AccountSent() const { return !std::holds_alternative<AccountNotSent>(ending); }
+  // An attempt got an answer, taken or refused.
+  bool Answered() const { return Refused() != nullptr || Taken() != nullptr; }
+  const NoAnswer* Unanswered() const { return std::get_if<NoAnswer>(&ending); }
+  const AnswerRefused* Refused() const { return std::get_if<AnswerRefused>(&ending); }
+  const AnswerTaken* Taken() const { return std::get_if<AnswerTaken>(&ending); }
+  // The hosts step, when an answer was taken.
+  const HostsOutcome* Hosts() const { return Taken() ? &Taken()->hosts : nullptr; }
+  // Which way the attempt that decided the cycle went; nothing when nothing went out.
+  const FetchRoute* Route() const;
+};
+
+// Told of what the update cycles came to: the status display.
+class UpdateObserver {
+ public:
+  virtual ~UpdateObserver() = default;
+  // A cycle ended, and the program is not closing.
+  virtual void OnCycleEnded(const CycleReport& report) = 0;
+  // The exit clean-up ran: the hosts section is gone, or the outcome says why not.
+  virtual void OnCleanUp(const HostsOutcome& outcome) = 0;
 };
 
 // The hosts of the proxies `route` names, which no row of an answer may redirect.
@@ -81,10 +110,8 @@ std::vector<std::string> ProxyHostsOf(const FetchRoute& route);
 // account stays kAccountNotConfirmed, the first thing for the user to mend.
 class UpdateCycle {
  public:
-  // Rows `refused` refuses are never written (as the hosts store leaves them out).
-  UpdateCycle(PageFetch& fetch, HostsWriter& hosts, const AnsiCodePage& code_page,
-              RefusedHosts refused = {})
-      : fetch_(fetch), hosts_(hosts), code_page_(code_page), guard_(std::move(refused)) {}
+  UpdateCycle(PageFetch& fetch, HostsWriter& hosts, const AnsiCodePage& code_page)
+      : fetch_(fetch), hosts_(hosts), code_page_(code_page) {}
   UpdateCycle(const UpdateCycle&) = delete;
   UpdateCycle& operator=(const UpdateCycle&) = delete;
 
@@ -93,32 +120,20 @@ class UpdateCycle {
 
   // The program is closing: a waiting cycle ends without touching the hosts file again, no
   // cycle starts any more, and the section is taken out of the hosts file whenever it holds one.
-  HostsStepReport EndAndClearSection();
-
-  // The hosts file changed and has been quiet for a moment since. When another program removed
-  // or changed the section the last cycle wrote, it is written again from that cycle's list, with
-  // no request to the service (SectionGuard, section_guard.h, decides and bounds this); lines
-  // others added to the section go above it. The hosts
-  // file is read only here; `now` counts the restores.
-  RestoreReport RestoreChangedSection(MonotonicClock::time_point now);
-  // A regular refresh runs: restoring, paused or not, starts afresh.
-  void ResumeRestoring() { guard_.OnRegularCycle(); }
+  HostsOutcome EndAndClearSection();
 
   bool Running() const { return running_; }
   // The last cycle that was started.
   const CycleReport& LastReport() const { return report_; }
 
  private:
-  void HandleResponse(const AccountSource& account, std::string_view body, UpdateResult& result);
-  // One attempt; true when it got an answer that was taken.
-  bool Attempt(const AccountSource& account, std::string_view path, UpdateResult& result);
-  // Takes the attempt's route into the report.
-  void KeepProxyFailure(FetchRoute route);
+  // Up to kMaxAttempts attempts with `path`, until an answer is taken.
+  CycleReport Attempts(const AccountSource& account, std::string_view path);
+  AnswerTaken HandleResponse(const AccountSource& account, std::string_view body, FetchRoute route);
 
   PageFetch& fetch_;
   HostsWriter& hosts_;
   const AnsiCodePage& code_page_;
-  SectionGuard guard_;
   CycleReport report_;
   bool running_ = false;
   bool ended_ = false;

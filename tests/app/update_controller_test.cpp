@@ -27,16 +27,18 @@ const std::string kConfirmedAnswer = "<p>OK</p>\r\n<p>BEGIN</p>\r\n<p>END</p>";
 // The window and a cycle's collaborators in one: each request runs `during_cycle` (events
 // delivered while it waits) and is answered, or fails when `fail` is set.
 class FakeHost final : public UpdateControllerHost,
+                       public UpdateObserver,
                        public PageFetch,
                        public HostsWriter,
                        public AccountSource {
  public:
-  // UpdateControllerHost
-  void ShowUpdateStatus(const CycleReport& report) override { shown.push_back(report.result); }
-  void ShowRestore(const RestoreReport& report) override { restores.push_back(report.kind); }
-  void StopWatchingHosts() override { watch_stopped_before_clean_up = clean_ups == 0; }
-  void ShowCleanUp(const HostsStepReport&) override { ++clean_ups; }
+  // UpdateControllerHost, UpdateObserver
   void DestroyMainWindow() override { ++destroys; }
+  void OnCycleEnded(const CycleReport& report) override { shown.push_back(report.Result()); }
+  void OnCleanUp(const HostsOutcome&) override {
+    ++clean_ups;
+    restore_stopped_before_clean_up = restore != nullptr && restore->Stopped();
+  }
 
   // PageFetch, HostsWriter, AccountSource
   Result<HttpAnswer> Get(std::string_view) override {
@@ -47,13 +49,13 @@ class FakeHost final : public UpdateControllerHost,
     return HttpAnswer::Taken(answer);
   }
   void Cancel() override {}
-  HostsStepReport WriteHostsSection(const DomainList& mappings) noexcept override {
+  HostsOutcome WriteHostsSection(const SharedDomainList& mappings) noexcept override {
     hosts = "#BEGIN\r\n";
-    for (const DomainMapping& row : mappings) hosts += row.address + " " + row.host + "\r\n";
+    for (const DomainMapping& row : *mappings) hosts += row.address + " " + row.host + "\r\n";
     ++writes;
-    return {HostsOutcome::kWritten, 0, mappings.size()};
+    return HostsOutcome::Done(HostsStep::kWritten, mappings);
   }
-  HostsStepReport ClearHostsSection() noexcept override { return {}; }
+  HostsOutcome ClearHostsSection() noexcept override { return {}; }
   Result<std::string> ReadHostsFile() noexcept override { return hosts; }
   AccountBoxes Current() const override { return account; }
 
@@ -63,8 +65,8 @@ class FakeHost final : public UpdateControllerHost,
   std::string answer = kConfirmedAnswer;
   std::string hosts;
   int writes = 0;
-  std::vector<RestoreReport::Kind> restores;
-  bool watch_stopped_before_clean_up = false;
+  const SectionRestore* restore = nullptr;
+  bool restore_stopped_before_clean_up = false;
   bool fail = false;
   int requests = 0;
   int clean_ups = 0;
@@ -75,10 +77,13 @@ class FakeHost final : public UpdateControllerHost,
 const testing::IconvCodePage kAscii("ASCII");
 
 struct Rig {
+  Rig() { host.restore = &restore; }
+
   FakeHost host;
   testing::ScriptedPump clock;
   UpdateCycle cycle{host, host, kAscii};
-  UpdateController controller{cycle, host, host, clock};
+  SectionRestore restore{host};
+  UpdateController controller{cycle, host, restore, host, host, clock};
 };
 
 TEST(UpdateController, StartUpRunsOneCycleAndShowsItsResult) {
@@ -244,46 +249,42 @@ TEST(UpdateController, ACycleWithoutAnswerIsRetriedWithinSecondsUntilOneIsAnswer
   EXPECT_EQ(host.requests, 2 * kMaxAttempts + 2) << "the regular refresh keeps its rhythm";
 }
 
-// A section another program removed is written back from the last list without a request; its
-// own writes and a closing program are left alone, and the watch ends before the clean-up.
-TEST(UpdateController, ARemovedSectionIsRestoredWithoutARequestUntilClosing) {
+// The controller keeps the restore in step with the cycles: it learns the rows each cycle wrote,
+// a pause of restoring lasts until the next regular refresh (a Save does not end it), and closing
+// stops restoring before the clean-up changes the hosts file.
+TEST(UpdateController, RestoringFollowsTheCyclesAndStopsBeforeTheCleanUp) {
   Rig rig;
   FakeHost& host = rig.host;
   host.answer = "<p>OK</p>\r\n<p>BEGIN</p>\r\n<p>h1&nbsp;10.0.0.1</p>\r\n<p>END</p>";
+  const auto settle = [&] { return rig.restore.OnHostsSettled(rig.clock.Now()); };
   ASSERT_TRUE(rig.controller.StartUp());
   ASSERT_EQ(host.writes, 1);
-  rig.controller.OnHostsSettled();  // our own write
-  EXPECT_EQ(host.writes, 1);
-  EXPECT_TRUE(host.restores.empty());
-
   host.hosts = "127.0.0.1 localhost\r\n";
-  rig.controller.OnHostsSettled();
-  EXPECT_EQ(host.writes, 2);
+  ASSERT_NE(settle(), std::nullopt) << "the rows start-up's cycle wrote are kept";
   EXPECT_EQ(host.hosts, "#BEGIN\r\n10.0.0.1 h1\r\n");
-  EXPECT_EQ(host.restores, std::vector{RestoreReport::Kind::kRestored});
-  EXPECT_EQ(host.requests, 1) << "restored from the last list";
 
-  // Reset again and again: the fourth time within ten minutes pauses restoring. A cycle of Save
-  // does not end the pause; the next regular refresh does.
+  // Reset again and again: the fourth time within ten minutes pauses restoring.
+  std::optional<RestoreReport> last;
   for (int reset = 0; reset < kMaxRestores; ++reset) {
     host.hosts.clear();
-    rig.controller.OnHostsSettled();
+    last = settle();
   }
-  EXPECT_EQ(host.restores.back(), RestoreReport::Kind::kPaused);
+  ASSERT_TRUE(last.has_value());
+  EXPECT_EQ(last->decision, GuardDecision::kPaused);
   rig.controller.OnSaved();
   host.hosts.clear();
   const int writes = host.writes;
-  rig.controller.OnHostsSettled();
+  EXPECT_EQ(settle(), std::nullopt);
   EXPECT_EQ(host.writes, writes) << "still paused after a Save";
   Tick(rig, kRefreshThreshold + 1);
   host.hosts.clear();
-  rig.controller.OnHostsSettled();
+  EXPECT_NE(settle(), std::nullopt);
   EXPECT_EQ(host.writes, writes + 2) << "the regular refresh wrote, and restoring resumed";
 
   rig.controller.Close();
-  EXPECT_TRUE(host.watch_stopped_before_clean_up);
+  EXPECT_TRUE(host.restore_stopped_before_clean_up);
   host.hosts.clear();
-  rig.controller.OnHostsSettled();
+  EXPECT_EQ(settle(), std::nullopt);
   EXPECT_EQ(host.writes, writes + 2) << "nothing is restored once closing";
 }
 
@@ -315,6 +316,7 @@ bool IsUpperHexDigest(std::string_view text) {
 class Window final : public testing::FakeAccountControls,
                      public PageFetch,
                      public HostsWriter,
+                     public UpdateObserver,
                      public UpdateControllerHost {
  public:
   Window() {
@@ -334,15 +336,13 @@ class Window final : public testing::FakeAccountControls,
     return HttpAnswer::Taken("<p>OK</p>\r\n<p>BEGIN</p>\r\n<p>END</p>");
   }
   void Cancel() override {}
-  HostsStepReport WriteHostsSection(const DomainList&) noexcept override { return {}; }
-  HostsStepReport ClearHostsSection() noexcept override { return {}; }
+  HostsOutcome WriteHostsSection(const SharedDomainList&) noexcept override { return {}; }
+  HostsOutcome ClearHostsSection() noexcept override { return {}; }
   Result<std::string> ReadHostsFile() noexcept override { return std::string(); }
 
-  // UpdateControllerHost
-  void ShowUpdateStatus(const CycleReport&) override {}
-  void ShowRestore(const RestoreReport&) override {}
-  void StopWatchingHosts() override {}
-  void ShowCleanUp(const HostsStepReport&) override {}
+  // UpdateObserver, UpdateControllerHost
+  void OnCycleEnded(const CycleReport&) override {}
+  void OnCleanUp(const HostsOutcome&) override {}
   void DestroyMainWindow() override {}
 
   // What the user and the timer do.
@@ -374,7 +374,8 @@ class Window final : public testing::FakeAccountControls,
   AccountForm form{*this, settings, kCp1252};
   testing::ScriptedPump clock;
   UpdateCycle cycle{*this, *this, kCp1252};
-  UpdateController controller{cycle, form, *this, clock};
+  SectionRestore restore{*this};
+  UpdateController controller{cycle, form, restore, *this, *this, clock};
 
   std::vector<std::u16string> typed;
   std::deque<std::vector<std::function<void()>>> during_wait;

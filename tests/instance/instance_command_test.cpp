@@ -41,5 +41,32 @@ TEST(ParseInstanceCommand, TheSwitchesAndEverythingElse) {
   }
 }
 
+// /cleanup is done when the hosts file holds no section afterwards, a missing hosts file included;
+// every outcome that may leave a section behind is a failure.
+TEST(CleanupExitCode, DoneOnlyWhenNoSectionCanBeLeft) {
+  using enum HostsStep;
+  const auto done = [](HostsStep step) { return HostsOutcome::Done(step); };
+  const auto failed = [](HostsStep step, StatusKind kind = StatusKind::kFailed) {
+    return HostsOutcome::Failed(step, Status::Failure(kind));
+  };
+  const std::pair<HostsOutcome, int> cases[] = {
+      {done(kWritten), kCommandDone},
+      {done(kUnchanged), kCommandDone},
+      {done(kNotTouched), kCommandDone},
+      {failed(kRead, StatusKind::kNotFound), kCommandDone},  // no hosts file
+      {failed(kLocate, StatusKind::kNotFound), kCommandFailed},
+      {failed(kRead), kCommandFailed},
+      {failed(kRead, StatusKind::kRejected), kCommandFailed},
+      {failed(kTempFile, StatusKind::kNotFound), kCommandFailed},
+      {failed(kReplace), kCommandFailed},
+      {failed(kVerify), kCommandFailed},
+      {failed(kPutBack), kCommandFailed},
+      {failed(kCompose, StatusKind::kOutOfMemory), kCommandFailed},
+  };
+  for (const auto& [outcome, code] : cases) {
+    EXPECT_EQ(CleanupExitCode(outcome), code) << static_cast<int>(outcome.step);
+  }
+}
+
 }  // namespace
 }  // namespace kalvane

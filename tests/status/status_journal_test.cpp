@@ -139,36 +139,6 @@ TEST(StatusJournal, ShowsEarlierRunsBelowWithTheirDateAndTheRowsProof) {
   EXPECT_EQ(model.rows[1].effect, u"否：解析为 10.9.9.9");
 }
 
-TEST(StatusJournal, TakesTheWrittenRowsOfACycleThatWroteOrKeptTheSection) {
-  const auto list =
-      std::make_shared<const DomainList>(DomainList{{"a.example", "10.0.0.1"},
-                                                    {"dns.kalvane.example", "10.6.6.6"},
-                                                    {"b.example", "10.0.0.2\n127.0.0.1 evil"}});
-  const DomainList written{{"a.example", "10.0.0.1"}};
-  struct Case {
-    std::optional<HostsOutcome> hosts;
-    bool recorded;
-  };
-  const Case cases[] = {{HostsOutcome::kWritten, true},       {HostsOutcome::kUnchanged, true},
-                        {HostsOutcome::kNotTouched, false},   {HostsOutcome::kReplaceFailed, false},
-                        {HostsOutcome::kHostsMissing, false}, {std::nullopt, false}};
-  for (const Case& c : cases) {
-    CycleReport report;
-    if (c.hosts) report.hosts = HostsStepReport{*c.hosts, 0, 1};
-    report.mappings = list;
-    const SharedDomainList rows = RowsAfterCycle(report, "dns.kalvane.example");
-    EXPECT_EQ(rows != nullptr, c.recorded) << static_cast<int>(c.hosts.value_or(HostsOutcome{}));
-    if (rows) {
-      EXPECT_EQ(*rows, written);
-    }
-  }
-  // A list whose rows are all written is kept as it is, not copied.
-  CycleReport report;
-  report.hosts = HostsStepReport{HostsOutcome::kWritten, 0, 1};
-  report.mappings = std::make_shared<const DomainList>(written);
-  EXPECT_EQ(RowsAfterCycle(report, "dns.kalvane.example"), report.mappings);
-}
-
 // Refused rows show in the history with why; a flood of them is counted, not listed.
 TEST(StatusJournal, NamesTheRowsThatWereNotWrittenAndWhy) {
   const testing::IconvCodePage ascii("ASCII");

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -12,7 +13,8 @@
 namespace kalvane {
 namespace {
 
-const DomainList kTwo = {{"host1", "10.0.0.1"}, {"host2", "10.0.0.2"}};
+const SharedDomainList kTwo =
+    std::make_shared<const DomainList>(DomainList{{"host1", "10.0.0.1"}, {"host2", "10.0.0.2"}});
 const std::string kUserLines = "127.0.0.1 localhost\r\n";
 const std::string kWithSection = kUserLines + "#BEGIN\r\n10.0.0.1 host1\r\n10.0.0.2 host2\r\n";
 const std::string kStale = kUserLines + "#BEGIN\r\n9.9.9.9 old\r\n";
@@ -42,12 +44,23 @@ class HostsFileSystemTest : public ::testing::Test {
   }
 
   // Runs both steps against a hosts file that must come out of them unchanged.
-  void ExpectBothStepsFail(HostsOutcome expected, FilePath working_copy = {}) {
+  // `kind`: the status's kind, when the test knows it.
+  void ExpectBothStepsFail(HostsStep expected, std::optional<StatusKind> kind = std::nullopt,
+                           FilePath working_copy = {}) {
     const auto before = FileBytes(hosts_());
     auto store = Store(std::move(working_copy));
-    EXPECT_EQ(store.WriteHostsSection(kTwo).outcome, expected);
+    const HostsOutcome written = store.WriteHostsSection(kTwo);
+    EXPECT_EQ(written.step, expected);
+    EXPECT_FALSE(written.ok());
+    if (kind) {
+      EXPECT_EQ(written.status.kind(), *kind);
+    }
     EXPECT_EQ(FileBytes(hosts_()), before);
-    EXPECT_EQ(store.ClearHostsSection().outcome, expected);
+    const HostsOutcome cleared = store.ClearHostsSection();
+    EXPECT_EQ(cleared.step, expected);
+    if (kind) {
+      EXPECT_EQ(cleared.status.kind(), *kind);
+    }
     EXPECT_EQ(FileBytes(hosts_()), before);
     EXPECT_EQ(changes_, 0);
   }
@@ -59,11 +72,11 @@ class HostsFileSystemTest : public ::testing::Test {
 
 TEST_F(HostsFileSystemTest, WritesAndClearsTheSectionThroughReplaceFile) {
   auto store = Store();
-  EXPECT_EQ(store.WriteHostsSection(kTwo).outcome, HostsOutcome::kWritten);
+  EXPECT_EQ(store.WriteHostsSection(kTwo).step, HostsStep::kWritten);
   EXPECT_EQ(FileBytes(hosts_()), kWithSection);
   EXPECT_EQ(FileBytes(working_copy_()), kWithSection);
-  EXPECT_EQ(store.WriteHostsSection(kTwo).outcome, HostsOutcome::kUnchanged);
-  EXPECT_EQ(store.ClearHostsSection().outcome, HostsOutcome::kWritten);
+  EXPECT_EQ(store.WriteHostsSection(kTwo).step, HostsStep::kUnchanged);
+  EXPECT_EQ(store.ClearHostsSection().step, HostsStep::kWritten);
   EXPECT_EQ(FileBytes(hosts_()), kUserLines);
   EXPECT_EQ(FileBytes(working_copy_()), kUserLines);
   EXPECT_EQ(changes_, 2);
@@ -74,7 +87,7 @@ TEST_F(HostsFileSystemTest, WritesAndClearsTheSectionThroughReplaceFile) {
 TEST_F(HostsFileSystemTest, AHiddenHostsFileStaysHidden) {
   ASSERT_TRUE(SetFileAttributesW(hosts_().c_str(), FILE_ATTRIBUTE_HIDDEN));
   auto store = Store();
-  EXPECT_EQ(store.WriteHostsSection(kTwo).outcome, HostsOutcome::kWritten);
+  EXPECT_EQ(store.WriteHostsSection(kTwo).step, HostsStep::kWritten);
   EXPECT_EQ(FileBytes(hosts_()), kWithSection);
   EXPECT_NE(GetFileAttributesW(hosts_().c_str()) & FILE_ATTRIBUTE_HIDDEN, 0u);
   EXPECT_EQ(FolderNames(etc_()), std::vector<std::wstring>{L"hosts"});
@@ -82,7 +95,7 @@ TEST_F(HostsFileSystemTest, AHiddenHostsFileStaysHidden) {
 
 TEST_F(HostsFileSystemTest, AReadOnlyHostsFileIsLeftAsItIs) {
   ASSERT_TRUE(SetFileAttributesW(hosts_().c_str(), FILE_ATTRIBUTE_READONLY));
-  ExpectBothStepsFail(HostsOutcome::kReplaceFailed);
+  ExpectBothStepsFail(HostsStep::kReplace);
   EXPECT_NE(GetFileAttributesW(hosts_().c_str()) & FILE_ATTRIBUTE_READONLY, 0u);
   EXPECT_EQ(FolderNames(etc_()), std::vector<std::wstring>{L"hosts"});
 }
@@ -93,7 +106,7 @@ TEST_F(HostsFileSystemTest, AHostsFileHeldOpenByAnotherProgramIsLeftAsItIs) {
     HANDLE held =
         CreateFileW(hosts_().c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(held, INVALID_HANDLE_VALUE);
-    ExpectBothStepsFail(HostsOutcome::kHostsUnreadable);
+    ExpectBothStepsFail(HostsStep::kRead);
     CloseHandle(held);
   }
   {
@@ -101,7 +114,7 @@ TEST_F(HostsFileSystemTest, AHostsFileHeldOpenByAnotherProgramIsLeftAsItIs) {
     HANDLE held = CreateFileW(hosts_().c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                               OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(held, INVALID_HANDLE_VALUE);
-    ExpectBothStepsFail(HostsOutcome::kReplaceFailed);
+    ExpectBothStepsFail(HostsStep::kReplace);
     CloseHandle(held);
   }
   EXPECT_EQ(FileBytes(hosts_()), kStale);
@@ -110,7 +123,7 @@ TEST_F(HostsFileSystemTest, AHostsFileHeldOpenByAnotherProgramIsLeftAsItIs) {
 
 TEST_F(HostsFileSystemTest, AMissingHostsFileIsNotCreated) {
   std::filesystem::remove(hosts_().native());
-  ExpectBothStepsFail(HostsOutcome::kHostsMissing);
+  ExpectBothStepsFail(HostsStep::kRead, StatusKind::kNotFound);
   EXPECT_TRUE(FolderNames(etc_()).empty());
 }
 
@@ -129,9 +142,9 @@ TEST_F(HostsFileSystemTest, AWorkingCopyThatCannotBeWrittenStopsNothing) {
     SCOPED_TRACE(working_copy.native());
     PutFileBytes(hosts_(), kStale);
     auto store = Store(working_copy);
-    EXPECT_EQ(store.WriteHostsSection(kTwo).outcome, HostsOutcome::kWritten);
+    EXPECT_EQ(store.WriteHostsSection(kTwo).step, HostsStep::kWritten);
     EXPECT_EQ(FileBytes(hosts_()), kWithSection);
-    EXPECT_EQ(store.ClearHostsSection().outcome, HostsOutcome::kWritten);
+    EXPECT_EQ(store.ClearHostsSection().step, HostsStep::kWritten);
     EXPECT_EQ(FileBytes(hosts_()), kUserLines);
   }
   CloseHandle(held);
@@ -153,9 +166,9 @@ TEST_F(HostsFileSystemTest, AHardOrSymbolicLinkAsTheWorkingCopyLeavesItsTargetAl
   const auto expect_target_untouched = [&] {
     PutFileBytes(hosts_(), kStale);
     auto store = Store(working_copy_());
-    EXPECT_EQ(store.WriteHostsSection(kTwo).outcome, HostsOutcome::kWritten);
+    EXPECT_EQ(store.WriteHostsSection(kTwo).step, HostsStep::kWritten);
     EXPECT_EQ(FileBytes(hosts_()), kWithSection);
-    EXPECT_EQ(store.ClearHostsSection().outcome, HostsOutcome::kWritten);
+    EXPECT_EQ(store.ClearHostsSection().step, HostsStep::kWritten);
     EXPECT_EQ(FileBytes(hosts_()), kUserLines);
     EXPECT_EQ(FileBytes(target), target_bytes);
   };
@@ -181,7 +194,7 @@ TEST_F(HostsFileSystemTest, FilesPlantedBesideTheHostsFileAreNotWrittenThrough) 
   ASSERT_TRUE(testing::MakeHardLink(target, etc_() / L"hosts.kalvane-new"));
 
   auto store = Store();
-  EXPECT_EQ(store.WriteHostsSection(kTwo).outcome, HostsOutcome::kWritten);
+  EXPECT_EQ(store.WriteHostsSection(kTwo).step, HostsStep::kWritten);
   EXPECT_EQ(FileBytes(hosts_()), kWithSection);
   EXPECT_EQ(FileBytes(target), target_bytes);
   EXPECT_EQ(FolderNames(etc_()), (std::vector<std::wstring>{L"hosts", L"hosts.kalvane-new"}));

@@ -19,7 +19,8 @@ using testing::FaultKind;
 using testing::MemoryDisk;
 using testing::MemoryFileSystem;
 
-const DomainList kTwo = {{"host1", "10.0.0.1"}, {"host2", "10.0.0.2"}};
+const SharedDomainList kTwo =
+    std::make_shared<const DomainList>(DomainList{{"host1", "10.0.0.1"}, {"host2", "10.0.0.2"}});
 constexpr std::string_view kServiceHost = "dns.kalvane.example";
 const std::string kTwoSection = "#BEGIN\r\n10.0.0.1 host1\r\n10.0.0.2 host2\r\n";
 
@@ -48,7 +49,7 @@ TEST_F(HostsStoreTest, WritesAndClearsTheSectionThroughTheWorkingCopy) {
   SetHosts("127.0.0.1 localhost\n# mine\r\n#BEGIN\r\n9.9.9.9 stale\r\n");
   auto store = MakeStore();
 
-  EXPECT_EQ(store.WriteHostsSection(kTwo).outcome, HostsOutcome::kWritten);
+  EXPECT_EQ(store.WriteHostsSection(kTwo).step, HostsStep::kWritten);
   const auto written = "127.0.0.1 localhost\n# mine\r\n" + kTwoSection;
   EXPECT_EQ(Hosts(), written);
   EXPECT_EQ(WorkingCopy(), written);
@@ -57,17 +58,16 @@ TEST_F(HostsStoreTest, WritesAndClearsTheSectionThroughTheWorkingCopy) {
 
   // The same list again: nothing to replace, no flush, but the working copy is written.
   const int hosts_writes = files_->writes_to(kHosts);
-  EXPECT_EQ(store.WriteHostsSection(kTwo).outcome, HostsOutcome::kUnchanged);
+  EXPECT_EQ(store.WriteHostsSection(kTwo).step, HostsStep::kUnchanged);
   EXPECT_EQ(files_->writes_to(kHosts), hosts_writes);
   EXPECT_EQ(files_->writes_to(kWorkingCopy), 2);
   EXPECT_EQ(changes_, 1);
 
-  EXPECT_EQ(store.ClearHostsSection().outcome, HostsOutcome::kWritten);
+  EXPECT_EQ(store.ClearHostsSection().step, HostsStep::kWritten);
   EXPECT_EQ(Hosts(), "127.0.0.1 localhost\n# mine\r\n");
   EXPECT_EQ(WorkingCopy(), Hosts());
   EXPECT_EQ(changes_, 2);
-  EXPECT_EQ(store.ClearHostsSection().outcome, HostsOutcome::kNotTouched)
-      << "no section left to clear";
+  EXPECT_EQ(store.ClearHostsSection().step, HostsStep::kNotTouched) << "no section left to clear";
   EXPECT_EQ(disk_.files.size(), 2u);
 }
 
@@ -95,7 +95,7 @@ TEST_F(HostsStoreTest, KeepsTheUserLinesOfASectionByTheRecordOfOurRows) {
     SetHosts(left);
     if (c.copy) disk_.files[kWorkingCopy] = {.content = *c.copy, .link = c.link};
     auto store = MakeStore();
-    EXPECT_EQ(store.ClearHostsSection().outcome, HostsOutcome::kWritten) << c.what;
+    EXPECT_EQ(store.ClearHostsSection().step, HostsStep::kWritten) << c.what;
     EXPECT_EQ(Hosts(), c.cleaned) << c.what;
   }
 
@@ -103,12 +103,12 @@ TEST_F(HostsStoreTest, KeepsTheUserLinesOfASectionByTheRecordOfOurRows) {
   disk_ = {};
   SetHosts("u\n");
   auto store = MakeStore();
-  ASSERT_EQ(store.WriteHostsSection(kTwo).outcome, HostsOutcome::kWritten);
+  ASSERT_EQ(store.WriteHostsSection(kTwo).step, HostsStep::kWritten);
   SetHosts(*Hosts() + "9.9.9.9 mine");
-  EXPECT_EQ(store.WriteHostsSection(kTwo).outcome, HostsOutcome::kWritten);
+  EXPECT_EQ(store.WriteHostsSection(kTwo).step, HostsStep::kWritten);
   EXPECT_EQ(Hosts(), "u\n9.9.9.9 mine\r\n" + kTwoSection);
   SetHosts(*Hosts() + "10.0.0.1 host1\r\n");  // a second copy of our row is the user's
-  EXPECT_EQ(store.ClearHostsSection().outcome, HostsOutcome::kWritten);
+  EXPECT_EQ(store.ClearHostsSection().step, HostsStep::kWritten);
   EXPECT_EQ(Hosts(), "u\n9.9.9.9 mine\r\n10.0.0.1 host1\r\n");
 }
 
@@ -119,12 +119,12 @@ TEST_F(HostsStoreTest, AnEmptyListLeavesTheSectionButTheExitCleanUpRemovesAnySec
   SetHosts("a\r\n#BEGIN\r\n9.9.9.9 earlier\r\n");
   auto store = MakeStore();
 
-  EXPECT_EQ(store.WriteHostsSection({}).outcome, HostsOutcome::kNotTouched);
+  EXPECT_EQ(store.WriteHostsSection({}).step, HostsStep::kNotTouched);
   EXPECT_EQ(Hosts(), "a\r\n#BEGIN\r\n9.9.9.9 earlier\r\n");
   EXPECT_EQ(WorkingCopy(), "a\r\n");
   EXPECT_EQ(changes_, 0);
 
-  EXPECT_EQ(store.ClearHostsSection().outcome, HostsOutcome::kWritten);
+  EXPECT_EQ(store.ClearHostsSection().step, HostsStep::kWritten);
   EXPECT_EQ(Hosts(), "a\r\n");
   EXPECT_EQ(changes_, 1);
 
@@ -132,7 +132,7 @@ TEST_F(HostsStoreTest, AnEmptyListLeavesTheSectionButTheExitCleanUpRemovesAnySec
   SetHosts("a\rb");
   disk_.files.erase(kWorkingCopy);
   const int steps = files_->steps();
-  EXPECT_EQ(store.ClearHostsSection().outcome, HostsOutcome::kNotTouched);
+  EXPECT_EQ(store.ClearHostsSection().step, HostsStep::kNotTouched);
   EXPECT_EQ(Hosts(), "a\rb");
   EXPECT_EQ(WorkingCopy(), std::nullopt);
   EXPECT_EQ(files_->steps(), steps + 1) << "the clean-up wrote a file";
@@ -157,35 +157,38 @@ TEST_F(HostsStoreTest, AWorkingCopyThatCannotBeWrittenStopsNothing) {
     arrange(disk_);
     const bool no_path = std::string_view(name) == "no program path";
     auto store = MakeStore({}, {kHosts, no_path ? FilePath() : kWorkingCopy});
-    EXPECT_EQ(store.WriteHostsSection(kTwo), (HostsStepReport{HostsOutcome::kWritten, 0, 2}));
+    EXPECT_EQ(store.WriteHostsSection(kTwo), HostsOutcome::Done(HostsStep::kWritten, kTwo));
     EXPECT_NE(WorkingCopy(), "127.0.0.1 localhost\r\n" + kTwoSection);
     EXPECT_EQ(Hosts(), "127.0.0.1 localhost\r\n" + kTwoSection);
-    EXPECT_EQ(store.ClearHostsSection().outcome, HostsOutcome::kWritten);
+    EXPECT_EQ(store.ClearHostsSection().step, HostsStep::kWritten);
     EXPECT_NE(WorkingCopy(), "127.0.0.1 localhost\r\n");
     EXPECT_EQ(Hosts(), "127.0.0.1 localhost\r\n");
   }
 }
 
-// A report carries the error code of the failure that decided it, and counts the mapping lines
-// the section holds: rows left out (a control byte, the service's own host) are not counted.
-TEST_F(HostsStoreTest, AReportCarriesTheDecidingErrorAndTheRowsWritten) {
+// An outcome carries the status of the failure that decided it, and the rows the section holds
+// as written: rows left out (a control byte, the service's own host) are not among them.
+TEST_F(HostsStoreTest, AnOutcomeCarriesTheDecidingStatusAndTheRowsWritten) {
   SetHosts("a\r\n");
   auto store = MakeStore();
-  const DomainList with_refused = {
-      {"host1", "10.0.0.1"}, {"bad\nhost", "10.0.0.2"}, {std::string(kServiceHost), "6.6.6.6"}};
-  EXPECT_EQ(store.WriteHostsSection(with_refused), (HostsStepReport{HostsOutcome::kWritten, 0, 1}));
+  const auto with_refused = std::make_shared<const DomainList>(DomainList{
+      {"host1", "10.0.0.1"}, {"bad\nhost", "10.0.0.2"}, {std::string(kServiceHost), "6.6.6.6"}});
+  const auto written = std::make_shared<const DomainList>(DomainList{{"host1", "10.0.0.1"}});
   EXPECT_EQ(store.WriteHostsSection(with_refused),
-            (HostsStepReport{HostsOutcome::kUnchanged, 0, 1}));
+            HostsOutcome::Done(HostsStep::kWritten, written));
+  EXPECT_EQ(store.WriteHostsSection(with_refused),
+            HostsOutcome::Done(HostsStep::kUnchanged, written));
+  EXPECT_EQ(store.WriteHostsSection(kTwo).rows, kTwo) << "all rows written: the list itself";
   disk_.files[kHosts].read_only = true;
-  EXPECT_EQ(store.WriteHostsSection({{"host3", "10.0.0.3"}}),
-            (HostsStepReport{HostsOutcome::kReplaceFailed, testing::kAccessDenied, 0}));
+  const auto failed = [](HostsStep step, std::uint32_t code) {
+    return HostsOutcome::Failed(step, Status::Failure(StatusKind::kFailed, code));
+  };
+  EXPECT_EQ(store.WriteHostsSection(written), failed(HostsStep::kReplace, testing::kAccessDenied));
   disk_.files[kHosts].locked = true;
-  EXPECT_EQ(store.ClearHostsSection(),
-            (HostsStepReport{HostsOutcome::kHostsUnreadable, testing::kSharingViolation, 0}));
+  EXPECT_EQ(store.ClearHostsSection(), failed(HostsStep::kRead, testing::kSharingViolation));
   disk_.files[kHosts].locked = false;
   disk_.capacity = 0;  // a full disk: neither the working copy nor the temporary is written
-  EXPECT_EQ(store.ClearHostsSection(),
-            (HostsStepReport{HostsOutcome::kTempFileFailed, testing::kDiskFull, 0}));
+  EXPECT_EQ(store.ClearHostsSection(), failed(HostsStep::kTempFile, testing::kDiskFull));
 }
 
 TEST_F(HostsStoreTest, EveryFailureLeavesTheHostsFileAsItWas) {
@@ -193,24 +196,26 @@ TEST_F(HostsStoreTest, EveryFailureLeavesTheHostsFileAsItWas) {
   struct Case {
     const char* name;
     std::function<void(MemoryDisk&, std::size_t new_size)> arrange;
-    HostsOutcome expected;
+    HostsStep step;
+    StatusKind kind = StatusKind::kFailed;
     HostsPaths paths = {kHosts, kWorkingCopy};
   };
   const std::vector<Case> cases = {
       {"read-only", [](MemoryDisk& d, std::size_t) { d.files[kHosts].read_only = true; },
-       HostsOutcome::kReplaceFailed},
+       HostsStep::kReplace},
       {"locked", [](MemoryDisk& d, std::size_t) { d.files[kHosts].locked = true; },
-       HostsOutcome::kHostsUnreadable},
+       HostsStep::kRead},
       {"utf-16", [](MemoryDisk& d, std::size_t) { d.files[kHosts].content = "\xFF\xFE#\0B\0"s; },
-       HostsOutcome::kHostsNotText},
-      {"nul", [](MemoryDisk& d, std::size_t) { d.files[kHosts].content += '\0'; },
-       HostsOutcome::kHostsNotText},
+       HostsStep::kRead, StatusKind::kRejected},
+      {"nul", [](MemoryDisk& d, std::size_t) { d.files[kHosts].content += '\0'; }, HostsStep::kRead,
+       StatusKind::kRejected},
       {"disk full",  // room for the working copy, none for the new hosts file
        [](MemoryDisk& d, std::size_t size) { d.capacity = d.Used() + size + size / 2; },
-       HostsOutcome::kTempFileFailed},
+       HostsStep::kTempFile},
       {"no system directory",
        [](MemoryDisk&, std::size_t) {},
-       HostsOutcome::kNoHostsPath,
+       HostsStep::kLocate,
+       StatusKind::kNotFound,
        {{}, kWorkingCopy}},
   };
   for (const auto& c : cases) {
@@ -219,12 +224,14 @@ TEST_F(HostsStoreTest, EveryFailureLeavesTheHostsFileAsItWas) {
       disk_ = {};
       SetHosts(original);
       c.arrange(disk_, clear ? ComposeUserLines(original).size()
-                             : ComposeHostsWithSection(original, kTwo, kServiceHost).size());
+                             : ComposeHostsWithSection(original, *kTwo, kServiceHost).size());
       const auto before = disk_.files.at(kHosts).content;
       auto store = MakeStore({}, c.paths);
-      const auto outcome =
-          (clear ? store.ClearHostsSection() : store.WriteHostsSection(kTwo)).outcome;
-      EXPECT_EQ(outcome, c.expected);
+      const HostsOutcome outcome =
+          clear ? store.ClearHostsSection() : store.WriteHostsSection(kTwo);
+      EXPECT_EQ(outcome.step, c.step);
+      EXPECT_EQ(outcome.status.kind(), c.kind);
+      EXPECT_EQ(outcome.rows, nullptr);
       EXPECT_EQ(Hosts(), before);
       EXPECT_LE(disk_.files.size(), 2u) << "temporary or backup file left behind";
       EXPECT_EQ(changes_, 0);
@@ -234,8 +241,10 @@ TEST_F(HostsStoreTest, EveryFailureLeavesTheHostsFileAsItWas) {
   // A missing hosts file is not created, neither by writing nor by clearing.
   disk_ = {};
   auto store = MakeStore();
-  EXPECT_EQ(store.WriteHostsSection(kTwo).outcome, HostsOutcome::kHostsMissing);
-  EXPECT_EQ(store.ClearHostsSection().outcome, HostsOutcome::kHostsMissing);
+  for (const HostsOutcome& missing : {store.WriteHostsSection(kTwo), store.ClearHostsSection()}) {
+    EXPECT_EQ(missing.step, HostsStep::kRead);
+    EXPECT_EQ(missing.status.kind(), StatusKind::kNotFound);
+  }
   EXPECT_TRUE(disk_.files.empty());
 }
 
@@ -266,10 +275,10 @@ TEST_F(HostsStoreTest, AFaultAtAnyStepLeavesTheOldOrTheNewHostsFile) {
         SetHosts(old_content);
         changes_ = 0;
         auto store = MakeStore(fault);
-        const auto outcome =
-            (clear ? store.ClearHostsSection() : store.WriteHostsSection(kTwo)).outcome;
+        const HostsStep outcome =
+            (clear ? store.ClearHostsSection() : store.WriteHostsSection(kTwo)).step;
         if (!files_->fault_hit()) {
-          EXPECT_EQ(outcome, HostsOutcome::kWritten);
+          EXPECT_EQ(outcome, HostsStep::kWritten);
           break;
         }
         ++faults_hit;
@@ -278,17 +287,17 @@ TEST_F(HostsStoreTest, AFaultAtAnyStepLeavesTheOldOrTheNewHostsFile) {
         ASSERT_TRUE(Hosts().has_value());
         EXPECT_TRUE(*Hosts() == old_content || *Hosts() == new_content) << *Hosts();
         if (fault.kind == FaultKind::kFail) {
-          EXPECT_EQ(*Hosts(), outcome == HostsOutcome::kWritten ? new_content : old_content)
-              << "outcome " << static_cast<int>(outcome);
-          EXPECT_EQ(changes_, outcome == HostsOutcome::kWritten ? 1 : 0);
+          EXPECT_EQ(*Hosts(), outcome == HostsStep::kWritten ? new_content : old_content)
+              << "step " << static_cast<int>(outcome);
+          EXPECT_EQ(changes_, outcome == HostsStep::kWritten ? 1 : 0);
         }
 
         auto rerun = MakeStore();
-        const auto again =
-            (clear ? rerun.ClearHostsSection() : rerun.WriteHostsSection(kTwo)).outcome;
+        const HostsStep again =
+            (clear ? rerun.ClearHostsSection() : rerun.WriteHostsSection(kTwo)).step;
         // A clear that got through before the fault finds no section the second time.
-        EXPECT_TRUE(again == HostsOutcome::kWritten || again == HostsOutcome::kUnchanged ||
-                    (clear && again == HostsOutcome::kNotTouched))
+        EXPECT_TRUE(again == HostsStep::kWritten || again == HostsStep::kUnchanged ||
+                    (clear && again == HostsStep::kNotTouched))
             << static_cast<int>(again);
         EXPECT_EQ(Hosts(), new_content);
       }
@@ -306,9 +315,11 @@ TEST_F(HostsStoreTest, AHostsFileLeftUnderTheBackupNameIsMovedBack) {
                             .step = 4,  // read, working copy, temporary file, flush, replace
                             .replace_failure = StatusKind::kPartial,
                             .persistent = true});
-    // The report names the replace's failure, not that of the moves after it.
+    // The outcome names the replace's failure, not that of the moves after it.
     EXPECT_EQ(store.WriteHostsSection(kTwo),
-              (HostsStepReport{HostsOutcome::kRestoreFailed, testing::kUnableToMoveReplacement2}));
+              HostsOutcome::Failed(
+                  HostsStep::kPutBack,
+                  Status::Failure(StatusKind::kPartial, testing::kUnableToMoveReplacement2)));
     EXPECT_EQ(Hosts(), std::nullopt);
     FilePath backup = kHosts;
     backup += L".kalvane-old";
@@ -316,10 +327,10 @@ TEST_F(HostsStoreTest, AHostsFileLeftUnderTheBackupNameIsMovedBack) {
   }
   // The next step puts it back before anything else, even one that then writes nothing.
   auto store = MakeStore();
-  EXPECT_EQ(store.WriteHostsSection({}).outcome, HostsOutcome::kNotTouched);
+  EXPECT_EQ(store.WriteHostsSection({}).step, HostsStep::kNotTouched);
   EXPECT_EQ(Hosts(), old_content);
   EXPECT_EQ(changes_, 1);
-  EXPECT_EQ(store.WriteHostsSection(kTwo).outcome, HostsOutcome::kWritten);
+  EXPECT_EQ(store.WriteHostsSection(kTwo).step, HostsStep::kWritten);
   EXPECT_EQ(Hosts(), old_content + kTwoSection);
   EXPECT_EQ(disk_.files.size(), 2u);
 }
@@ -342,7 +353,7 @@ TEST_F(HostsStoreTest, ABackupLeftBesideAReplacedHostsFileIsNotMovedBack) {
   ASSERT_EQ(disk_.files.size(), 3u) << "the backup is expected beside the hosts file";
   changes_ = 0;
   auto store = MakeStore();
-  EXPECT_EQ(store.WriteHostsSection({}).outcome, HostsOutcome::kNotTouched);
+  EXPECT_EQ(store.WriteHostsSection({}).step, HostsStep::kNotTouched);
   EXPECT_EQ(Hosts(), new_content);
   EXPECT_EQ(changes_, 0);
 }
@@ -356,8 +367,9 @@ TEST_F(HostsStoreTest, AReplaceThatMovedTheHostsFileAsideDespiteItsWordPutsItBac
                           .step = 4,  // read, working copy, temporary file, flush, replace
                           .replace_failure = StatusKind::kPartial,
                           .partial_reported_as_failed = true});
-  EXPECT_EQ(store.WriteHostsSection(kTwo),
-            (HostsStepReport{HostsOutcome::kReplaceFailed, testing::kDeviceError}));
+  const HostsOutcome outcome = store.WriteHostsSection(kTwo);
+  EXPECT_EQ(outcome.step, HostsStep::kReplace);
+  EXPECT_EQ(outcome.status.system_error(), testing::kDeviceError);
   EXPECT_EQ(Hosts(), old_content);
   EXPECT_EQ(disk_.files.size(), 2u) << "temporary or backup file left behind";
 }

@@ -30,7 +30,7 @@ TEST(SectionGuardTest, DecidesWhatAChangedHostsFileNeeds) {
     std::string content_or_note;  // kChanged: the hosts file now
     GuardDecision expected = kNothing;
     const DomainList* list = &kList;  // kWrote: the list and how the step ended
-    HostsOutcome outcome = HostsOutcome::kWritten;
+    HostsStep hosts_step = HostsStep::kWritten;
   };
   const std::string user = "127.0.0.1 localhost\r\n";
   const std::string own = Hosts(user, kList);
@@ -38,7 +38,7 @@ TEST(SectionGuardTest, DecidesWhatAChangedHostsFileNeeds) {
   const Row rows[] = {
       {0, Step::kChanged, user, kNothing},  // no section written yet: none to keep
       {1, Step::kWrote, "the first cycle finds the section as it should be", kNothing, &kList,
-       HostsOutcome::kUnchanged},
+       HostsStep::kUnchanged},
       {1, Step::kChanged, own, kNothing},                            // our own write
       {5, Step::kChanged, Hosts(user_more, kList), kNothing},        // a line added above it
       {6, Step::kChanged, own.substr(0, own.size() - 2), kNothing},  // last line end dropped
@@ -60,12 +60,12 @@ TEST(SectionGuardTest, DecidesWhatAChangedHostsFileNeeds) {
       {710, Step::kRegularCycle, "resets the count"},
       // Nothing put back is older than the latest answer: not after rows that could not be
       // written, nor after an empty list, until a later answer's rows are written.
-      {720, Step::kWrote, "rows not written", kNothing, &kOther, HostsOutcome::kReplaceFailed},
+      {720, Step::kWrote, "rows not written", kNothing, &kOther, HostsStep::kReplace},
       {721, Step::kChanged, user, kNothing},
       {722, Step::kWrote, "the rows written again", kNothing, &kList},
       {723, Step::kChanged, user, kRestore},
       {724, Step::kWrote, "an empty answer: rows withdrawn", kNothing, &kEmpty,
-       HostsOutcome::kNotTouched},
+       HostsStep::kNotTouched},
       {725, Step::kChanged, user, kNothing},
       {726, Step::kChanged, own + "# mine\n", kNothing},
       {730, Step::kWrote, "the section now holds the other list", kNothing, &kOther},
@@ -75,7 +75,7 @@ TEST(SectionGuardTest, DecidesWhatAChangedHostsFileNeeds) {
       {741, Step::kChanged, user, kNothing},
   };
 
-  SectionGuard guard{std::string(kService)};
+  SectionGuard guard;
   const MonotonicClock::time_point t0{std::chrono::hours(1000)};
   bool paused = false;  // from the first kPaused until the next regular cycle
   for (const Row& row : rows) {
@@ -88,7 +88,16 @@ TEST(SectionGuardTest, DecidesWhatAChangedHostsFileNeeds) {
         EXPECT_EQ(guard.Paused(), paused);
         break;
       case Step::kWrote:
-        guard.OnHostsStep(std::make_shared<const DomainList>(*row.list), {row.outcome});
+        // The store's outcome: rows only when the section holds them.
+        if (row.hosts_step == HostsStep::kWritten || row.hosts_step == HostsStep::kUnchanged) {
+          guard.OnHostsStep(
+              HostsOutcome::Done(row.hosts_step, std::make_shared<const DomainList>(*row.list)));
+        } else if (row.hosts_step == HostsStep::kNotTouched) {
+          guard.OnHostsStep(HostsOutcome::Done(row.hosts_step));
+        } else {
+          guard.OnHostsStep(
+              HostsOutcome::Failed(row.hosts_step, Status::Failure(StatusKind::kFailed)));
+        }
         break;
       case Step::kRegularCycle:
         guard.OnRegularCycle();

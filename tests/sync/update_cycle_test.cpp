@@ -16,6 +16,8 @@ const std::string kHostsBody =
     "<p>END</p>";
 
 const Status kNoAnswer = Status::Failure(StatusKind::kTimedOut);
+// A scripted answer that comes back refused: an error status.
+const std::string kRefusedAnswer = "HTTP/1.1 500 Internal Server Error\r\n\r\n";
 
 // The cycle's collaborators: each Get takes the next scripted answer (nothing = a failed
 // attempt); hosts steps are recorded and answered with `hosts_report`.
@@ -28,18 +30,19 @@ class Fake final : public PageFetch, public HostsWriter, public AccountSource {
     std::optional<std::string> answer = answers.front();
     answers.pop_front();
     if (!answer) return kNoAnswer;
+    if (*answer == kRefusedAnswer) return HttpAnswer::Refused({AnswerFault::kErrorStatus, 500});
     return HttpAnswer::Taken(*answer);
   }
   void Cancel() override { ++cancels; }
   FetchRoute LastRoute() const override { return route; }
   void RefuseAlso(std::vector<std::string> hosts) override { refused_also = std::move(hosts); }
-  HostsStepReport WriteHostsSection(const DomainList& domains) noexcept override {
-    writes.push_back(domains);
+  HostsOutcome WriteHostsSection(const SharedDomainList& domains) noexcept override {
+    writes.push_back(*domains);
     return hosts_report;
   }
-  HostsStepReport ClearHostsSection() noexcept override {
+  HostsOutcome ClearHostsSection() noexcept override {
     ++clears;
-    return {HostsOutcome::kWritten};
+    return HostsOutcome::Done(HostsStep::kWritten);
   }
   Result<std::string> ReadHostsFile() noexcept override { return std::string(); }
   AccountBoxes Current() const override { return account; }
@@ -53,7 +56,7 @@ class Fake final : public PageFetch, public HostsWriter, public AccountSource {
   AccountBoxes account;
   int cancels = 0;
   int clears = 0;
-  HostsStepReport hosts_report{HostsOutcome::kWritten, 0, 2};
+  HostsOutcome hosts_report = HostsOutcome::Done(HostsStep::kWritten);
 };
 
 // ASCII only: the domain "é" has no code, and no password with "中" has a digest.
@@ -126,7 +129,7 @@ TEST(UpdateCycle, TheProxysHostIsRefusedBeforeTheWrite) {
   UpdateCycle cycle(fake, fake, kAscii);
   RunCycle(cycle, fake, {true, u"d", Password::Typed(u"p")});
   EXPECT_EQ(fake.refused_also, (std::vector<std::string>{"proxy.corp", "other.corp"}));
-  EXPECT_EQ(cycle.LastReport().route.proxy->host, "proxy.corp");
+  EXPECT_EQ(cycle.LastReport().Route()->proxy->host, "proxy.corp");
 }
 
 TEST(UpdateCycle, AnAnswerWithoutTheConfirmationIsUnconfirmedAndItsListStillWritten) {
@@ -150,7 +153,8 @@ TEST(UpdateCycle, WithUpdatingOffTheAnswerNeedsNoConfirmation) {
 // Rows that could not be put into the hosts file are no success; an unconfirmed account stays the
 // first thing to mend and keeps its result, with the hosts failure in the report.
 TEST(UpdateCycle, AHostsStepThatFailsEndsAsAFailureUnlessTheAccountIsUnconfirmed) {
-  const HostsStepReport denied{HostsOutcome::kReplaceFailed, 5, 0};
+  const HostsOutcome denied =
+      HostsOutcome::Failed(HostsStep::kReplace, Status::Failure(StatusKind::kFailed, 5));
   {
     Fake fake;
     fake.hosts_report = denied;
@@ -159,11 +163,11 @@ TEST(UpdateCycle, AHostsStepThatFailsEndsAsAFailureUnlessTheAccountIsUnconfirmed
     EXPECT_EQ(RunCycle(cycle, fake, {true, u"d", Password::Typed(u"p")}),
               UpdateResult::kTransferFailed);
     EXPECT_EQ(fake.paths.size(), 1u) << "a hosts failure is not retried over the network";
-    const CycleReport& report = cycle.LastReport();
-    EXPECT_EQ(report.result, UpdateResult::kTransferFailed);
-    EXPECT_TRUE(report.answered);
-    EXPECT_TRUE(report.confirmed);
-    EXPECT_EQ(report.hosts, denied);
+    const AnswerTaken* taken = cycle.LastReport().Taken();
+    ASSERT_NE(taken, nullptr);
+    EXPECT_TRUE(taken->confirmed);
+    EXPECT_FALSE(taken->after_failures);
+    EXPECT_EQ(taken->hosts, denied);
   }
   {
     Fake fake;
@@ -172,14 +176,15 @@ TEST(UpdateCycle, AHostsStepThatFailsEndsAsAFailureUnlessTheAccountIsUnconfirmed
     UpdateCycle cycle(fake, fake, kAscii);
     EXPECT_EQ(RunCycle(cycle, fake, {true, u"d", Password::Typed(u"p")}),
               UpdateResult::kAccountNotConfirmed);
-    EXPECT_FALSE(cycle.LastReport().confirmed);
-    EXPECT_EQ(cycle.LastReport().hosts, denied);
+    ASSERT_NE(cycle.LastReport().Taken(), nullptr);
+    EXPECT_FALSE(cycle.LastReport().Taken()->confirmed);
+    EXPECT_EQ(cycle.LastReport().Taken()->hosts, denied);
   }
   // Outcomes that leave the hosts file as meant are successes.
-  for (const HostsOutcome fine :
-       {HostsOutcome::kWritten, HostsOutcome::kUnchanged, HostsOutcome::kNotTouched}) {
+  for (const HostsStep fine :
+       {HostsStep::kWritten, HostsStep::kUnchanged, HostsStep::kNotTouched}) {
     Fake fake;
-    fake.hosts_report = {fine, 0, 0};
+    fake.hosts_report = HostsOutcome::Done(fine);
     fake.answers = {kHostsBody};
     UpdateCycle cycle(fake, fake, kAscii);
     EXPECT_EQ(RunCycle(cycle, fake, {}), UpdateResult::kNoFailure);
@@ -188,11 +193,12 @@ TEST(UpdateCycle, AHostsStepThatFailsEndsAsAFailureUnlessTheAccountIsUnconfirmed
   Fake fake;
   UpdateCycle cycle(fake, fake, kAscii);
   EXPECT_EQ(RunCycle(cycle, fake, {}), UpdateResult::kTransferFailed);
-  EXPECT_FALSE(cycle.LastReport().answered);
-  EXPECT_EQ(cycle.LastReport().hosts, std::nullopt);
+  EXPECT_FALSE(cycle.LastReport().Answered());
+  EXPECT_EQ(cycle.LastReport().Hosts(), nullptr);
   EXPECT_EQ(RunCycle(cycle, fake, {true, u"d", Password::Typed(u"\x4E2D")}),
             UpdateResult::kAccountNotConfirmed);
-  EXPECT_FALSE(cycle.LastReport().account_sent);
+  EXPECT_FALSE(cycle.LastReport().AccountSent());
+  EXPECT_EQ(cycle.LastReport().Route(), nullptr) << "nothing went out";
 }
 
 TEST(UpdateCycle, ThreeFailedAttemptsTouchNothing) {
@@ -202,8 +208,9 @@ TEST(UpdateCycle, ThreeFailedAttemptsTouchNothing) {
   ASSERT_EQ(RunCycle(cycle, fake, {}), UpdateResult::kNoFailure);
   fake.answers = {std::nullopt, std::nullopt, std::nullopt, "<p>BEGIN</p>\r\n"};
   EXPECT_EQ(RunCycle(cycle, fake, {}), UpdateResult::kTransferFailed);
-  EXPECT_EQ(fake.paths.size(), 4u);                   // one, then three attempts, same path
-  EXPECT_EQ(cycle.LastReport().transfer, kNoAnswer);  // the last attempt's failure
+  EXPECT_EQ(fake.paths.size(), 4u);  // one, then three attempts, same path
+  ASSERT_NE(cycle.LastReport().Unanswered(), nullptr);
+  EXPECT_EQ(cycle.LastReport().Unanswered()->transfer, kNoAnswer);  // the last attempt's failure
   EXPECT_EQ(fake.writes.size(), 1u);
 }
 
@@ -214,9 +221,44 @@ TEST(UpdateCycle, FailureThenSuccessStaysTwoButReadsTheList) {
   EXPECT_EQ(RunCycle(cycle, fake, {true, u"d", Password::Typed(u"p")}),
             UpdateResult::kTransferFailed);
   EXPECT_EQ(fake.paths.size(), 2u);
-  EXPECT_TRUE(cycle.LastReport().transfer.ok());  // decided by the attempt that was answered
+  ASSERT_NE(cycle.LastReport().Taken(), nullptr);  // decided by the attempt that was answered
+  EXPECT_TRUE(cycle.LastReport().Taken()->after_failures);
   ASSERT_EQ(fake.writes.size(), 1u);
   EXPECT_EQ(fake.writes[0].size(), 2u);
+}
+
+// The attempts decide the one ending the report holds: a taken answer ends the cycle; else the
+// latest refused answer, even with attempts after it that got none; else the last attempt's
+// failure.
+TEST(UpdateCycle, TheAttemptsMakeOneEnding) {
+  const std::optional<std::string> none;
+  const std::optional<std::string> refused = kRefusedAnswer;
+  const std::optional<std::string> taken = kHostsBody;
+  struct Case {
+    std::deque<std::optional<std::string>> answers;
+    std::size_t ending;  // the index in CycleReport::ending
+    UpdateResult result;
+    std::size_t requests;
+  };
+  const Case cases[] = {
+      {{taken}, 2, UpdateResult::kNoFailure, 1},
+      {{none, none, taken}, 2, UpdateResult::kTransferFailed, 3},
+      {{refused, taken}, 2, UpdateResult::kTransferFailed, 2},
+      {{none, none, none}, 0, UpdateResult::kTransferFailed, 3},
+      {{refused, none, none}, 1, UpdateResult::kTransferFailed, 3},
+      {{none, refused, none}, 1, UpdateResult::kTransferFailed, 3},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(::testing::Message() << "case " << (&c - cases));
+    Fake fake;
+    fake.answers = c.answers;
+    UpdateCycle cycle(fake, fake, kAscii);
+    EXPECT_EQ(RunCycle(cycle, fake, {}), c.result);
+    EXPECT_EQ(cycle.LastReport().ending.index(), c.ending);
+    EXPECT_EQ(cycle.LastReport().Result(), c.result);
+    EXPECT_EQ(fake.paths.size(), c.requests);
+    EXPECT_EQ(fake.writes.size(), c.ending == 2 ? 1u : 0u);
+  }
 }
 
 TEST(UpdateCycle, UpdatingSwitchedOffDuringTheWaitNeedsNoConfirmation) {
@@ -242,7 +284,7 @@ TEST(UpdateCycle, OneAtATimeAndNothingWrittenOnceEnded) {
   Fake fake;
   UpdateCycle cycle(fake, fake, kAscii);
   std::optional<std::optional<UpdateResult>> nested;
-  std::optional<HostsStepReport> cleared;
+  std::optional<HostsOutcome> cleared;
   fake.during_get = [&] {
     if (!nested) nested = RunCycle(cycle, fake, {});
     cleared = cycle.EndAndClearSection();  // the window is closed while the first cycle waits
@@ -255,7 +297,7 @@ TEST(UpdateCycle, OneAtATimeAndNothingWrittenOnceEnded) {
   EXPECT_TRUE(fake.writes.empty());  // nor wrote the hosts file
   EXPECT_EQ(fake.cancels, 1) << "the waiting transfer is ended";
   EXPECT_EQ(fake.clears, 1);
-  EXPECT_EQ(cleared, (HostsStepReport{HostsOutcome::kWritten}));
+  EXPECT_EQ(cleared, HostsOutcome::Done(HostsStep::kWritten));
   EXPECT_FALSE(cycle.Running());
   EXPECT_EQ(RunCycle(cycle, fake, {}), std::nullopt) << "no cycle starts after the end";
   EXPECT_EQ(fake.paths.size(), 1u);
