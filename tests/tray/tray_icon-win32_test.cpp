@@ -219,9 +219,11 @@ TEST_F(TrayIconTest, OtherMessagesReachTheWindowsOwnProcedure) {
                        WM_MBUTTONUP, WM_LBUTTONUP /* window not minimised */}) {
     EXPECT_EQ(SendMessageW(hwnd, kTrayCallbackMessage, 0, mouse), kOwnResult) << mouse;
   }
-  EXPECT_EQ(window_.seen().callbacks,
-            (std::vector<LPARAM>{WM_MOUSEMOVE, WM_LBUTTONDOWN, WM_LBUTTONDBLCLK, WM_RBUTTONDOWN,
-                                 WM_RBUTTONUP, WM_MBUTTONUP, WM_LBUTTONUP}));
+  // The shell adds notices of its own when the pointer rests on the icon: moves only.
+  std::vector<LPARAM> passed_on = window_.seen().callbacks;
+  EXPECT_GE(std::erase(passed_on, WM_MOUSEMOVE), 1u);
+  EXPECT_EQ(passed_on, (std::vector<LPARAM>{WM_LBUTTONDOWN, WM_LBUTTONDBLCLK, WM_RBUTTONDOWN,
+                                            WM_RBUTTONUP, WM_MBUTTONUP, WM_LBUTTONUP}));
   EXPECT_EQ(SendMessageW(hwnd, WM_APP + 7, 1, 2), kOwnResult);
   EXPECT_EQ(window_.seen().Count(WM_APP + 7), 1);
   EXPECT_TRUE(tray_.IsInstalled()) << "a left release on a shown window changes nothing";
