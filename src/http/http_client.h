@@ -85,7 +85,7 @@ class PageFetch {
   // Whatever answer came back: a complete "HTTP/1.1 200 OK" response, or one refused and why
   // (another status or version, no length, too large). A failure only when none came: kTimedOut,
   // kCancelled, kRejected (a request that would break its line), kNotFound (the name did not
-  // resolve), kPartial (the connection closed before the answer was whole) or kFailed with the
+  // resolve), kBrokenOff (the connection closed before the answer was whole) or kFailed with the
   // transport's error code.
   virtual Result<HttpAnswer> Get(std::string_view path) = 0;
   // Ends a waiting Get at once with kCancelled (the program is closing); stays in force.
