@@ -129,7 +129,8 @@ DWORD WINAPI RunThreadLookup(void* parameter) {
 NameLookup::NameLookup(HWND window, UINT message, WPARAM id, const std::wstring& host,
                        LookupMethod method)
     : id_(id), shared_(std::make_shared<Shared>(window, message, id)) {
-  if (method == LookupMethod::kSystem && StartSystem(host)) return;
+  // A system without the asynchronous mode refuses it: the name is resolved on a thread then.
+  if (method == LookupMethod::kSystem && StartSystem(host).ok()) return;
   const Status started = StartThread(host);
   if (started.ok()) return;
   shared_->Finish(started.system_error() != 0 ? started
@@ -143,13 +144,15 @@ NameLookup::~NameLookup() {
 
 LookupOutcome NameLookup::TakeOutcome() { return shared_->Take(); }
 
-bool NameLookup::StartSystem(const std::wstring& host) {
+Status NameLookup::StartSystem(const std::wstring& host) {
   const auto get_addr_info =
       LoadedSystemFunction<GetAddrInfoExWFunction>(L"ws2_32.dll", "GetAddrInfoExW");
   const auto free_result =
       LoadedSystemFunction<FreeAddrInfoExWFunction>(L"ws2_32.dll", "FreeAddrInfoExW");
   const auto cancel = LoadedSystemFunction<CancelFunction>(L"ws2_32.dll", "GetAddrInfoExCancel");
-  if (get_addr_info == nullptr || free_result == nullptr || cancel == nullptr) return false;
+  if (get_addr_info == nullptr || free_result == nullptr || cancel == nullptr) {
+    return Status::Failure(StatusKind::kNotFound);
+  }
 
   auto request = std::make_unique<SystemRequest>();
   request->shared = shared_;
@@ -163,15 +166,15 @@ bool NameLookup::StartSystem(const std::wstring& host) {
     request.release();  // the completion's from now on
     cancel_handle_ = handle;
     cancel_ = handle != nullptr ? cancel : nullptr;
-    return true;
+    return OkStatus();
   }
   // Anything else means no completion follows.
   if (started == NO_ERROR) {
     shared_->Finish(OutcomeOf(0, request->result));
     if (request->result != nullptr) free_result(request->result);
-    return true;
+    return OkStatus();
   }
-  return false;  // a system without the asynchronous mode refuses it: resolve on a thread
+  return Status::Failure(StatusKind::kFailed, static_cast<std::uint32_t>(started));
 }
 
 Status NameLookup::StartThread(const std::wstring& host) {

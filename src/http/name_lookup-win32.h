@@ -54,7 +54,9 @@ class NameLookup {
  private:
   using CancelFunction = int(WSAAPI*)(HANDLE*);
 
-  bool StartSystem(const std::wstring& host);
+  // kNotFound where the system lacks the asynchronous look-up, kFailed with its code when it
+  // refuses to start one.
+  Status StartSystem(const std::wstring& host);
   Status StartThread(const std::wstring& host);
 
   WPARAM id_;
