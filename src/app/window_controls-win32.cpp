@@ -13,7 +13,7 @@ constexpr DWORD kBoxStyle = ES_AUTOHSCROLL | WS_TABSTOP | WS_BORDER;
 
 // The controls, created in this order, which is also the Tab order of the ones that take focus:
 // domain, password, web page, Save, account updating (labels take none).
-constexpr std::array<ControlSpec, 7> kMainControls{{
+constexpr std::array<ControlRow, 7> kMainControls{{
     {kDomainLabel, L"STATIC", L"域名：", SS_LEFT},
     {kDomainEdit, L"EDIT", L"", kBoxStyle, WS_EX_CLIENTEDGE},
     {kPasswordLabel, L"STATIC", L"密码：", SS_LEFT},

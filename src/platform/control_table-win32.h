@@ -9,7 +9,7 @@
 
 namespace kalvane {
 
-struct ControlSpec {
+struct ControlRow {
   int id;                       // as WM_COMMAND and GetDlgItem see it
   const wchar_t* window_class;  // "BUTTON", "EDIT", WC_LISTVIEWW, ...
   const wchar_t* text;          // the caption; "" for none
@@ -19,9 +19,9 @@ struct ControlSpec {
 
 // Creates the table's controls as children of `window`, in the table's order, which is also the
 // focus order of those that take the focus (WS_TABSTOP). They start with no size, to be placed.
-void CreateControlTable(HWND window, HINSTANCE instance, std::span<const ControlSpec> controls);
+void CreateControlTable(HWND window, HINSTANCE instance, std::span<const ControlRow> controls);
 
 // Gives each of the table's controls `font`; the caller keeps it while the controls use it.
-void SetControlTableFont(HWND window, std::span<const ControlSpec> controls, HFONT font);
+void SetControlTableFont(HWND window, std::span<const ControlRow> controls, HFONT font);
 
 }  // namespace kalvane

@@ -21,7 +21,7 @@ namespace {
 constexpr DWORD kListStyle =
     LVS_REPORT | LVS_OWNERDATA | LVS_SHOWSELALWAYS | LVS_SINGLESEL | LVS_NOSORTHEADER | WS_TABSTOP;
 
-constexpr std::array<ControlSpec, 8> kStatusControls{{
+constexpr std::array<ControlRow, 8> kStatusControls{{
     {kStatusOutcome, L"EDIT", L"",
      ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL | WS_VSCROLL | WS_TABSTOP, WS_EX_CLIENTEDGE},
     {kStatusNextDue, L"STATIC", L"", SS_LEFT | SS_NOPREFIX},
