@@ -19,9 +19,13 @@ TWIPS_PER_INCH = 1440
 
 def wine_reg(*args):
     """Runs Wine's reg.exe; its exit code and output (the output's text is localised, the value
-    lines are not)."""
-    result = subprocess.run(["wine", REG_EXE] + list(args), stdin=subprocess.DEVNULL,
-                            capture_output=True, timeout=120)
+    lines are not). A query that printed nothing at all, Wine having failed to run it on a busy
+    machine, runs again."""
+    for _ in range(3 if args and args[0] == "query" else 1):
+        result = subprocess.run(["wine", REG_EXE] + list(args), stdin=subprocess.DEVNULL,
+                                capture_output=True, timeout=120)
+        if result.stdout.strip():
+            break
     return result.returncode, result.stdout.decode("latin-1")
 
 
