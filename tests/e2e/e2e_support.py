@@ -89,8 +89,8 @@ def wait_for(probe, timeout, step=0.1):
 
 
 # Driver commands that only look. The driver always prints an answer: a run that printed nothing
-# at all is Wine failing to run it (seen once in a full run on a loaded machine), and such a
-# command is run again.
+# at all is Wine failing to run it (seen in full runs on a loaded machine), and such a command
+# is run again.
 LOOKING_COMMANDS = {"window", "windows", "controls", "get-text", "list-view", "focused",
                     "tray-info", "process-info", "dpi", "wait-window", "wait-gone"}
 
@@ -98,11 +98,9 @@ LOOKING_COMMANDS = {"window", "windows", "controls", "get-text", "list-view", "f
 def run_driver(*args, timeout=30.0, check=True):
     """Runs kdriver.exe under Wine; its JSON answer, parsed. Raises DriverError when it fails
     and `check` is set; otherwise a failed command gives {"error": ...} as it printed."""
-    tries = 3 if args and args[0] in LOOKING_COMMANDS else 1
-    for _ in range(tries):
-        code, out, err = run_driver_once(args, timeout)
-        if out:
-            break
+    code, text, err = run_wine([KDRIVER] + [str(a) for a in args], timeout,
+                               looking=bool(args) and args[0] in LOOKING_COMMANDS)
+    out = text.strip().splitlines()
     try:
         answer = json.loads(out[-1]) if out else None
     except ValueError:
@@ -113,25 +111,31 @@ def run_driver(*args, timeout=30.0, check=True):
     return answer if answer is not None else {"error": "no output", "exit": code}
 
 
-def run_driver_once(args, timeout):
-    """One run of kdriver.exe: its exit code, its output lines and its error output."""
+def run_wine(args, timeout, looking=False, encoding="utf-8"):
+    """Runs a Windows program under Wine: its exit code, output and error output as text. A
+    program that only looks runs again, at most three times in all, when a run printed nothing."""
+    for _ in range(3 if looking else 1):
+        code, out, err = run_wine_once(args, timeout)
+        if out.strip():
+            break
+    return code, out.decode(encoding, "replace"), err.decode(encoding, "replace")
+
+
+def run_wine_once(args, timeout):
     # Output through a file, not a pipe: Wine may start helper processes that inherit the
-    # driver's stdout and keep a pipe open long after the driver has ended.
+    # program's stdout and keep a pipe open long after the program has ended.
     with tempfile.TemporaryFile() as out_file, tempfile.TemporaryFile() as err_file:
-        proc = subprocess.Popen(["wine", KDRIVER] + [str(a) for a in args],
-                                stdin=subprocess.DEVNULL, stdout=out_file, stderr=err_file)
+        proc = subprocess.Popen(["wine"] + args, stdin=subprocess.DEVNULL, stdout=out_file,
+                                stderr=err_file)
         try:
             proc.wait(timeout)
         except subprocess.TimeoutExpired:
             proc.kill()
             proc.wait(10)
-            raise DriverError("kdriver %s: no answer within %gs" % (" ".join(map(str, args)),
-                                                                     timeout))
+            raise DriverError("%s: no answer within %gs" % (" ".join(map(str, args)), timeout))
         out_file.seek(0)
         err_file.seek(0)
-        out = out_file.read().decode("utf-8", "replace").strip().splitlines()
-        err = err_file.read().decode("utf-8", "replace")
-    return proc.returncode, out, err
+        return proc.returncode, out_file.read(), err_file.read()
 
 
 def screenshot(name):

@@ -4,10 +4,9 @@ code page and system DPI, and the controls' geometry."""
 import hashlib
 import os
 import re
-import subprocess
 import time
 
-from e2e_support import REG_EXE, run_driver
+from e2e_support import REG_EXE, run_driver, run_wine
 
 SETTINGS_FILE = "abc.txt"
 REQUEST_PATH = "/kalvanedns/getdomain.asp"
@@ -19,14 +18,10 @@ TWIPS_PER_INCH = 1440
 
 def wine_reg(*args):
     """Runs Wine's reg.exe; its exit code and output (the output's text is localised, the value
-    lines are not). A query that printed nothing at all, Wine having failed to run it on a busy
-    machine, runs again."""
-    for _ in range(3 if args and args[0] == "query" else 1):
-        result = subprocess.run(["wine", REG_EXE] + list(args), stdin=subprocess.DEVNULL,
-                                capture_output=True, timeout=120)
-        if result.stdout.strip():
-            break
-    return result.returncode, result.stdout.decode("latin-1")
+    lines are not). A query that printed nothing at all runs again, as the driver's do."""
+    code, out, _ = run_wine([REG_EXE] + list(args), 120, looking=args[:1] == ("query",),
+                            encoding="latin-1")
+    return code, out
 
 
 def ansi_code_page():
